@@ -1,1 +1,58 @@
-int main() { return 0; }
+// Sveltra's entry point: the splash, the main window's load step, then the event loop.
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "app/appstate.h"
+#include "app/buildinfo.h"
+#include "app/form1.h"
+#include "app/frmstartup.h"
+#include "app/instanceguard.h"
+#include "app/settings.h"
+#include "app/version.h"
+
+using namespace Sveltra;
+
+namespace {
+
+// The interface is Chinese throughout, so Qt's own texts (standard buttons, file dialogs) are
+// too, whatever the desktop's language.
+void loadQtTranslations(QApplication &app)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    else
+        qWarning("Qt's Chinese translations were not found; standard buttons stay in English");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sveltra"));
+    QApplication::setApplicationVersion(VersionText());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sveltra.png")));
+    loadQtTranslations(app);
+
+    App().BuildNumber = ComputeBuildNumber(Build::VersionMajor, Build::VersionMinor, Build::VersionPatch);
+
+    frmStartUp splash;
+    splash.show();
+    splash.repaint();
+    QApplication::processEvents();
+
+    SettingsFile settings(SettingsFile::DefaultPath());
+    InstanceGuard guard;
+    Form1 form(settings, guard, &splash);
+    if (form.Form_Load() == Form1::LoadResult::SecondCopy)
+        return 0;
+    form.InitForm();
+    form.show();
+    return QApplication::exec();
+}

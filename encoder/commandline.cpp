@@ -1,0 +1,107 @@
+#include "encoder/commandline.h"
+
+#include <charconv>
+
+namespace fastencc {
+
+namespace {
+
+// Bit rates MP3 can carry at any sample rate lie between these; LAME rounds a rate in between
+// to the nearest one its output sample rate allows.
+constexpr long kMinBitrate = 8000;
+constexpr long kMaxBitrate = 320000;
+
+Status usageError(std::string text)
+{
+    return Status::fail(ExitCode::Usage, std::move(text) + " (fastencc --help shows the usage)");
+}
+
+} // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string>& args)
+{
+    ParseResult result;
+    Options& o = result.options;
+    std::vector<std::string> paths;
+    bool optionsEnded = false;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded) {
+            paths.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            o.help = true;
+            return result;
+        } else if (arg == "-dm") {
+            o.mono = true;
+        } else if (arg == "-br") {
+            if (i + 1 >= args.size()) {
+                result.status = usageError("-br needs a bit rate in bits per second");
+                return result;
+            }
+            const std::string& text = args[++i];
+            long value = 0;
+            const char* first = text.data();
+            const char* last = first + text.size();
+            const auto [end, ec] = std::from_chars(first, last, value);
+            if (text.empty() || ec != std::errc() || end != last || value < kMinBitrate
+                || value > kMaxBitrate) {
+                result.status = usageError("-br \"" + text + "\" is not a bit rate from "
+                                           + std::to_string(kMinBitrate) + " to "
+                                           + std::to_string(kMaxBitrate) + " bits per second");
+                return result;
+            }
+            o.bitrateKbps = static_cast<int>((value + 500) / 1000);
+        } else if (arg.size() > 1 && arg[0] == '-' && paths.size() >= 2) {
+            // Both paths are known, so this can only be meant as an option.
+            result.status = usageError("unknown option \"" + arg + "\"");
+            return result;
+        } else {
+            paths.push_back(arg);
+        }
+    }
+
+    if (paths.size() != 2) {
+        result.status = usageError(paths.size() < 2 ? "INPUT and OUTPUT are both needed"
+                                                    : "too many arguments: \"" + paths[2] + "\"");
+        return result;
+    }
+    if (paths[0].empty() || paths[1].empty()) {
+        result.status = usageError("an empty path was given");
+        return result;
+    }
+    o.input = paths[0];
+    o.output = paths[1];
+    return result;
+}
+
+std::string usageText()
+{
+    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND]\n"
+           "\n"
+           "Encodes the first audio stream of INPUT (any format FFmpeg reads) into a\n"
+           "constant-bit-rate MP3 file at OUTPUT. The sample rate is the one LAME picks\n"
+           "for the bit rate and channel count. OUTPUT appears only when complete.\n"
+           "\n"
+           "Options (before or after the paths):\n"
+           "  -dm                  downmix to mono\n"
+           "  -br BITS_PER_SECOND  bit rate, for example 96000 (default: LAME's, 128000)\n"
+           "  -h, --help           show this text\n"
+           "  --                   every later argument is a path\n"
+           "\n"
+           "Standard output carries only lines \"progress N\" (N from 0 to 100).\n"
+           "\n"
+           "Exit status:\n"
+           "  0    the MP3 file is complete at OUTPUT\n"
+           "  1    the encoder failed\n"
+           "  2    usage error\n"
+           "  3    INPUT is missing, unreadable, not audio or cannot be decoded\n"
+           "  4    OUTPUT cannot be written (folder missing or read-only, disk full ...)\n"
+           "  5    INPUT and OUTPUT are the same file\n"
+           "  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n"
+           "On any failure no file is left at OUTPUT.\n";
+}
+
+} // namespace fastencc

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "encoder/status.h"
+
+namespace fastencc {
+
+// What the command line asks for.
+struct Options {
+    std::string input;
+    std::string output;
+    bool mono = false;     // -dm: downmix to one channel
+    int bitrateKbps = 0;   // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
+    bool help = false;     // -h / --help: print the usage and do nothing else
+};
+
+struct ParseResult {
+    Status status;   // ExitCode::Usage with a one-line reason when the command line is wrong
+    Options options;
+};
+
+// Parses the arguments after the program name. Options may come before, between or after the
+// two paths. An argument that is not a known option is a path, so paths may start with a dash;
+// "--" makes every later argument a path.
+ParseResult parseCommandLine(const std::vector<std::string>& args);
+
+// The text -h prints: synopsis, options and exit codes.
+std::string usageText();
+
+} // namespace fastencc
