@@ -364,9 +364,6 @@ JOBLIST = [
 # --- format filter buttons (ImageList3) ---------------------------------------------------
 def g_fmt_all(c):
     lw = c.lw
-    for k, col in ((2, CARD2), (1, (236, 240, 250))):
-        x0, y0 = 1.5 + k * 1.5, 0.5 + (2 - k) * 0.0
-        m = c.mask_rect(x0 + 1.5 * k - 1.5, y0 + 0, x0 + 8 + 1.5 * k - 1.5, y0 + 10)
     # two pages behind, one in front
     for (x0, y0) in ((5.5, 0.5), (3.8, 2.2)):
         m = c.mask_rect(x0, y0, x0 + 9, y0 + 11.5)
@@ -386,6 +383,25 @@ FORMATS = [
     (2, g_fmt_wav, "button 2, key WAV: WAVE files"),
     (3, g_music_cd, "button 3, key CD: CD tracks"),
     (4, g_fmt_all, "button 4, key ALL: all files"),
+]
+
+
+# --- options dialog choice pictures (ilstIcon, 48 x 48) ----------------------------------------
+OPTION_ICONS = [
+    (1, g_stereo, "channels 1: stereo"),
+    (2, g_mono, "channels 2: mono"),
+    (3, g_cd_quality, "quality 1: CD quality"),
+    (4, g_radio, "quality 2: FM broadcast quality"),
+    (5, g_tape, "quality 3: tape quality"),
+    (6, g_telephone, "quality 4: telephone quality"),
+    (7, g_mp3_player, "device 1: MP3 player"),
+    (8, g_palm, "device 2: Palm PDA"),
+    (9, g_pocketpc, "device 3: Pocket PC"),
+    (10, g_phone, "device 4: mobile phone"),
+    (11, g_headphones, "device 5: other MP3 device"),
+    (12, g_fmt_mp3, "format 1: MP3"),
+    (13, g_fmt_wma, "format 2: WMA"),
+    (14, g_music_cd, "format 3: music CD"),
 ]
 
 
