@@ -18,6 +18,8 @@
 #include "app/instanceguard.h"
 #include "app/settings.h"
 #include "app/version.h"
+#include "convert/audioinformation.h"
+#include "mainwindow/joblist.h"
 #include "profile/statusbar.h"
 
 namespace Sveltra {
@@ -83,6 +85,11 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     central->setObjectName(QStringLiteral("MainArea"));
     setCentralWidget(central);
 
+    AudioInformation1 = new AudioInformation;
+    ListView1 = new JobList(*AudioInformation1, central);
+    connect(ListView1, &JobList::statusMessage, this, &Form1::ShowStatusMessage);
+    connect(ListView1, &JobList::addSelectionRequested, this, &Form1::AddSelectedFiles);
+
     resize(DesignedClientWidth, DesignedClientHeight + menuBar()->sizeHint().height());
 }
 
@@ -91,6 +98,7 @@ Form1::~Form1()
     // The terminate step: released without having been unloaded.
     if (m_loaded && !m_unloaded)
         saveSettings();
+    delete AudioInformation1;
 }
 
 void Form1::createMenus()
@@ -229,12 +237,19 @@ void Form1::AddSelectedFiles()
 {
 }
 
+void Form1::AddMediaFile(const QString &path)
+{
+    ListView1->AddMediaFile(path);
+}
+
 void Form1::RemoveSelected()
 {
+    ListView1->RemoveSelected();
 }
 
 void Form1::RemoveAll()
 {
+    ListView1->RemoveAll();
 }
 
 void Form1::BrowseOutput()

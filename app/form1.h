@@ -9,7 +9,9 @@ class QToolBar;
 
 namespace Sveltra {
 
+class AudioInformation;
 class InstanceGuard;
+class JobList;
 class SettingsFile;
 class StatusBar;
 class frmStartUp;
@@ -62,7 +64,12 @@ public:
     void mnuAbout_Click();
     void mnuExit_Click();
 
-    // Controls, by the names the rest of the program uses.
+    // Adds one file or CD track to the job list.
+    void AddMediaFile(const QString &path);
+
+    // Controls and components, by the names the rest of the program uses.
+    AudioInformation *AudioInformation1 = nullptr;
+    JobList *ListView1 = nullptr;
     QToolBar *Toolbar1 = nullptr;
     StatusBar *tbStatus = nullptr;
     QMenu *mnuFile = nullptr;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Rules of the job list that need no window.
+namespace Sveltra {
+
+// "hh:mm:ss" from milliseconds, the seconds rounded half to even (1500 ms → 00:00:02,
+// 2500 ms → 00:00:02). Hours may run to more than two digits.
+QString FormatDuration(qint64 milliseconds);
+
+// The text after the last native separator of the path; the whole path when it has none.
+QString GetFileName(const QString &path);
+
+// The file type that decides how a path is added: its last three characters upper-cased when
+// the path has at least five characters, else empty ("CDA" makes a CD-track row).
+QString MediaType(const QString &path);
+
+} // namespace Sveltra
