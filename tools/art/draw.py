@@ -67,7 +67,7 @@ def g_monitor():
     import skins
     save(skins.monitor_bg(), out("monitor", "background.png"))
     for i, img in enumerate(skins.monitor_frames(), start=1):
-        save(img, out("monitor", "icon%d.png" % i))
+        save(img, out("monitor", "icons", "%02d.png" % i))
     save(skins.exit_button(False), out("monitor", "exit.png"))
     save(skins.exit_button(True), out("monitor", "exit_down.png"))
 

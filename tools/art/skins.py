@@ -28,8 +28,8 @@ LAYOUT = {
         "size": (360, 220),
         "imgExit": (328, 8, 22, 22),
         "imgIcon": (20, 56, 48, 48),
-        "Label1": (128, 52, 214, 18),
-        "Label2": (128, 76, 214, 18),
+        "Label1": (134, 52, 208, 18),
+        "Label2": (134, 76, 208, 18),
         "PicFile1": (140, 112, 42, 20),
         "PicFile2": (278, 112, 42, 20),
         "ProgressPic1": (36, 158, 288, 51),
@@ -219,7 +219,7 @@ def monitor_bg():
     small_caption(c, 80, 85, "输出文件", INK, 12)
     # thin rules under the two path lines
     for yy in (71, 95):
-        c.fill(c.mask_rect(128, yy, 342, yy + 1), rgba(CARD_EDGE, 200))
+        c.fill(c.mask_rect(134, yy, 342, yy + 1), rgba(CARD_EDGE, 200))
     x, y, w, h = L["PicFile1"]
     small_caption(c, 80, y + h / 2, "文件总数", INK, 12)
     well(c, x, y, w, h)
@@ -253,8 +253,8 @@ def monitor_frames():
                 c.glow(c.mask_circle(38, 38, 2.2), RED, 2.0, 1.2)
         else:
             j = k - 4
-            icons.note(c, 21.5, 32, 20, WHITE, head=5.0)
-            d = 20 - j * 3.2
+            icons.note(c, 20.5, 32, 20, WHITE, head=5.0)
+            d = 19.5 - j * 1.6
             a = 255
             for sgn in (-1, 1):
                 base = 24 + sgn * (d + 2)
