@@ -87,7 +87,7 @@ def g_option():
     import skins
     save(skins.option_bg(), out("option", "background.png"))
     for n, fn, _ in icons.OPTION_ICONS:
-        save(icons.render(fn, 48, lw=0.75), out("option", "icon%02d.png" % n))
+        save(icons.render(fn, 48, lw=0.75), out("option", "icons", "%02d.png" % n))
     b = [
         (1, skins.option_arrow(True, False)),
         (2, skins.option_arrow(True, True)),
@@ -100,7 +100,7 @@ def g_option():
         (9, skins.hand_cursor()),
     ]
     for n, img in b:
-        save(img, out("option", "button%02d.png" % n))
+        save(img, out("option", "buttons", "%02d.png" % n))
     save(skins.exit_button(False), out("option", "exit.png"))
     save(skins.exit_button(True), out("option", "exit_down.png"))
 

@@ -37,8 +37,8 @@ LAYOUT = {
     "option": {
         "size": (400, 330),
         "imgExit": (368, 8, 22, 22),
-        "lblSummary": (22, 270, 266, 48),
-        "imgButton0": (302, 281, 80, 28),
+        "lblSummary": (24, 272, 262, 42),
+        "imgButton0": (302, 279, 80, 28),
     },
     "update": {
         "size": (339, 277),
@@ -64,10 +64,10 @@ LAYOUT = {
 # Options dialog groups: cell rectangles; inside each the picture, the two arrows and the label.
 OPTION_GROUPS = [
     # group, caption drawn in the art, cell (x, y, w, h)
-    (0, "音乐设备", (20, 50, 176, 104)),
-    (1, "音质", (204, 50, 176, 104)),
-    (2, "声音效果", (20, 160, 176, 104)),
-    (3, "数码格式", (204, 160, 176, 104)),
+    (0, "音乐设备", (20, 50, 176, 100)),
+    (1, "音质", (204, 50, 176, 100)),
+    (2, "声音效果", (20, 156, 176, 100)),
+    (3, "数码格式", (204, 156, 176, 100)),
 ]
 
 
@@ -343,22 +343,23 @@ def ok_button(pressed=False):
 def hand_cursor():
     """32 x 32 pointing hand; the hot spot is the tip of the index finger at (11, 1)."""
     c = Canvas(32, 32)
-    finger = c.mask_rrect(8.5, 0.5, 14.5, 17, 3)
-    palm = c.mask_rrect(6.5, 12, 24.5, 28.5, 4.5)
-    k1 = c.mask_rrect(13.5, 9.5, 18.5, 18, 2.5)
-    k2 = c.mask_rrect(17.5, 10.5, 22.5, 19, 2.5)
-    k3 = c.mask_rrect(21, 12, 25.5, 20, 2.2)
-    thumb = c.mask_poly(ellipse_pts(6.5, 18.5, 5.2, 2.6, 50))
-    cuff = c.mask_rrect(8, 26.5, 23.5, 31.5, 1.5)
-    hand = c.m_add(c.m_add(c.m_add(finger, palm), c.m_add(k1, k2)), c.m_add(k3, thumb))
-    c.fill(c.m_grow(c.m_add(hand, cuff), 1.0), NAVY0)
-    c.fill(hand, WHITE)
-    c.fill_gradient(hand, (0, 0), (32, 32), [(0, rgba(WHITE, 0)), (1, rgba(CARD2, 255))])
-    # knuckle creases
-    for x in (14, 18, 21.5):
-        c.stroke([(x, 17.5), (x, 20.5)], 1.0, rgba(NAVY0, 200), caps=False)
-    c.fill(cuff, CYAN2)
-    c.fill(c.mask_rect(8, 28.5, 23.5, 29.3), rgba(NAVY0, 160))
+    edge = NAVY0
+
+    def part(m, shade=True):
+        c.fill(c.m_grow(m, 0.9), edge)
+        c.fill(m, WHITE)
+        if shade:
+            c.fill_gradient(m, (0, 0), (26, 30), [(0, rgba(CARD2, 0)), (1, rgba(CARD2, 255))])
+
+    part(c.mask_poly(ellipse_pts(7.2, 16.2, 4.3, 1.9, 58)))             # thumb
+    part(c.mask_rrect(8, 12.5, 23.5, 24.5, 4.5))                        # palm
+    part(c.mask_rrect(20, 10.8, 23.5, 17.5, 1.7))                       # little finger
+    part(c.mask_rrect(16.6, 9.6, 20.4, 16.6, 1.9))                      # ring finger
+    part(c.mask_rrect(13.2, 8.6, 17.0, 16.0, 1.9))                      # middle finger
+    part(c.mask_rrect(9, 0.9, 13.5, 16.5, 2.25))                        # index finger
+    cuff = c.mask_rrect(9, 23.5, 22.5, 27.5, 1.2)
+    c.fill(c.m_grow(cuff, 0.9), edge)
+    c.fill_gradient(cuff, (0, 23.5), (0, 27.5), [(0, CYAN_HI), (1, CYAN2)])
     return c.result()
 
 
@@ -369,12 +370,10 @@ def update_bg():
     c = Canvas(W, H)
     window_base(c, W, H)
     header(c, W, "检查新版本")
-    card(c, 10, 46, 329, 198)
+    card(c, 10, 46, 329, 268)
     # a faint globe behind the status text
-    gx, gy, gr = 290, 80, 26
-    for k in range(-2, 3):
-        c.fill(c.mask_arc(gx, gy, gr, 0, 360, 0.8) if k == 0 else c.mask_poly(
-            ellipse_pts(gx, gy, gr * abs(k) / 2.6 + 0.1, gr)), rgba(INDIGO, 0))
+    x, y, w, h = L["imgDownload"]
+    gx, gy, gr = x + w / 2, y + h / 2 - 1, 34
     g_m = c.mask_circle(gx, gy, gr)
     c.fill(c.m_sub(g_m, c.mask_circle(gx, gy, gr - 1.2)), rgba(INDIGO2, 60))
     for rx in (gr * 0.35, gr * 0.72):
@@ -386,17 +385,6 @@ def update_bg():
     for key in ("picVer1", "picVer2"):
         x, y, w, h = L[key]
         well(c, x, y, w, h, pad=2, r=3)
-    # a dashed frame where the download button appears
-    x, y, w, h = L["imgDownload"]
-    m = c.mask_rrect(x - 2, y - 2, x + w + 2, y + h + 2, 11)
-    c.fill(m, rgba(INDIGO, 14))
-    edge = c.m_sub(m, c.mask_rrect(x - 1, y - 1, x + w + 1, y + h + 1, 10))
-    dashes = c.new_mask()
-    from PIL import ImageDraw
-    d = ImageDraw.Draw(dashes)
-    for i in range(0, int(W * c.f), int(8 * c.f)):
-        d.rectangle([i, 0, i + 4 * c.f, H * c.f], fill=255)
-    c.fill(c.m_mul(edge, c.m_add(dashes, dashes.rotate(90, expand=False) if False else dashes)), rgba(CARD_EDGE, 255))
     x, y, w, h = L["ProgressPic1"]
     well(c, x, y, w, h, pad=2, r=4)
     return c.result()
@@ -405,11 +393,13 @@ def update_bg():
 def download_button():
     w, h = LAYOUT["update"]["imgDownload"][2:]
     c = Canvas(w, h)
-    m = c.mask_rrect(0.5, 0.5, w - 0.5, h - 0.5, 10)
-    c.fill_gradient(m, (0, 0), (0, h), [(0, (70, 220, 205)), (1, (10, 110, 130))])
+    b = h - 3  # leave a little air above the progress track that follows the button
+    m = c.mask_rrect(0.5, 0.5, w - 0.5, b, 10)
+    c.shadow(m, 0, 1, 1.2, NAVY0, 90)
+    c.fill_gradient(m, (0, 0), (0, b), [(0, (70, 220, 205)), (1, (10, 110, 130))])
     c.fill_radial(m, (w / 2, 30), 40, [(0, rgba(WHITE, 70)), (1, rgba(WHITE, 0))])
-    c.fill(c.m_sub(m, c.mask_rrect(1.5, 1.5, w - 1.5, h - 1.5, 9)), rgba(NAVY1, 230))
-    c.fill(c.m_sub(c.mask_rrect(1.5, 1.5, w - 1.5, h - 1.5, 9), c.mask_rrect(1.5, 2.5, w - 1.5, h - 1.5, 9)),
+    c.fill(c.m_sub(m, c.mask_rrect(1.5, 1.5, w - 1.5, b - 1, 9)), rgba(NAVY1, 230))
+    c.fill(c.m_sub(c.mask_rrect(1.5, 1.5, w - 1.5, b - 1, 9), c.mask_rrect(1.5, 2.5, w - 1.5, b - 1, 9)),
            rgba(WHITE, 140))
     # arrow into a tray
     cx = w / 2
@@ -418,8 +408,8 @@ def download_button():
     c.shadow(c.m_add(arrow, tray), 0, 1.2, 1.0, NAVY0, 120)
     c.fill(arrow, WHITE)
     c.fill(tray, CYAN_HI)
-    c.text(cx, 68.5, "下载新版本", 15, (0, 40, 60, 120), anchor="mm")
-    c.text(cx, 67.5, "下载新版本", 15, WHITE, anchor="mm")
+    c.text(cx, 67, "下载新版本", 15, (0, 40, 60, 120), anchor="mm")
+    c.text(cx, 66, "下载新版本", 15, WHITE, anchor="mm")
     return c.result()
 
 
@@ -474,8 +464,8 @@ def about_me():
     hx, hy = 52, 84
     head = c.mask_poly(ellipse_pts(hx, hy, 27, 21, -18))
     stem = c.mask_rect(hx + 19, 18, hx + 27, hy - 4)
-    flag = c.mask_poly(bezier((hx + 23, 18), (hx + 36, 40), (hx + 62, 40), (hx + 48, 72), n=30)
-                       + bezier((hx + 44, 64), (hx + 50, 50), (hx + 38, 46), (hx + 24, 40), n=30))
+    flag = c.mask_poly(bezier((hx + 23, 18), (hx + 32, 36), (hx + 50, 38), (hx + 40, 64), n=30)
+                       + bezier((hx + 37, 58), (hx + 42, 46), (hx + 34, 44), (hx + 24, 40), n=30))
     body_m = c.m_add(c.m_add(head, stem), flag)
     c.glow(body_m, CYAN, 5, 1.0)
     c.fill_gradient(body_m, (0, 18), (0, 106), [(0, WHITE), (1, CYAN_HI)])
@@ -493,11 +483,11 @@ def about_me():
         c.fill(pad, INDIGO2)
         c.fill(c.mask_rrect(x0 + 2, hy - 11, x0 + 7, hy + 1, 2.5), CYAN2)
     # texts
-    c.text(126, 52, "Sveltra", 20, WHITE, anchor="mm", stroke=0.2)
-    c.text(126, 74, "开发组", 14, CYAN_HI, anchor="mm")
-    c.text(126, 100, "谢谢使用！", 13, rgba((214, 224, 250), 255), anchor="mm")
+    c.text(136, 52, "Sveltra", 20, WHITE, anchor="mm", stroke=0.2)
+    c.text(136, 74, "开发组", 14, CYAN_HI, anchor="mm")
+    c.text(136, 100, "谢谢使用！", 13, rgba((214, 224, 250), 255), anchor="mm")
     for i in range(5):
-        x = 104 + i * 11
+        x = 112 + i * 11
         hh = [6, 11, 16, 9, 5][i]
         c.fill(c.mask_rrect(x, 116 - hh, x + 6, 116, 2), rgba(CYAN, 160))
     c.fill(c.m_sub(m, c.mask_rrect(1.5, 1.5, w - 1.5, h - 1.5, 9)), rgba(CYAN_HI, 160))
