@@ -97,7 +97,6 @@ def window_base(c, w, h, glow=(0.7, 0.15)):
     c.fill_radial(m, (w * glow[0], h * glow[1]), max(w, h) * 0.7,
                   [(0, rgba(CYAN, 46)), (0.5, rgba(CYAN, 12)), (1, rgba(CYAN, 0))])
     # fine diagonal hatching for texture
-    rnd = random.Random(7)
     for i in range(-h, w, 6):
         c.stroke([(i, h), (i + h, 0)], 0.5, rgba(WHITE, 6), caps=False)
     # edge: a light line just inside the rounded outline
