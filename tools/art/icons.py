@@ -8,8 +8,8 @@ stay one pixel wide at 1x are drawn with the canvas' stroke weight `c.lw`.
 import math
 
 from artlib import (AMBER, AMBER_DK, CARD, CARD2, CARD_EDGE, CYAN, CYAN2, CYAN_HI, GREEN, GREEN_DK,
-                    INDIGO, INDIGO2, INK, MUTED, NAVY1, NAVY2, RED, RED_DK, TEAL, TEAL_HI, WHITE,
-                    Canvas, bezier, ellipse_pts, mix, rgba, rotate_pts)
+                    INDIGO, INDIGO2, INK, NAVY1, NAVY2, RED, RED_DK, TEAL, TEAL_HI, WHITE,
+                    Canvas, bezier, ellipse_pts, mix, rgba)
 
 SILVER = (206, 214, 232)
 SILVER_DK = (150, 160, 190)
@@ -88,7 +88,6 @@ def disc(c, cx, cy, r, sheen=True):
     hub = r * 0.36
     c.fill(c.mask_circle(cx, cy, hub), (240, 244, 252))
     ring(c, cx, cy, hub, None, edge=SILVER_DK)
-    c.fill(c.mask_circle(cx, cy, r * 0.14), (0, 0, 0, 0))
     # punch the centre hole through
     hole = c.mask_circle(cx, cy, r * 0.16)
     a = c.img.getchannel("A")

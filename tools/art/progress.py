@@ -7,8 +7,8 @@ clearly in colour and pattern while keeping to the navy / cyan family.
 import math
 import random
 
-from artlib import (AMBER, CYAN, CYAN2, CYAN_HI, INDIGO, INDIGO2, NAVY0, NAVY1, NAVY2, TEAL, TEAL_HI,
-                    WHITE, Canvas, bezier, mix, rgba)
+from artlib import (CYAN, CYAN_HI, INDIGO, INDIGO2, NAVY0, NAVY1, NAVY2, TEAL, TEAL_HI,
+                    WHITE, Canvas, mix, rgba)
 
 W, H = 300, 50
 VIOLET = (150, 90, 255)
@@ -85,7 +85,6 @@ def s_dusk(c):
     base(c, [(0, (40, 20, 90)), (0.55, MAGENTA), (0.8, ORANGE), (1, (255, 210, 120))], (0, 0), (0, H))
     c.fill(c.mask_circle(210, 40, 13), rgba((255, 236, 180), 230))
     c.glow(c.mask_circle(210, 40, 13), (255, 200, 120), 6, 1.0)
-    rnd = random.Random(5)
     for layer, (col, y0, amp) in enumerate(((NAVY2, 36, 6), (NAVY1, 41, 5), (NAVY0, 46, 3))):
         pts = [(0, H)]
         for i in range(0, 61):

@@ -10,9 +10,9 @@ tools/art/README.md.
 import math
 import random
 
-from artlib import (AMBER, CARD, CARD2, CARD_EDGE, CYAN, CYAN2, CYAN_HI, INDIGO, INDIGO2, INK, MUTED,
-                    NAVY0, NAVY1, NAVY2, RED, RED_DK, TEAL, TEAL_HI, WHITE, Canvas, bezier, ellipse_pts,
-                    mix, rgba)
+from artlib import (CARD2, CARD_EDGE, CYAN, CYAN2, CYAN_HI, INDIGO, INDIGO2, INK, MUTED,
+                    NAVY0, NAVY1, NAVY2, RED, RED_DK, WHITE, Canvas, bezier, ellipse_pts,
+                    rgba)
 import icons
 import toolbar
 

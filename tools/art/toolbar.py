@@ -4,10 +4,8 @@ Toolbar pictures are rounded navy tiles with a light glyph, drawn on a 32-unit g
 The application icon is drawn on a 256-unit grid and rendered at every size.
 """
 
-import math
-
-from artlib import (AMBER, CARD, CARD2, CYAN, CYAN2, CYAN_HI, INDIGO, INDIGO2, INK, NAVY0, NAVY1, NAVY2,
-                    RED, TEAL, TEAL_HI, WHITE, Canvas, bezier, ellipse_pts, mix, rgba)
+from artlib import (AMBER, CARD2, CYAN, CYAN2, CYAN_HI, INDIGO, NAVY0, NAVY1, NAVY2,
+                    RED, TEAL, WHITE, Canvas, bezier, ellipse_pts, mix, rgba)
 import icons
 
 GLYPH = (244, 248, 255)
@@ -55,7 +53,6 @@ def t_remove(c):
 
 def t_clear(c):
     tile(c)
-    lw = 1.6
     # bin body
     body = c.mask_poly([(9.5, 11), (22.5, 11), (21.3, 26), (10.7, 26)])
     c.fill_gradient(body, (0, 11), (0, 26), [(0, GLYPH), (1, CARD2)])
