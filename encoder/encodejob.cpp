@@ -1,0 +1,155 @@
+#include "encoder/encodejob.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "encoder/audiodecoder.h"
+#include "encoder/batchqueue.h"
+#include "encoder/mp3encoder.h"
+#include "encoder/outputfile.h"
+
+namespace fastencc {
+
+namespace {
+
+// Slots of the queue between the decoding and the encoding thread: enough to absorb the
+// uneven pace of both sides, about two seconds of audio in all.
+constexpr int kQueueDepth = 4;
+
+void printProgress(int percent)
+{
+    // A closed standard output is no reason to stop encoding; errors are ignored.
+    std::printf("progress %d\n", percent);
+    std::fflush(stdout);
+}
+
+// Runs on the decoding thread: passes the audio into the queue and prints the progress.
+class QueueFeeder final : public DecodeListener {
+public:
+    explicit QueueFeeder(BatchQueue& queue)
+        : m_queue(queue)
+    {
+    }
+
+    Status samples(const float* const* planes, int frames) override
+    {
+        if (!m_queue.push(planes, frames))
+            return Status::fail(ExitCode::Failure, "stopped by the encoder");
+        return Status::success();
+    }
+
+    void progress(int percent) override { printProgress(percent); }
+
+private:
+    BatchQueue& m_queue;
+};
+
+// Runs on the calling thread: LAME encodes what the decoder delivers, into the file.
+Status encodeQueued(BatchQueue& queue, Mp3Encoder& encoder, OutputFile& file)
+{
+    BatchQueue::Batch batch;
+    while (queue.pop(batch)) {
+        std::span<const unsigned char> bytes;
+        Status s = encoder.encode(batch.planes.data(), batch.frames, bytes);
+        if (s.ok())
+            s = file.write(bytes);
+        queue.release();
+        if (!s.ok()) {
+            queue.abort();
+            return s;
+        }
+    }
+    return queue.producerStatus();
+}
+
+Status checkInput(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        return Status::fail(ExitCode::BadInput,
+                            "input \"" + path + "\": "
+                                + (error == ENOENT ? std::string("no such file")
+                                                   : std::string(std::strerror(error))));
+    }
+    if (S_ISDIR(info.st_mode))
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is a folder, not a file");
+    if (::access(path.c_str(), R_OK) != 0)
+        return Status::fail(ExitCode::BadInput,
+                            "input \"" + path + "\": " + std::strerror(errno));
+    return Status::success();
+}
+
+} // namespace
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0
+           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+Status encodeFile(const Options& options)
+{
+    if (Status s = checkInput(options.input); !s.ok())
+        return s;
+    if (sameFile(options.input, options.output))
+        return Status::fail(ExitCode::SameFile, "input \"" + options.input + "\" and output \""
+                                                    + options.output
+                                                    + "\" are the same file; it is left as it is");
+
+    AudioDecoder decoder;
+    if (Status s = decoder.open(options.input); !s.ok())
+        return s;
+
+    // LAME encodes one or two channels; a mono source stays mono.
+    const int channels = options.mono || decoder.sourceChannels() == 1 ? 1 : 2;
+    const Mp3Format format = Mp3Encoder::chooseFormat(decoder.sourceSampleRate(), channels,
+                                                      options.bitrateKbps);
+    if (format.sampleRate <= 0)
+        return Status::fail(ExitCode::Failure,
+                            "MP3 encoder: no output format for "
+                                + std::to_string(decoder.sourceSampleRate()) + " Hz at "
+                                + std::to_string(options.bitrateKbps) + " kbit/s");
+    Mp3Encoder encoder;
+    if (Status s = encoder.open(format); !s.ok())
+        return s;
+
+    OutputFile file(options.output);
+    if (Status s = file.create(); !s.ok())
+        return s;
+
+    // Decoding and resampling on a second thread overlap with LAME, the larger part of the work.
+    BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
+    std::thread decoding([&] {
+        QueueFeeder feeder(queue);
+        queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
+    });
+    const Status encoded = encodeQueued(queue, encoder, file);
+    decoding.join();
+    if (!encoded.ok())
+        return encoded;
+
+    std::span<const unsigned char> tail;
+    if (Status s = encoder.flush(tail); !s.ok())
+        return s;
+    if (Status s = file.write(tail); !s.ok())
+        return s;
+    const std::vector<unsigned char> info = encoder.infoFrame();
+    if (!info.empty()) {
+        if (Status s = file.overwriteStart(info); !s.ok())
+            return s;
+    }
+    if (Status s = file.commit(); !s.ok())
+        return s;
+    printProgress(100);
+    return Status::success();
+}
+
+} // namespace fastencc

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fastencc {
+
+// The info frame that opens a constant-bit-rate MP3 stream: an MP3 frame holding no audio but
+// an "Info" tag (frame and byte counts, seek table) and the LAME extension (encoder delay and
+// padding), so players show the exact length and decoders drop the padding. LAME writes it
+// itself when the frame at the stream's bit rate is large enough; at low bit rates it is not,
+// and the frame built here, at the smallest bit rate that holds the tag, takes its place.
+
+// CRC-16 as the LAME extension uses it (polynomial 0x8005, reflected, starting from crc).
+std::uint16_t crc16(std::span<const unsigned char> bytes, std::uint16_t crc = 0);
+
+struct InfoFrameFields {
+    std::uint32_t header = 0;     // the stream's first frame header; gives version, rate, mode
+    std::uint32_t musicFrames = 0; // audio frames after the info frame
+    std::uint32_t fileBytes = 0;   // the whole stream, info frame included
+    std::uint16_t musicCrc = 0;    // crc16 of every byte after the info frame
+    std::string encoder;           // short encoder name, at most 9 characters ("LAME3.100")
+    int quality = 0;               // the Xing quality indicator
+    int lowpassHz = 0;
+    int athType = 0;
+    int bitrateKbps = 0;
+    int encoderDelay = 0;
+    int padding = 0;
+    int noiseShaping = 0;
+    int sampleRate = 0;            // the rate LAME was given (it says whether settings were unusual)
+};
+
+// Size of the info frame for a stream whose frames start with header: the frame at the
+// smallest bit rate whose frame holds the tag.
+std::size_t infoFrameSize(std::uint32_t header);
+
+// Whether a frame at the stream's own bit rate holds the tag (then LAME writes it itself).
+bool frameHoldsInfoTag(std::uint32_t header);
+
+// The complete frame, infoFrameSize(fields.header) bytes long.
+std::vector<unsigned char> buildInfoFrame(const InfoFrameFields& fields);
+
+} // namespace fastencc

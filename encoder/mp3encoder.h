@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "encoder/status.h"
+
+namespace fastencc {
+
+// What LAME will make of a source: the sample rate it picks for the bit rate and channel count,
+// and the bit rate it will really use (it rounds to what that sample rate allows).
+struct Mp3Format {
+    int sampleRate = 0;
+    int channels = 0;
+    int bitrateKbps = 0;
+};
+
+// Constant-bit-rate MP3 encoding with libmp3lame. Takes planar float samples (-1..1) already
+// at the output sample rate, so LAME's own resampler never runs. The first frame of the output
+// is a placeholder for the info frame that infoFrame() returns at the end: LAME's own where its
+// frames are large enough to hold it, else one built here (see infoframe.h).
+// Not thread-safe; one encoder per output file.
+class Mp3Encoder final {
+public:
+    // Asks LAME which output format it chooses for this source; bitrateKbps 0 means LAME's
+    // default bit rate. channels is what is encoded (1 or 2), after any downmix.
+    static Mp3Format chooseFormat(int sourceRate, int channels, int bitrateKbps);
+
+    Mp3Encoder();
+    ~Mp3Encoder();
+    Mp3Encoder(const Mp3Encoder&) = delete;
+    Mp3Encoder& operator=(const Mp3Encoder&) = delete;
+
+    Status open(const Mp3Format& format);
+    // Encodes frames samples of each plane (one plane for mono). The returned bytes are valid
+    // until the next call; they may be empty while LAME collects a frame.
+    Status encode(const float* const* planes, int frames, std::span<const unsigned char>& out);
+    // Encodes what LAME still holds, padding the last frame.
+    Status flush(std::span<const unsigned char>& out);
+    // The completed info frame that replaces the first bytes of the output; call after flush().
+    // Empty if there is none.
+    std::vector<unsigned char> infoFrame();
+
+private:
+    std::span<const unsigned char> account(int lameBytes);
+
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
+    std::vector<unsigned char> m_buffer;
+    int m_channels = 0;
+    int m_sampleRate = 0;
+    bool m_started = false;        // the first frame has been seen
+    bool m_ownInfoFrame = false;   // LAME writes none: the output starts with room for ours
+    std::size_t m_infoFrameSize = 0;
+    std::uint32_t m_header = 0;
+    std::uint64_t m_bytes = 0;      // all output, placeholder included
+    std::uint16_t m_musicCrc = 0;
+};
+
+} // namespace fastencc
