@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 extern "C" {
@@ -292,9 +293,10 @@ Status AudioDecoder::open(const std::string& path)
     AVFormatContext* rawFormat = nullptr;
     int rc = avformat_open_input(&rawFormat, url.c_str(), nullptr, &openOptions);
     av_dict_free(&openOptions);
+    if (rc == -ENOENT || rc == -EACCES || rc == -EIO || rc == -EISDIR || rc == -ENOMEM)
+        return st.inputError(errorText(rc));
     if (rc < 0)
-        return st.inputError(rc == kErrorInvalidData ? "not an audio file FFmpeg knows"
-                                                     : errorText(rc));
+        return st.inputError("not an audio file FFmpeg can read (" + errorText(rc) + ")");
     st.format.reset(rawFormat);
 
     rc = avformat_find_stream_info(st.format.get(), nullptr);

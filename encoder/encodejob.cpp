@@ -79,6 +79,8 @@ Status checkInput(const std::string& path)
     }
     if (S_ISDIR(info.st_mode))
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is a folder, not a file");
+    if (S_ISREG(info.st_mode) && info.st_size == 0)
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is empty");
     if (::access(path.c_str(), R_OK) != 0)
         return Status::fail(ExitCode::BadInput,
                             "input \"" + path + "\": " + std::strerror(errno));

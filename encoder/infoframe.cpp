@@ -110,6 +110,13 @@ std::uint16_t crc16(std::span<const unsigned char> bytes, std::uint16_t crc)
     return static_cast<std::uint16_t>(value);
 }
 
+std::size_t frameSizeOf(std::uint32_t header)
+{
+    const HeaderInfo h = parse(header);
+    const std::size_t padding = (header >> 9) & 1;
+    return frameSize(h, h.bitrateIndex) + padding;
+}
+
 bool frameHoldsInfoTag(std::uint32_t header)
 {
     const HeaderInfo h = parse(header);

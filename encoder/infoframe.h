@@ -33,6 +33,9 @@ struct InfoFrameFields {
     int sampleRate = 0;            // the rate LAME was given (it says whether settings were unusual)
 };
 
+// Size of the frame that starts with header, padding included.
+std::size_t frameSizeOf(std::uint32_t header);
+
 // Size of the info frame for a stream whose frames start with header: the frame at the
 // smallest bit rate whose frame holds the tag.
 std::size_t infoFrameSize(std::uint32_t header);

@@ -3,6 +3,7 @@
 #include <lame/lame.h>
 
 #include <cstdarg>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -35,9 +36,8 @@ void configure(lame_global_flags* flags, int channels, int bitrateKbps)
     lame_set_VBR(flags, vbr_off);
     if (bitrateKbps > 0)
         lame_set_brate(flags, bitrateKbps);
-    // Quality 3 is LAME's own default (also what the lame command and FFmpeg's libmp3lame use);
-    // with constant bit rate it is also faster than 4 to 6, which shape noise more coarsely
-    // yet search longer. Set here so a library with another default gives the same files.
+    // Quality 3 is LAME's own default, and what the lame command and FFmpeg's libmp3lame use:
+    // the same sound as either. Set here so a library with another default makes the same files.
     lame_set_quality(flags, kQuality);
     lame_set_bWriteVbrTag(flags, 1);
     lame_set_write_id3tag_automatic(flags, 0);
@@ -127,42 +127,46 @@ Status Mp3Encoder::flush(std::span<const unsigned char>& out)
 std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
 {
     auto size = static_cast<std::size_t>(lameBytes);
+    std::size_t prefix = 0;
     if (!m_started && size >= 4) {
-        // LAME's first frame tells the stream's format, and whether LAME left room for its
-        // own info frame (it does when that frame holds the tag).
+        // LAME's first frame tells the stream's format, and whether it is LAME's placeholder
+        // for its own info frame (there is one when that frame holds the tag).
         m_started = true;
         m_header = (std::uint32_t{m_buffer[0]} << 24) | (std::uint32_t{m_buffer[1]} << 16)
                    | (std::uint32_t{m_buffer[2]} << 8) | m_buffer[3];
         m_ownInfoFrame = !frameHoldsInfoTag(m_header);
-        m_infoFrameSize = m_ownInfoFrame ? infoFrameSize(m_header) : 0;
-        if (m_infoFrameSize > 0) {
-            if (m_buffer.size() < size + m_infoFrameSize)
-                m_buffer.resize(size + m_infoFrameSize);
-            std::memmove(m_buffer.data() + m_infoFrameSize, m_buffer.data(), size);
-            m_musicCrc = crc16(std::span(m_buffer.data() + m_infoFrameSize, size), m_musicCrc);
-            std::memset(m_buffer.data(), 0, m_infoFrameSize);
-            size += m_infoFrameSize;
-            m_bytes += size;
-            return {m_buffer.data(), size};
+        if (m_ownInfoFrame) {
+            prefix = infoFrameSize(m_header);
+            if (m_buffer.size() < size + prefix)
+                m_buffer.resize(size + prefix);
+            std::memmove(m_buffer.data() + prefix, m_buffer.data(), size);
+            std::memset(m_buffer.data(), 0, prefix);
+        } else {
+            m_crcSkip = frameSizeOf(m_header);
         }
     }
-    if (m_infoFrameSize > 0)
-        m_musicCrc = crc16(std::span(m_buffer.data(), size), m_musicCrc);
+    // The music CRC covers everything after the info frame.
+    const std::size_t skip = std::min(m_crcSkip, size);
+    m_crcSkip -= skip;
+    m_musicCrc = crc16(std::span(m_buffer.data() + prefix + skip, size - skip), m_musicCrc);
+    size += prefix;
     m_bytes += size;
     return {m_buffer.data(), size};
 }
 
 std::vector<unsigned char> Mp3Encoder::infoFrame()
 {
+    if (m_ownInfoFrame)
+        return ownInfoFrame();
+    std::vector<unsigned char> frame(2880); // larger than any MP3 frame
+    const std::size_t n = lame_get_lametag_frame(m_handle->flags.get(), frame.data(), frame.size());
+    frame.resize(n <= frame.size() ? n : 0);
+    return frame;
+}
+
+std::vector<unsigned char> Mp3Encoder::ownInfoFrame()
+{
     lame_global_flags* flags = m_handle->flags.get();
-    if (!m_ownInfoFrame) {
-        std::vector<unsigned char> frame(2880); // larger than any MP3 frame
-        const std::size_t n = lame_get_lametag_frame(flags, frame.data(), frame.size());
-        frame.resize(n <= frame.size() ? n : 0);
-        return frame;
-    }
-    if (m_infoFrameSize == 0)
-        return {};
     InfoFrameFields fields;
     fields.header = m_header;
     fields.musicFrames = static_cast<std::uint32_t>(lame_get_frameNum(flags));

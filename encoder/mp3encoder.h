@@ -42,6 +42,9 @@ public:
     // The completed info frame that replaces the first bytes of the output; call after flush().
     // Empty if there is none.
     std::vector<unsigned char> infoFrame();
+    // The info frame built here for the stream so far, which infoFrame() returns when LAME
+    // writes none. Where LAME does write one, tests compare the two.
+    std::vector<unsigned char> ownInfoFrame();
 
 private:
     std::span<const unsigned char> account(int lameBytes);
@@ -53,10 +56,10 @@ private:
     int m_sampleRate = 0;
     bool m_started = false;        // the first frame has been seen
     bool m_ownInfoFrame = false;   // LAME writes none: the output starts with room for ours
-    std::size_t m_infoFrameSize = 0;
     std::uint32_t m_header = 0;
-    std::uint64_t m_bytes = 0;      // all output, placeholder included
-    std::uint16_t m_musicCrc = 0;
+    std::uint64_t m_bytes = 0;      // all output, info frame included
+    std::size_t m_crcSkip = 0;      // bytes of LAME's placeholder frame still to come
+    std::uint16_t m_musicCrc = 0;   // of all output after the info frame
 };
 
 } // namespace fastencc

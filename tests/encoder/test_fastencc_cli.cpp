@@ -1,0 +1,721 @@
+// Runs the real fastencc on inputs made here with sox and ffmpeg, and reads every result back
+// with ffprobe and ffmpeg, as a user's tools would.
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <csignal>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kFastencc = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
+constexpr int kTimeoutMs = 120000;
+
+struct Run {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QString& program, const QStringList& args, const QString& workDir = {})
+{
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(program, args);
+    Run r;
+    r.finished = p.waitForFinished(kTimeoutMs) && p.exitStatus() == QProcess::NormalExit;
+    if (!r.finished)
+        p.kill();
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+Run fastencc(const QStringList& args, const QString& workDir = {})
+{
+    return run(kFastencc, args, workDir);
+}
+
+// Runs a fixture tool; returns its error output when it fails, an empty string when it works.
+QString tool(const QString& program, const QStringList& args)
+{
+    const Run r = run(program, args);
+    if (r.finished && r.exitCode == 0)
+        return {};
+    return program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(": ")
+           + QString::fromLocal8Bit(r.err);
+}
+
+QString ffmpeg(const QStringList& args)
+{
+    return tool(QStringLiteral("ffmpeg"),
+                QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")}
+                    + args);
+}
+
+struct Probe {
+    QString codec;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitRate = 0;
+    double duration = 0;
+};
+
+Probe probe(const QString& file)
+{
+    const Run r = run(QStringLiteral("ffprobe"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                       QStringLiteral("a:0"), QStringLiteral("-show_entries"),
+                       QStringLiteral("stream=codec_name,sample_rate,channels,bit_rate,duration"),
+                       QStringLiteral("-of"), QStringLiteral("json"), file});
+    const QJsonArray streams = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("streams")).toArray();
+    if (streams.isEmpty())
+        return {};
+    const QJsonObject s = streams.first().toObject();
+    return {s.value(QStringLiteral("codec_name")).toString(),
+            s.value(QStringLiteral("sample_rate")).toString().toInt(),
+            s.value(QStringLiteral("channels")).toInt(),
+            s.value(QStringLiteral("bit_rate")).toString().toInt(),
+            s.value(QStringLiteral("duration")).toString().toDouble()};
+}
+
+// The first audio stream decoded by ffmpeg to mono float at rate (0: the file's own rate).
+QVector<float> decode(const QString& file, int rate = 0)
+{
+    QStringList args{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                     QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"),
+                     QStringLiteral("1")};
+    if (rate > 0)
+        args << QStringLiteral("-ar") << QString::number(rate);
+    args << QStringLiteral("-f") << QStringLiteral("f32le") << QStringLiteral("-");
+    const Run r = run(QStringLiteral("ffmpeg"), args);
+    QVector<float> samples(r.out.size() / static_cast<int>(sizeof(float)));
+    std::memcpy(samples.data(), r.out.constData(), static_cast<size_t>(samples.size()) * sizeof(float));
+    return samples;
+}
+
+float peak(const QVector<float>& samples)
+{
+    float p = 0;
+    for (float s : samples)
+        p = std::max(p, std::abs(s));
+    return p;
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+struct Profile {
+    const char* name;
+    bool mono;
+    int bitrate;
+};
+constexpr Profile kProfiles[] = {
+    {"96000 stereo", false, 96000},
+    {"64000 stereo", false, 64000},
+    {"32000 mono", true, 32000},
+    {"16000 mono", true, 16000},
+};
+
+QStringList profileArgs(const Profile& p)
+{
+    QStringList args;
+    if (p.mono)
+        args << QStringLiteral("-dm");
+    args << QStringLiteral("-br") << QString::number(p.bitrate);
+    return args;
+}
+
+// One kind of input: how it is made, and the WAV file of the same sample rate and channel
+// count (at most two) on which the lame command tells the expected output format.
+struct InputKind {
+    QString file;
+    QString reference;
+    int channels;
+};
+
+} // namespace
+
+class TestFastenccCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void encodesEveryInputAtEveryProfile_data();
+    void encodesEveryInputAtEveryProfile();
+    void defaultBitRateIsLames();
+
+    void downmixKeepsBothChannelsWithoutClipping();
+    void ignoresCoverArtAndTakesFirstAudioStream();
+    void encodesWhatIsLeftOfATruncatedFile();
+
+    void rejectsBadInput_data();
+    void rejectsBadInput();
+    void rejectsUnwritableOutput_data();
+    void rejectsUnwritableOutput();
+    void refusesToOverwriteTheInput_data();
+    void refusesToOverwriteTheInput();
+    void replacesAnExistingOutputOnlyOnSuccess();
+
+    void commandLine_data();
+    void commandLine();
+    void acceptsAnyCharacterInPaths();
+    void printsOnlyProgressLines();
+
+    void signalStopsAndCleansUp_data();
+    void signalStopsAndCleansUp();
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    int lameRate(const QString& reference, const Profile& profile);
+    QTemporaryDir m_dir;
+    QHash<QString, InputKind> m_inputs;
+    QHash<QString, int> m_lameRates;
+};
+
+void TestFastenccCli::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(kFastencc), qPrintable(kFastencc));
+    const auto sox = [](const QStringList& args) { return tool(QStringLiteral("sox"), args); };
+
+    // Two different channels (a sweep and a tone), so downmix faults show.
+    const QString base = path(QStringLiteral("base.wav"));
+    if (const QString e = sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                               QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                               QStringLiteral("16"), base, QStringLiteral("synth"),
+                               QStringLiteral("4"), QStringLiteral("sine"),
+                               QStringLiteral("200-4000"), QStringLiteral("sine"),
+                               QStringLiteral("700"), QStringLiteral("gain"), QStringLiteral("-3")});
+        !e.isEmpty())
+        QFAIL(qPrintable(e));
+    struct Made {
+        QString name;
+        QString reference;
+        int channels;
+        std::function<QString(const QString&)> make;
+    };
+    const QString mono = path(QStringLiteral("mono.wav"));
+    const QString ref48 = path(QStringLiteral("ref48.wav"));
+    const QString low = path(QStringLiteral("low.wav"));
+    const auto soxFrom = [&](const QString& from, QStringList opts) {
+        return [=](const QString& out) { return sox(QStringList{from} + opts + QStringList{out}); };
+    };
+    const auto ffFrom = [&](const QString& from, QStringList opts) {
+        return [=](const QString& out) {
+            return ffmpeg(QStringList{QStringLiteral("-i"), from} + opts + QStringList{out});
+        };
+    };
+    const QString s = QStringLiteral("-b");
+    const QString e = QStringLiteral("-e");
+    const QString ca = QStringLiteral("-c:a");
+    const QString ba = QStringLiteral("-b:a");
+    const std::vector<Made> made = {
+        {QStringLiteral("mono.wav"), mono, 1,
+         soxFrom(base, {QStringLiteral("-c"), QStringLiteral("1")})},
+        {QStringLiteral("ref48.wav"), ref48, 2,
+         soxFrom(base, {QStringLiteral("-r"), QStringLiteral("48000")})},
+        {QStringLiteral("low.wav"), low, 1,
+         soxFrom(base, {QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-c"),
+                        QStringLiteral("1")})},
+        {QStringLiteral("pcm8.wav"), base, 2,
+         soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("unsigned-integer")})},
+        {QStringLiteral("pcm24.wav"), base, 2, soxFrom(base, {s, QStringLiteral("24")})},
+        {QStringLiteral("pcm32.wav"), base, 2,
+         soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("signed-integer")})},
+        {QStringLiteral("float.wav"), base, 2,
+         soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("floating-point")})},
+        {QStringLiteral("alaw.wav"), base, 2,
+         soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("a-law")})},
+        {QStringLiteral("surround51.wav"), ref48, 6,
+         [&](const QString& out) {
+             return sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
+                         QStringLiteral("-c"), QStringLiteral("6"), out, QStringLiteral("synth"),
+                         QStringLiteral("4"), QStringLiteral("sine"), QStringLiteral("300"),
+                         QStringLiteral("sine"), QStringLiteral("400"), QStringLiteral("sine"),
+                         QStringLiteral("500"), QStringLiteral("sine"), QStringLiteral("60"),
+                         QStringLiteral("sine"), QStringLiteral("600"), QStringLiteral("sine"),
+                         QStringLiteral("700"), QStringLiteral("gain"), QStringLiteral("-6")});
+         }},
+        {QStringLiteral("song.mp3"), base, 2,
+         ffFrom(base, {ca, QStringLiteral("libmp3lame"), ba, QStringLiteral("192k")})},
+        {QStringLiteral("song1.wma"), base, 2,
+         ffFrom(base, {ca, QStringLiteral("wmav1"), ba, QStringLiteral("128k")})},
+        {QStringLiteral("song2.wma"), base, 2,
+         ffFrom(base, {ca, QStringLiteral("wmav2"), ba, QStringLiteral("128k")})},
+        {QStringLiteral("song.flac"), base, 2, soxFrom(base, {})},
+        {QStringLiteral("song.ogg"), base, 2, ffFrom(base, {ca, QStringLiteral("libvorbis")})},
+        {QStringLiteral("song.m4a"), base, 2,
+         ffFrom(base, {ca, QStringLiteral("aac"), ba, QStringLiteral("128k")})},
+    };
+    m_inputs.insert(QStringLiteral("base.wav"), {base, base, 2});
+    for (const Made& m : made) {
+        const QString out = path(m.name);
+        if (const QString error = m.make(out); !error.isEmpty())
+            QFAIL(qPrintable(error));
+        m_inputs.insert(m.name, {out, m.reference, m.channels});
+    }
+}
+
+int TestFastenccCli::lameRate(const QString& reference, const Profile& profile)
+{
+    const QString key = reference + QLatin1Char('|') + QLatin1String(profile.name);
+    if (!m_lameRates.contains(key)) {
+        const QString out = path(QStringLiteral("lame-reference.mp3"));
+        QStringList args{QStringLiteral("--quiet")};
+        if (profile.mono)
+            args << QStringLiteral("-m") << QStringLiteral("m");
+        args << QStringLiteral("-b") << QString::number(profile.bitrate / 1000) << reference << out;
+        m_lameRates.insert(key, tool(QStringLiteral("lame"), args).isEmpty() ? probe(out).sampleRate : -1);
+    }
+    return m_lameRates.value(key);
+}
+
+void TestFastenccCli::encodesEveryInputAtEveryProfile_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("profile");
+    const QStringList names{QStringLiteral("base.wav"), QStringLiteral("pcm8.wav"),
+                            QStringLiteral("pcm24.wav"), QStringLiteral("pcm32.wav"),
+                            QStringLiteral("float.wav"), QStringLiteral("alaw.wav"),
+                            QStringLiteral("mono.wav"), QStringLiteral("low.wav"),
+                            QStringLiteral("ref48.wav"), QStringLiteral("surround51.wav"),
+                            QStringLiteral("song.mp3"), QStringLiteral("song1.wma"),
+                            QStringLiteral("song2.wma"), QStringLiteral("song.flac"),
+                            QStringLiteral("song.ogg"), QStringLiteral("song.m4a")};
+    for (const QString& name : names) {
+        for (int p = 0; p < 4; ++p)
+            QTest::addRow("%s %s", qPrintable(name), kProfiles[p].name) << name << p;
+    }
+}
+
+// The output has the bit rate asked for, the channel count of the profile (a mono source stays
+// mono), the sample rate the lame command picks for the same source, and the input's length to
+// a sample or two (resampling rounds): the info frame lets decoders drop LAME's delay and
+// padding, also at the low bit rates where LAME writes none.
+void TestFastenccCli::encodesEveryInputAtEveryProfile()
+{
+    QFETCH(QString, input);
+    QFETCH(int, profile);
+    const Profile& p = kProfiles[profile];
+    const InputKind kind = m_inputs.value(input);
+    const QString out = path(QStringLiteral("out.mp3"));
+    QFile::remove(out);
+
+    const Run r = fastencc(QStringList{kind.file, out} + profileArgs(p));
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    QVERIFY(r.err.isEmpty());
+
+    const Probe mp3 = probe(out);
+    QCOMPARE(mp3.codec, QStringLiteral("mp3"));
+    QCOMPARE(mp3.bitRate, p.bitrate);
+    QCOMPARE(mp3.channels, p.mono || kind.channels == 1 ? 1 : 2);
+    QCOMPARE(mp3.sampleRate, lameRate(kind.reference, p));
+
+    const qsizetype expected = decode(kind.file, mp3.sampleRate).size();
+    const qsizetype got = decode(out).size();
+    QVERIFY2(std::abs(got - expected) <= 2,
+             qPrintable(QStringLiteral("decoded %1 samples, input has %2").arg(got).arg(expected)));
+    QVERIFY(peak(decode(out)) > 0.1f);
+}
+
+void TestFastenccCli::defaultBitRateIsLames()
+{
+    for (const bool mono : {false, true}) {
+        const QString out = path(QStringLiteral("default.mp3"));
+        const QString ref = path(QStringLiteral("default-lame.mp3"));
+        QStringList args{m_inputs.value(QStringLiteral("base.wav")).file, out};
+        QStringList lameArgs{QStringLiteral("--quiet")};
+        if (mono) {
+            args << QStringLiteral("-dm");
+            lameArgs << QStringLiteral("-m") << QStringLiteral("m");
+        }
+        const Run r = fastencc(args);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(tool(QStringLiteral("lame"), lameArgs << m_inputs.value(QStringLiteral("base.wav")).file << ref),
+                 QString());
+        const Probe ours = probe(out);
+        const Probe lames = probe(ref);
+        QCOMPARE(ours.bitRate, lames.bitRate);
+        QCOMPARE(ours.sampleRate, lames.sampleRate);
+        QCOMPARE(ours.channels, mono ? 1 : 2);
+    }
+}
+
+void TestFastenccCli::downmixKeepsBothChannelsWithoutClipping()
+{
+    // Full-scale identical channels: a -3 dB-per-side downmix would reach 1.41.
+    const QString loud = path(QStringLiteral("loud.wav"));
+    QCOMPARE(tool(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"),
+                                          QStringLiteral("44100"), QStringLiteral("-c"),
+                                          QStringLiteral("2"), loud, QStringLiteral("synth"),
+                                          QStringLiteral("3"), QStringLiteral("sine"),
+                                          QStringLiteral("440"), QStringLiteral("gain"),
+                                          QStringLiteral("-0.2")}),
+             QString());
+    // One channel silent, the other not: the mono file must still carry the sound.
+    const QString left = path(QStringLiteral("left.wav"));
+    const QString right = path(QStringLiteral("right.wav"));
+    QCOMPARE(tool(QStringLiteral("sox"), {loud, left, QStringLiteral("remix"), QStringLiteral("1"),
+                                          QStringLiteral("0")}),
+             QString());
+    QCOMPARE(tool(QStringLiteral("sox"), {loud, right, QStringLiteral("remix"), QStringLiteral("0"),
+                                          QStringLiteral("2")}),
+             QString());
+
+    const QString out = path(QStringLiteral("downmix.mp3"));
+    for (const Profile& p : kProfiles) {
+        if (!p.mono)
+            continue;
+        QCOMPARE(fastencc(QStringList{loud, out} + profileArgs(p)).exitCode, 0);
+        const float full = peak(decode(out));
+        QVERIFY2(full > 0.8f && full < 1.06f, qPrintable(QString::number(full)));
+
+        for (const QString& side : {left, right}) {
+            QCOMPARE(fastencc(QStringList{side, out} + profileArgs(p)).exitCode, 0);
+            const float half = peak(decode(out));
+            QVERIFY2(half > 0.4f && half < 0.6f, qPrintable(side + QLatin1Char(' ') + QString::number(half)));
+        }
+    }
+}
+
+void TestFastenccCli::ignoresCoverArtAndTakesFirstAudioStream()
+{
+    const QString base = m_inputs.value(QStringLiteral("base.wav")).file;
+    const QString cover = path(QStringLiteral("cover.png"));
+    QCOMPARE(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("color=red:s=300x300"), QStringLiteral("-frames:v"),
+                     QStringLiteral("1"), cover}),
+             QString());
+    const QString withPicture = path(QStringLiteral("cover.mp3"));
+    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"),
+                     QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
+                     QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-c:v"),
+                     QStringLiteral("png"), QStringLiteral("-id3v2_version"), QStringLiteral("3"),
+                     withPicture}),
+             QString());
+    const QString flacPicture = path(QStringLiteral("cover.flac"));
+    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"),
+                     QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
+                     QStringLiteral("-c:a"), QStringLiteral("flac"), QStringLiteral("-c:v"),
+                     QStringLiteral("png"), QStringLiteral("-disposition:v"),
+                     QStringLiteral("attached_pic"), flacPicture}),
+             QString());
+    // A video stream first, then two audio streams: the first audio stream (the tone) is used.
+    const QString videoFirst = path(QStringLiteral("video-first.mkv"));
+    QCOMPARE(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("color=blue:s=64x64:d=4"), QStringLiteral("-f"),
+                     QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("sine=frequency=1000:duration=4"), QStringLiteral("-f"),
+                     QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("anullsrc=duration=4"), QStringLiteral("-map"),
+                     QStringLiteral("0:v"), QStringLiteral("-map"), QStringLiteral("1:a"),
+                     QStringLiteral("-map"), QStringLiteral("2:a"), QStringLiteral("-c:v"),
+                     QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"),
+                     videoFirst}),
+             QString());
+
+    const QString out = path(QStringLiteral("cover-out.mp3"));
+    for (const QString& in : {withPicture, flacPicture, videoFirst}) {
+        QFile::remove(out);
+        const Run r = fastencc({in, out, QStringLiteral("-br"), QStringLiteral("96000")});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const Probe mp3 = probe(out);
+        QCOMPARE(mp3.codec, QStringLiteral("mp3"));
+        QVERIFY2(std::abs(mp3.duration - 4.0) < 0.1, qPrintable(QString::number(mp3.duration)));
+        QVERIFY2(peak(decode(out)) > 0.05f, qPrintable(in)); // the silent stream was not taken
+    }
+}
+
+void TestFastenccCli::encodesWhatIsLeftOfATruncatedFile()
+{
+    QFile whole(m_inputs.value(QStringLiteral("song.mp3")).file);
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QString cut = path(QStringLiteral("cut.mp3"));
+    QFile half(cut);
+    QVERIFY(half.open(QIODevice::WriteOnly));
+    half.write(whole.read(whole.size() / 2 + 77)); // ends inside a frame
+    half.close();
+
+    const QString out = path(QStringLiteral("cut-out.mp3"));
+    const Run r = fastencc({cut, out, QStringLiteral("-br"), QStringLiteral("64000")});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QVERIFY2(std::abs(probe(out).duration - 2.0) < 0.1, qPrintable(QString::number(probe(out).duration)));
+}
+
+void TestFastenccCli::rejectsBadInput_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QByteArray random(200000, '\0');
+    QRandomGenerator generator(20240601);
+    for (char& c : random)
+        c = static_cast<char>(generator.bounded(256));
+    QByteArray text;
+    for (int i = 0; i < 300; ++i)
+        text += "This is a text file and no audio at all.\n";
+
+    QTest::newRow("empty file") << QStringLiteral("empty.mp3") << QByteArray();
+    QTest::newRow("text named .mp3") << QStringLiteral("text.mp3") << text;
+    QTest::newRow("random bytes named .wma") << QStringLiteral("random.wma") << random;
+    QTest::newRow("random bytes named .mp3") << QStringLiteral("random.mp3") << random;
+    QTest::newRow("random bytes named .wav") << QStringLiteral("random.wav") << random;
+    QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray("-");
+    QTest::newRow("folder") << QStringLiteral("a folder.wav") << QByteArray("/");
+}
+
+void TestFastenccCli::rejectsBadInput()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    const QString in = path(QStringLiteral("bad/") + name);
+    QDir().mkpath(path(QStringLiteral("bad")));
+    if (content == "/") {
+        QDir().mkpath(in);
+    } else if (content != "-") {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    const QString outFolder = path(QStringLiteral("bad-out"));
+    QDir().mkpath(outFolder);
+    const QString out = outFolder + QStringLiteral("/x.mp3");
+
+    const Run r = fastencc({in, out, QStringLiteral("-br"), QStringLiteral("96000")});
+    QVERIFY2(r.finished, "hung or crashed");
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.contains(in.toUtf8()), r.err.constData());
+    QCOMPARE(filesIn(outFolder), QStringList());
+}
+
+void TestFastenccCli::rejectsUnwritableOutput_data()
+{
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("code");
+    QTest::newRow("folder does not exist") << QStringLiteral("no such folder/x.mp3") << 4;
+    QTest::newRow("a file stands for the folder") << QStringLiteral("base.wav/x.mp3") << 4;
+    QTest::newRow("output is a folder") << QStringLiteral("bad-out") << 4;
+    QTest::newRow("read-only folder") << QStringLiteral("read-only/x.mp3") << 4;
+}
+
+void TestFastenccCli::rejectsUnwritableOutput()
+{
+    QFETCH(QString, out);
+    QFETCH(int, code);
+    if (out.startsWith(QLatin1String("read-only"))) {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind the superuser");
+        QDir().mkpath(path(QStringLiteral("read-only")));
+        QFile::setPermissions(path(QStringLiteral("read-only")),
+                              QFile::ReadOwner | QFile::ExeOwner);
+    }
+    QDir().mkpath(path(QStringLiteral("bad-out")));
+    const Run r = fastencc({m_inputs.value(QStringLiteral("base.wav")).file, path(out)});
+    QCOMPARE(r.exitCode, code);
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.contains("output"), r.err.constData());
+    QVERIFY(!QFileInfo(path(out)).isFile());
+    QCOMPARE(filesIn(path(QStringLiteral("bad-out"))), QStringList());
+}
+
+void TestFastenccCli::refusesToOverwriteTheInput_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("same spelling") << QStringLiteral("victim.wav");
+    QTest::newRow("other spelling") << QStringLiteral("./sub/../victim.wav");
+    QTest::newRow("symbolic link") << QStringLiteral("victim-link.wav");
+    QTest::newRow("hard link") << QStringLiteral("victim-hard.wav");
+}
+
+void TestFastenccCli::refusesToOverwriteTheInput()
+{
+    QFETCH(QString, output);
+    const QString victim = path(QStringLiteral("victim.wav"));
+    QFile::remove(victim);
+    QVERIFY(QFile::copy(m_inputs.value(QStringLiteral("base.wav")).file, victim));
+    QDir().mkpath(path(QStringLiteral("sub")));
+    QFile::remove(path(QStringLiteral("victim-link.wav")));
+    QVERIFY(QFile::link(victim, path(QStringLiteral("victim-link.wav"))));
+    QFile::remove(path(QStringLiteral("victim-hard.wav")));
+    QCOMPARE(::link(QFile::encodeName(victim).constData(),
+                    QFile::encodeName(path(QStringLiteral("victim-hard.wav"))).constData()),
+             0);
+    QFile original(m_inputs.value(QStringLiteral("base.wav")).file);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+
+    const Run r = fastencc({QStringLiteral("victim.wav"), output}, m_dir.path());
+    QCOMPARE(r.exitCode, 5);
+    QCOMPARE(r.err.count('\n'), 1);
+    QFile after(victim);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QVERIFY(after.readAll() == original.readAll());
+}
+
+void TestFastenccCli::replacesAnExistingOutputOnlyOnSuccess()
+{
+    const QString out = path(QStringLiteral("existing.mp3"));
+    QFile old(out);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older file");
+    old.close();
+
+    QCOMPARE(fastencc({path(QStringLiteral("missing.wav")), out}).exitCode, 3);
+    QCOMPARE(QFileInfo(out).size(), qint64(13));
+
+    QCOMPARE(fastencc({m_inputs.value(QStringLiteral("base.wav")).file, out}).exitCode, 0);
+    QCOMPARE(probe(out).codec, QStringLiteral("mp3"));
+    // Readable by others like any new file (the temporary file starts private).
+    QVERIFY(QFileInfo(out).permissions() & QFile::ReadOther);
+}
+
+void TestFastenccCli::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("channels"); // of the result when code is 0
+    QTest::addColumn<int>("bitrate");
+    const QString in = QStringLiteral("base.wav");
+    const QString out = QStringLiteral("cl.mp3");
+    const QString br = QStringLiteral("-br");
+    const QString dm = QStringLiteral("-dm");
+    QTest::newRow("options after the paths") << QStringList{in, out, dm, br, QStringLiteral("32000")} << 0 << 1 << 32000;
+    QTest::newRow("options before the paths") << QStringList{dm, br, QStringLiteral("32000"), in, out} << 0 << 1 << 32000;
+    QTest::newRow("options between the paths") << QStringList{in, br, QStringLiteral("64000"), out} << 0 << 2 << 64000;
+    QTest::newRow("no arguments") << QStringList{} << 2 << 0 << 0;
+    QTest::newRow("one path") << QStringList{in} << 2 << 0 << 0;
+    QTest::newRow("three paths") << QStringList{in, out, QStringLiteral("more.mp3")} << 2 << 0 << 0;
+    QTest::newRow("unknown option") << QStringList{in, out, QStringLiteral("-x")} << 2 << 0 << 0;
+    QTest::newRow("-br without a value") << QStringList{in, out, br} << 2 << 0 << 0;
+    QTest::newRow("-br not a number") << QStringList{in, out, br, QStringLiteral("fast")} << 2 << 0 << 0;
+    QTest::newRow("-br with unit") << QStringList{in, out, br, QStringLiteral("96k")} << 2 << 0 << 0;
+    QTest::newRow("-br zero") << QStringList{in, out, br, QStringLiteral("0")} << 2 << 0 << 0;
+    QTest::newRow("-br negative") << QStringList{in, out, br, QStringLiteral("-96000")} << 2 << 0 << 0;
+    QTest::newRow("-br too large") << QStringList{in, out, br, QStringLiteral("99999999999999")} << 2 << 0 << 0;
+    QTest::newRow("empty path") << QStringList{QString(), out} << 2 << 0 << 0;
+}
+
+void TestFastenccCli::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(int, channels);
+    QFETCH(int, bitrate);
+    QFile::remove(path(QStringLiteral("cl.mp3")));
+
+    const Run r = fastencc(args, m_dir.path());
+    QCOMPARE(r.exitCode, code);
+    if (code == 0) {
+        const Probe mp3 = probe(path(QStringLiteral("cl.mp3")));
+        QCOMPARE(mp3.channels, channels);
+        QCOMPARE(mp3.bitRate, bitrate);
+    } else {
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!QFile::exists(path(QStringLiteral("cl.mp3"))));
+    }
+}
+
+void TestFastenccCli::acceptsAnyCharacterInPaths()
+{
+    const Run help = fastencc({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.contains("Exit status"));
+
+    const QString folder = path(QStringLiteral("歌曲 'folder' \"x\""));
+    QVERIFY(QDir().mkpath(folder));
+    const QString in = QStringLiteral("-开头 a \"b\" 'c' é.wav"); // leading dash, relative
+    QVERIFY(QFile::copy(m_inputs.value(QStringLiteral("mono.wav")).file, folder + QLatin1Char('/') + in));
+    const QString out = QStringLiteral("-输出 $HOME `x` ; y.mp3");
+    const QString br = QStringLiteral("-br");
+    const QString rate = QStringLiteral("32000");
+    for (const QStringList& args : {QStringList{in, out, br, rate},
+                                    QStringList{br, rate, QStringLiteral("--"), in, out}}) {
+        QFile::remove(folder + QLatin1Char('/') + out);
+        const Run r = fastencc(args, folder);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(probe(folder + QLatin1Char('/') + out).bitRate, 32000);
+    }
+    QCOMPARE(filesIn(folder).size(), 2);
+}
+
+void TestFastenccCli::printsOnlyProgressLines()
+{
+    const QString out = path(QStringLiteral("progress.mp3"));
+    const Run r = fastencc({m_inputs.value(QStringLiteral("song.mp3")).file, out});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QVERIFY(r.out.endsWith('\n'));
+    int last = -1;
+    const QRegularExpression format(QStringLiteral("^progress (\\d{1,3})$"));
+    for (const QByteArray& line : lines.mid(0, lines.size() - 1)) {
+        const auto match = format.match(QString::fromLatin1(line));
+        QVERIFY2(match.hasMatch(), line.constData());
+        const int percent = match.captured(1).toInt();
+        QVERIFY(percent >= last && percent <= 100);
+        last = percent;
+    }
+    QCOMPARE(last, 100);
+    QVERIFY(lines.size() > 10);
+}
+
+void TestFastenccCli::signalStopsAndCleansUp_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestFastenccCli::signalStopsAndCleansUp()
+{
+    QFETCH(int, signal);
+    const QString longInput = path(QStringLiteral("long.flac"));
+    if (!QFile::exists(longInput)) {
+        QCOMPARE(tool(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"),
+                                              QStringLiteral("44100"), QStringLiteral("-c"),
+                                              QStringLiteral("2"), longInput, QStringLiteral("synth"),
+                                              QStringLiteral("120"), QStringLiteral("pinknoise"),
+                                              QStringLiteral("gain"), QStringLiteral("-6")}),
+                 QString());
+    }
+    const QString folder = path(QStringLiteral("stopped"));
+    QDir().mkpath(folder);
+
+    QProcess p;
+    p.start(kFastencc, {longInput, folder + QStringLiteral("/x.mp3"), QStringLiteral("-br"),
+                        QStringLiteral("96000")});
+    QVERIFY(p.waitForStarted());
+    // The first progress line comes once the temporary file exists and encoding has begun.
+    while (!p.readAllStandardOutput().contains("progress 1") && p.state() == QProcess::Running)
+        p.waitForReadyRead(kTimeoutMs);
+    QCOMPARE(p.state(), QProcess::Running);
+    QVERIFY(!filesIn(folder).isEmpty());
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    QVERIFY(p.waitForFinished(kTimeoutMs));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 128 + signal);
+    QCOMPARE(filesIn(folder), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestFastenccCli)
+#include "test_fastencc_cli.moc"
