@@ -18,6 +18,9 @@ struct ApplicationState
     QString FormatChoice;  // always "1- MP3" after loading (MFORMAT)
     QString KbpsSetting;   // stored and written back unchanged (MKBPS__)
     QString HelpFile;      // the help file path recorded at start-up
+    // The encoder program; empty means fastencc in the program's own folder (tests point it
+    // at the build's copy).
+    QString EncoderProgram;
 
     // The settings table in transit: entry 0 is the section, then one entry per key.
     QStringList SettingKeys;

@@ -26,7 +26,7 @@ struct ColumnSpec
     int widthTwips;
 };
 
-constexpr ColumnSpec columns[JobList::ColumnCount] = {
+constexpr ColumnSpec columns[JobColumn::Count] = {
     {u"S", "", 300},
     {u"标题", "", 2000},
     {u"来源路径", "SourcePath", 1500},
@@ -53,14 +53,14 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
 {
     setObjectName(QStringLiteral("ListView1"));
     setAccessibleName(QStringLiteral("压缩列表"));
-    setColumnCount(ColumnCount);
+    setColumnCount(JobColumn::Count);
     QStringList headers;
     for (const ColumnSpec &c : columns)
         headers << QString::fromUtf16(c.header);
     setHeaderLabels(headers);
-    for (int i = 0; i < ColumnCount; ++i) {
+    for (int i = 0; i < JobColumn::Count; ++i) {
         headerItem()->setData(i, Qt::UserRole, QString::fromLatin1(columns[i].key));
-        setColumnWidth(i, columns[i].widthTwips / TwipsPerPixel + (i == ColName ? 20 : 0));
+        setColumnWidth(i, columns[i].widthTwips / TwipsPerPixel + (i == JobColumn::Name ? 20 : 0));
     }
     setRootIsDecorated(false);
     setUniformRowHeights(true);
@@ -90,7 +90,7 @@ void JobList::setCell(int row, int column, const QString &text)
 int JobList::status(int row) const
 {
     const QTreeWidgetItem *item = topLevelItem(row);
-    return item ? item->data(ColName, StatusRole).toInt() : 0;
+    return item ? item->data(JobColumn::Name, StatusRole).toInt() : 0;
 }
 
 void JobList::setStatus(int row, int status)
@@ -98,19 +98,27 @@ void JobList::setStatus(int row, int status)
     QTreeWidgetItem *item = topLevelItem(row);
     if (!item)
         return;
-    item->setData(ColName, StatusRole, status);
-    item->setIcon(ColName, ImageListIcon(QStringLiteral("joblist"), status));
+    item->setData(JobColumn::Name, StatusRole, status);
+    item->setIcon(JobColumn::Name, ImageListIcon(QStringLiteral("joblist"), status));
+}
+
+void JobList::setNote(int row, const QString &note)
+{
+    if (QTreeWidgetItem *item = topLevelItem(row)) {
+        for (int column = 0; column < JobColumn::Count; ++column)
+            item->setToolTip(column, note);
+    }
 }
 
 QString JobList::sourcePath(int row) const
 {
-    return cell(row, ColSourcePath) + cell(row, ColSource);
+    return cell(row, JobColumn::SourcePath) + cell(row, JobColumn::Source);
 }
 
 QTreeWidgetItem *JobList::appendRow(const QStringList &cells, int status)
 {
     auto *item = new QTreeWidgetItem(this);
-    for (int i = 0; i < cells.size() && i < ColumnCount; ++i)
+    for (int i = 0; i < cells.size() && i < JobColumn::Count; ++i)
         item->setText(i, cells[i]);
     setStatus(indexOfTopLevelItem(item), status);
     return item;
@@ -119,7 +127,7 @@ QTreeWidgetItem *JobList::appendRow(const QStringList &cells, int status)
 bool JobList::IsDuplicate(const QString &path) const
 {
     for (int row = 0; row < rowCount(); ++row) {
-        if (status(row) == Queued && sourcePath(row) == path)
+        if (status(row) == JobStatus::Queued && sourcePath(row) == path)
             return true;
     }
     return false;
@@ -142,17 +150,17 @@ void JobList::AddMediaFile(const QString &path)
         }
         if (m_info.Duration > 0) {
             const QString name = GetFileName(path);
-            QStringList cells(ColumnCount);
-            cells[ColName] = name;
-            cells[ColSource] = name;
-            cells[ColSourcePath] = path.left(path.size() - name.size());
-            cells[ColSize] = QString::number(m_info.FileSize);
-            cells[ColPlayTime] = FormatDuration(m_info.Duration);
-            cells[ColTitle] = m_info.Title.isEmpty() ? QStringLiteral("Unknown") : m_info.Title;
-            cells[ColAlbum] = m_info.Album;
-            cells[ColArtist] = m_info.Artist;
-            cells[ColYear] = QString::number(m_info.Year);
-            cells[ColComment] = m_info.Comment;
+            QStringList cells(JobColumn::Count);
+            cells[JobColumn::Name] = name;
+            cells[JobColumn::Source] = name;
+            cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
+            cells[JobColumn::Size] = QString::number(m_info.FileSize);
+            cells[JobColumn::PlayTime] = FormatDuration(m_info.Duration);
+            cells[JobColumn::Title] = m_info.Title.isEmpty() ? QStringLiteral("Unknown") : m_info.Title;
+            cells[JobColumn::Album] = m_info.Album;
+            cells[JobColumn::Artist] = m_info.Artist;
+            cells[JobColumn::Year] = QString::number(m_info.Year);
+            cells[JobColumn::Comment] = m_info.Comment;
             scrollToItem(appendRow(cells));
         } else {
             qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(m_info.lastError()));

@@ -2,6 +2,8 @@
 
 #include <QTreeWidget>
 
+#include "convert/jobrows.h"
+
 namespace Sveltra {
 
 class AudioInformation;
@@ -9,17 +11,11 @@ class AudioInformation;
 // The job list `ListView1`: one row per file or CD track to slim, fourteen text columns and a
 // status icon (5 queued, 4 done, 3 failed). The conversion run reads and writes the rows by
 // position. Lives on the user-interface thread.
-class JobList final : public QTreeWidget
+class JobList final : public QTreeWidget, public JobRows
 {
     Q_OBJECT
 
 public:
-    enum Column {
-        ColName = 0, ColTitle, ColSourcePath, ColSource, ColPlayTime, ColSize, ColTarget, ColTargetSize,
-        ColRatio, ColAlbum, ColArtist, ColYear, ColComment, ColGenre, ColumnCount
-    };
-    enum Status { Failed = 3, Done = 4, Queued = 5 };
-
     // The audio information component belongs to the main window and outlives the list.
     explicit JobList(AudioInformation &info, QWidget *parent = nullptr);
 
@@ -32,17 +28,18 @@ public:
     // Asks first; only OK empties the list.
     void RemoveAll();
 
-    int rowCount() const { return topLevelItemCount(); }
-    QString cell(int row, int column) const;
-    void setCell(int row, int column, const QString &text);
-    int status(int row) const;
-    void setStatus(int row, int status);
+    int rowCount() const override { return topLevelItemCount(); }
+    QString cell(int row, int column) const override;
+    void setCell(int row, int column, const QString &text) override;
+    int status(int row) const override;
+    void setStatus(int row, int status) override;
+    void setNote(int row, const QString &note) override;
     // The full source path of a row: its folder cell followed by its file-name cell.
     QString sourcePath(int row) const;
 
     // Appends a row in the given state; cells beyond the given texts stay empty. Used by the
     // add paths above and by the CD track listing.
-    QTreeWidgetItem *appendRow(const QStringList &cells, int status = Queued);
+    QTreeWidgetItem *appendRow(const QStringList &cells, int status = JobStatus::Queued);
 
 signals:
     // A text for the status bar's message panel.

@@ -1,0 +1,244 @@
+#include "convert/conversionrun.h"
+
+#include <QFile>
+#include <QTimer>
+#include <QtDebug>
+
+#include <algorithm>
+#include <limits>
+
+#include "app/appstate.h"
+#include "app/version.h"
+#include "convert/audioinformation.h"
+#include "convert/jobrows.h"
+#include "convert/naming.h"
+#include "mainwindow/jobrules.h"
+
+namespace Sveltra {
+
+namespace {
+// How long a cancelled encoder gets to clean up before it is killed.
+constexpr int TerminateGraceMs = 3000;
+} // namespace
+
+// One conversion in flight. Owned by the run; lives on the run's thread.
+struct ConversionRun::Job
+{
+    int row = -1;
+    QString source;
+    QString target;
+    MediaTag tag;
+    QProcess *process = nullptr;
+    bool ended = false;
+};
+
+void SetMP3Tag(const QString &path, const MediaTag &tag)
+{
+    if (!QFile::exists(path))
+        return;
+    AudioInformation info;
+    info.ClearTags(); // comment and genre of no other file end up here
+    info.Title = tag.Title;
+    info.Album = tag.Album;
+    info.Artist = tag.Artist;
+    const double year = NumericValue(tag.Year);
+    info.Year = (year >= 0 && year <= std::numeric_limits<int>::max()) ? static_cast<int>(year) : 0;
+    info.SoftwareNote = SoftwareNote();
+    if (!info.WriteTags(path))
+        qWarning("Cannot write the tag of %s: %s", qPrintable(path), qPrintable(info.lastError()));
+}
+
+ConversionRun::ConversionRun(Environment environment, QObject *parent)
+    : QObject(parent)
+    , m_env(std::move(environment))
+{
+    m_env.maxParallel = std::max(1, m_env.maxParallel);
+}
+
+ConversionRun::~ConversionRun()
+{
+    // A run torn down mid-way (the program is closing) leaves no encoder behind.
+    for (const auto &job : m_jobs) {
+        if (job->process && job->process->state() != QProcess::NotRunning) {
+            job->process->disconnect(this);
+            job->process->terminate();
+            if (!job->process->waitForFinished(TerminateGraceMs))
+                job->process->kill();
+            job->process->waitForFinished(1000);
+        }
+    }
+}
+
+void ConversionRun::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    App().CancelRequested = 0;
+    m_rowsAtStart = m_env.rows->rowCount();
+    for (int row = 0; row < m_rowsAtStart; ++row) {
+        if (m_env.rows->status(row) == JobStatus::Queued)
+            ++m_total;
+    }
+    emit started(m_total);
+    scheduleMore();
+    // With nothing to convert the run ends at once, but from the event loop.
+    QTimer::singleShot(0, this, &ConversionRun::checkDone);
+}
+
+void ConversionRun::cancel()
+{
+    if (!m_started || m_done || m_cancelled)
+        return;
+    m_cancelled = true;
+    App().CancelRequested = -1;
+    for (const auto &job : m_jobs) {
+        QProcess *process = job->process;
+        if (!process || process->state() == QProcess::NotRunning)
+            continue;
+        // fastencc removes its unfinished output on SIGTERM; a hung one is killed.
+        process->terminate();
+        QTimer::singleShot(TerminateGraceMs, process, [process] {
+            if (process->state() != QProcess::NotRunning)
+                process->kill();
+        });
+    }
+    QTimer::singleShot(0, this, &ConversionRun::checkDone);
+}
+
+void ConversionRun::scheduleMore()
+{
+    while (!m_cancelled && static_cast<int>(m_jobs.size()) < m_env.maxParallel && m_next < m_rowsAtStart) {
+        const int row = m_next++;
+        if (m_env.rows->status(row) == JobStatus::Queued)
+            startRow(row);
+    }
+}
+
+void ConversionRun::startRow(int row)
+{
+    JobRows &rows = *m_env.rows;
+    ++m_ordinal;
+
+    auto job = std::make_unique<Job>();
+    job->row = row;
+    const QString name = rows.cell(row, JobColumn::Source);
+    job->source = rows.cell(row, JobColumn::SourcePath) + name;
+
+    const QString folderText = m_env.outputFolder ? m_env.outputFolder() : QString();
+    const QString folder = NormalizeOutputFolder(folderText);
+    if (folder != folderText && m_env.setOutputFolder)
+        m_env.setOutputFolder(folder);
+    const int channel = m_env.channelChoice ? m_env.channelChoice() : 1;
+    const int quality = m_env.qualityChoice ? m_env.qualityChoice() : 1;
+    job->target = TargetPath(folder, OutputPrefix(channel, quality), name, rows.cell(row, JobColumn::Title));
+    emit rowStarted(m_ordinal, job->source, job->target);
+
+    job->tag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
+                rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
+
+    if (MediaType(name) == QLatin1String("CDA")) {
+        // CD tracks are ripped before they are encoded; without a drive that holds the track
+        // there is nothing to convert.
+        rows.setStatus(row, JobStatus::Failed);
+        rows.setNote(row, QStringLiteral("找不到 CD 驱动器或音轨"));
+        emit rowFinished(row, JobStatus::Failed);
+        return;
+    }
+
+    const QString options = BuildEncoderArgs(channel, quality);
+    m_encoderCommand = EncoderCommandLine(m_env.encoderPath, job->source, job->target, options);
+
+    auto *process = new QProcess(this);
+    job->process = process;
+    process->setProgram(m_env.encoderPath);
+    process->setArguments(QStringList{job->source, job->target} + EncoderOptionList(options));
+    process->setStandardOutputFile(QProcess::nullDevice());
+    Job *raw = job.get();
+    // Queued, so a job always ends from the event loop, never inside scheduleMore().
+    connect(process, &QProcess::finished, this,
+            [this, raw](int exitCode, QProcess::ExitStatus status) {
+                const bool ok = status == QProcess::NormalExit && exitCode == 0;
+                QString failure;
+                if (!ok) {
+                    failure = QString::fromUtf8(raw->process->readAllStandardError()).trimmed();
+                    if (failure.isEmpty())
+                        failure = status == QProcess::CrashExit ? QStringLiteral("编码器异常退出")
+                                                                : QStringLiteral("编码器失败，退出码 %1").arg(exitCode);
+                }
+                finishJob(raw, ok, failure);
+            },
+            Qt::QueuedConnection);
+    connect(process, &QProcess::errorOccurred, this,
+            [this, raw](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart)
+                    finishJob(raw, false, QStringLiteral("无法启动编码器: ") + raw->process->errorString());
+            },
+            Qt::QueuedConnection);
+
+    const bool firstActive = m_jobs.empty();
+    m_jobs.push_back(std::move(job));
+    process->start();
+    if (firstActive)
+        emit monitorStateChanged(1);
+}
+
+void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
+{
+    if (job->ended)
+        return;
+    job->ended = true;
+
+    if (!m_cancelled)
+        recordOutcome(*job, encoderOk, failure);
+    if (QFile::exists(m_env.tempBasePath))
+        QFile::remove(m_env.tempBasePath);
+
+    const int row = job->row;
+    job->process->deleteLater();
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto &j) { return j.get() == job; });
+    if (it != m_jobs.end())
+        m_jobs.erase(it);
+    if (!m_cancelled)
+        emit rowFinished(row, m_env.rows->status(row));
+
+    scheduleMore();
+    checkDone();
+}
+
+void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString &failure)
+{
+    JobRows &rows = *m_env.rows;
+    if (!encoderOk) {
+        // A failed encoder never leaves a file at the target (it writes under a temporary
+        // name), so whatever is there is not this conversion's: leave the row's cells alone.
+        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(failure));
+        rows.setStatus(job.row, JobStatus::Failed);
+        rows.setNote(job.row, failure);
+        return;
+    }
+
+    SetMP3Tag(job.target, job.tag);
+    const QString sizeText = GetFileSizeText(job.target);
+    rows.setCell(job.row, JobColumn::Target, job.target);
+    rows.setCell(job.row, JobColumn::TargetSize, sizeText);
+    const double targetSize = NumericValue(sizeText);
+    rows.setStatus(job.row, targetSize > 0 ? JobStatus::Done : JobStatus::Failed);
+    rows.setNote(job.row, targetSize > 0 ? QString() : QStringLiteral("没有生成输出文件"));
+    const std::optional<qint64> ratio = RatioPercent(targetSize, NumericValue(rows.cell(job.row, JobColumn::Size)));
+    if (ratio && *ratio != 0)
+        rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));
+}
+
+void ConversionRun::checkDone()
+{
+    if (m_done || !m_started || !m_jobs.empty())
+        return;
+    if (!m_cancelled && m_next < m_rowsAtStart)
+        return;
+    m_done = true;
+    emit monitorStateChanged(0);
+    emit finished(m_cancelled);
+}
+
+} // namespace Sveltra

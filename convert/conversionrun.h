@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Sveltra {
+
+class JobRows;
+
+// The four texts written into each finished file's tag.
+struct MediaTag
+{
+    QString Title;
+    QString Album;
+    QString Artist;
+    QString Year;
+};
+
+// Writes the tag of a finished conversion: title, album, artist, the year as a number and the
+// software note. Does nothing when there is no file at the path.
+void SetMP3Tag(const QString &path, const MediaTag &tag);
+
+// One pass over the job list that turns every queued row into an MP3 file for the current
+// profile. Up to maxParallel encoders run at once; rows start in list order and each row's
+// outcome is what a one-at-a-time pass would give. The run is driven by process signals on
+// the thread that owns it (the user-interface thread): nothing waits or spins.
+class ConversionRun final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Environment
+    {
+        JobRows *rows = nullptr;
+        // The output folder box: read for every row; a missing trailing separator is added to
+        // the box itself.
+        std::function<QString()> outputFolder;
+        std::function<void(const QString &)> setOutputFolder;
+        // Profile choice numbers, read when each row starts.
+        std::function<int()> channelChoice;
+        std::function<int()> qualityChoice;
+        QString encoderPath;   // the fastencc program
+        QString tempBasePath;  // temporary folder + "~sveltratmp"
+        int maxParallel = 1;
+    };
+
+    explicit ConversionRun(Environment environment, QObject *parent = nullptr);
+    ~ConversionRun() override;
+
+    // Counts the queued rows and starts as many conversions as allowed. Emits finished() from
+    // the event loop when there is nothing to do.
+    void start();
+    // Stops every running encoder (its unfinished output never appears) and starts no more
+    // rows; rows that were converting stay queued. finished(true) follows once every encoder
+    // process has ended.
+    void cancel();
+
+    bool isRunning() const { return m_started && !m_done; }
+    bool isCancelled() const { return m_cancelled; }
+    int queuedAtStart() const { return m_total; }
+    // The command line of the most recently started conversion, for display.
+    const QString &EncoderCommand() const { return m_encoderCommand; }
+
+signals:
+    // The number of queued rows when the run began.
+    void started(int queued);
+    // A row started converting: its ordinal among the queued rows, its source and target.
+    void rowStarted(int ordinal, const QString &source, const QString &target);
+    // 1 while any encoder runs, 0 when none does.
+    void monitorStateChanged(int state);
+    void rowFinished(int row, int status);
+    void finished(bool cancelled);
+
+private:
+    struct Job;
+
+    void scheduleMore();
+    void startRow(int row);
+    void finishJob(Job *job, bool encoderOk, const QString &failure);
+    void recordOutcome(const Job &job, bool encoderOk, const QString &failure);
+    void checkDone();
+
+    Environment m_env;
+    std::vector<std::unique_ptr<Job>> m_jobs;
+    int m_next = 0;
+    int m_rowsAtStart = 0;
+    int m_total = 0;
+    int m_ordinal = 0;
+    bool m_started = false;
+    bool m_cancelled = false;
+    bool m_done = false;
+    QString m_encoderCommand;
+};
+
+} // namespace Sveltra

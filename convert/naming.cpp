@@ -1,0 +1,143 @@
+#include "convert/naming.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace Sveltra {
+
+QString OutputPrefix(int channelChoice, int qualityChoice)
+{
+    QString prefix = QStringLiteral("D-");
+    if (channelChoice == 2)
+        prefix += QStringLiteral("Mono-");
+    switch (qualityChoice) {
+    case 1: prefix += QStringLiteral("CD-"); break;
+    case 2: prefix += QStringLiteral("FM-"); break;
+    case 3: prefix += QStringLiteral("TP-"); break;
+    case 4: prefix += QStringLiteral("PH-"); break;
+    default: break;
+    }
+    return prefix;
+}
+
+QString BuildEncoderArgs(int channelChoice, int qualityChoice)
+{
+    QString options = channelChoice == 1 ? QStringLiteral(" ") : QStringLiteral(" -dm");
+    switch (qualityChoice) {
+    case 1: options += QStringLiteral(" -br 96000 "); break;
+    case 2: options += QStringLiteral(" -br 64000 "); break;
+    case 3: options += QStringLiteral(" -br 32000 "); break;
+    case 4: options += QStringLiteral(" -br 16000 "); break;
+    default: break;
+    }
+    return options;
+}
+
+QStringList EncoderOptionList(const QString &optionText)
+{
+    return optionText.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target,
+                           const QString &optionText)
+{
+    const QChar quote(u'"');
+    return QDir::toNativeSeparators(encoderPath) + QLatin1Char(' ') + quote + input + quote + QLatin1Char(' ') + quote
+        + target + quote + optionText;
+}
+
+QString NormalizeOutputFolder(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QDir::separator()))
+        return folder;
+    return folder + QDir::separator();
+}
+
+QString SafeFileNamePart(const QString &title)
+{
+    QString safe;
+    safe.reserve(title.size());
+    for (const QChar c : title) {
+        switch (c.unicode()) {
+        case u'/': safe += QChar(0xFF0F); break;
+        case u'\\': safe += QChar(0xFF3C); break;
+        case u':': safe += QChar(0xFF1A); break;
+        case u'*': safe += QChar(0xFF0A); break;
+        case u'?': safe += QChar(0xFF1F); break;
+        case u'"': safe += QChar(0xFF02); break;
+        case u'<': safe += QChar(0xFF1C); break;
+        case u'>': safe += QChar(0xFF1E); break;
+        case u'|': safe += QChar(0xFF5C); break;
+        default: safe += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'_') : c; break;
+        }
+    }
+    return safe;
+}
+
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title)
+{
+    const QString ending = name.right(4).toUpper();
+    if (name.size() > 4 && ending == QLatin1String(".CDA")) {
+        const QString digits = name.mid(name.size() - 6, 2);
+        return folder + prefix + digits + QLatin1Char('-') + SafeFileNamePart(title) + QStringLiteral(".MP3");
+    }
+    if (name.size() > 4 && ending == QLatin1String(".MP3"))
+        return folder + prefix + name;
+    if (name.size() > 4) {
+        const QString joined = folder + prefix + name;
+        return joined.left(joined.size() - 4) + QStringLiteral(".MP3");
+    }
+    return folder + prefix + name + QStringLiteral(".MP3");
+}
+
+QString CounterText(qint64 count)
+{
+    const QString text = QStringLiteral("000") + QString::number(count);
+    return text.right(3);
+}
+
+QString GetFileSizeText(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return QStringLiteral(" ");
+    return QLatin1Char(' ') + QString::number(info.size());
+}
+
+double NumericValue(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        ++i;
+    bool point = false;
+    while (i < text.size() && (text[i].isDigit() || (!point && text[i] == QLatin1Char('.')))) {
+        point = point || text[i] == QLatin1Char('.');
+        ++i;
+    }
+    bool ok = false;
+    const double value = QStringView(text).mid(start, i - start).toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+std::optional<qint64> RatioPercent(double targetSize, double sourceSize)
+{
+    if (sourceSize == 0.0)
+        return std::nullopt;
+    const double ratio = std::trunc(targetSize / sourceSize * 100.0);
+    if (!std::isfinite(ratio) || std::fabs(ratio) > static_cast<double>(std::numeric_limits<qint64>::max() / 2))
+        return std::nullopt;
+    return static_cast<qint64>(ratio);
+}
+
+QString RatioText(qint64 percent)
+{
+    return (percent >= 0 ? QStringLiteral(" ") : QString()) + QString::number(percent) + QLatin1Char('%');
+}
+
+} // namespace Sveltra

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The conversion's decisions that need no window: output names, encoder options, sizes and
+// ratios as the job list shows them.
+namespace Sveltra {
+
+// "D-", then "Mono-" for channel choice 2, then "CD-", "FM-", "TP-" or "PH-" for quality 1 to 4.
+QString OutputPrefix(int channelChoice, int qualityChoice);
+
+// The encoder options as text: " " for stereo (channel 1) or " -dm" for anything else, then
+// " -br 96000 ", " -br 64000 ", " -br 32000 " or " -br 16000 " for quality 1 to 4.
+QString BuildEncoderArgs(int channelChoice, int qualityChoice);
+
+// The same options as an argument list for the encoder ("-dm", "-br", "64000").
+QStringList EncoderOptionList(const QString &optionText);
+
+// The command line as it is shown to a person: the encoder's path unquoted, the input and the
+// target in double quotes, then the options.
+QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target,
+                           const QString &optionText);
+
+// The output folder text with a separator appended when it is not empty and has none.
+QString NormalizeOutputFolder(const QString &folder);
+
+// The target path in folder F with prefix P for a source named N (and, for a CD track, its
+// title): "Track03.cda" titled T gives F P "03-" T ".MP3"; "x.mp3" keeps its name; any other
+// name loses its last four characters and gains ".MP3"; names of four characters or fewer gain
+// ".MP3". Characters a file name cannot hold are replaced in a CD title, not in the row.
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title);
+
+// A CD title made safe for a file name: "/" and NUL (and the characters other systems refuse:
+// \ : * ? " < > |) become their full-width look-alikes; control characters become "_".
+QString SafeFileNamePart(const QString &title);
+
+// The last three characters of "000" followed by the count: 7 → "007", 1234 → "234".
+QString CounterText(qint64 count);
+
+// The size of a file as a job-list cell: one blank and the decimal size, or a single blank
+// when the file cannot be read.
+QString GetFileSizeText(const QString &path);
+
+// The numeric value of a cell's text as the list stores numbers: leading blanks skipped, then
+// an optional sign, digits and one decimal point; 0 when there is no number.
+double NumericValue(const QString &text);
+
+// The integer part of target / source × 100, or nothing when the source size is 0.
+std::optional<qint64> RatioPercent(double targetSize, double sourceSize);
+
+// The ratio cell: " 38%" for 38; negative values carry no leading blank.
+QString RatioText(qint64 percent);
+
+} // namespace Sveltra

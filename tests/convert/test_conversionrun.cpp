@@ -1,0 +1,284 @@
+// The conversion run end to end with the real fastencc: names, tags, row outcomes, failures,
+// cancel, and several conversions at once giving the same files as one at a time.
+
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/appstate.h"
+#include "convert/audioinformation.h"
+#include "convert/conversionrun.h"
+#include "convert/jobrows.h"
+#include "mainwindow/jobrules.h"
+#include "../support/mediafixtures.h"
+
+using namespace Sveltra;
+
+namespace {
+
+// The job list as a plain table.
+class Table final : public JobRows
+{
+public:
+    struct Row
+    {
+        QStringList cells = QStringList(JobColumn::Count);
+        int status = JobStatus::Queued;
+        QString note;
+    };
+    QList<Row> rows;
+
+    void add(const QString &path, const QString &title = QStringLiteral("Unknown"), int status = JobStatus::Queued)
+    {
+        Row r;
+        const QString name = GetFileName(path);
+        r.cells[JobColumn::Name] = name;
+        r.cells[JobColumn::Source] = name;
+        r.cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
+        r.cells[JobColumn::Title] = title;
+        r.cells[JobColumn::Size] = QString::number(QFileInfo(path).size());
+        r.status = status;
+        rows << r;
+    }
+    int rowCount() const override { return static_cast<int>(rows.size()); }
+    QString cell(int row, int column) const override { return rows[row].cells[column]; }
+    void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }
+    int status(int row) const override { return rows[row].status; }
+    void setStatus(int row, int s) override { rows[row].status = s; }
+    void setNote(int row, const QString &note) override { rows[row].note = note; }
+};
+
+struct RunResult
+{
+    bool cancelled = false;
+    QList<int> ordinals;
+    QStringList targets;
+    int queuedAtStart = -1;
+};
+
+} // namespace
+
+class TestConversionRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_output;
+    int m_channel = 2;
+    int m_quality = 2;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    ConversionRun::Environment environment(Table &table, int parallel, const QString &encoder = {})
+    {
+        ConversionRun::Environment env;
+        env.rows = &table;
+        env.outputFolder = [this] { return m_output; };
+        env.setOutputFolder = [this](const QString &text) { m_output = text; };
+        env.channelChoice = [this] { return m_channel; };
+        env.qualityChoice = [this] { return m_quality; };
+        env.encoderPath = encoder.isEmpty() ? QStringLiteral(SVELTRA_BIN_DIR "/fastencc") : encoder;
+        env.tempBasePath = path(QStringLiteral("~sveltratmp"));
+        env.maxParallel = parallel;
+        return env;
+    }
+
+    RunResult runToEnd(ConversionRun &run, std::function<void(int)> onRowStarted = {})
+    {
+        RunResult result;
+        connect(&run, &ConversionRun::started, this, [&result](int queued) { result.queuedAtStart = queued; });
+        connect(&run, &ConversionRun::rowStarted, this, [&](int ordinal, const QString &, const QString &target) {
+            result.ordinals << ordinal;
+            result.targets << target;
+            if (onRowStarted)
+                onRowStarted(ordinal);
+        });
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.start();
+        if (!finished.wait(240000))
+            qFatal("the run did not finish");
+        result.cancelled = finished.first().first().toBool();
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestMedia::makeTone(path(QStringLiteral("song.wav")), 4.0, 44100, 2, 440));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("song.wav")), path(QStringLiteral("song.mp3")),
+                                   {QStringLiteral("-b:a"), QStringLiteral("192k")}));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("song.wav")), path(QStringLiteral("歌 曲.wma")),
+                                   {QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
+        QFile bad(path(QStringLiteral("broken.mp3")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(5000, 'x'));
+    }
+
+    void init()
+    {
+        m_channel = 2;
+        m_quality = 2;
+    }
+
+    void convertsQueuedRowsAndRecordsOutcomes()
+    {
+        const QString out = path(QStringLiteral("out一"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out; // typed without a trailing separator
+
+        Table table;
+        table.add(path(QStringLiteral("song.mp3")), QStringLiteral("标题"));
+        table.rows[0].cells[JobColumn::Album] = QStringLiteral(" 专辑 ");
+        table.rows[0].cells[JobColumn::Artist] = QStringLiteral("歌手");
+        table.rows[0].cells[JobColumn::Year] = QStringLiteral("1999");
+        table.add(path(QStringLiteral("song.wav")), QStringLiteral("already"), JobStatus::Done);
+        table.add(path(QStringLiteral("broken.mp3")));
+        table.add(path(QStringLiteral("歌 曲.wma")));
+        table.add(path(QStringLiteral("song.wav")));
+
+        // Leftovers of an older program version in the temporary folder are cleared.
+        QFile stale(path(QStringLiteral("~sveltratmp")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+
+        ConversionRun run(environment(table, 2));
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        QCOMPARE(result.queuedAtStart, 4);
+        QCOMPARE(result.ordinals, (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(m_output, out + QLatin1Char('/'));
+        QVERIFY(!QFile::exists(stale.fileName()));
+
+        const QString mp3Target = out + QStringLiteral("/D-Mono-FM-song.mp3");
+        QCOMPARE(result.targets, (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"),
+                                              out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"),
+                                              out + QStringLiteral("/D-Mono-FM-song.MP3")}));
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Done)); // skipped, untouched
+        QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
+        QCOMPARE(table.rows[2].status, int(JobStatus::Failed));
+        QVERIFY(!table.rows[2].note.isEmpty());
+        QCOMPARE(table.rows[2].cells[JobColumn::Target], QString());
+        QVERIFY(!QFile::exists(out + QStringLiteral("/D-Mono-FM-broken.mp3")));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[4].status, int(JobStatus::Done));
+
+        const auto &row = table.rows[0].cells;
+        QCOMPARE(row[JobColumn::Target], mp3Target);
+        QCOMPARE(row[JobColumn::TargetSize], QLatin1Char(' ') + QString::number(QFileInfo(mp3Target).size()));
+        const qint64 ratio = QFileInfo(mp3Target).size() * 100 / QFileInfo(path(QStringLiteral("song.mp3"))).size();
+        QCOMPARE(row[JobColumn::Ratio], QStringLiteral(" %1%").arg(ratio));
+
+        const TestMedia::Probe probe = TestMedia::probe(mp3Target);
+        QCOMPARE(probe.stream.value(QStringLiteral("channels")).toInt(), 1);
+        QCOMPARE(probe.stream.value(QStringLiteral("bit_rate")).toString(), QStringLiteral("64000"));
+        QCOMPARE(probe.tags().value(QStringLiteral("title")).toString(), QStringLiteral("标题"));
+        QCOMPARE(probe.tags().value(QStringLiteral("album")).toString(), QStringLiteral("专辑"));
+        QCOMPARE(probe.tags().value(QStringLiteral("artist")).toString(), QStringLiteral("歌手"));
+        QCOMPARE(probe.tags().value(QStringLiteral("date")).toString(), QStringLiteral("1999"));
+        QCOMPARE(probe.tags().value(QStringLiteral("encoder")).toString(), QStringLiteral("Sveltra Version 4"));
+
+        AudioInformation info;
+        QVERIFY(info.ReadFile(out + QStringLiteral("/D-Mono-FM-song.MP3")));
+        QCOMPARE(info.Title, QStringLiteral("Unknown"));
+        QCOMPARE(info.Year, 0);
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3); // no temporary files left
+    }
+
+    void nothingQueuedEndsAtOnce()
+    {
+        Table table;
+        table.add(path(QStringLiteral("song.wav")), QStringLiteral("x"), JobStatus::Failed);
+        ConversionRun run(environment(table, 2));
+        const RunResult result = runToEnd(run);
+        QCOMPARE(result.queuedAtStart, 0);
+        QVERIFY(result.ordinals.isEmpty());
+        QCOMPARE(table.rows[0].status, int(JobStatus::Failed));
+    }
+
+    void anEncoderThatCannotStartFailsItsRowsOnly()
+    {
+        m_output = path(QStringLiteral("nowhere"));
+        Table table;
+        table.add(path(QStringLiteral("song.wav")));
+        table.add(path(QStringLiteral("song.mp3")));
+        table.add(QStringLiteral("/dev/sr9/Track02.cda"), QStringLiteral("Intro"));
+        ConversionRun run(environment(table, 1, path(QStringLiteral("no-such-encoder"))));
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        for (const auto &row : table.rows)
+            QCOMPARE(row.status, int(JobStatus::Failed));
+        QVERIFY(table.rows[0].note.contains(QStringLiteral("无法启动编码器")));
+    }
+
+    void severalAtOnceGiveTheSameFilesAsOneAtATime()
+    {
+        m_channel = 1;
+        m_quality = 1;
+        QByteArrayList outputs[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            const QString out = path(QStringLiteral("same%1/").arg(pass));
+            QVERIFY(QDir().mkpath(out));
+            m_output = out;
+            Table table;
+            table.add(path(QStringLiteral("song.wav")), QStringLiteral("一"));
+            table.add(path(QStringLiteral("song.mp3")), QStringLiteral("二"));
+            table.add(path(QStringLiteral("歌 曲.wma")), QStringLiteral("三"));
+            ConversionRun run(environment(table, pass == 0 ? 1 : 3));
+            QVERIFY(!runToEnd(run).cancelled);
+            for (int i = 0; i < 3; ++i) {
+                QCOMPARE(table.rows[i].status, int(JobStatus::Done));
+                QFile f(table.rows[i].cells[JobColumn::Target]);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                outputs[pass] << f.readAll();
+            }
+        }
+        QCOMPARE(outputs[0], outputs[1]);
+    }
+
+    void cancelStopsEveryEncoderAndLeavesRowsQueued()
+    {
+        const QString longWav = path(QStringLiteral("long.wav"));
+        QVERIFY(TestMedia::makeTone(longWav, 600.0, 44100, 2, 220));
+        const QString out = path(QStringLiteral("cancelled/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        m_channel = 1;
+        m_quality = 1;
+
+        Table table;
+        table.add(path(QStringLiteral("song.wav")));
+        table.add(longWav);
+        table.add(longWav.left(longWav.size() - 4) + QStringLiteral(".WAV")); // a different path
+        QFile::copy(longWav, table.rows[2].cells[JobColumn::SourcePath] + table.rows[2].cells[JobColumn::Source]);
+        table.add(path(QStringLiteral("song.mp3")));
+
+        ConversionRun run(environment(table, 2));
+        QElapsedTimer clock;
+        const RunResult result = runToEnd(run, [&](int ordinal) {
+            if (ordinal == 3)
+                QTimer::singleShot(300, &run, [&] {
+                    clock.start();
+                    run.cancel();
+                });
+        });
+        QVERIFY(result.cancelled);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(App().CancelRequested, -1);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[2].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
+        // Only the finished file is there: no partial output, no temporary file.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("D-CD-song.MP3")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConversionRun)
+#include "test_conversionrun.moc"
