@@ -1,5 +1,6 @@
 #include "skin/picturebutton.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -8,7 +9,7 @@ namespace Sveltra {
 PictureButton::PictureButton(QWidget *parent)
     : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
@@ -47,13 +48,31 @@ void PictureButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (m_pictureVisible)
         painter.drawPixmap(0, 0, shownPicture());
-    if (hasFocus()) {
+    if (showsFocusFrame()) {
         // A dotted frame for keyboard users, in the skin's cyan, clear of the picture's edge.
         QPen pen(QColor(0, 229, 255), 1, Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+}
+
+void PictureButton::focusInEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+        m_keyboardFocus = true;
+    else if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        m_keyboardFocus = false;
+    QAbstractButton::focusInEvent(event);
+}
+
+void PictureButton::focusOutEvent(QFocusEvent *event)
+{
+    // A window that loses and regains activation keeps its frame where it was.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        m_keyboardFocus = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 void PictureButton::keyPressEvent(QKeyEvent *event)

@@ -83,13 +83,17 @@ frmAbout::frmAbout(QWidget *mainWindow, QWidget *parent)
     imgMe->setPicture(me);
     imgMe->setAccessibleName(QStringLiteral("隐藏开发组图片"));
 
+    // Keyboard focus follows the picture, so Enter or Space hides it again.
     connect(Image1, &QAbstractButton::clicked, this, [this] {
         imgMe->show();
-        imgMe->setFocus(Qt::OtherFocusReason);
+        if (Image1->showsFocusFrame())
+            imgMe->setFocus(Qt::TabFocusReason);
     });
     connect(imgMe, &QAbstractButton::clicked, this, [this] {
+        const bool keyboard = imgMe->showsFocusFrame();
         imgMe->hide();
-        Image1->setFocus(Qt::OtherFocusReason);
+        if (keyboard)
+            Image1->setFocus(Qt::TabFocusReason);
     });
     setTabOrder(imgExit, Image1);
     setTabOrder(Image1, imgMe);

@@ -70,12 +70,16 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
 
     Label2 = makeLabel(this, "Label2", fromTwips(540, 1740, 2175, 375), QStringLiteral("已安装版本:"));
     setTextColor(Label2, CaptionInk);
+    QFont caption = Label2->font();
+    caption.setPointSize(9);
+    Label2->setFont(caption);
     picVer1 = new QLabel(this);
     picVer1->setObjectName(QStringLiteral("picVer1"));
     picVer1->move(fromTwips(780, 1980, 0, 0).topLeft());
 
     Label3 = makeLabel(this, "Label3", fromTwips(540, 2340, 2175, 315), QStringLiteral("最新版本:"));
     setTextColor(Label3, CaptionInk);
+    Label3->setFont(caption);
     picVer2 = new QLabel(this);
     picVer2->setObjectName(QStringLiteral("picVer2"));
     picVer2->move(fromTwips(780, 2580, 0, 0).topLeft());

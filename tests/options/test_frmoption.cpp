@@ -192,16 +192,20 @@ private slots:
         Dialog d;
         d.dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&d.dialog));
-        d.arrow(0)->setFocus();
+        QTest::mouseClick(d.arrow(2), Qt::LeftButton);
+        QVERIFY(!d.arrow(2)->hasFocus()); // the mouse leaves no focus frame on the skin
+        d.arrow(0)->setFocus(Qt::TabFocusReason);
+        QVERIFY(d.arrow(0)->showsFocusFrame());
         QTest::keyClick(d.arrow(0), Qt::Key_Space);
         QCOMPARE(App().DeviceChoice, QStringLiteral("2- Palm PDA"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), d.icon(1)); // next group, in reading order
+        QVERIFY(d.icon(1)->showsFocusFrame());
         QTest::keyClick(d.icon(1), Qt::Key_Return);
-        QCOMPARE(App().QualityChoice, QStringLiteral("2- FM 广播音质"));
+        QCOMPARE(App().QualityChoice, QStringLiteral("3- 磁带音质"));
         QTest::keyClick(&d.dialog, Qt::Key_Escape);
         QVERIFY(!d.dialog.isVisible());
-        QCOMPARE(App().QualityChoice, QStringLiteral("2- FM 广播音质"));
+        QCOMPARE(App().QualityChoice, QStringLiteral("3- 磁带音质"));
     }
 
     void okAndCloseBothKeepTheChoices_data()

@@ -79,6 +79,7 @@ private slots:
         MainWindow main;
         frmAbout about(&main.window);
         about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
         QTest::mouseClick(about.Image1, Qt::LeftButton);
         QVERIFY(about.imgMe->isVisible());
         QTest::mouseClick(about.Image1, Qt::LeftButton); // twice: still shown
@@ -86,9 +87,18 @@ private slots:
         QTest::mouseClick(about.imgMe, Qt::LeftButton);
         QVERIFY(about.imgMe->isHidden());
         QVERIFY(about.isVisible()); // none of this closes the box
-        about.Image1->setFocus();
-        QTest::keyClick(about.Image1, Qt::Key_Return); // and from the keyboard
+        QVERIFY(!about.Image1->hasFocus()); // a click leaves no focus frame on the skin
+        QTest::mouseClick(about.imgMe, Qt::LeftButton);
+
+        // From the keyboard: focus follows the picture, so the same key hides it again.
+        about.Image1->setFocus(Qt::TabFocusReason);
+        QVERIFY(about.Image1->showsFocusFrame());
+        QTest::keyClick(about.Image1, Qt::Key_Return);
         QVERIFY(about.imgMe->isVisible());
+        QVERIFY(about.imgMe->showsFocusFrame());
+        QTest::keyClick(about.imgMe, Qt::Key_Space);
+        QVERIFY(about.imgMe->isHidden());
+        QVERIFY(about.Image1->showsFocusFrame());
     }
 
     void mainWindowIsHeldUntilTheBoxCloses_data()
