@@ -116,11 +116,13 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     imgExit->setToolTip(QStringLiteral("关闭"));
     connect(imgExit, &QAbstractButton::clicked, this, &QWidget::close);
 
-    // The help button lies right of the visible client area, as designed; keyboard users reach
-    // it with Tab, and F1 presses it.
+    // The help button lies right of the visible client area, as designed. Tab skips it (focus
+    // there would be invisible); F1 presses it, and screen readers see it as "帮助".
     Command5 = new QPushButton(QStringLiteral("帮助"), this);
     Command5->setObjectName(QStringLiteral("Command5"));
     Command5->setGeometry(fromTwips(5580, 1980, 1095, 555));
+    Command5->setFocusPolicy(Qt::NoFocus);
+    Command5->setToolTip(QStringLiteral("帮助 (F1)"));
     connect(Command5, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic()); });
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, Command5, &QPushButton::click);
@@ -140,7 +142,6 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     connect(Timer3, &QTimer::timeout, this, &frmUpdate::Timer3_Timer);
 
     setTabOrder(imgDownload, imgExit);
-    setTabOrder(imgExit, Command5);
 
     // Load.
     m_busyPercent = 0;

@@ -112,6 +112,7 @@ private slots:
         QCOMPARE(w.imgExit->geometry(), QRect(300, 8, 22, 22));
         QCOMPARE(w.Command5->text(), QStringLiteral("帮助"));
         QVERIFY(w.Command5->x() >= w.width()); // designed right of the visible client area
+        QCOMPARE(w.Command5->focusPolicy(), Qt::NoFocus); // so Tab never lands out of sight
         verifyReadout(w, w.picVer1, QStringLiteral("04.03.00"));
         verifyReadout(w, w.picVer2, QStringLiteral("........"));
         QVERIFY(w.imgDownload->isHidden());
