@@ -79,7 +79,10 @@ Status checkInput(const std::string& path)
     }
     if (S_ISDIR(info.st_mode))
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is a folder, not a file");
-    if (S_ISREG(info.st_mode) && info.st_size == 0)
+    // A device or a pipe may never end (/dev/urandom) and cannot be measured for progress.
+    if (!S_ISREG(info.st_mode))
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is not a regular file");
+    if (info.st_size == 0)
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is empty");
     if (::access(path.c_str(), R_OK) != 0)
         return Status::fail(ExitCode::BadInput,

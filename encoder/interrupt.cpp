@@ -44,9 +44,12 @@ void install()
     for (int s : kSignals)
         ::sigaction(s, &action, nullptr);
 
+    // A write past the file-size limit then fails with EFBIG like any write error, and the
+    // temporary file is removed, instead of the process dying with it in place.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 SignalBlock::SignalBlock()

@@ -4,8 +4,8 @@ namespace fastencc::interrupt {
 
 // SIGINT, SIGTERM and SIGHUP end the program at once with exit status 128 + the signal number,
 // removing the armed temporary file first (the handler does only unlink and _exit, both safe in
-// a signal handler). SIGPIPE is ignored so a closed standard output cannot kill the program
-// while a temporary file exists. Call once at start-up, before any other thread exists.
+// a signal handler). SIGPIPE and SIGXFSZ are ignored so neither a closed standard output nor
+// the file-size limit can kill the program while a temporary file exists. Call once at start-up, before any other thread exists.
 void install();
 
 // Blocks the three signals for the lifetime of the object, so arming, disarming and the final

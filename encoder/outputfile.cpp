@@ -76,9 +76,14 @@ Status OutputFile::writeError(const char* what, int error) const
 Status OutputFile::create()
 {
     struct stat info {};
-    if (m_target.back() == '/' || (::stat(m_target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+    const bool exists = ::stat(m_target.c_str(), &info) == 0;
+    if (m_target.back() == '/' || (exists && S_ISDIR(info.st_mode)))
         return Status::fail(ExitCode::BadOutput,
                             "output \"" + m_target + "\" is a folder, not a file name");
+    // Renaming over a device or a pipe would replace it (/dev/null, for one).
+    if (exists && !S_ISREG(info.st_mode))
+        return Status::fail(ExitCode::BadOutput,
+                            "output \"" + m_target + "\" exists and is not a regular file");
 
     const std::string folder = folderOf(m_target);
     std::string pattern = folder + "/.fastencc-XXXXXX.part";

@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -479,8 +480,13 @@ void TestFastenccCli::rejectsBadInput_data()
     QTest::newRow("random bytes named .wma") << QStringLiteral("random.wma") << random;
     QTest::newRow("random bytes named .mp3") << QStringLiteral("random.mp3") << random;
     QTest::newRow("random bytes named .wav") << QStringLiteral("random.wav") << random;
+    // A canonical 44-byte header of 16-bit stereo at 44.1 kHz whose data chunk is empty.
+    QByteArray header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
+                      "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+    QTest::newRow("WAV without samples") << QStringLiteral("nosamples.wav") << header;
     QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray("-");
     QTest::newRow("folder") << QStringLiteral("a folder.wav") << QByteArray("/");
+    QTest::newRow("named pipe") << QStringLiteral("pipe.wav") << QByteArray("|");
 }
 
 void TestFastenccCli::rejectsBadInput()
@@ -491,6 +497,8 @@ void TestFastenccCli::rejectsBadInput()
     QDir().mkpath(path(QStringLiteral("bad")));
     if (content == "/") {
         QDir().mkpath(in);
+    } else if (content == "|") {
+        QCOMPARE(::mkfifo(QFile::encodeName(in).constData(), 0600), 0); // never written: would hang
     } else if (content != "-") {
         QFile f(in);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -512,31 +520,48 @@ void TestFastenccCli::rejectsBadInput()
 void TestFastenccCli::rejectsUnwritableOutput_data()
 {
     QTest::addColumn<QString>("out");
-    QTest::addColumn<int>("code");
-    QTest::newRow("folder does not exist") << QStringLiteral("no such folder/x.mp3") << 4;
-    QTest::newRow("a file stands for the folder") << QStringLiteral("base.wav/x.mp3") << 4;
-    QTest::newRow("output is a folder") << QStringLiteral("bad-out") << 4;
-    QTest::newRow("read-only folder") << QStringLiteral("read-only/x.mp3") << 4;
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("folder does not exist") << QStringLiteral("no such folder/x.mp3") << QString();
+    QTest::newRow("a file stands for the folder") << QStringLiteral("base.wav/x.mp3") << QString();
+    QTest::newRow("output is a folder") << QStringLiteral("bad-out") << QString();
+    QTest::newRow("output is a named pipe") << QStringLiteral("bad-out/pipe.mp3") << QStringLiteral("fifo");
+    QTest::newRow("read-only folder") << QStringLiteral("read-only/x.mp3") << QStringLiteral("read-only");
+    QTest::newRow("write fails midway (file size limit)") << QStringLiteral("bad-out/x.mp3") << QStringLiteral("limit");
 }
 
 void TestFastenccCli::rejectsUnwritableOutput()
 {
     QFETCH(QString, out);
-    QFETCH(int, code);
-    if (out.startsWith(QLatin1String("read-only"))) {
+    QFETCH(QString, setup);
+    const QString outFolder = path(QStringLiteral("bad-out"));
+    QDir(outFolder).removeRecursively();
+    QDir().mkpath(outFolder);
+    QString program = kFastencc;
+    QStringList args{m_inputs.value(QStringLiteral("base.wav")).file, path(out)};
+    if (setup == QLatin1String("read-only")) {
         if (::geteuid() == 0)
             QSKIP("permissions do not bind the superuser");
         QDir().mkpath(path(QStringLiteral("read-only")));
-        QFile::setPermissions(path(QStringLiteral("read-only")),
-                              QFile::ReadOwner | QFile::ExeOwner);
+        QFile::setPermissions(path(QStringLiteral("read-only")), QFile::ReadOwner | QFile::ExeOwner);
+    } else if (setup == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path(out)).constData(), 0600), 0);
+    } else if (setup == QLatin1String("limit")) {
+        // 20 KiB: the info frame and some audio get written, then writing fails.
+        program = QStringLiteral("bash");
+        args = QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 20; exec \"$0\" \"$@\""),
+                           kFastencc} + args;
     }
-    QDir().mkpath(path(QStringLiteral("bad-out")));
-    const Run r = fastencc({m_inputs.value(QStringLiteral("base.wav")).file, path(out)});
-    QCOMPARE(r.exitCode, code);
+
+    const Run r = run(program, args);
+    QCOMPARE(r.exitCode, 4);
     QCOMPARE(r.err.count('\n'), 1);
     QVERIFY2(r.err.contains("output"), r.err.constData());
+    if (setup == QLatin1String("fifo")) {
+        QVERIFY(QFileInfo(path(out)).isFile() == false && QFileInfo::exists(path(out)));
+        QFile::remove(path(out));
+    }
     QVERIFY(!QFileInfo(path(out)).isFile());
-    QCOMPARE(filesIn(path(QStringLiteral("bad-out"))), QStringList());
+    QCOMPARE(filesIn(outFolder), QStringList());
 }
 
 void TestFastenccCli::refusesToOverwriteTheInput_data()
