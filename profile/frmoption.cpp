@@ -43,7 +43,7 @@ const std::array<Group, frmOption::GroupCount> &groups()
 // Where the skin's background was drawn for each group: the cell of the group, and inside it
 // the picture, the two arrows and the label (pixels).
 constexpr QRect GroupCells[frmOption::GroupCount] = {
-    {20, 50, 176, 104}, {204, 50, 176, 104}, {20, 160, 176, 104}, {204, 160, 176, 104}};
+    {20, 50, 176, 100}, {204, 50, 176, 100}, {20, 156, 176, 100}, {204, 156, 176, 100}};
 
 QRect iconRect(const QRect &cell) { return {cell.x() + cell.width() / 2 - 24, cell.y() + 24, 48, 48}; }
 QRect backwardRect(const QRect &cell) { return {cell.x() + cell.width() / 2 - 60, cell.y() + 36, 24, 24}; }
@@ -141,14 +141,17 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
 
     lblSummary = new QLabel(QStringLiteral("Your summary"), this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    lblSummary->setGeometry(22, 270, 266, 48);
+    lblSummary->setGeometry(24, 272, 262, 42);
     lblSummary->setWordWrap(true);
+    QFont summaryFont = lblSummary->font();
+    summaryFont.setPointSize(9); // three lines fit the panel
+    lblSummary->setFont(summaryFont);
     lblSummary->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QPalette summaryPalette = lblSummary->palette();
     summaryPalette.setColor(QPalette::WindowText, ink);
     lblSummary->setPalette(summaryPalette);
 
-    PictureButton *ok = makeButton(this, QStringLiteral("imgButton0"), QRect(302, 281, 80, 28), QStringLiteral("确定"));
+    PictureButton *ok = makeButton(this, QStringLiteral("imgButton0"), QRect(302, 279, 80, 28), QStringLiteral("确定"));
     ok->setPicture(ilstButton(OkButton));
     ok->setPressedPicture(ilstButton(OkButtonPressed));
     connect(ok, &QAbstractButton::clicked, this, &QWidget::close);

@@ -108,6 +108,15 @@ private slots:
         QCOMPARE(exit->accessibleName(), QStringLiteral("关闭"));
         QCOMPARE(exit->toolTip(), QStringLiteral("单击关闭选项对话框"));
         QVERIFY(d.dialog.findChild<QLabel *>(QStringLiteral("lblSummary")));
+        // Where the skin's background was drawn for them.
+        QCOMPARE(d.dialog.size(), QSize(400, 330));
+        QCOMPARE(d.icon(2)->geometry(), QRect(84, 180, 48, 48));
+        QCOMPARE(d.arrow(2)->geometry(), QRect(328, 86, 24, 24));
+        QCOMPARE(d.arrow(7)->geometry(), QRect(232, 192, 24, 24));
+        QCOMPARE(d.dialog.lblFormat->geometry(), QRect(212, 234, 160, 18));
+        QCOMPARE(d.dialog.lblSummary->geometry(), QRect(24, 272, 262, 42));
+        QCOMPARE(ok->geometry(), QRect(302, 279, 80, 28));
+        QCOMPARE(exit->geometry(), QRect(368, 8, 22, 22));
         QVERIFY(frmOption::ilstIcon(15).isNull());
         QVERIFY(frmOption::ilstIcon(0).isNull());
     }
