@@ -83,11 +83,14 @@ std::string usageText()
            "\n"
            "Encodes the first audio stream of INPUT (any format FFmpeg reads) into a\n"
            "constant-bit-rate MP3 file at OUTPUT. The sample rate is the one LAME picks\n"
-           "for the bit rate and channel count. OUTPUT appears only when complete.\n"
+           "for the bit rate and channel count; a mono source stays mono. OUTPUT appears\n"
+           "only when complete (written beside it under a temporary name, then renamed).\n"
            "\n"
            "Options (before or after the paths):\n"
            "  -dm                  downmix to mono\n"
-           "  -br BITS_PER_SECOND  bit rate, for example 96000 (default: LAME's, 128000)\n"
+           "  -br BITS_PER_SECOND  bit rate from 8000 to 320000, for example 96000; LAME\n"
+           "                       rounds it to one MP3 allows (default: LAME's choice,\n"
+           "                       128000 stereo, 64000 mono)\n"
            "  -h, --help           show this text\n"
            "  --                   every later argument is a path\n"
            "\n"
@@ -101,7 +104,8 @@ std::string usageText()
            "  4    OUTPUT cannot be written (folder missing or read-only, disk full ...)\n"
            "  5    INPUT and OUTPUT are the same file\n"
            "  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n"
-           "On any failure no file is left at OUTPUT.\n";
+           "On failure nothing is written at OUTPUT (a file already there stays as it was)\n"
+           "and no temporary file is left behind.\n";
 }
 
 } // namespace fastencc
