@@ -4,8 +4,6 @@
 // status and body, or never answers, or trickles its body a byte at a time.
 
 #include <QHostAddress>
-#include <QList>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -20,27 +18,24 @@ public:
     QByteArray body;
     QList<QByteArray> requests; // request lines seen
 
-    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-
     HttpPeer()
     {
+        m_server.listen(QHostAddress::LocalHost, 0);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                auto *buffer = new QByteArray;
-                connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-                    *buffer += socket->readAll();
-                    if (!buffer->contains("\r\n\r\n") || buffer->isEmpty())
-                        return;
-                    requests << buffer->left(buffer->indexOf("\r\n"));
-                    buffer->clear();
+            QTcpSocket *socket = m_server.nextPendingConnection();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                m_request += socket->readAll();
+                if (m_request.contains("\r\n\r\n")) {
+                    requests << m_request.left(m_request.indexOf("\r\n"));
+                    m_request.clear();
                     answer(socket);
-                });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
+                }
+            });
         });
     }
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    void close() { m_server.close(); } // nobody listens at the address any more
 
 private:
     void answer(QTcpSocket *socket)
@@ -48,20 +43,17 @@ private:
         if (mode == Mode::Silent)
             return;
         if (mode == Mode::Trickle) {
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n");
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
             auto *timer = new QTimer(socket);
-            QPointer<QTcpSocket> guard(socket);
-            connect(timer, &QTimer::timeout, socket, [guard] {
-                if (guard)
-                    guard->write("S");
-            });
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("S"); });
             timer->start(40);
             return;
         }
-        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size())
+                      + "\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
 
     QTcpServer m_server;
+    QByteArray m_request;
 };

@@ -2,7 +2,6 @@
 // an empty body, a server that never answers or trickles, the busy animation, the blinking
 // download button, help, and that nothing is written to disk.
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDirIterator>
@@ -13,7 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/version.h"
 #include "httppeer.h"
 #include "skin/digitdisplay.h"
 #include "skin/picturebutton.h"
@@ -38,20 +36,12 @@ public slots:
 
 namespace {
 
-const QColor Navy(0, 0, 128), Purple(200, 0, 200), Red(255, 0, 0);
+bool ended(const frmUpdate &w) { return w.state() > State::Fetching; }
 
-QColor textColour(const QLabel *label) { return label->palette().color(QPalette::WindowText); }
-
-bool ended(const frmUpdate &w)
-{
-    return w.state() == State::NewVersion || w.state() == State::UpToDate || w.state() == State::Failed;
-}
-
-// The readout shows exactly this text, as a screen reader and as the eye see it.
+// The readout shows exactly this text, to a screen reader and to the eye.
 void verifyReadout(const frmUpdate &w, const QLabel *readout, const QString &text)
 {
     QCOMPARE(readout->accessibleName(), text);
-    QCOMPARE(QAccessible::queryAccessibleInterface(const_cast<QLabel *>(readout))->text(QAccessible::Name), text);
     QCOMPARE(readout->size(), QSize(static_cast<int>(text.size()) * 14, 20));
     QCOMPARE(readout->pixmap().toImage().convertToFormat(QImage::Format_RGB32), RenderDigitalText(w.Picture1, text));
 }
@@ -59,8 +49,7 @@ void verifyReadout(const frmUpdate &w, const QLabel *readout, const QString &tex
 QStringList filesUnder(const QString &dir)
 {
     QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
+    for (QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
         files << it.next();
     return files;
 }
@@ -78,11 +67,7 @@ private:
     QStringList m_workingFiles;
 
 private slots:
-    void initTestCase()
-    {
-        m_workingFiles = filesUnder(QDir::currentPath());
-        QVERIFY(!DigitGlyphStrip().isNull());
-    }
+    void initTestCase() { m_workingFiles = filesUnder(QDir::currentPath()); }
 
     void cleanupTestCase()
     {
@@ -91,40 +76,21 @@ private slots:
         QCOMPARE(filesUnder(QDir::currentPath()), m_workingFiles);
     }
 
-    void loadShowsTheDesignedWindow()
+    void loadShowsConnecting()
     {
-        HttpPeer peer;
-        QVERIFY(peer.listen());
-        frmUpdate w(peer.address());
-        QCOMPARE(w.size(), QSize(339, 277));
+        frmUpdate w;
+        QCOMPARE(w.versionFileUrl(), QStringLiteral("http://www.sveltra.example/download/Sveltra.txt"));
         QCOMPARE(w.state(), State::Connecting);
         QCOMPARE(w.Label1->text(), QStringLiteral("连接到互联网......"));
-        QCOMPARE(textColour(w.Label1), Navy);
-        QVERIFY(w.Label1->font().bold());
-        QCOMPARE(w.Label1->font().pointSize(), 9);
-        QCOMPARE(w.Label2->text(), QStringLiteral("已安装版本:"));
-        QCOMPARE(w.Label3->text(), QStringLiteral("最新版本:"));
-        QCOMPARE(w.Label1->geometry(), QRect(44, 52, 245, 57));
-        QCOMPARE(w.picVer1->pos(), QPoint(52, 132));
-        QCOMPARE(w.picVer2->pos(), QPoint(52, 172));
-        QCOMPARE(w.ProgressPic1->geometry(), QRect(20, 204, 304, 54));
-        QCOMPARE(w.imgDownload->geometry(), QRect(212, 116, 102, 85));
-        QCOMPARE(w.imgExit->geometry(), QRect(300, 8, 22, 22));
-        QCOMPARE(w.Command5->text(), QStringLiteral("帮助"));
-        QVERIFY(w.Command5->x() >= w.width()); // designed right of the visible client area
-        QCOMPARE(w.Command5->focusPolicy(), Qt::NoFocus); // so Tab never lands out of sight
+        QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
         verifyReadout(w, w.picVer1, QStringLiteral("04.03.00"));
         verifyReadout(w, w.picVer2, QStringLiteral("........"));
         QVERIFY(w.imgDownload->isHidden());
-        QCOMPARE(w.imgDownload->accessibleName(), QStringLiteral("下载"));
-        QCOMPARE(w.imgExit->accessibleName(), QStringLiteral("关闭"));
         QCOMPARE(w.findChild<QTimer *>(QStringLiteral("Timer1"))->interval(), 200);
         QVERIFY(w.Timer1->isActive());
         QCOMPARE(w.Timer2->interval(), 1000);
         QVERIFY(w.Timer2->isActive());
         QVERIFY(!w.Timer3->isActive());
-        QCOMPARE(w.versionFileUrl(), peer.address() + QStringLiteral("/download/Sveltra.txt"));
-        QCOMPARE(frmUpdate().versionFileUrl(), QStringLiteral("http://www.sveltra.example/download/Sveltra.txt"));
     }
 
     void outcomes_data()
@@ -135,22 +101,23 @@ private slots:
         QTest::addColumn<State>("state");
         QTest::addColumn<QString>("shown");
 
-        const int respond = int(HttpPeer::Mode::Respond);
+        const int respond = int(HttpPeer::Mode::Respond), closed = -1;
         const QByteArray ok = "200 OK";
+        const QString dots = QStringLiteral("........");
         QTest::newRow("04.03.01 and a line end") << respond << ok << QByteArray("Sveltra04.03.01\r\n") << State::NewVersion << QStringLiteral("04.03.01");
         QTest::newRow("04.03.00") << respond << ok << QByteArray("Sveltra04.03.00") << State::UpToDate << QStringLiteral("04.03.00");
         QTest::newRow("04.02.99") << respond << ok << QByteArray("Sveltra04.02.99") << State::UpToDate << QStringLiteral("04.02.99");
-        QTest::newRow("4.3.1") << respond << ok << QByteArray("Sveltra4.3.1") << State::Failed << QStringLiteral("........");
+        QTest::newRow("4.3.1") << respond << ok << QByteArray("Sveltra4.3.1") << State::Failed << dots;
         QTest::newRow("a blank and 4.3.10") << respond << ok << QByteArray("Sveltra 4.3.10") << State::UpToDate << QStringLiteral(" 4.3.10");
         QTest::newRow("04.10.00") << respond << ok << QByteArray("Sveltra04.10.00") << State::NewVersion << QStringLiteral("04.10.00");
         QTest::newRow("10.00.00") << respond << ok << QByteArray("Sveltra10.00.00\n") << State::NewVersion << QStringLiteral("10.00.00");
-        QTest::newRow("name in lower case") << respond << ok << QByteArray("sveltra04.03.01") << State::Failed << QStringLiteral("........");
-        QTest::newRow("404 with a good-looking body") << respond << QByteArray("404 Not Found") << QByteArray("Sveltra04.03.01") << State::Failed << QStringLiteral("........");
-        QTest::newRow("500") << respond << QByteArray("500 Internal Server Error") << QByteArray() << State::Failed << QStringLiteral("........");
-        QTest::newRow("empty body") << respond << ok << QByteArray() << State::Failed << QStringLiteral("........");
+        QTest::newRow("name in lower case") << respond << ok << QByteArray("sveltra04.03.01") << State::Failed << dots;
+        QTest::newRow("404 with a good-looking body") << respond << QByteArray("404 Not Found") << QByteArray("Sveltra04.03.01") << State::Failed << dots;
+        QTest::newRow("empty body") << respond << ok << QByteArray() << State::Failed << dots;
         QTest::newRow("a megabyte after a good start") << respond << ok << (QByteArray("Sveltra04.03.01") + QByteArray(1 << 20, 'x')) << State::NewVersion << QStringLiteral("04.03.01");
-        QTest::newRow("never answers") << int(HttpPeer::Mode::Silent) << ok << QByteArray() << State::Failed << QStringLiteral("........");
-        QTest::newRow("trickles forever") << int(HttpPeer::Mode::Trickle) << ok << QByteArray() << State::Failed << QStringLiteral("........");
+        QTest::newRow("never answers") << int(HttpPeer::Mode::Silent) << ok << QByteArray() << State::Failed << dots;
+        QTest::newRow("trickles forever") << int(HttpPeer::Mode::Trickle) << ok << QByteArray() << State::Failed << dots;
+        QTest::newRow("nobody listening") << closed << ok << QByteArray() << State::Failed << dots;
     }
 
     void outcomes()
@@ -160,12 +127,12 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(State, state);
         QFETCH(QString, shown);
-
         HttpPeer peer;
-        QVERIFY(peer.listen());
-        peer.mode = HttpPeer::Mode(mode);
+        peer.mode = HttpPeer::Mode(std::max(mode, 0));
         peer.status = status;
         peer.body = body;
+        if (mode < 0)
+            peer.close();
 
         frmUpdate w(peer.address());
         w.setFetchTimeout(700);
@@ -175,123 +142,76 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ended(w), 10000);
 
         QCOMPARE(states.size(), 2); // Fetching, then one outcome
-        QCOMPARE(states.at(0).at(0).value<State>(), State::Fetching);
         QCOMPARE(w.state(), state);
-        QCOMPARE(peer.requests, (QList<QByteArray>{"GET /download/Sveltra.txt HTTP/1.1"}));
+        if (mode >= 0)
+            QCOMPARE(peer.requests, (QList<QByteArray>{"GET /download/Sveltra.txt HTTP/1.1"}));
         QVERIFY(!w.Timer1->isActive());
-        QVERIFY(!w.Timer2->isActive());
-        verifyReadout(w, w.picVer1, QStringLiteral("04.03.00"));
         verifyReadout(w, w.picVer2, shown);
-        switch (state) {
-        case State::NewVersion:
-            QCOMPARE(w.Label1->text(), QStringLiteral("找到新版本，您现在可以下载它"));
-            QCOMPARE(textColour(w.Label1), Navy);
-            QVERIFY(w.imgDownload->isVisible());
-            QVERIFY(w.Timer3->isActive());
-            QCOMPARE(w.Timer3->interval(), 1000);
-            break;
-        case State::UpToDate:
-            QCOMPARE(w.Label1->text(), QStringLiteral("当前没有可用的新版本，请以后再检查"));
-            QCOMPARE(textColour(w.Label1), Purple);
-            QVERIFY(w.imgDownload->isHidden());
-            QVERIFY(!w.Timer3->isActive());
-            break;
-        default:
-            QCOMPARE(w.Label1->text(), QStringLiteral("未能从网络获取信息，请以后再检查"));
-            QCOMPARE(textColour(w.Label1), Red);
-            QVERIFY(w.imgDownload->isHidden());
-            QVERIFY(!w.Timer3->isActive());
-        }
-        // The end state lasts: no second check.
-        QTest::qWait(50);
-        QCOMPARE(peer.requests.size(), 1);
-    }
-
-    void noServerAtAllFails()
-    {
-        QString address;
-        {
-            HttpPeer gone;
-            QVERIFY(gone.listen());
-            address = gone.address();
-        }
-        frmUpdate w(address);
-        w.Timer2_Timer();
-        QTRY_VERIFY_WITH_TIMEOUT(ended(w), 10000);
-        QCOMPARE(w.state(), State::Failed);
-        QCOMPARE(w.picVer2->accessibleName(), QStringLiteral("........"));
-
-        frmUpdate bad(QStringLiteral("http://[bad"));
-        bad.Timer2_Timer();
-        QCOMPARE(bad.state(), State::Failed);
+        const QString texts[] = {QStringLiteral("找到新版本，您现在可以下载它"), QStringLiteral("当前没有可用的新版本，请以后再检查"),
+                                 QStringLiteral("未能从网络获取信息，请以后再检查")};
+        const QColor colours[] = {QColor(0, 0, 128), QColor(200, 0, 200), QColor(255, 0, 0)};
+        const int k = int(state) - int(State::NewVersion);
+        QCOMPARE(w.Label1->text(), texts[k]);
+        QCOMPARE(w.Label1->palette().color(QPalette::WindowText), colours[k]);
+        QCOMPARE(w.imgDownload->isVisible(), state == State::NewVersion);
+        QCOMPARE(w.Timer3->isActive(), state == State::NewVersion);
     }
 
     void downloadButtonBlinksAndOpensTheDownloadPage()
     {
         HttpPeer peer;
-        QVERIFY(peer.listen());
         peer.body = "Sveltra04.03.01";
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-
         frmUpdate w(peer.address());
         w.show();
         w.Timer2_Timer();
         QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::NewVersion, 10000);
-        QVERIFY(w.imgDownload->isPictureVisible());
+        QCOMPARE(w.Timer3->interval(), 1000);
         QTRY_VERIFY_WITH_TIMEOUT(!w.imgDownload->isPictureVisible(), 3000);
         QVERIFY(w.imgDownload->isVisible()); // still there for the pointer and the keyboard
         QTRY_VERIFY_WITH_TIMEOUT(w.imgDownload->isPictureVisible(), 3000);
-        w.Timer3_Timer();
-        QVERIFY(!w.imgDownload->isPictureVisible());
 
         QTest::mouseClick(w.imgDownload, Qt::LeftButton);
         QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(peer.address() + QStringLiteral("/sveltra/sveltra-download.asp"))}));
         QVERIFY(w.isVisible());
-        w.imgDownload->setFocus();
-        QTest::keyClick(w.imgDownload, Qt::Key_Space);
-        QCOMPARE(catcher.urls.size(), 2);
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     }
 
     void busyAnimationWalksAndRestartsBefore99()
     {
-        frmUpdate w(QStringLiteral("http://127.0.0.1:9"));
+        frmUpdate w;
         w.Timer1->stop();
         w.Timer2->stop();
-        w.setRandomSource([] { return 0.99; }); // steps of 4, picture 10
+        w.setRandomSource([] { return 0.99; }); // steps of 4
         QList<int> widths;
         for (int tick = 0; tick < 27; ++tick) {
             QVERIFY(w.busyPercent() <= 98);
             w.Timer1_Timer();
             widths << w.ProgressPic2->width();
         }
-        QCOMPARE(widths.first(), 0); // the first tick starts a fill
-        QVERIFY(w.ProgressPic2->isVisibleTo(&w));
-        QCOMPARE(widths.at(1), 12);   // 4 % of 304
-        QCOMPARE(widths.at(24), 0);   // 96 + 4 reaches 99: a new fill in the same tick
-        QCOMPARE(widths.at(25), 3);   // and the next tick draws 1 %
-        QCOMPARE(w.busyPercent(), 9);
+        QCOMPARE(widths.mid(0, 2), (QList<int>{0, 12})); // a new fill, then 4 % of 304
+        QCOMPARE(widths.at(24), 0); // 96 + 4 reaches 99: a new fill in the same tick
+        QCOMPARE(widths.at(25), 3); // and the next tick draws 1 %
 
         // While the step is 0 at percentage 0, every tick starts yet another fill.
-        QList<double> draws = {0.15, 0.0, 0.25, 0.0, 0.35, 0.0};
-        frmUpdate idle(QStringLiteral("http://127.0.0.1:9"));
+        frmUpdate idle;
         idle.Timer1->stop();
         idle.Timer2->stop();
+        QList<double> draws = {0.15, 0.0, 0.25, 0.0, 0.35, 0.0}; // picture, step, picture, step ...
         idle.setRandomSource([&draws] { return draws.takeFirst(); });
         QList<int> fills;
         for (int tick = 0; tick < 3; ++tick) {
             idle.Timer1_Timer();
             fills << idle.progressPicture().fillPicture();
-            QCOMPARE(idle.busyPercent(), 0);
         }
         QCOMPARE(fills, (QList<int>{2, 3, 4}));
+        QCOMPARE(idle.busyPercent(), 0);
     }
 
-    void helpCloseAndClosingMidFetch()
+    void helpAndClosingMidFetch()
     {
         HttpPeer peer;
-        QVERIFY(peer.listen());
         peer.mode = HttpPeer::Mode::Silent;
         auto *w = new frmUpdate(peer.address());
         w->setAttribute(Qt::WA_DeleteOnClose);
@@ -302,23 +222,16 @@ private slots:
         QTest::keyClick(w, Qt::Key_F1);
         QCOMPARE(help.size(), 2);
         QCOMPARE(help.at(0).at(0).toString(), QStringLiteral("Sveltra.htm"));
+        QVERIFY(w->Command5->x() >= w->width()); // designed right of the visible area,
+        QCOMPARE(w->Command5->focusPolicy(), Qt::NoFocus); // so Tab never lands out of sight
 
         w->Timer2_Timer();
         w->Timer2_Timer(); // the check runs once per window
         QTRY_COMPARE(peer.requests.size(), 1);
-        QCOMPARE(w->state(), State::Fetching);
         QPointer<frmUpdate> guard(w);
-        QTest::keyClick(w, Qt::Key_Escape); // closes, and the fetch goes with the window
+        QTest::mouseClick(w->imgExit, Qt::LeftButton); // the fetch goes with the window
         QTRY_VERIFY(!guard);
         QTest::qWait(100);
-    }
-
-    void exitButtonCloses()
-    {
-        frmUpdate w(QStringLiteral("http://127.0.0.1:9"));
-        w.show();
-        QTest::mouseClick(w.imgExit, Qt::LeftButton);
-        QVERIFY(!w.isVisible());
     }
 };
 
