@@ -731,8 +731,11 @@ void TestFastenccCli::signalStopsAndCleansUp()
                         QStringLiteral("96000")});
     QVERIFY(p.waitForStarted());
     // The first progress line comes once the temporary file exists and encoding has begun.
-    while (!p.readAllStandardOutput().contains("progress 1") && p.state() == QProcess::Running)
+    QByteArray progress;
+    while (!progress.contains("progress 1\n") && p.state() == QProcess::Running) {
         p.waitForReadyRead(kTimeoutMs);
+        progress += p.readAllStandardOutput();
+    }
     QCOMPARE(p.state(), QProcess::Running);
     QVERIFY(!filesIn(folder).isEmpty());
     ::kill(static_cast<pid_t>(p.processId()), signal);
