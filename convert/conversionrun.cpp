@@ -1,14 +1,19 @@
 #include "convert/conversionrun.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "app/appstate.h"
 #include "app/version.h"
+#include "cd/audiograbber.h"
 #include "convert/audioinformation.h"
 #include "convert/jobrows.h"
 #include "convert/naming.h"
@@ -27,9 +32,18 @@ struct ConversionRun::Job
     int row = -1;
     QString source;
     QString target;
+    QString options;
     MediaTag tag;
     QProcess *process = nullptr;
     bool ended = false;
+
+    // CD tracks: read into wavPath first, one track at a time, on a worker thread.
+    QString cdDrive;
+    int cdTrack = 0;
+    QString wavPath;
+    QThread *ripThread = nullptr;
+    bool ripped = false;
+    std::shared_ptr<std::atomic<bool>> abortRip;
 };
 
 void SetMP3Tag(const QString &path, const MediaTag &tag)
@@ -57,8 +71,14 @@ ConversionRun::ConversionRun(Environment environment, QObject *parent)
 
 ConversionRun::~ConversionRun()
 {
-    // A run torn down mid-way (the program is closing) leaves no encoder behind.
+    // A run torn down mid-way (the program is closing) leaves no encoder and no rip behind.
     for (const auto &job : m_jobs) {
+        if (job->ripThread) {
+            job->abortRip->store(true);
+            job->ripThread->disconnect(this);
+            job->ripThread->wait();
+            QFile::remove(job->wavPath);
+        }
         if (job->process && job->process->state() != QProcess::NotRunning) {
             job->process->disconnect(this);
             job->process->terminate();
@@ -93,6 +113,8 @@ void ConversionRun::cancel()
     m_cancelled = true;
     App().CancelRequested = -1;
     for (const auto &job : m_jobs) {
+        if (job->abortRip)
+            job->abortRip->store(true); // the rip stops within a second and leaves no file
         QProcess *process = job->process;
         if (!process || process->state() == QProcess::NotRunning)
             continue;
@@ -137,50 +159,116 @@ void ConversionRun::startRow(int row)
     job->tag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
                 rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
 
+    job->options = BuildEncoderArgs(channel, quality);
+    Job *raw = job.get();
+    m_jobs.push_back(std::move(job));
+
     if (MediaType(name) == QLatin1String("CDA")) {
-        // CD tracks are ripped before they are encoded; without a drive that holds the track
-        // there is nothing to convert.
-        rows.setStatus(row, JobStatus::Failed);
-        rows.setNote(row, QStringLiteral("找不到 CD 驱动器或音轨"));
-        emit rowFinished(row, JobStatus::Failed);
+        QString driveFolder = raw->source.left(raw->source.size() - name.size());
+        if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
+            driveFolder.chop(1);
+        raw->cdDrive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
+        raw->cdTrack = CdTrackNumber(raw->source);
+        if (raw->cdDrive.isEmpty() || raw->cdTrack == 0) {
+            // No drive holds the track: nothing is ripped or encoded. Ended from the event loop.
+            QTimer::singleShot(0, this, [this, raw] { finishJob(raw, false, QStringLiteral("找不到 CD 驱动器或音轨")); });
+            return;
+        }
+        raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
+        raw->abortRip = std::make_shared<std::atomic<bool>>(false);
+        startNextRip();
         return;
     }
+    startEncoder(raw, raw->source);
+}
 
-    const QString options = BuildEncoderArgs(channel, quality);
-    m_encoderCommand = EncoderCommandLine(m_env.encoderPath, job->source, job->target, options);
+void ConversionRun::startNextRip()
+{
+    if (m_ripping || m_cancelled)
+        return;
+    const auto waiting = std::find_if(m_jobs.begin(), m_jobs.end(), [](const auto &j) {
+        return j->abortRip && !j->ripThread && !j->ripped && !j->ended;
+    });
+    if (waiting == m_jobs.end())
+        return;
+    Job *job = waiting->get();
+    m_ripping = job;
+    const QString drive = job->cdDrive;
+    const int track = job->cdTrack;
+    const QString wav = job->wavPath;
+    const std::shared_ptr<std::atomic<bool>> abort = job->abortRip;
+    job->ripThread = QThread::create([this, job, drive, track, wav, abort] {
+        const RipResult result = RipTrackToWav(drive, track, wav, [abort](int) { return !abort->load(); });
+        const QString failure = result.ok ? QString() : (result.message.isEmpty() ? QStringLiteral("无法读取 CD 音轨") : result.message);
+        QMetaObject::invokeMethod(this, [this, job, ok = result.ok, failure] { ripEnded(job, ok, failure); },
+                                  Qt::QueuedConnection);
+    });
+    job->ripThread->setObjectName(QStringLiteral("CD rip"));
+    job->ripThread->start();
+    updateMonitorState();
+}
+
+void ConversionRun::ripEnded(Job *job, bool ok, const QString &failure)
+{
+    job->ripThread->wait();
+    job->ripThread->deleteLater();
+    job->ripThread = nullptr;
+    job->ripped = true;
+    m_ripping = nullptr;
+    if (!ok || m_cancelled) {
+        QFile::remove(job->wavPath);
+        finishJob(job, false, failure);
+    } else {
+        startEncoder(job, job->wavPath);
+    }
+    startNextRip();
+    updateMonitorState();
+}
+
+void ConversionRun::startEncoder(Job *job, const QString &input)
+{
+    m_encoderCommand = EncoderCommandLine(m_env.encoderPath, input, job->target, job->options);
 
     auto *process = new QProcess(this);
     job->process = process;
     process->setProgram(m_env.encoderPath);
-    process->setArguments(QStringList{job->source, job->target} + EncoderOptionList(options));
+    process->setArguments(QStringList{input, job->target} + EncoderOptionList(job->options));
     process->setStandardOutputFile(QProcess::nullDevice());
-    Job *raw = job.get();
     // Queued, so a job always ends from the event loop, never inside scheduleMore().
     connect(process, &QProcess::finished, this,
-            [this, raw](int exitCode, QProcess::ExitStatus status) {
+            [this, job](int exitCode, QProcess::ExitStatus status) {
                 const bool ok = status == QProcess::NormalExit && exitCode == 0;
                 QString failure;
                 if (!ok) {
-                    failure = QString::fromUtf8(raw->process->readAllStandardError()).trimmed();
+                    failure = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
                     if (failure.isEmpty())
                         failure = status == QProcess::CrashExit ? QStringLiteral("编码器异常退出")
                                                                 : QStringLiteral("编码器失败，退出码 %1").arg(exitCode);
                 }
-                finishJob(raw, ok, failure);
+                finishJob(job, ok, failure);
             },
             Qt::QueuedConnection);
     connect(process, &QProcess::errorOccurred, this,
-            [this, raw](QProcess::ProcessError error) {
+            [this, job](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart)
-                    finishJob(raw, false, QStringLiteral("无法启动编码器: ") + raw->process->errorString());
+                    finishJob(job, false, QStringLiteral("无法启动编码器: ") + job->process->errorString());
             },
             Qt::QueuedConnection);
-
-    const bool firstActive = m_jobs.empty();
-    m_jobs.push_back(std::move(job));
     process->start();
-    if (firstActive)
-        emit monitorStateChanged(1);
+    updateMonitorState();
+}
+
+void ConversionRun::updateMonitorState()
+{
+    int state = 0;
+    if (m_ripping)
+        state = 2;
+    else if (std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto &j) { return j->process && !j->ended; }))
+        state = 1;
+    if (state != m_monitorState) {
+        m_monitorState = state;
+        emit monitorStateChanged(state);
+    }
 }
 
 void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
@@ -195,7 +283,10 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
         QFile::remove(m_env.tempBasePath);
 
     const int row = job->row;
-    job->process->deleteLater();
+    if (job->process)
+        job->process->deleteLater();
+    if (!job->wavPath.isEmpty())
+        QFile::remove(job->wavPath);
     const auto it = std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto &j) { return j.get() == job; });
     if (it != m_jobs.end())
         m_jobs.erase(it);
@@ -203,6 +294,7 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
         emit rowFinished(row, m_env.rows->status(row));
 
     scheduleMore();
+    updateMonitorState();
     checkDone();
 }
 
@@ -237,7 +329,7 @@ void ConversionRun::checkDone()
     if (!m_cancelled && m_next < m_rowsAtStart)
         return;
     m_done = true;
-    emit monitorStateChanged(0);
+    updateMonitorState();
     emit finished(m_cancelled);
 }
 

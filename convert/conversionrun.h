@@ -45,8 +45,13 @@ public:
         std::function<int()> channelChoice;
         std::function<int()> qualityChoice;
         QString encoderPath;   // the fastencc program
-        QString tempBasePath;  // temporary folder + "~sveltratmp"
+        // A folder of the run's own + "~sveltratmp": ripped CD tracks go to this name followed
+        // by "-<ordinal>.wav", one name per track, so conversions never share a file.
+        QString tempBasePath;
         int maxParallel = 1;
+        // The CD drive (device or image path) whose name is a track path's folder, or empty when
+        // no drive is; without it CD tracks fail.
+        std::function<QString(const QString &folder)> cdDriveFor;
     };
 
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
@@ -71,7 +76,7 @@ signals:
     void started(int queued);
     // A row started converting: its ordinal among the queued rows, its source and target.
     void rowStarted(int ordinal, const QString &source, const QString &target);
-    // 1 while any encoder runs, 0 when none does.
+    // 2 while a CD track is ripped, else 1 while any encoder runs, else 0.
     void monitorStateChanged(int state);
     void rowFinished(int row, int status);
     void finished(bool cancelled);
@@ -81,6 +86,10 @@ private:
 
     void scheduleMore();
     void startRow(int row);
+    void startNextRip();
+    void ripEnded(Job *job, bool ok, const QString &failure);
+    void startEncoder(Job *job, const QString &input);
+    void updateMonitorState();
     void finishJob(Job *job, bool encoderOk, const QString &failure);
     void recordOutcome(const Job &job, bool encoderOk, const QString &failure);
     void checkDone();
@@ -91,6 +100,8 @@ private:
     int m_rowsAtStart = 0;
     int m_total = 0;
     int m_ordinal = 0;
+    int m_monitorState = 0;
+    Job *m_ripping = nullptr; // the one CD track being read, if any
     bool m_started = false;
     bool m_cancelled = false;
     bool m_done = false;

@@ -14,6 +14,7 @@
 #include "convert/conversionrun.h"
 #include "convert/jobrows.h"
 #include "mainwindow/jobrules.h"
+#include "../cd/cdimage.h"
 #include "../support/mediafixtures.h"
 
 using namespace Sveltra;
@@ -188,6 +189,52 @@ private slots:
         QCOMPARE(info.Title, QStringLiteral("Unknown"));
         QCOMPARE(info.Year, 0);
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3); // no temporary files left
+    }
+
+    void cdTracksAreRippedOneAtATimeThenEncoded()
+    {
+        const QString discDir = path(QStringLiteral("disc"));
+        QVERIFY(QDir().mkpath(discDir));
+        TestCd::Image image;
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("album"), {{1.0, 440}, {2.0, 660}, {3.0, 880}}, false, 2, 30));
+        const QString out = path(QStringLiteral("cdout/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        m_channel = 1;
+        m_quality = 4;
+
+        Table table;
+        table.add(image.cuePath + QStringLiteral("/Track01.cda"), QStringLiteral("第一首"));
+        table.add(image.cuePath + QStringLiteral("/Track02.cda"), QStringLiteral("A/B"));
+        table.add(image.cuePath + QStringLiteral("/Track03.cda"), QStringLiteral("Third"));
+        table.add(QStringLiteral("/dev/nodrive/Track01.cda"), QStringLiteral("lost"));
+        auto env = environment(table, 2);
+        const QString tempDir = path(QStringLiteral("riptemp"));
+        QVERIFY(QDir().mkpath(tempDir));
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        QList<int> states;
+        ConversionRun run(std::move(env));
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&states](int state) { states << state; });
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        QVERIFY(states.contains(2));
+        QCOMPARE(states.last(), 0);
+
+        const QStringList names = {QStringLiteral("D-PH-01-第一首.MP3"), QStringLiteral("D-PH-02-A／B.MP3"),
+                                   QStringLiteral("D-PH-03-Third.MP3")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(table.rows[i].status, int(JobStatus::Done));
+            QCOMPARE(table.rows[i].cells[JobColumn::Target], out + names[i]);
+            const TestMedia::Probe probe = TestMedia::probe(out + names[i]);
+            const double seconds = probe.format.value(QStringLiteral("duration")).toString().toDouble();
+            const double expected = image.trackSectors(i + 1) / 75.0;
+            QVERIFY2(qAbs(seconds - expected) < 0.3, // encoder delay and padding at 8 kHz
+                      qPrintable(QStringLiteral("%1 vs %2").arg(seconds).arg(expected)));
+        }
+        QCOMPARE(TestMedia::probe(out + names[1]).tags().value(QStringLiteral("title")).toString(), QStringLiteral("A/B"));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Failed));
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList()); // no WAV left behind
     }
 
     void nothingQueuedEndsAtOnce()
