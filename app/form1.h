@@ -3,18 +3,33 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "skin/layout.h"
+#include "skin/windowslot.h"
+
 class QAction;
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
 class QMenu;
+class QPushButton;
 class QToolBar;
 
 namespace Sveltra {
 
 class AudioInformation;
+class FileItem;
+class FileListView;
+class FolderTreeView;
 class InstanceGuard;
 class JobList;
+class SplitBar;
 class SettingsFile;
 class StatusBar;
+class frmAbout;
+class frmMonitor;
+class frmOption;
 class frmStartUp;
+class frmUpdate;
 
 // The main window. It owns the job list, the file browser, the toolbar, the menus and the
 // status bar; the other windows reach them through it. Lives on the user-interface thread.
@@ -36,8 +51,15 @@ public:
     LoadResult Form_Load();
     bool isLoaded() const { return m_loaded; }
 
-    // Lays the main window out for the current arrangement.
+    // The first placement of the working areas (see skin/layout.h).
     void InitForm();
+    // The layout pass of the current arrangement; does nothing while the window is minimized.
+    void Form_Resize();
+    // 1: tree over the file list on the left, job list on the right; 2 (at start): tree alone
+    // on the left, format bar, file list and job list on the right.
+    int arrangement() const { return m_arrangement; }
+    // 0 no splitter drag; 1 dragging SplitH; 2 dragging SplitV.
+    int dragState() const { return m_dragState; }
 
     // Writes the profile into the status bar.
     void RefreshStatusBar();
@@ -54,7 +76,9 @@ public:
     void BrowseOutput();
     void ButtonLayout();
     void ShowOptions();
+    // Shows the progress window, which hides this window and runs the conversion.
     void StartDiet();
+    frmMonitor *monitorWindow() const;
     void RefreshCDInfo();
 
     // Commands only the menus offer.
@@ -67,11 +91,36 @@ public:
     // Adds one file or CD track to the job list.
     void AddMediaFile(const QString &path);
 
+    // The file browser and the output folder.
+    void cbFormat_Change(const QString &text);
+    void cbFormat_Click();
+    void tbFormat_ButtonClick(const QString &key);
+    void txtOutput_Change(const QString &text);
+    void Command1_Click();
+    void XListView1_ItemActivated(const FileItem &item);
+
+    // The splitter bars: mouse button and pointer offsets in pixels from the bar's edge.
+    void SplitH_MouseDown(Qt::MouseButton button);
+    void SplitH_MouseMove(int offset);
+    void SplitH_MouseUp(Qt::MouseButton button);
+    void SplitV_MouseDown(Qt::MouseButton button);
+    void SplitV_MouseMove(int offset);
+    void SplitV_MouseUp(Qt::MouseButton button);
+
     // Controls and components, by the names the rest of the program uses.
     AudioInformation *AudioInformation1 = nullptr;
     JobList *ListView1 = nullptr;
     QToolBar *Toolbar1 = nullptr;
     StatusBar *tbStatus = nullptr;
+    FolderTreeView *XTreeView1 = nullptr;
+    FileListView *XListView1 = nullptr;
+    QWidget *tbFormat = nullptr;
+    QComboBox *cbFormat = nullptr;
+    QWidget *Picture1 = nullptr;
+    QLineEdit *txtOutput = nullptr;
+    QPushButton *Command1 = nullptr;
+    SplitBar *SplitH = nullptr;
+    SplitBar *SplitV = nullptr;
     QMenu *mnuFile = nullptr;
     QMenu *mnuAction = nullptr;
     QMenu *mnuOptions = nullptr;
@@ -92,10 +141,26 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenus();
     void createToolbar();
+    void createBrowser(QWidget *area);
+    void createOutputBar(QWidget *area);
+    void createSplitters(QWidget *area);
+    void setKeyboardOrder();
+    // The working areas in twips, read from the controls and written back to them.
+    Layout::Areas readAreas() const;
+    void writeAreas(const Layout::Areas &areas);
+    Layout::Frame frame();
+    // The load step that gives the tree its first size.
+    void setInitialSizes();
+    // The output bar keeps the text box as wide as it allows.
+    void Picture1_Resize();
+    // A keyboard step on a bar, taken as a drag by that many pixels.
+    void splitterKeyboardStep(SplitBar *bar, int pixels);
     // The unload step: writes the settings and ends the process.
     void Form_Unload();
     void saveSettings();
@@ -103,8 +168,17 @@ private:
     SettingsFile &m_settings;
     InstanceGuard &m_guard;
     QPointer<frmStartUp> m_splash;
+    QPointer<frmMonitor> m_monitor;
     bool m_loaded = false;
     bool m_unloaded = false;
+    QButtonGroup *m_formatGroup = nullptr;
+    int m_arrangement = 2;
+    int m_dragState = 0;
+    // The skinned secondary windows, each open at most once; they have no owner, so the main
+    // window deletes those still open when it goes.
+    WindowSlot<frmOption> m_option;
+    WindowSlot<frmUpdate> m_update;
+    WindowSlot<frmAbout> m_about;
 };
 
 } // namespace Sveltra

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QTreeView>
+
+#include <optional>
+
+#include "mainwindow/filepattern.h"
+
+class QFileIconProvider;
+class QFileSystemModel;
+class QStandardItemModel;
+
+namespace Sveltra {
+
+class FileListFilter;
+class FileListView;
+
+// One entry of the file list, as the selection walk and ItemActivated hand it out.
+class FileItem final
+{
+public:
+    FileItem() = default;
+    FileItem(const QString &path, bool folder)
+        : m_path(path)
+        , m_folder(folder)
+    {
+    }
+
+    // The full path, folder and file name, with the platform's separators.
+    const QString &Path() const { return m_path; }
+    bool isFolder() const { return m_folder; }
+
+private:
+    QString m_path;
+    bool m_folder = false;
+};
+
+// Folders that the file system does not hold as folders: a CD drive, or a disc image shown as
+// a folder of its tracks. When the file list is asked to show a path the provider claims, it
+// lists the provider's entries instead of the file system's; the entries' paths are the folder,
+// the separator and the entry's name (/dev/sr0/Track03.cda). Set with
+// FileListView::setVirtualFolderProvider; the provider outlives the list.
+class VirtualFolderProvider
+{
+public:
+    virtual ~VirtualFolderProvider() = default;
+    // True when path names one of the provider's folders (a drive or an image file).
+    virtual bool isVirtualFolder(const QString &path) const = 0;
+    // The file names the folder holds now, such as "Track01.cda".
+    virtual QStringList entries(const QString &folder) = 0;
+};
+
+// The file list `XListView1`: the files and sub-folders of one folder, folders first, then by
+// name; only files whose names match FilePattern are listed. Several items can be selected;
+// dragging them out carries their paths as file URLs (so both the job list and a file manager
+// take them). Opening a folder (double click, Enter) shows it; opening a file raises
+// ItemActivated. Backspace and Alt+Up show the parent folder. User-interface thread only.
+class FileListView final : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    explicit FileListView(QWidget *parent = nullptr);
+    ~FileListView() override;
+
+    QString FilePattern() const { return m_pattern.text(); }
+    void setFilePattern(const QString &pattern);
+
+    // The folder shown, with the platform's separators. Setting a folder that does not exist
+    // (or an empty text) shows the home folder instead; the reason goes to the log.
+    QString FolderPath() const;
+    void setFolderPath(const QString &path);
+
+    // The selection walk in the list's order. FirstSelected starts it over from the current
+    // selection; NextSelected gives the item after the one most recently returned, or nothing
+    // after the last.
+    std::optional<FileItem> FirstSelected();
+    std::optional<FileItem> NextSelected();
+
+    // The item a row of the view stands for.
+    std::optional<FileItem> itemAt(const QModelIndex &index) const;
+    // Selects the entries of the current folder with these file names (tests, keyboard
+    // helpers); names not listed are ignored.
+    void selectNames(const QStringList &names);
+
+    void setVirtualFolderProvider(VirtualFolderProvider *provider);
+
+signals:
+    // A file was opened (double click or Enter). The item is the one opened; the program adds
+    // the whole selection.
+    void ItemActivated(const Sveltra::FileItem &item);
+    // The folder shown changed (by setFolderPath, or by opening a folder in the list).
+    void folderPathChanged(const QString &path);
+    // The file system finished reading the folder shown.
+    void folderLoaded(const QString &path);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+
+private:
+    void openIndex(const QModelIndex &index);
+    void showParentFolder();
+
+    QFileSystemModel *m_fsModel = nullptr;
+    QStandardItemModel *m_virtualModel = nullptr;
+    FileListFilter *m_filter = nullptr;
+    QFileIconProvider *m_icons = nullptr;
+    VirtualFolderProvider *m_provider = nullptr;
+    Sveltra::FilePattern m_pattern{QStringLiteral("*.*")};
+    QString m_folder; // '/'-separated, cleaned
+    QStringList m_walk;
+    QList<bool> m_walkFolders;
+    qsizetype m_walkNext = 0;
+};
+
+// The folder tree `XTreeView1`: the folders of the file system from its root. With a linked
+// file list, choosing a folder here shows it there, and the tree follows the list when the
+// list's folder changes by other means. User-interface thread only.
+class FolderTreeView final : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    explicit FolderTreeView(QWidget *parent = nullptr);
+    ~FolderTreeView() override;
+
+    FileListView *LinkedFileView() const { return m_linked; }
+    void setLinkedFileView(FileListView *list);
+
+    // Selects and reveals the folder without sending it to the linked list again.
+    void showFolder(const QString &path);
+    // The folder of the current item, with the platform's separators; empty when none.
+    QString currentFolder() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void folderChosen(const QModelIndex &current);
+
+    QFileSystemModel *m_model = nullptr;
+    QFileIconProvider *m_icons = nullptr;
+    QPointer<FileListView> m_linked;
+    QMetaObject::Connection m_linkConnection;
+    QString m_pendingReveal;
+    bool m_parentLoaded = false;
+    QTimer m_revealTimer;
+    bool m_following = false;
+};
+
+} // namespace Sveltra
+
+Q_DECLARE_METATYPE(Sveltra::FileItem)

@@ -1,0 +1,280 @@
+// The folder tree and the file list on a real folder: patterns, order, the selection walk,
+// opening items, dragging out, the link between tree and list, and virtual folders.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "mainwindow/filebrowser.h"
+
+using namespace Sveltra;
+
+namespace {
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+}
+
+// The names the list shows, top to bottom.
+QStringList shownNames(FileListView &list)
+{
+    QStringList names;
+    const QModelIndex root = list.rootIndex();
+    for (int row = 0; row < list.model()->rowCount(root); ++row)
+        names << list.model()->index(row, 0, root).data().toString();
+    return names;
+}
+
+// Shows the folder and waits until the file system has listed it.
+void showFolder(FileListView &list, const QString &folder)
+{
+    QSignalSpy loaded(&list, &FileListView::folderLoaded);
+    list.setFolderPath(folder);
+    if (loaded.isEmpty())
+        QVERIFY(loaded.wait(5000));
+    QTRY_VERIFY(list.model()->rowCount(list.rootIndex()) > 0);
+}
+
+class FakeDrives final : public VirtualFolderProvider
+{
+public:
+    bool isVirtualFolder(const QString &path) const override
+    {
+        return path == QLatin1String("/dev/fakecd") || path.endsWith(QLatin1String(".cue"));
+    }
+    QStringList entries(const QString &) override
+    {
+        return {QStringLiteral("Track02.cda"), QStringLiteral("Track01.cda"), QStringLiteral("Track10.cda")};
+    }
+};
+
+} // namespace
+
+class TestFileBrowser : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return QDir::toNativeSeparators(m_dir.filePath(name)); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        for (const char *name : {"b.mp3", "A.MP3", "10.mp3", "2.mp3", "c.wav", "d.wma", "e.txt", "README",
+                                 "[live] 歌曲.mp3", ".hidden.mp3", "x.cue"})
+            touch(m_dir.filePath(QString::fromUtf8(name)));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sub/inner")));
+        touch(m_dir.filePath(QStringLiteral("sub/s.mp3")));
+    }
+
+    void patternsFilterFilesAndKeepFolders()
+    {
+        FileListView list;
+        list.setFilePattern(QStringLiteral("*.*"));
+        showFolder(list, m_dir.path());
+        QTRY_COMPARE(shownNames(list),
+                     (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"), QStringLiteral("2.mp3"),
+                                  QStringLiteral("10.mp3"), QStringLiteral("A.MP3"), QStringLiteral("b.mp3"),
+                                  QStringLiteral("c.wav"), QStringLiteral("d.wma"), QStringLiteral("e.txt"),
+                                  QStringLiteral("README"), QStringLiteral("x.cue")}));
+
+        list.setFilePattern(QStringLiteral("*.MP3"));
+        QCOMPARE(list.FilePattern(), QStringLiteral("*.MP3"));
+        QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"),
+                                                    QStringLiteral("2.mp3"), QStringLiteral("10.mp3"),
+                                                    QStringLiteral("A.MP3"), QStringLiteral("b.mp3")}));
+        list.setFilePattern(QStringLiteral("*.WMA"));
+        QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("d.wma")}));
+        list.setFilePattern(QStringLiteral("*.CDA"));
+        QTRY_COMPARE(shownNames(list), QStringList{QStringLiteral("sub")});
+
+        // The type column speaks the program's language.
+        list.setFilePattern(QStringLiteral("*.wma"));
+        const QModelIndex root = list.rootIndex();
+        QTRY_COMPARE(list.model()->rowCount(root), 2);
+        QCOMPARE(list.model()->index(0, 2, root).data().toString(), QStringLiteral("文件夹"));
+        QCOMPARE(list.model()->index(1, 2, root).data().toString(), QStringLiteral("WMA 文件"));
+        QCOMPARE(list.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名称"));
+    }
+
+    void unknownFoldersFallBackToHome()
+    {
+        FileListView list;
+        QSignalSpy changed(&list, &FileListView::folderPathChanged);
+        showFolder(list, m_dir.path());
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(m_dir.path()));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not exist")));
+        list.setFolderPath(m_dir.filePath(QStringLiteral("missing")));
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QDir::homePath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not exist")));
+        list.setFolderPath(QString());
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QDir::homePath()));
+        // A file is not a folder either.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not exist")));
+        list.setFolderPath(m_dir.filePath(QStringLiteral("b.mp3")));
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QDir::homePath()));
+        QCOMPARE(changed.last().at(0).toString(), list.FolderPath());
+
+        // A trailing separator is the same folder.
+        list.setFolderPath(m_dir.path() + QLatin1Char('/'));
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(m_dir.path()));
+    }
+
+    void selectionWalkFollowsTheListOrder()
+    {
+        FileListView list;
+        list.setFilePattern(QStringLiteral("*.MP3"));
+        showFolder(list, m_dir.path());
+        QTRY_COMPARE(shownNames(list).size(), 6);
+
+        QVERIFY(!list.FirstSelected());
+        QVERIFY(!list.NextSelected());
+
+        // Selected in another order than the list shows them.
+        list.selectNames({QStringLiteral("b.mp3"), QStringLiteral("2.mp3"), QStringLiteral("10.mp3")});
+        auto item = list.FirstSelected();
+        QVERIFY(item);
+        QCOMPARE(item->Path(), path(QStringLiteral("2.mp3")));
+        QVERIFY(!item->isFolder());
+        QCOMPARE(list.NextSelected()->Path(), path(QStringLiteral("10.mp3")));
+        QCOMPARE(list.NextSelected()->Path(), path(QStringLiteral("b.mp3")));
+        QVERIFY(!list.NextSelected());
+        QVERIFY(!list.NextSelected());
+        // Starting over gives the first again.
+        QCOMPARE(list.FirstSelected()->Path(), path(QStringLiteral("2.mp3")));
+
+        // Folders are walked too, and say so.
+        list.selectNames({QStringLiteral("sub"), QStringLiteral("A.MP3")});
+        item = list.FirstSelected();
+        QCOMPARE(item->Path(), path(QStringLiteral("sub")));
+        QVERIFY(item->isFolder());
+        QCOMPARE(list.NextSelected()->Path(), path(QStringLiteral("A.MP3")));
+
+        // Dragging carries file URLs in the list's order, one per entry.
+        list.selectNames({QStringLiteral("b.mp3"), QStringLiteral("2.mp3")});
+        std::unique_ptr<QMimeData> data(list.model()->mimeData(list.selectionModel()->selectedIndexes()));
+        QVERIFY(data);
+        QCOMPARE(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("2.mp3"))),
+                                            QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("b.mp3")))}));
+        QCOMPARE(list.model()->supportedDragActions(), Qt::CopyAction);
+    }
+
+    void openingFilesAndFolders()
+    {
+        FileListView list;
+        list.resize(500, 400);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.setFilePattern(QStringLiteral("*.*"));
+        showFolder(list, m_dir.path());
+        QTRY_VERIFY(shownNames(list).contains(QStringLiteral("c.wav")));
+        QSignalSpy activated(&list, &FileListView::ItemActivated);
+
+        // Enter on a file raises ItemActivated with that file.
+        list.selectNames({QStringLiteral("c.wav")});
+        list.setCurrentIndex(list.selectionModel()->selectedRows().value(0));
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.at(0).at(0).value<FileItem>().Path(), path(QStringLiteral("c.wav")));
+
+        // A double click on a file does too.
+        const QModelIndex wav = list.selectionModel()->selectedRows().value(0);
+        const QPoint at = list.visualRect(wav).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(activated.size(), 2);
+
+        // Opening a folder shows it instead.
+        list.selectNames({QStringLiteral("sub")});
+        list.setCurrentIndex(list.selectionModel()->selectedRows().value(0));
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(activated.size(), 2);
+        QCOMPARE(list.FolderPath(), path(QStringLiteral("sub")));
+        QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("inner"), QStringLiteral("s.mp3")}));
+
+        // Backspace goes back up.
+        QTest::keyClick(&list, Qt::Key_Backspace);
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(m_dir.path()));
+        QTest::keyClick(&list, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QFileInfo(m_dir.path()).path()));
+    }
+
+    void treeAndListFollowEachOther()
+    {
+        FolderTreeView tree;
+        FileListView list;
+        QCOMPARE(tree.objectName(), QStringLiteral("XTreeView1"));
+        QCOMPARE(list.objectName(), QStringLiteral("XListView1"));
+        QVERIFY(!tree.accessibleName().isEmpty());
+        QVERIFY(!list.accessibleName().isEmpty());
+
+        showFolder(list, m_dir.path());
+        tree.setLinkedFileView(&list);
+        QCOMPARE(tree.LinkedFileView(), &list);
+        QCOMPARE(tree.currentFolder(), QDir::toNativeSeparators(m_dir.path()));
+
+        // Choosing a folder in the tree shows it in the list.
+        auto *model = tree.model();
+        QModelIndex sub;
+        QTRY_VERIFY((sub = static_cast<QFileSystemModel *>(model)->index(m_dir.filePath(QStringLiteral("sub")))).isValid());
+        tree.setCurrentIndex(sub);
+        QCOMPARE(list.FolderPath(), path(QStringLiteral("sub")));
+
+        // The list's folder, set from outside, is selected in the tree.
+        list.setFolderPath(m_dir.filePath(QStringLiteral("sub/inner")));
+        QCOMPARE(tree.currentFolder(), path(QStringLiteral("sub/inner")));
+        QCOMPARE(list.FolderPath(), path(QStringLiteral("sub/inner")));
+
+        // Unlinked, the tree no longer drives the list.
+        tree.setLinkedFileView(nullptr);
+        tree.setCurrentIndex(static_cast<QFileSystemModel *>(model)->index(m_dir.path()));
+        QCOMPARE(list.FolderPath(), path(QStringLiteral("sub/inner")));
+    }
+
+    void virtualFoldersListTheirEntries()
+    {
+        FakeDrives drives;
+        FolderTreeView tree;
+        FileListView list;
+        list.setVirtualFolderProvider(&drives);
+        tree.setLinkedFileView(&list);
+        list.setFilePattern(QStringLiteral("*.CDA"));
+
+        list.setFolderPath(QStringLiteral("/dev/fakecd"));
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
+        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"),
+                                                QStringLiteral("Track10.cda")}));
+        QVERIFY(tree.currentFolder().isEmpty());
+
+        list.selectNames({QStringLiteral("Track02.cda")});
+        QCOMPARE(list.FirstSelected()->Path(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd/Track02.cda")));
+        list.setFilePattern(QStringLiteral("*.MP3"));
+        QVERIFY(shownNames(list).isEmpty());
+
+        // Back on the file system, an image file opens as a folder of tracks.
+        list.setFilePattern(QStringLiteral("*.*"));
+        showFolder(list, m_dir.path());
+        QTRY_VERIFY(shownNames(list).contains(QStringLiteral("x.cue")));
+        list.selectNames({QStringLiteral("x.cue")});
+        QSignalSpy activated(&list, &FileListView::ItemActivated);
+        emit list.activated(list.selectionModel()->selectedRows().value(0));
+        QCOMPARE(activated.size(), 0);
+        QCOMPARE(list.FolderPath(), path(QStringLiteral("x.cue")));
+        QCOMPARE(shownNames(list).size(), 3);
+    }
+};
+
+QTEST_MAIN(TestFileBrowser)
+#include "test_filebrowser.moc"
