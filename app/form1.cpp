@@ -27,6 +27,8 @@
 #include "app/settings.h"
 #include "app/version.h"
 #include "app/website.h"
+#include "cd/audiograbber.h"
+#include "cd/cdtracklisting.h"
 #include "convert/audioinformation.h"
 #include "convert/frmmonitor.h"
 #include "mainwindow/filebrowser.h"
@@ -132,8 +134,12 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     ListView1 = new JobList(*AudioInformation1, central);
     connect(ListView1, &JobList::statusMessage, this, &Form1::ShowStatusMessage);
     connect(ListView1, &JobList::addSelectionRequested, this, &Form1::AddSelectedFiles);
+    AudioGrabber1 = new AudioGrabber(this);
+    cdTracks = new CdTrackListing(*AudioGrabber1, *ListView1, [this](const QString &m) { ShowStatusMessage(m); }, this);
+    connect(ListView1, &JobList::cdTrackRequested, cdTracks, &CdTrackListing::AddCdTrack);
 
     createBrowser(central);
+    XListView1->setVirtualFolderProvider(cdTracks);
     createOutputBar(central);
     createSplitters(central);
     setKeyboardOrder();
@@ -657,6 +663,7 @@ void Form1::StartDiet()
 
 void Form1::RefreshCDInfo()
 {
+    cdTracks->RefreshCDInfo();
 }
 
 void Form1::mnuCheck_Click()

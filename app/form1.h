@@ -16,7 +16,9 @@ class QToolBar;
 
 namespace Sveltra {
 
+class AudioGrabber;
 class AudioInformation;
+class CdTrackListing;
 class FileItem;
 class FileListView;
 class FolderTreeView;
@@ -109,6 +111,9 @@ public:
 
     // Controls and components, by the names the rest of the program uses.
     AudioInformation *AudioInformation1 = nullptr;
+    AudioGrabber *AudioGrabber1 = nullptr;
+    // CD tracks in the job list and the file browser, over AudioGrabber1.
+    CdTrackListing *cdTracks = nullptr;
     JobList *ListView1 = nullptr;
     QToolBar *Toolbar1 = nullptr;
     StatusBar *tbStatus = nullptr;

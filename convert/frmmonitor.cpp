@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -12,6 +13,7 @@
 #include "app/form1.h"
 #include "app/imagelist.h"
 #include "app/tempfolder.h"
+#include "cd/cdtracklisting.h"
 #include "convert/conversionrun.h"
 #include "convert/naming.h"
 #include "mainwindow/joblist.h"
@@ -99,6 +101,9 @@ frmMonitor::frmMonitor(Form1 &main, QWidget *parent)
 
 frmMonitor::~frmMonitor()
 {
+    // The run goes first: it stops any rip that still writes into the temporary folder.
+    delete m_run;
+    m_run = nullptr;
     Form_Unload();
 }
 
@@ -143,7 +148,10 @@ void frmMonitor::DietMediaFile(int maxParallel)
 {
     if (m_run)
         return;
-    TempBasePath = GetTempFolder();
+    // Ripped tracks go to a folder of this run's own inside the temporary folder: names in the
+    // shared temporary folder could be taken (or planted) by another user's program.
+    m_tempDir = std::make_unique<QTemporaryDir>(GetTempFolder() + QStringLiteral("sveltra-XXXXXX"));
+    TempBasePath = m_tempDir->isValid() ? m_tempDir->path() : GetTempFolder();
     if (!TempBasePath.endsWith(QDir::separator()))
         TempBasePath += QDir::separator();
     TempBasePath += QStringLiteral("~sveltratmp");
@@ -158,6 +166,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
         ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fastencc"))
         : App().EncoderProgram;
     env.tempBasePath = TempBasePath;
+    env.cdDriveFor = [this](const QString &folder) { return m_main.cdTracks->DriveFor(folder); };
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());
 
     m_run = new ConversionRun(std::move(env), this);

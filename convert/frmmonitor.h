@@ -8,6 +8,7 @@
 #include "app/skinnedwindow.h"
 
 class QLabel;
+class QTemporaryDir;
 class QTimer;
 
 namespace Sveltra {
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<ProgressPicture> m_progress;
     int m_currentPicture = 0; // the progress picture shown last; 0 for a new window
     ConversionRun *m_run = nullptr;
+    std::unique_ptr<QTemporaryDir> m_tempDir; // holds ripped tracks until they are encoded
     bool m_runFinished = false;
     bool m_unloaded = false;
 };

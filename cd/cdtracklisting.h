@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+#include "mainwindow/filebrowser.h"
+
+namespace Sveltra {
+
+class AudioGrabber;
+class JobList;
+
+// CD tracks as job items: adding a TrackNN.cda path finds the drive (or opened disc image)
+// whose name is the path's folder, makes sure the grabber has read that disc and looked it up
+// in CDDB, and appends a row with the track's length, an estimated size and the CDDB texts.
+// Also lists the tracks of drives and images for the file browser. User-interface thread only.
+class CdTrackListing final : public QObject, public VirtualFolderProvider
+{
+    Q_OBJECT
+
+public:
+    using StatusMessage = std::function<void(const QString &)>;
+
+    // The grabber and the job list belong to the main window and outlive this object.
+    CdTrackListing(AudioGrabber &grabber, JobList &list, StatusMessage status, QObject *parent = nullptr);
+
+    // The CD branch of adding a path to the job list. Adds nothing when no drive matches.
+    void AddCdTrack(const QString &path);
+    // Re-reads the disc in the grabber's current drive.
+    void RefreshCDInfo();
+    // Looks the current drive's disc up in CDDB and remembers the drive as looked up.
+    void LookupCDDB();
+
+    // The drive (device path or image path) whose name is the folder, opening a .cue sheet as
+    // a drive when needed; empty when there is none.
+    QString DriveFor(const QString &folder);
+
+    // The file browser's view: drives and .cue images are folders of TrackNN.cda entries.
+    bool isVirtualFolder(const QString &path) const override;
+    QStringList entries(const QString &folder) override;
+
+private:
+    int driveIndexFor(const QString &folder);
+
+    AudioGrabber &m_grabber;
+    JobList &m_list;
+    StatusMessage m_status;
+};
+
+// The estimated size of a CD track as the job list shows it: the plain decimal text of
+// lengthMs / 1000 × 176 × 1024 (a 1234 ms track gives "222396.416").
+QString CdSizeEstimateText(qint64 lengthMs);
+
+} // namespace Sveltra
