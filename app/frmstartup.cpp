@@ -17,8 +17,9 @@ frmStartUp::frmStartUp(QWidget *parent)
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblVersion->setText(SplashPrefix() + VersionText());
     lblVersion->setStyleSheet(QStringLiteral("color: #d8ecff; background: transparent;"));
-    lblVersion->adjustSize();
-    lblVersion->move(width() - lblVersion->width() - 24, height() - lblVersion->height() - 18);
+    // On the dark plate at the bottom right of the background.
+    lblVersion->setGeometry(318, 266, 146, 20);
+    lblVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 } // namespace Sveltra
