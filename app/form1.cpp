@@ -195,7 +195,7 @@ void Form1::createMenus()
 
 void Form1::createToolbar()
 {
-    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1 = addToolBar(QStringLiteral("工具栏"));
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setAccessibleName(QStringLiteral("工具栏"));
     Toolbar1->setMovable(false);
@@ -242,6 +242,7 @@ void Form1::createBrowser(QWidget *area)
     cbFormat->setAccessibleName(QStringLiteral("文件类型"));
     cbFormat->setEditable(true);
     cbFormat->setInsertPolicy(QComboBox::NoInsert);
+    cbFormat->lineEdit()->setAccessibleName(QStringLiteral("文件类型"));
     const int comboHeight = cbFormat->sizeHint().height();
     const int buttonSize = Layout::ToPixels(Layout::FormatButtonSize);
     const int barHeight = std::max(comboHeight, buttonSize) + 4;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -409,6 +410,9 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     for (int column = 1; column < m_model->columnCount(); ++column)
         hideColumn(column);
     setHeaderHidden(true);
+    // Long folder names scroll sideways instead of being cut short.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -422,9 +426,7 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     m_revealTimer.setSingleShot(true);
     m_revealTimer.setInterval(100);
     connect(&m_revealTimer, &QTimer::timeout, this, [this] {
-        const QModelIndex index = m_model->index(m_pendingReveal);
-        if (index.isValid())
-            scrollTo(index, QAbstractItemView::PositionAtCenter);
+        reveal(m_model->index(m_pendingReveal));
         if (m_parentLoaded)
             m_pendingReveal.clear();
     });
@@ -442,6 +444,15 @@ FolderTreeView::~FolderTreeView()
     delete m_model;
     m_model = nullptr;
     delete m_icons;
+}
+
+void FolderTreeView::reveal(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // Keep the branches in sight: scrolling to a deep folder must not shift the tree sideways.
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
 void FolderTreeView::showEvent(QShowEvent *event)
@@ -469,7 +480,7 @@ void FolderTreeView::showFolder(const QString &path)
     m_following = true;
     if (index.isValid()) {
         setCurrentIndex(index);
-        scrollTo(index, QAbstractItemView::PositionAtCenter);
+        reveal(index);
         m_pendingReveal = folder;
         m_parentLoaded = false;
         m_revealTimer.start();

@@ -141,6 +141,7 @@ protected:
 
 private:
     void folderChosen(const QModelIndex &current);
+    void reveal(const QModelIndex &index);
 
     QFileSystemModel *m_model = nullptr;
     QFileIconProvider *m_icons = nullptr;

@@ -111,6 +111,7 @@ HelpWindow::HelpWindow()
     m_contents = new QListWidget(this);
     m_contents->setObjectName(QStringLiteral("HelpContents"));
     m_contents->setAccessibleName(QStringLiteral("帮助目录"));
+    m_contents->setStyleSheet(QStringLiteral("QListWidget::item { padding: 3px 6px; }"));
     for (const HelpPage &page : helpPages) {
         auto *entry = new QListWidgetItem(QString::fromUtf16(page.title), m_contents);
         entry->setData(Qt::UserRole, QString::fromLatin1(page.file));
