@@ -67,10 +67,23 @@ public:
         invalidateFilter();
     }
 
+    void setProvider(const VirtualFolderProvider *provider)
+    {
+        m_provider = provider;
+        invalidate();
+    }
+
+    // A drive or disc image of the provider, listed and opened like a folder.
+    bool isVirtualFolder(const QModelIndex &sourceIndex) const
+    {
+        return m_provider && qobject_cast<QFileSystemModel *>(sourceModel())
+               && m_provider->isVirtualFolder(path(sourceIndex));
+    }
+
     bool isFolder(const QModelIndex &sourceIndex) const
     {
         if (auto *fs = qobject_cast<QFileSystemModel *>(sourceModel()))
-            return fs->isDir(sourceIndex);
+            return fs->isDir(sourceIndex) || isVirtualFolder(sourceIndex);
         return sourceIndex.data(FolderRole).toBool();
     }
 
@@ -83,6 +96,11 @@ public:
     QString typeText(const QModelIndex &sourceIndex) const
     {
         const QModelIndex name = sourceIndex.siblingAtColumn(ColName);
+        if (isVirtualFolder(name)) {
+            return name.data(FileNameRole).toString().endsWith(QLatin1String(".cue"), Qt::CaseInsensitive)
+                       ? QStringLiteral("CD 映像")
+                       : QStringLiteral("CD 驱动器");
+        }
         if (isFolder(name))
             return QStringLiteral("文件夹");
         const QString suffix = QFileInfo(name.data(FileNameRole).toString()).suffix();
@@ -185,6 +203,7 @@ protected:
 private:
     FilePattern m_pattern{QStringLiteral("*.*")};
     QPersistentModelIndex m_listed;
+    const VirtualFolderProvider *m_provider = nullptr;
     QCollator m_collator;
 };
 
@@ -352,6 +371,7 @@ void FileListView::selectNames(const QStringList &names)
 void FileListView::setVirtualFolderProvider(VirtualFolderProvider *provider)
 {
     m_provider = provider;
+    m_filter->setProvider(provider);
 }
 
 void FileListView::openIndex(const QModelIndex &index)
@@ -359,9 +379,8 @@ void FileListView::openIndex(const QModelIndex &index)
     const auto item = itemAt(index);
     if (!item)
         return;
-    const QString path = cleanFolder(item->Path());
-    if (item->isFolder() || (m_provider && m_provider->isVirtualFolder(path))) {
-        setFolderPath(path);
+    if (item->isFolder()) {
+        setFolderPath(cleanFolder(item->Path()));
         return;
     }
     emit ItemActivated(*item);

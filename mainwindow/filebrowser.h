@@ -39,9 +39,10 @@ private:
 };
 
 // Folders that the file system does not hold as folders: a CD drive, or a disc image shown as
-// a folder of its tracks. When the file list is asked to show a path the provider claims, it
-// lists the provider's entries instead of the file system's; the entries' paths are the folder,
-// the separator and the entry's name (/dev/sr0/Track03.cda). Set with
+// a folder of its tracks. The file list lists and sorts what the provider claims like folders,
+// whatever the pattern, and opens them like folders. When it shows such a folder it lists the
+// provider's entries instead of the file system's; the entries' paths are the folder, the
+// separator and the entry's name (/dev/sr0/Track03.cda). Set with
 // FileListView::setVirtualFolderProvider; the provider outlives the list.
 class VirtualFolderProvider
 {

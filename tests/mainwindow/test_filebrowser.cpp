@@ -263,10 +263,15 @@ private slots:
         list.setFilePattern(QStringLiteral("*.MP3"));
         QVERIFY(shownNames(list).isEmpty());
 
-        // Back on the file system, an image file opens as a folder of tracks.
-        list.setFilePattern(QStringLiteral("*.*"));
+        // Back on the file system an image file is a folder: listed whatever the pattern,
+        // among the folders, and opened as a folder of tracks.
+        list.setFilePattern(QStringLiteral("*.CDA"));
         showFolder(list, m_dir.path());
-        QTRY_VERIFY(shownNames(list).contains(QStringLiteral("x.cue")));
+        QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("x.cue")}));
+        QCOMPARE(list.model()->index(1, 2, list.rootIndex()).data().toString(), QStringLiteral("CD 映像"));
+        list.selectNames({QStringLiteral("x.cue"), QStringLiteral("sub")});
+        QVERIFY(list.FirstSelected()->isFolder());
+        QVERIFY(list.NextSelected()->isFolder());
         list.selectNames({QStringLiteral("x.cue")});
         QSignalSpy activated(&list, &FileListView::ItemActivated);
         emit list.activated(list.selectionModel()->selectedRows().value(0));
