@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
-#include <QSignalSpy>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -93,12 +93,12 @@ int main(int argc, char *argv[])
     frmMonitor *monitor = form.monitorWindow();
     // Skip the window's one-second pause before the run; time the run alone.
     monitor->Timer1->stop();
-    QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
+    QEventLoop loop;
+    QObject::connect(monitor, &frmMonitor::unloaded, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
     monitor->DietMediaFile(parallel);
-    if (!unloaded.wait(3600 * 1000))
-        return 1;
+    loop.exec();
     int done = 0;
     for (int row = 0; row < form.ListView1->rowCount(); ++row)
         done += form.ListView1->status(row) == JobStatus::Done;

@@ -232,7 +232,12 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     auto *process = new QProcess(this);
     job->process = process;
     process->setProgram(m_env.encoderPath);
-    process->setArguments(QStringList{input, job->target} + EncoderOptionList(job->options));
+    QStringList arguments = QStringList{input, job->target} + EncoderOptionList(job->options);
+    // With several encoders sharing the cores, each works on one thread: the same output, with
+    // no handovers between a decoding and an encoding thread.
+    if (m_env.maxParallel > 1)
+        arguments << QStringLiteral("-1t");
+    process->setArguments(arguments);
     process->setStandardOutputFile(QProcess::nullDevice());
     // Queued, so a job always ends from the event loop, never inside scheduleMore().
     connect(process, &QProcess::finished, this,

@@ -36,6 +36,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args)
             return result;
         } else if (arg == "-dm") {
             o.mono = true;
+        } else if (arg == "-1t") {
+            o.oneThread = true;
         } else if (arg == "-br") {
             if (i + 1 >= args.size()) {
                 result.status = usageError("-br needs a bit rate in bits per second");
@@ -79,7 +81,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args)
 
 std::string usageText()
 {
-    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND]\n"
+    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND] [-1t]\n"
            "\n"
            "Encodes the first audio stream of INPUT (any format FFmpeg reads) into a\n"
            "constant-bit-rate MP3 file at OUTPUT. The sample rate is the one LAME picks\n"
@@ -91,6 +93,8 @@ std::string usageText()
            "  -br BITS_PER_SECOND  bit rate from 8000 to 320000, for example 96000; LAME\n"
            "                       rounds it to one MP3 allows (default: LAME's choice,\n"
            "                       128000 stereo, 64000 mono)\n"
+           "  -1t                  work on one thread; for when several encoders run at\n"
+           "                       once (by default decoding overlaps with encoding)\n"
            "  -h, --help           show this text\n"
            "  --                   every later argument is a path\n"
            "\n"

@@ -13,6 +13,7 @@ struct Options {
     std::string output;
     bool mono = false;     // -dm: downmix to one channel
     int bitrateKbps = 0;   // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
+    bool oneThread = false; // -1t: decode and encode on one thread (when several run at once)
     bool help = false;     // -h / --help: print the usage and do nothing else
 };
 

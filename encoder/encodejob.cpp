@@ -49,6 +49,29 @@ private:
     BatchQueue& m_queue;
 };
 
+// Decodes and encodes on one thread: LAME takes each batch as the decoder delivers it.
+class DirectEncoder final : public DecodeListener {
+public:
+    DirectEncoder(Mp3Encoder& encoder, OutputFile& file)
+        : m_encoder(encoder)
+        , m_file(file)
+    {
+    }
+
+    Status samples(const float* const* planes, int frames) override
+    {
+        std::span<const unsigned char> bytes;
+        Status s = m_encoder.encode(planes, frames, bytes);
+        return s.ok() ? m_file.write(bytes) : s;
+    }
+
+    void progress(int percent) override { printProgress(percent); }
+
+private:
+    Mp3Encoder& m_encoder;
+    OutputFile& m_file;
+};
+
 // Runs on the calling thread: LAME encodes what the decoder delivers, into the file.
 Status encodeQueued(BatchQueue& queue, Mp3Encoder& encoder, OutputFile& file)
 {
@@ -130,14 +153,22 @@ Status encodeFile(const Options& options)
     if (Status s = file.create(); !s.ok())
         return s;
 
-    // Decoding and resampling on a second thread overlap with LAME, the larger part of the work.
-    BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
-    std::thread decoding([&] {
-        QueueFeeder feeder(queue);
-        queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
-    });
-    const Status encoded = encodeQueued(queue, encoder, file);
-    decoding.join();
+    Status encoded = Status::success();
+    if (options.oneThread) {
+        // Several encoders share the cores: a second thread each would only add handovers.
+        DirectEncoder direct(encoder, file);
+        encoded = decoder.run(format.sampleRate, format.channels, direct);
+    } else {
+        // Decoding and resampling on a second thread overlap with LAME, the larger part of the
+        // work.
+        BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
+        std::thread decoding([&] {
+            QueueFeeder feeder(queue);
+            queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
+        });
+        encoded = encodeQueued(queue, encoder, file);
+        decoding.join();
+    }
     if (!encoded.ok())
         return encoded;
 

@@ -84,6 +84,7 @@ void TestFastenccUnits::parsesCommandLines_data()
     row("unknown option after paths", "a b -q", false, "", "", false, 0);
     row("unknown option before paths takes a path's place", "-q a b", false, "", "", false, 0);
     row("missing output", "a -dm", false, "", "", false, 0);
+    row("one thread", "a b -dm -br 64000 -1t", true, "a", "b", true, 64);
 }
 
 void TestFastenccUnits::parsesCommandLines()
@@ -92,6 +93,7 @@ void TestFastenccUnits::parsesCommandLines()
     QFETCH(bool, valid);
     const ParseResult r = parseCommandLine(split(line));
     QCOMPARE(r.status.ok(), valid);
+    QCOMPARE(r.options.oneThread, line.contains(QStringLiteral("-1t")));
     if (!valid) {
         QCOMPARE(r.status.code, ExitCode::Usage);
         QVERIFY(!r.status.message.empty());
