@@ -76,7 +76,15 @@ frmMonitor::frmMonitor(Form1 &main, QWidget *parent)
     connect(imgExit, &PictureButton::clicked, this, &frmMonitor::imgExit_Click);
 
     Picture1 = DigitGlyphStrip();
-    m_progress = std::make_unique<ProgressPicture>(ProgressPic1, ProgressPic2, ProgressPicture::SkinPictures(),
+    // Until the first new fill, the last strip lies under the first one being uncovered, so
+    // the sweep runs on without a seam into picture 2.
+    const QList<QPixmap> strips = ProgressPicture::SkinPictures();
+    if (!strips.isEmpty()) {
+        ProgressPic1->setPixmap(strips.last());
+        ProgressPic2->setPixmap(strips.first());
+        ProgressPic2->resize(0, ProgressPic2->height());
+    }
+    m_progress = std::make_unique<ProgressPicture>(ProgressPic1, ProgressPic2, strips,
                                                    std::make_unique<PicturesInOrder>(m_currentPicture),
                                                    ProgressPicture::Repaint::WholeWindow);
 
