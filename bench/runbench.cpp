@@ -22,6 +22,7 @@
 #include "app/settings.h"
 #include "convert/frmmonitor.h"
 #include "mainwindow/joblist.h"
+#include "../tests/support/loadedform.h"
 
 using namespace Sveltra;
 
@@ -57,11 +58,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: runbench run PARALLEL OUTDIR FILE... | runbench add FILE...\n");
         return 2;
     }
-    QTemporaryDir home;
-    SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
-    InstanceGuard guard(home.filePath(QStringLiteral("lock")));
-    Form1 form(settings, guard);
-    form.Form_Load();
+    TestSupport::LoadedForm loaded;
+    Form1 &form = loaded.form;
     form.show();
     App().EncoderProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/fastencc");
 

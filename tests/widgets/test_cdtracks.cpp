@@ -20,6 +20,7 @@
 #include "mainwindow/joblist.h"
 #include "../cd/cddbpeer.h"
 #include "../cd/cdimage.h"
+#include "../support/loadedform.h"
 
 using namespace Sveltra;
 
@@ -63,11 +64,9 @@ private slots:
     {
         TestCd::CddbPeer peer;
         peer.handler = knownDisc;
-        QTemporaryDir home;
-        SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
-        InstanceGuard guard(home.filePath(QStringLiteral("lock")));
-        Form1 form(settings, guard);
-        form.Form_Load();
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
         form.AudioGrabber1->SetCddbBaseUrl(peer.url());
 
         // The image is a folder of tracks in the file list.
@@ -130,11 +129,9 @@ private slots:
         peer.handler = [silent](const TestCd::PeerRequest &) {
             return silent ? TestCd::PeerReply{200, {}, true} : TestCd::PeerReply{200, "202 No match found\r\n", false};
         };
-        QTemporaryDir home;
-        SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
-        InstanceGuard guard(home.filePath(QStringLiteral("lock")));
-        Form1 form(settings, guard);
-        form.Form_Load();
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
         form.AudioGrabber1->SetCddbBaseUrl(peer.url());
         form.AudioGrabber1->CddbTimeoutMs = 1500;
 

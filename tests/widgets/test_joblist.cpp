@@ -25,6 +25,7 @@
 #include "convert/frmmonitor.h"
 #include "mainwindow/joblist.h"
 #include "skin/picturebutton.h"
+#include "../support/loadedform.h"
 #include "../support/mediafixtures.h"
 
 using namespace Sveltra;
@@ -179,11 +180,9 @@ private slots:
 
     void aRunThroughTheWindows()
     {
-        QTemporaryDir home;
-        SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
-        InstanceGuard guard(home.filePath(QStringLiteral("lock")));
-        Form1 form(settings, guard);
-        QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
         form.show();
         App().ChannelChoice = QStringLiteral("2- 单声道");
         App().QualityChoice = QStringLiteral("2- FM 广播音质");
@@ -237,11 +236,9 @@ private slots:
 
     void cancellingARunThroughTheExitPicture()
     {
-        QTemporaryDir home;
-        SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
-        InstanceGuard guard(home.filePath(QStringLiteral("lock")));
-        Form1 form(settings, guard);
-        form.Form_Load();
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
         App().ChannelChoice = QStringLiteral("1- 立体声");
         App().QualityChoice = QStringLiteral("1- CD 音质");
         const QString out = path(QStringLiteral("cancel/"));
