@@ -140,6 +140,8 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
 
     createBrowser(central);
     XListView1->setVirtualFolderProvider(cdTracks);
+    XTreeView1->setVirtualFolderProvider(cdTracks);
+    connect(cdTracks, &CdTrackListing::rootFoldersChanged, XTreeView1, &FolderTreeView::refreshVirtualFolders);
     createOutputBar(central);
     createSplitters(central);
     setKeyboardOrder();

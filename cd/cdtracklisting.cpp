@@ -29,6 +29,15 @@ bool isCueSheet(const QString &path)
 
 } // namespace
 
+qint64 CdTrackAudioBytes(qint64 lengthMs)
+{
+    if (lengthMs < 0)
+        return -1;
+    // The length was sectors × 1000 / 75 rounded down, so this gives the sectors back exactly.
+    const qint64 sectors = (lengthMs * 75 + 999) / 1000;
+    return 44 + sectors * 2352;
+}
+
 QString CdSizeEstimateText(qint64 lengthMs)
 {
     return QString::number(static_cast<double>(lengthMs) / 1000.0 * 176.0 * 1024.0, 'g', 15);
@@ -45,8 +54,13 @@ CdTrackListing::CdTrackListing(AudioGrabber &grabber, JobList &list, StatusMessa
 int CdTrackListing::driveIndexFor(const QString &folder)
 {
     int index = m_grabber.DriveIndexFor(folder);
-    if (index == 0 && isCueSheet(folder))
+    if (index == 0 && isCueSheet(folder)) {
         index = m_grabber.OpenImage(folder);
+        if (index > 0)
+            emit rootFoldersChanged();
+        else
+            qWarning("Cannot open the disc image %s: %s", qPrintable(folder), qPrintable(m_grabber.lastError()));
+    }
     return index;
 }
 
@@ -122,7 +136,7 @@ bool CdTrackListing::isVirtualFolder(const QString &path) const
     return m_grabber.DriveIndexFor(path) > 0 || isCueSheet(path);
 }
 
-QStringList CdTrackListing::entries(const QString &folder)
+QList<VirtualEntry> CdTrackListing::entries(const QString &folder)
 {
     const int index = driveIndexFor(folder);
     if (index == 0)
@@ -131,18 +145,40 @@ QStringList CdTrackListing::entries(const QString &folder)
     const int previousDrive = m_grabber.CurrentDrive();
     const int previousTrack = m_grabber.CurrentTrack();
     m_grabber.SetCurrentDrive(index);
-    if (m_grabber.TrackCount() == 0)
-        m_grabber.RefreshDisc();
-    QStringList names;
+    if (m_grabber.TrackCount() == 0 && !m_grabber.RefreshDisc())
+        qWarning("Cannot read the disc in %s: %s", qPrintable(m_grabber.DriveName()), qPrintable(m_grabber.lastError()));
+    QList<VirtualEntry> tracks;
     for (int n = m_grabber.FirstTrack(); n < m_grabber.FirstTrack() + m_grabber.TrackCount(); ++n) {
         m_grabber.SetCurrentTrack(n);
-        if (m_grabber.TrackIsAudio())
-            names << CdTrackFileName(n);
+        if (!m_grabber.TrackIsAudio())
+            continue;
+        const qint64 lengthMs = m_grabber.TrackLength();
+        tracks.append({CdTrackFileName(n), CdTrackAudioBytes(lengthMs), lengthMs});
     }
     if (previousDrive > 0)
         m_grabber.SetCurrentDrive(previousDrive);
     m_grabber.SetCurrentTrack(previousTrack);
-    return names;
+    return tracks;
+}
+
+QStringList CdTrackListing::rootFolders() const
+{
+    QStringList folders;
+    const int previous = m_grabber.CurrentDrive();
+    for (int drive = 1; drive <= m_grabber.DriveCount(); ++drive) {
+        m_grabber.SetCurrentDrive(drive);
+        folders << m_grabber.DriveName();
+    }
+    if (previous > 0)
+        m_grabber.SetCurrentDrive(previous);
+    return folders;
+}
+
+QString CdTrackListing::folderDisplayName(const QString &folder) const
+{
+    if (folder.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive))
+        return QFileInfo(folder).fileName();
+    return QStringLiteral("CD 驱动器 (%1)").arg(QDir::toNativeSeparators(folder));
 }
 
 } // namespace Sveltra

@@ -37,9 +37,17 @@ public:
     // a drive when needed; empty when there is none.
     QString DriveFor(const QString &folder);
 
-    // The file browser's view: drives and .cue images are folders of TrackNN.cda entries.
+    // The file browser's view: drives and .cue images are folders of TrackNN.cda entries, each
+    // with its play length and the size of its audio; every drive and opened image is a folder at
+    // the top of the tree, named "CD 驱动器 (/dev/sr0)" or by the image's file name.
     bool isVirtualFolder(const QString &path) const override;
-    QStringList entries(const QString &folder) override;
+    QList<VirtualEntry> entries(const QString &folder) override;
+    QStringList rootFolders() const override;
+    QString folderDisplayName(const QString &folder) const override;
+
+signals:
+    // A disc image was opened as a drive, so rootFolders() has one more folder.
+    void rootFoldersChanged();
 
 private:
     int driveIndexFor(const QString &folder);
@@ -52,5 +60,9 @@ private:
 // The estimated size of a CD track as the job list shows it: the plain decimal text of
 // lengthMs / 1000 × 176 × 1024 (a 1234 ms track gives "222396.416").
 QString CdSizeEstimateText(qint64 lengthMs);
+
+// The size of a track's audio as a WAV file (the 44-byte header and 2352 bytes a sector), from
+// the track's length in milliseconds as the grabber gives it; -1 for a negative length.
+qint64 CdTrackAudioBytes(qint64 lengthMs);
 
 } // namespace Sveltra

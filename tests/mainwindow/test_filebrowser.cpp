@@ -1,12 +1,17 @@
 // The folder tree and the file list on a real folder: patterns, order, the selection walk,
-// opening items, dragging out, the link between tree and list, and virtual folders.
+// opening items, dragging out, the link between tree and list, and virtual folders (drives on
+// top of the tree, tracks with their lengths in the list). The tree's model on its own, against
+// the model tester.
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QHeaderView>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -44,17 +49,42 @@ void showFolder(FileListView &list, const QString &folder)
     QTRY_VERIFY(list.model()->rowCount(list.rootIndex()) > 0);
 }
 
+// The entry of a folder of the tree with this name, once the file system has read the folder;
+// invalid after five seconds without it.
+QModelIndex childNamed(QAbstractItemModel *model, const QModelIndex &parent, const QString &name)
+{
+    if (model->canFetchMore(parent))
+        model->fetchMore(parent);
+    QModelIndex found;
+    const auto find = [&] {
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            if (model->index(row, 0, parent).data().toString() == name)
+                found = model->index(row, 0, parent);
+        }
+        return found.isValid();
+    };
+    return QTest::qWaitFor(find, 5000) ? found : QModelIndex();
+}
+
+// A drive that is always there; an image becomes a drive once its tracks are listed.
 class FakeDrives final : public VirtualFolderProvider
 {
 public:
+    QStringList roots{QStringLiteral("/dev/fakecd")};
+
     bool isVirtualFolder(const QString &path) const override
     {
-        return path == QLatin1String("/dev/fakecd") || path.endsWith(QLatin1String(".cue"));
+        return roots.contains(path) || path.endsWith(QLatin1String(".cue"));
     }
-    QStringList entries(const QString &) override
+    QList<VirtualEntry> entries(const QString &folder) override
     {
-        return {QStringLiteral("Track02.cda"), QStringLiteral("Track01.cda"), QStringLiteral("Track10.cda")};
+        if (!roots.contains(folder))
+            roots << folder;
+        return {{QStringLiteral("Track02.cda"), 1985244, 11253},
+                {QStringLiteral("Track01.cda"), 44, 0},
+                {QStringLiteral("Track10.cda"), -1, 205000}};
     }
+    QStringList rootFolders() const override { return roots; }
 };
 
 } // namespace
@@ -226,9 +256,9 @@ private slots:
         QCOMPARE(tree.currentFolder(), QDir::toNativeSeparators(m_dir.path()));
 
         // Choosing a folder in the tree shows it in the list.
-        auto *model = tree.model();
-        QModelIndex sub;
-        QTRY_VERIFY((sub = static_cast<QFileSystemModel *>(model)->index(m_dir.filePath(QStringLiteral("sub")))).isValid());
+        const QModelIndex dir = tree.currentIndex();
+        const QModelIndex sub = childNamed(tree.model(), dir, QStringLiteral("sub"));
+        QVERIFY(sub.isValid());
         tree.setCurrentIndex(sub);
         QCOMPARE(list.FolderPath(), path(QStringLiteral("sub")));
 
@@ -239,7 +269,8 @@ private slots:
 
         // Unlinked, the tree no longer drives the list.
         tree.setLinkedFileView(nullptr);
-        tree.setCurrentIndex(static_cast<QFileSystemModel *>(model)->index(m_dir.path()));
+        tree.setCurrentIndex(dir);
+        QCOMPARE(tree.currentFolder(), QDir::toNativeSeparators(m_dir.path()));
         QCOMPARE(list.FolderPath(), path(QStringLiteral("sub/inner")));
     }
 
@@ -249,6 +280,7 @@ private slots:
         FolderTreeView tree;
         FileListView list;
         list.setVirtualFolderProvider(&drives);
+        tree.setVirtualFolderProvider(&drives);
         tree.setLinkedFileView(&list);
         list.setFilePattern(QStringLiteral("*.CDA"));
 
@@ -256,7 +288,34 @@ private slots:
         QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
         QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"),
                                                 QStringLiteral("Track10.cda")}));
-        QVERIFY(tree.currentFolder().isEmpty());
+        QCOMPARE(tree.currentFolder(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
+
+        // Tracks show their size like files, and their play length in a column of its own.
+        QAbstractItemModel *model = list.model();
+        const QModelIndex root = list.rootIndex();
+        QCOMPARE(model->columnCount(root), 5);
+        QCOMPARE(model->headerData(4, Qt::Horizontal).toString(), QStringLiteral("播放时间"));
+        const auto cells = [&](int column) {
+            QStringList texts;
+            for (int row = 0; row < model->rowCount(root); ++row)
+                texts << model->index(row, column, root).data().toString();
+            return texts;
+        };
+        QCOMPARE(cells(1), (QStringList{QLocale::system().formattedDataSize(44), QLocale::system().formattedDataSize(1985244),
+                                        QString()}));
+        QCOMPARE(cells(2), QStringList(3, QStringLiteral("CD 音轨")));
+        QCOMPARE(cells(4), (QStringList{QStringLiteral("00:00:00"), QStringLiteral("00:00:11"), QStringLiteral("00:03:25")}));
+        QVERIFY(list.header()->sectionSize(4) > 40);
+        // Sorted by length, longest first; then by size, the unknown size with the smallest.
+        list.sortByColumn(4, Qt::DescendingOrder);
+        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track02.cda"),
+                                                QStringLiteral("Track01.cda")}));
+        list.sortByColumn(1, Qt::AscendingOrder);
+        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track01.cda"),
+                                                QStringLiteral("Track02.cda")}));
+        list.sortByColumn(4, Qt::AscendingOrder);
+        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"),
+                                                QStringLiteral("Track10.cda")}));
 
         list.selectNames({QStringLiteral("Track02.cda")});
         QCOMPARE(list.FirstSelected()->Path(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd/Track02.cda")));
@@ -265,10 +324,14 @@ private slots:
 
         // Back on the file system an image file is a folder: listed whatever the pattern,
         // among the folders, and opened as a folder of tracks.
+        // Files have no play length: the column goes, and so does sorting by it.
         list.setFilePattern(QStringLiteral("*.CDA"));
         showFolder(list, m_dir.path());
         QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("x.cue")}));
+        QCOMPARE(list.model()->columnCount(list.rootIndex()), 4);
+        QCOMPARE(list.header()->sortIndicatorSection(), 0);
         QCOMPARE(list.model()->index(1, 2, list.rootIndex()).data().toString(), QStringLiteral("CD 映像"));
+        QVERIFY(!list.model()->index(1, 0, list.rootIndex()).data(Qt::DecorationRole).value<QIcon>().isNull());
         list.selectNames({QStringLiteral("x.cue"), QStringLiteral("sub")});
         QVERIFY(list.FirstSelected()->isFolder());
         QVERIFY(list.NextSelected()->isFolder());
@@ -278,6 +341,151 @@ private slots:
         QCOMPARE(activated.size(), 0);
         QCOMPARE(list.FolderPath(), path(QStringLiteral("x.cue")));
         QCOMPARE(shownNames(list).size(), 3);
+
+        // Opened, the image is a drive: once the tree reads the drives again it is there, chosen.
+        QVERIFY(tree.currentFolder().isEmpty());
+        tree.refreshVirtualFolders();
+        QCOMPARE(tree.model()->index(1, 0).data().toString(), QStringLiteral("x.cue"));
+        QCOMPARE(tree.currentFolder(), path(QStringLiteral("x.cue")));
+    }
+
+    void treeShowsDrivesAboveTheFileSystem()
+    {
+        FakeDrives drives;
+        FolderTreeView tree;
+        FileListView list;
+        tree.resize(300, 400);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        list.setVirtualFolderProvider(&drives);
+        tree.setVirtualFolderProvider(&drives);
+        showFolder(list, m_dir.filePath(QStringLiteral("sub")));
+        tree.setLinkedFileView(&list);
+        QAbstractItemModel *model = tree.model();
+
+        // The drive first, a folder without sub-folders, then the file system's root.
+        QCOMPARE(model->rowCount(), 2);
+        const QModelIndex drive = model->index(0, 0);
+        QCOMPARE(drive.data().toString(), QStringLiteral("fakecd"));
+        QCOMPARE(drive.data(Qt::ToolTipRole).toString(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
+        QVERIFY(!drive.data(Qt::DecorationRole).value<QIcon>().isNull());
+        QVERIFY(!model->hasChildren(drive));
+        QCOMPARE(model->index(1, 0).data(QFileSystemModel::FilePathRole).toString(), QDir::rootPath());
+        QCOMPARE(tree.currentFolder(), path(QStringLiteral("sub")));
+        QVERIFY(tree.visualRect(drive).top() < tree.visualRect(model->index(1, 0)).top());
+
+        // Clicking the drive lists its tracks; clicking a folder goes back to the files.
+        tree.scrollToTop();
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualRect(drive).center());
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
+        QCOMPARE(shownNames(list).size(), 3);
+        list.setFolderPath(m_dir.filePath(QStringLiteral("sub")));
+        const QModelIndex sub = tree.currentIndex();
+        QCOMPARE(sub.data().toString(), QStringLiteral("sub"));
+
+        // A drive added keeps the folder chosen, its branch open, and the list where it is.
+        QSignalSpy listMoved(&list, &FileListView::folderPathChanged);
+        drives.roots << QStringLiteral("/dev/othercd");
+        tree.refreshVirtualFolders();
+        QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("othercd"));
+        QCOMPARE(tree.currentFolder(), path(QStringLiteral("sub")));
+        QCOMPARE(tree.currentIndex(), sub);
+        QVERIFY(tree.isExpanded(sub.parent()));
+        QVERIFY(listMoved.isEmpty());
+
+        // A drive that goes away while chosen does not send the list elsewhere.
+        tree.scrollToTop();
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualRect(model->index(1, 0)).center());
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/othercd")));
+        listMoved.clear();
+        drives.roots = QStringList{QStringLiteral("/dev/fakecd")};
+        tree.refreshVirtualFolders();
+        QCOMPARE(model->rowCount(), 2);
+        QVERIFY(listMoved.isEmpty());
+        QVERIFY(tree.currentFolder().isEmpty());
+
+        // The keyboard reaches the drive from the root's row.
+        tree.setFocus();
+        tree.setCurrentIndex(model->index(1, 0));
+        QTest::keyClick(tree.viewport(), Qt::Key_Home);
+        QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
+    }
+
+    void treeModelPutsFoldersOnTop()
+    {
+        QStandardItemModel source;
+        auto *b = new QStandardItem(QStringLiteral("b"));
+        b->appendRow(new QStandardItem(QStringLiteral("b1")));
+        source.appendRow(b);
+        source.appendRow(new QStandardItem(QStringLiteral("a")));
+        FolderTreeModel model(&source);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto topNames = [&] {
+            QStringList names;
+            for (int row = 0; row < model.rowCount(); ++row)
+                names << model.index(row, 0).data().toString();
+            return names;
+        };
+        const FolderTreeModel::Folder drive{QStringLiteral("/dev/sr0"), QStringLiteral("CD 驱动器 (/dev/sr0)"), {}};
+        const FolderTreeModel::Folder image{QStringLiteral("/m/碟片.cue"), QStringLiteral("碟片.cue"), {}};
+
+        model.setFolders({drive});
+        QCOMPARE(topNames(), (QStringList{drive.name, QStringLiteral("b"), QStringLiteral("a")}));
+        QPersistentModelIndex b1 = model.index(0, 0, model.index(1, 0));
+        QCOMPARE(b1.data().toString(), QStringLiteral("b1"));
+        QCOMPARE(model.mapToSource(b1), source.index(0, 0, source.index(0, 0)));
+        QCOMPARE(model.mapFromSource(source.index(1, 0)), model.index(2, 0));
+        QVERIFY(!model.mapToSource(model.index(0, 0)).isValid());
+
+        // The source sorts its own rows; the folder stays first and kept indexes follow.
+        QPersistentModelIndex a = model.index(2, 0);
+        model.sort(0);
+        QCOMPARE(topNames(), (QStringList{drive.name, QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(a.row(), 1);
+        QCOMPARE(b1.parent().row(), 2);
+        QCOMPARE(b1.data().toString(), QStringLiteral("b1"));
+
+        // Rows the source inserts, at the top and below it.
+        source.insertRow(0, new QStandardItem(QStringLiteral("0")));
+        QCOMPARE(topNames(), (QStringList{drive.name, QStringLiteral("0"), QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(a.row(), 2);
+        source.item(2)->appendRow(new QStandardItem(QStringLiteral("b2")));
+        QCOMPARE(model.rowCount(b1.parent()), 2);
+
+        // A second folder: the first keeps its row, the source's rows move down.
+        QPersistentModelIndex first = model.index(0, 0);
+        model.setFolders({drive, image});
+        QCOMPARE(topNames(), (QStringList{drive.name, image.name, QStringLiteral("0"), QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(first.row(), 0);
+        QCOMPARE(a.row(), 3);
+        const QModelIndex imageRow = model.folderIndex(image.path);
+        QCOMPARE(imageRow.row(), 1);
+        QVERIFY(model.isFolder(imageRow));
+        QVERIFY(!model.isFolder(a));
+        QCOMPARE(model.folderPath(imageRow), image.path);
+        QCOMPARE(imageRow.data(QFileSystemModel::FilePathRole).toString(), image.path);
+        QCOMPARE(model.rowCount(imageRow), 0);
+        QVERIFY(!model.index(0, 0, imageRow).isValid());
+        QCOMPARE(model.flags(imageRow) & Qt::ItemNeverHasChildren, Qt::ItemNeverHasChildren);
+        QVERIFY(!model.folderIndex(QStringLiteral("/nowhere")).isValid());
+
+        // Renamed in place; then the first replaced, which replaces what follows it.
+        model.setFolders({{drive.path, QStringLiteral("光驱"), {}}, image});
+        QCOMPARE(first.data().toString(), QStringLiteral("光驱"));
+        model.setFolders({image});
+        QVERIFY(!first.isValid());
+        QCOMPARE(topNames(), (QStringList{image.name, QStringLiteral("0"), QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(a.row(), 2);
+
+        // Removals and a reset of the source.
+        source.removeRow(0);
+        QCOMPARE(a.row(), 1);
+        QCOMPARE(b1.data().toString(), QStringLiteral("b1"));
+        source.clear();
+        QCOMPARE(topNames(), QStringList{image.name});
+        model.setFolders({});
+        QCOMPARE(model.rowCount(), 0);
     }
 };
 

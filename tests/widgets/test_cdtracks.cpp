@@ -1,9 +1,10 @@
-// CD tracks from a disc image made at test time, named by a CDDB peer on 127.0.0.1: the file
-// list shows the image's tracks, adding them fills rows from CDDB with one lookup, a run rips
+// CD tracks from a disc image made at test time, named by a CDDB peer on 127.0.0.1: the folder
+// tree shows the opened image on top, the file list shows its tracks with their lengths, adding them fills rows from CDDB with one lookup, a run rips
 // and encodes them, and an unknown disc or a silent server falls back to TRACKnn.
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "convert/frmmonitor.h"
 #include "mainwindow/filebrowser.h"
 #include "mainwindow/joblist.h"
+#include "mainwindow/jobrules.h"
 #include "../cd/cddbpeer.h"
 #include "../cd/cdimage.h"
 #include "../support/loadedform.h"
@@ -115,6 +117,56 @@ private slots:
         QCOMPARE(probe.tags().value(QStringLiteral("artist")).toString(), QStringLiteral("歌手"));
     }
 
+    void openedImageIsAFolderOnTopOfTheTree()
+    {
+        QTemporaryDir home;
+        SettingsFile settings(home.filePath(QStringLiteral("Sveltra.ini")));
+        InstanceGuard guard(home.filePath(QStringLiteral("lock")));
+        Form1 form(settings, guard);
+        form.Form_Load();
+        FolderTreeView *tree = form.findChild<FolderTreeView *>(QStringLiteral("XTreeView1"));
+        FileListView *files = form.findChild<FileListView *>(QStringLiteral("XListView1"));
+        QVERIFY(tree && files);
+        QAbstractItemModel *model = tree->model();
+        const auto topPaths = [&] {
+            QStringList paths;
+            for (int row = 0; row < model->rowCount(); ++row)
+                paths << model->index(row, 0).data(QFileSystemModel::FilePathRole).toString();
+            return paths;
+        };
+        QVERIFY(!topPaths().contains(m_image.cuePath));
+        QCOMPARE(topPaths().last(), QDir::rootPath());
+
+        // Opening the image in the file list makes it a drive: a folder above the file system.
+        files->setFolderPath(m_image.cuePath);
+        QStringList top = topPaths();
+        const int row = int(top.indexOf(m_image.cuePath));
+        QVERIFY(row >= 0);
+        QCOMPARE(top.last(), QDir::rootPath());
+        QCOMPARE(model->index(row, 0).data().toString(), QStringLiteral("碟片.cue"));
+        QCOMPARE(tree->currentFolder(), m_image.cuePath);
+
+        // Its tracks, each with the size of its audio and its play length.
+        const QModelIndex root = files->rootIndex();
+        QCOMPARE(files->model()->rowCount(root), 3);
+        for (int n = 1; n <= 3; ++n) {
+            const qint64 sectors = m_image.trackSectors(n);
+            QCOMPARE(files->model()->index(n - 1, 0, root).data().toString(), QStringLiteral("Track%1.cda").arg(n, 2, 10, QLatin1Char('0')));
+            QCOMPARE(files->model()->index(n - 1, 1, root).data().toString(), QLocale::system().formattedDataSize(44 + sectors * 2352));
+            QCOMPARE(files->model()->index(n - 1, 4, root).data().toString(), FormatDuration(sectors * 1000 / 75));
+        }
+        QCOMPARE(files->model()->index(2, 4, root).data().toString(), QStringLiteral("00:00:03"));
+
+        // Away and back through the tree; opening the image again adds no second row.
+        tree->setCurrentIndex(model->index(model->rowCount() - 1, 0));
+        QCOMPARE(files->FolderPath(), QDir::toNativeSeparators(QDir::rootPath()));
+        tree->setCurrentIndex(model->index(row, 0));
+        QCOMPARE(files->FolderPath(), m_image.cuePath);
+        QCOMPARE(files->model()->rowCount(files->rootIndex()), 3);
+        files->setFolderPath(m_image.cuePath);
+        QCOMPARE(topPaths(), top);
+    }
+
     void unknownDiscOrSilentServerGiveTrackTitles_data()
     {
         QTest::addColumn<bool>("silent");
@@ -156,6 +208,10 @@ private slots:
         QCOMPARE(CdSizeEstimateText(1000), QStringLiteral("180224"));
         QCOMPARE(CdSizeEstimateText(1234), QStringLiteral("222396.416"));
         QCOMPARE(CdSizeEstimateText(0), QStringLiteral("0"));
+        // The sectors come back exactly from the length the grabber rounds down.
+        for (qint64 sectors = 0; sectors < 80 * 60 * 75; ++sectors)
+            QCOMPARE(CdTrackAudioBytes(sectors * 1000 / 75), 44 + sectors * 2352);
+        QCOMPARE(CdTrackAudioBytes(-1), -1);
     }
 };
 
