@@ -33,7 +33,7 @@ struct ConversionRun::Job
     QString source;
     QString target;
     QString options;
-    MediaTag tag;
+    MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
     QProcess *process = nullptr;
     bool ended = false;
 
@@ -156,13 +156,18 @@ void ConversionRun::startRow(int row)
     job->target = TargetPath(folder, OutputPrefix(channel, quality), name, rows.cell(row, JobColumn::Title));
     emit rowStarted(m_ordinal, job->source, job->target);
 
-    job->tag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
+    job->CurrentTag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
                 rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
 
     job->options = BuildEncoderArgs(channel, quality);
     Job *raw = job.get();
     m_jobs.push_back(std::move(job));
+    MediaConvert(raw);
+}
 
+void ConversionRun::MediaConvert(Job *raw)
+{
+    const QString name = GetFileName(raw->source);
     if (MediaType(name) == QLatin1String("CDA")) {
         QString driveFolder = raw->source.left(raw->source.size() - name.size());
         if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
@@ -315,7 +320,7 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
         return;
     }
 
-    SetMP3Tag(job.target, job.tag);
+    SetMP3Tag(job.target, job.CurrentTag);
     const QString sizeText = GetFileSizeText(job.target);
     rows.setCell(job.row, JobColumn::Target, job.target);
     rows.setCell(job.row, JobColumn::TargetSize, sizeText);

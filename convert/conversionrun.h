@@ -86,6 +86,9 @@ private:
 
     void scheduleMore();
     void startRow(int row);
+    // Converts one file: a CD track is ripped first (one track at a time), then the encoder
+    // runs on the source or the ripped WAV.
+    void MediaConvert(Job *job);
     void startNextRip();
     void ripEnded(Job *job, bool ok, const QString &failure);
     void startEncoder(Job *job, const QString &input);
