@@ -365,6 +365,11 @@ void FileListView::setFolderPath(const QString &path)
         setRootIndex(m_filter->mapFromSource(sourceRoot));
     }
 
+    // Tracks have no date; their play length comes right after the name, in sight in a narrow list.
+    header()->setSectionHidden(ColModified, isVirtual);
+    if (isVirtual && header()->count() > ColLength)
+        header()->moveSection(header()->visualIndex(ColLength), ColSize);
+
     m_folder = folder;
     m_walk.clear();
     m_walkFolders.clear();

@@ -306,6 +306,9 @@ private slots:
         QCOMPARE(cells(2), QStringList(3, QStringLiteral("CD 音轨")));
         QCOMPARE(cells(4), (QStringList{QStringLiteral("00:00:00"), QStringLiteral("00:00:11"), QStringLiteral("00:03:25")}));
         QVERIFY(list.header()->sectionSize(4) > 40);
+        // Shown as name, length, size and type: tracks have no date.
+        QCOMPARE(list.header()->visualIndex(4), 1);
+        QVERIFY(list.header()->isSectionHidden(3));
         // Sorted by length, longest first; then by size, the unknown size with the smallest.
         list.sortByColumn(4, Qt::DescendingOrder);
         QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track02.cda"),
@@ -330,6 +333,9 @@ private slots:
         QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("x.cue")}));
         QCOMPARE(list.model()->columnCount(list.rootIndex()), 4);
         QCOMPARE(list.header()->sortIndicatorSection(), 0);
+        QVERIFY(!list.header()->isSectionHidden(3));
+        for (int column = 0; column < 4; ++column)
+            QCOMPARE(list.header()->visualIndex(column), column);
         QCOMPARE(list.model()->index(1, 2, list.rootIndex()).data().toString(), QStringLiteral("CD 映像"));
         QVERIFY(!list.model()->index(1, 0, list.rootIndex()).data(Qt::DecorationRole).value<QIcon>().isNull());
         list.selectNames({QStringLiteral("x.cue"), QStringLiteral("sub")});
