@@ -257,14 +257,14 @@ void Form1::createBrowser(QWidget *area)
     m_formatGroup = new QButtonGroup(tbFormat);
     m_formatGroup->setExclusive(true);
     int left = Layout::ToPixels(Layout::FormatButtonsLeft);
-    for (const FormatButton &spec : formatButtons) {
-        const QString key = QString::fromLatin1(spec.key);
-        const QString tip = QString::fromUtf16(spec.toolTip);
+    for (const FormatButton &format : formatButtons) {
+        const QString key = QString::fromLatin1(format.key);
+        const QString tip = QString::fromUtf16(format.toolTip);
         auto *button = new QToolButton(tbFormat);
         button->setObjectName(key);
         button->setCheckable(true);
         button->setAutoRaise(true);
-        button->setIcon(ImageListIcon(QStringLiteral("formats"), spec.picture));
+        button->setIcon(ImageListIcon(QStringLiteral("formats"), format.picture));
         button->setIconSize(QSize(16, 16));
         button->setToolTip(tip);
         button->setAccessibleName(tip);

@@ -29,6 +29,7 @@
 
 #include <functional>
 
+#include "../support/urlcatcher.h"
 #include "app/appstate.h"
 #include "app/form1.h"
 #include "app/instanceguard.h"
@@ -137,15 +138,6 @@ void sendMouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton button,
     QApplication::sendEvent(w, &e);
 }
 
-// Receives the addresses the program hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/urlcatcher.h"
 #include "httppeer.h"
 #include "skin/digitdisplay.h"
 #include "skin/picturebutton.h"
@@ -23,16 +24,6 @@ using State = frmUpdate::State;
 
 Q_DECLARE_METATYPE(Sveltra::frmUpdate::State)
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 namespace {
 
