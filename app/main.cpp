@@ -13,8 +13,6 @@
 #include "app/settings.h"
 #include "app/version.h"
 
-using namespace Sveltra;
-
 namespace {
 
 // The interface is Chinese throughout, so Qt's own texts (standard buttons, file dialogs) are
@@ -32,9 +30,12 @@ void loadQtTranslations(QApplication &app)
 
 } // namespace
 
-int main(int argc, char *argv[])
+namespace Sveltra {
+
+// The start-up entry: the build number, the splash, the main window's load step (which refuses
+// a second copy), then the main window and the event loop.
+int Main(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sveltra"));
     QApplication::setApplicationVersion(VersionText());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sveltra.png")));
@@ -55,4 +56,12 @@ int main(int argc, char *argv[])
     form.InitForm();
     form.show();
     return QApplication::exec();
+}
+
+} // namespace Sveltra
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    return Sveltra::Main(app);
 }

@@ -237,6 +237,39 @@ private slots:
         QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList()); // no WAV left behind
     }
 
+    void cancelDuringARipStopsItAtOnce()
+    {
+        const QString discDir = path(QStringLiteral("longdisc"));
+        QVERIFY(QDir().mkpath(discDir));
+        TestCd::Image image;
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("long"), {{600.0, 330}}, false));
+        const QString out = path(QStringLiteral("ripcancel/"));
+        const QString tempDir = path(QStringLiteral("ripcanceltemp"));
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(tempDir));
+        m_output = out;
+
+        Table table;
+        table.add(image.cuePath + QStringLiteral("/Track01.cda"), QStringLiteral("Long"));
+        auto env = environment(table, 2);
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        ConversionRun run(std::move(env));
+        QElapsedTimer clock;
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int state) {
+            if (state == 2) {
+                clock.start();
+                run.cancel();
+            }
+        });
+        const RunResult result = runToEnd(run);
+        QVERIFY(result.cancelled);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(table.rows[0].status, int(JobStatus::Queued));
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QFile::remove(image.binPath);
+    }
+
     void nothingQueuedEndsAtOnce()
     {
         Table table;
