@@ -77,6 +77,8 @@ ConversionRun::~ConversionRun()
             job->abortRip->store(true);
             job->ripThread->disconnect(this);
             job->ripThread->wait();
+            delete job->ripThread;
+            job->ripThread = nullptr;
             QFile::remove(job->wavPath);
         }
         if (job->process && job->process->state() != QProcess::NotRunning) {

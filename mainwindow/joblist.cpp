@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <QtDebug>
 
@@ -45,6 +46,21 @@ constexpr ColumnSpec columns[JobColumn::Count] = {
 
 constexpr int TwipsPerPixel = 15;
 
+// Column 0 is too narrow for its file name (the name is in "媒体文件" too): it shows the status
+// icon alone, while the name stays in the cell for screen readers.
+class StatusIconDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text.clear();
+    }
+};
+
 } // namespace
 
 JobList::JobList(AudioInformation &info, QWidget *parent)
@@ -60,8 +76,9 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
     setHeaderLabels(headers);
     for (int i = 0; i < JobColumn::Count; ++i) {
         headerItem()->setData(i, Qt::UserRole, QString::fromLatin1(columns[i].key));
-        setColumnWidth(i, columns[i].widthTwips / TwipsPerPixel + (i == JobColumn::Name ? 20 : 0));
+        setColumnWidth(i, columns[i].widthTwips / TwipsPerPixel + (i == JobColumn::Name ? 6 : 0));
     }
+    setItemDelegateForColumn(JobColumn::Name, new StatusIconDelegate(this));
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
