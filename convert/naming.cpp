@@ -1,10 +1,15 @@
 #include "convert/naming.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTextBoundaryFinder>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
+
+#include <unistd.h>
 
 namespace Sveltra {
 
@@ -77,20 +82,80 @@ QString SafeFileNamePart(const QString &title)
     return safe;
 }
 
-QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title)
+int MaximumFileNameBytes(const QString &folder)
 {
+    constexpr int Fallback = 255;
+    QString probe = folder.isEmpty() ? QStringLiteral(".") : QDir::cleanPath(folder);
+    for (int depth = 0; depth < 64; ++depth) {
+        errno = 0;
+        const long limit = ::pathconf(QFile::encodeName(probe).constData(), _PC_NAME_MAX);
+        if (limit > 0)
+            return limit > std::numeric_limits<int>::max() ? Fallback : static_cast<int>(limit);
+        if (errno != ENOENT && errno != ENOTDIR)
+            break; // no limit, or no way to ask: the common one
+        const QString parent = QFileInfo(probe).absolutePath();
+        if (parent == probe || parent.isEmpty())
+            break;
+        probe = parent;
+    }
+    return Fallback;
+}
+
+QString FitFileName(const QString &head, const QString &body, const QString &tail, int limit)
+{
+    const qsizetype fixed = QFile::encodeName(head).size() + QFile::encodeName(tail).size();
+    const qsizetype budget = limit - fixed;
+    if (QFile::encodeName(body).size() <= budget)
+        return head + body + tail;
+
+    // The longest start of body that fits, ending on a boundary of the given kind.
+    const auto longestStart = [&](QTextBoundaryFinder::BoundaryType type) {
+        QTextBoundaryFinder boundaries(type, body);
+        qsizetype used = 0;
+        qsizetype end = 0;
+        for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
+            used += QFile::encodeName(body.mid(end, next - end)).size();
+            if (used > budget)
+                break;
+            end = next;
+        }
+        return end;
+    };
+    qsizetype end = longestStart(QTextBoundaryFinder::Grapheme);
+    if (end == 0 && budget > 0) {
+        // Not even the first character with its accents fits: cut between code points instead.
+        qsizetype used = 0;
+        for (qsizetype i = 0; i < body.size();) {
+            const qsizetype width = body.at(i).isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate() ? 2 : 1;
+            used += QFile::encodeName(body.mid(i, width)).size();
+            if (used > budget)
+                break;
+            i += width;
+            end = i;
+        }
+    }
+    return head + body.left(end) + tail;
+}
+
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title, int nameLimit)
+{
+    QString head = prefix;
+    QString body;
+    QString tail = QStringLiteral(".MP3");
     const QString ending = name.right(4).toUpper();
     if (name.size() > 4 && ending == QLatin1String(".CDA")) {
-        const QString digits = name.mid(name.size() - 6, 2);
-        return folder + prefix + digits + QLatin1Char('-') + SafeFileNamePart(title) + QStringLiteral(".MP3");
+        head += name.mid(name.size() - 6, 2) + QLatin1Char('-');
+        body = SafeFileNamePart(title);
+    } else if (name.size() > 4 && ending == QLatin1String(".MP3")) {
+        body = name.left(name.size() - 4);
+        tail = name.right(4);
+    } else if (name.size() > 4) {
+        body = name.left(name.size() - 4);
+    } else {
+        body = name;
     }
-    if (name.size() > 4 && ending == QLatin1String(".MP3"))
-        return folder + prefix + name;
-    if (name.size() > 4) {
-        const QString joined = folder + prefix + name;
-        return joined.left(joined.size() - 4) + QStringLiteral(".MP3");
-    }
-    return folder + prefix + name + QStringLiteral(".MP3");
+    const int limit = nameLimit >= 0 ? nameLimit : MaximumFileNameBytes(folder);
+    return folder + FitFileName(head, body, tail, limit);
 }
 
 QString CounterText(qint64 count)

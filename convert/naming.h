@@ -31,7 +31,21 @@ QString NormalizeOutputFolder(const QString &folder);
 // title): "Track03.cda" titled T gives F P "03-" T ".MP3"; "x.mp3" keeps its name; any other
 // name loses its last four characters and gains ".MP3"; names of four characters or fewer gain
 // ".MP3". Characters a file name cannot hold are replaced in a CD title, not in the row.
-QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title);
+// A file name longer than the file system takes (nameLimit bytes; -1 asks the file system of F)
+// loses the end of its name part, between whole characters; the prefix, the track number and
+// the extension stay. Only the file's name is shortened: the row and the tags keep the title.
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title,
+                   int nameLimit = -1);
+
+// The longest file name, in bytes, that the file system holding folder accepts (the nearest
+// existing folder above it when it does not exist yet); 255 when it cannot tell.
+int MaximumFileNameBytes(const QString &folder);
+
+// head + body + tail, with body cut at its end so that the whole fits in limit bytes of the
+// file name encoding. The cut falls between user-perceived characters (a base letter keeps
+// its accents, a surrogate pair stays whole), or between code points when not even the first
+// such character fits.
+QString FitFileName(const QString &head, const QString &body, const QString &tail, int limit);
 
 // A CD title made safe for a file name: "/" and NUL (and the characters other systems refuse:
 // \ : * ? " < > |) become their full-width look-alikes; control characters become "_".

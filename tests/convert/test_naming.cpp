@@ -1,5 +1,8 @@
 // Output names, prefixes, encoder options, counters, sizes and ratios.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +64,81 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, target);
         QCOMPARE(TargetPath(QStringLiteral("/out/"), QStringLiteral("D-CD-"), name, title), target);
+    }
+
+    void longNamesAreShortened_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("fileName");
+
+        const QString han = QStringLiteral("歌"); // three bytes in UTF-8
+        const QString x = QStringLiteral("x");
+        // "D-CD-" and ".MP3" take 9 of the 255 bytes, leaving 246 for the name part.
+        QTest::newRow("chinese, 253-byte source") << han.repeated(83) + QStringLiteral(".wav") << QString()
+                                                  << QStringLiteral("D-CD-") + han.repeated(82) + QStringLiteral(".MP3");
+        QTest::newRow("chinese, exactly at the limit") << han.repeated(82) + QStringLiteral(".wma") << QString()
+                                                       << QStringLiteral("D-CD-") + han.repeated(82) + QStringLiteral(".MP3");
+        QTest::newRow("chinese, one byte over") << QStringLiteral("a") + han.repeated(82) + QStringLiteral(".wav") << QString()
+                                                << QStringLiteral("D-CD-a") + han.repeated(81) + QStringLiteral(".MP3");
+        QTest::newRow("latin, just under") << x.repeated(245) + QStringLiteral(".wav") << QString()
+                                           << QStringLiteral("D-CD-") + x.repeated(245) + QStringLiteral(".MP3");
+        QTest::newRow("latin, at") << x.repeated(246) + QStringLiteral(".wav") << QString()
+                                   << QStringLiteral("D-CD-") + x.repeated(246) + QStringLiteral(".MP3");
+        QTest::newRow("latin, just over") << x.repeated(247) + QStringLiteral(".wav") << QString()
+                                          << QStringLiteral("D-CD-") + x.repeated(246) + QStringLiteral(".MP3");
+        QTest::newRow("mp3 keeps its own extension") << x.repeated(300) + QStringLiteral(".Mp3") << QString()
+                                                     << QStringLiteral("D-CD-") + x.repeated(246) + QStringLiteral(".Mp3");
+        // The track number stays: "D-CD-07-" and ".MP3" leave 243 bytes, 81 characters.
+        QTest::newRow("cd title of 100 characters") << QStringLiteral("Track07.cda") << han.repeated(100)
+                                                    << QStringLiteral("D-CD-07-") + han.repeated(81) + QStringLiteral(".MP3");
+        QTest::newRow("cd title replaced characters count in full") << QStringLiteral("Track07.cda") << QStringLiteral("/").repeated(100)
+                                                                     << QStringLiteral("D-CD-07-") + QStringLiteral("／").repeated(81) + QStringLiteral(".MP3");
+        // Never between the halves of a surrogate pair (four bytes each): 61 fit in 246.
+        const QString face = QStringLiteral("\U0001F600");
+        QTest::newRow("surrogate pairs") << face.repeated(70) + QStringLiteral(".wav") << QString()
+                                         << QStringLiteral("D-CD-") + face.repeated(61) + QStringLiteral(".MP3");
+        // A letter keeps its accent: "e" and U+0301 take three bytes together, 246 / 3 = 82.
+        const QString accented = QStringLiteral("e\u0301");
+        QTest::newRow("combining accents") << QStringLiteral("a") + accented.repeated(100) + QStringLiteral(".wav") << QString()
+                                           << QStringLiteral("D-CD-a") + accented.repeated(81) + QStringLiteral(".MP3");
+        // One "character" longer than the whole limit is cut between code points.
+        QTest::newRow("one endless character") << QStringLiteral("e") + QStringLiteral("\u0301").repeated(300) + QStringLiteral(".wav")
+                                               << QString() << QStringLiteral("D-CD-e") + QStringLiteral("\u0301").repeated(122) + QStringLiteral(".MP3");
+    }
+
+    void longNamesAreShortened()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, title);
+        QFETCH(QString, fileName);
+        // "/out/" does not exist: the common limit of 255 bytes applies.
+        const QString target = TargetPath(QStringLiteral("/out/"), QStringLiteral("D-CD-"), name, title);
+        QCOMPARE(target, QStringLiteral("/out/") + fileName);
+        QVERIFY(QFile::encodeName(fileName).size() <= 255);
+        QCOMPARE(TargetPath(QStringLiteral("/out/"), QStringLiteral("D-CD-"), name, title, 255), target);
+        // The folder does not count, however long.
+        const QString deep = QStringLiteral("/").repeated(2) + QStringLiteral("长").repeated(300) + QLatin1Char('/');
+        QCOMPARE(TargetPath(deep, QStringLiteral("D-CD-"), name, title, 255), deep + fileName);
+    }
+
+    void shortenedNameIsAccepted()
+    {
+        QTemporaryDir dir;
+        const QString folder = NormalizeOutputFolder(dir.path());
+        const int limit = MaximumFileNameBytes(folder);
+        QVERIFY(limit > 12);
+        QCOMPARE(MaximumFileNameBytes(folder + QStringLiteral("not/yet/made/")), limit);
+        const QString name = QStringLiteral("长").repeated(limit / 3 + 1) + QStringLiteral(".wav");
+        QFile full(folder + QStringLiteral("D-Mono-FM-") + name.chopped(4) + QStringLiteral(".MP3"));
+        QVERIFY(!full.open(QIODevice::WriteOnly)); // what the encoder's rename would have met
+
+        const QString target = TargetPath(folder, QStringLiteral("D-Mono-FM-"), name, QString());
+        QVERIFY(target.endsWith(QStringLiteral("长.MP3")));
+        QFile file(target);
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(target).fileName()});
+        QVERIFY(QFile::encodeName(QFileInfo(target).fileName()).size() > limit - 3);
     }
 
     void outputFolder()
