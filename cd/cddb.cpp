@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QStringDecoder>
+#include <QTextBoundaryFinder>
 
 namespace Sveltra {
 
@@ -9,6 +10,14 @@ namespace {
 
 constexpr int kFramesPerSecond = 75;
 constexpr int kMaxTracks = 99;
+// Raw characters kept of one key before its escapes are undone: enough for a text of the
+// longest length whatever escapes and blanks it holds.
+constexpr qsizetype kMaxRawValue = 4 * CddbMaxTextLength;
+
+QString TooLargeMessage(const QByteArray &reply)
+{
+    return QStringLiteral("CDDB: reply of %1 bytes, more than %2").arg(reply.size()).arg(CddbMaxReplyBytes);
+}
 
 int DigitSum(int n)
 {
@@ -58,9 +67,9 @@ bool ParseMatchLine(const QString &line, CddbMatch *match)
     if (words.size() < 2)
         return false;
     match->found = true;
-    match->category = words.at(0);
-    match->discId = words.at(1);
-    match->title = words.mid(2).join(QLatin1Char(' '));
+    match->category = CddbCappedText(words.at(0));
+    match->discId = CddbCappedText(words.at(1));
+    match->title = CddbCappedText(words.mid(2).join(QLatin1Char(' ')));
     return true;
 }
 
@@ -167,6 +176,22 @@ QUrl CddbRequestUrl(const QUrl &base, const QString &command, const QString &cli
     return url;
 }
 
+QString CddbCappedText(const QString &text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
+    boundaries.setPosition(maxLength);
+    qsizetype end = boundaries.isAtBoundary() ? maxLength : boundaries.toPreviousBoundary();
+    if (end <= 0) {
+        // One character longer than the whole length: cut between code points.
+        end = maxLength;
+        if (end > 0 && text.at(end - 1).isHighSurrogate())
+            --end;
+    }
+    return text.left(end);
+}
+
 QString CddbDecodeReply(const QByteArray &reply)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -182,12 +207,16 @@ QString CddbDecodeReply(const QByteArray &reply)
 CddbMatch CddbParseQueryReply(const QByteArray &reply)
 {
     CddbMatch match;
+    if (reply.size() > CddbMaxReplyBytes) {
+        match.message = TooLargeMessage(reply);
+        return match;
+    }
     const QStringList lines = ReplyLines(CddbDecodeReply(reply));
     const int status = lines.isEmpty() ? -1 : ReplyStatus(lines.first());
     switch (status) {
     case 200:
         if (!ParseMatchLine(lines.first().mid(4), &match))
-            match.message = QStringLiteral("CDDB: malformed match: ") + lines.first();
+            match.message = QStringLiteral("CDDB: malformed match: ") + CddbCappedText(lines.first());
         return match;
     case 210:
     case 211:
@@ -204,7 +233,7 @@ CddbMatch CddbParseQueryReply(const QByteArray &reply)
         match.message = QStringLiteral("CDDB: not a CDDB reply");
         return match;
     default:
-        match.message = QStringLiteral("CDDB: ") + lines.first();
+        match.message = QStringLiteral("CDDB: ") + CddbCappedText(lines.first());
         return match;
     }
 }
@@ -229,11 +258,16 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
                 continue;
             lastTrack = qMax(lastTrack, index);
         }
-        values[key] += line.mid(equals + 1);
+        QString &value = values[key];
+        if (value.size() < kMaxRawValue)
+            value += QStringView(line).mid(equals + 1).left(kMaxRawValue - value.size());
     }
+    const auto valueOf = [&values](const QString &key) {
+        return CddbCappedText(Unescape(values.value(key)).trimmed());
+    };
 
     CddbEntry entry;
-    const QString title = Unescape(values.value(QStringLiteral("DTITLE"))).trimmed();
+    const QString title = valueOf(QStringLiteral("DTITLE"));
     const qsizetype separator = title.indexOf(QLatin1String(" / "));
     if (separator >= 0) {
         entry.artist = title.left(separator).trimmed();
@@ -242,22 +276,27 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
         entry.artist = title;
         entry.album = title;
     }
-    entry.genre = Unescape(values.value(QStringLiteral("DGENRE"))).trimmed();
+    entry.genre = valueOf(QStringLiteral("DGENRE"));
     if (entry.genre.isEmpty())
-        entry.genre = category;
+        entry.genre = CddbCappedText(category);
     for (int i = 0; i <= lastTrack; ++i)
-        entry.trackTitles.append(Unescape(values.value(QStringLiteral("TTITLE") + QString::number(i))).trimmed());
+        entry.trackTitles.append(valueOf(QStringLiteral("TTITLE") + QString::number(i)));
     return entry;
 }
 
 bool CddbParseReadReply(const QByteArray &reply, const QString &category, CddbEntry *entry, QString *message)
 {
+    if (reply.size() > CddbMaxReplyBytes) {
+        if (message)
+            *message = TooLargeMessage(reply);
+        return false;
+    }
     const QString text = CddbDecodeReply(reply);
     const QString first = FirstLine(text);
     const int status = ReplyStatus(first);
     if (status != 210) {
         if (message)
-            *message = status < 0 ? QStringLiteral("CDDB: not a CDDB reply") : QStringLiteral("CDDB: ") + first;
+            *message = status < 0 ? QStringLiteral("CDDB: not a CDDB reply") : QStringLiteral("CDDB: ") + CddbCappedText(first);
         return false;
     }
     // "210 <category> <discid> CD database entry follows"; the category named there wins.

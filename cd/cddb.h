@@ -12,6 +12,12 @@
 
 namespace Sveltra {
 
+// No server reply is believed beyond these: a reply longer than CddbMaxReplyBytes is no reply at
+// all, and every text taken from one (a title, a name, a genre) is cut to CddbMaxTextLength
+// characters, between whole characters.
+inline constexpr qsizetype CddbMaxReplyBytes = 1024 * 1024;
+inline constexpr qsizetype CddbMaxTextLength = 1024;
+
 // A disc's table of contents in CDDB terms: the start of every track (audio and data, in disc
 // order) and the start of the lead-out, in frames of 1/75 s counted from the very start of the
 // disc, so the 150 frames (2 s) before track 1 are included (the first track usually starts at 150).
@@ -43,13 +49,17 @@ QString CddbReadCommand(const QString &category, const QString &discId);
 // replies). client is "name version" ("Sveltra V4.0"); email "user@host". Blanks become "+".
 QUrl CddbRequestUrl(const QUrl &base, const QString &command, const QString &client, const QString &email);
 
+// text cut to at most maxLength UTF-16 units, never inside a user-perceived character (a letter
+// keeps its accents) nor between the halves of a surrogate pair.
+QString CddbCappedText(const QString &text, qsizetype maxLength = CddbMaxTextLength);
+
 // Server replies are UTF-8 at protocol level 6; a reply that is not valid UTF-8 comes from an entry
 // stored in the Chinese legacy encoding and is decoded as GBK.
 QString CddbDecodeReply(const QByteArray &reply);
 
 // The first match of a "cddb query" reply: 200 (one match) or 210/211 (a list ended by ".",
-// the first entry taken). found is false for 202 (no match), any other status (401, 403, 500 ...)
-// and anything that is not a reply at all; message then tells why.
+// the first entry taken). found is false for 202 (no match), any other status (401, 403, 500 ...),
+// a reply over CddbMaxReplyBytes and anything that is not a reply at all; message then tells why.
 struct CddbMatch
 {
     bool found = false;
@@ -64,7 +74,8 @@ CddbMatch CddbParseQueryReply(const QByteArray &reply);
 // gives both artist and album the whole title. genre is DGENRE, or the category when the entry has
 // none. trackTitles[i] is TTITLEi (0-based, so the disc's first track is index 0); tracks the entry
 // leaves out have empty titles. Keys given on several lines are joined, and the escapes of the
-// format (backslash-n newline, backslash-t tab, two backslashes one backslash) are undone.
+// format (backslash-n newline, backslash-t tab, two backslashes one backslash) are undone. Each
+// text is cut to CddbMaxTextLength characters, however often its key is repeated.
 struct CddbEntry
 {
     QString artist;
@@ -79,7 +90,8 @@ struct CddbEntry
 CddbEntry CddbParseXmcd(const QString &text, const QString &category = QString());
 
 // A "cddb read" reply: status 210 followed by the entry. Returns false (and leaves *entry alone)
-// for any other status or a reply that is not one; message then tells why.
+// for any other status, a reply over CddbMaxReplyBytes or one that is not a reply; message then
+// tells why.
 bool CddbParseReadReply(const QByteArray &reply, const QString &category, CddbEntry *entry, QString *message = nullptr);
 
 } // namespace Sveltra

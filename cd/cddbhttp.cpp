@@ -35,10 +35,23 @@ bool Fetch(QNetworkAccessManager &network, const QUrl &url, const QString &clien
     timer.setSingleShot(true);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A reply announced or grown past the limit is given up at once, not held in memory.
+    bool tooLarge = false;
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
+        if (received > CddbMaxReplyBytes || total > CddbMaxReplyBytes) {
+            tooLarge = true;
+            loop.quit();
+        }
+    });
     timer.start(std::chrono::milliseconds(qMax<qint64>(1, deadline.remainingTime())));
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
+    if (tooLarge || reply->bytesAvailable() > CddbMaxReplyBytes) {
+        reply->abort();
+        *message = QStringLiteral("CDDB: the reply from ") + url.host() + QStringLiteral(" is larger than %1 bytes").arg(CddbMaxReplyBytes);
+        return false;
+    }
     if (!reply->isFinished()) {
         reply->abort();
         *message = QStringLiteral("CDDB: no answer from ") + url.host() + QStringLiteral(" in time");

@@ -177,6 +177,56 @@ private slots:
         QCOMPARE(CddbDecodeReply(QByteArray("plain ascii")), QStringLiteral("plain ascii"));
     }
 
+    void repeatedKeysAndLongTextsAreCut()
+    {
+        // A key repeated a hundred thousand times: one title of 1,024 characters, not millions.
+        QString xmcd;
+        for (int i = 0; i < 100000; ++i)
+            xmcd += QStringLiteral("DTITLE=长长长长长长长长\nTTITLE0=a\\n\n");
+        xmcd += QStringLiteral("DGENRE=") + QStringLiteral("g").repeated(5000) + QLatin1Char('\n');
+        CddbEntry entry = CddbParseXmcd(xmcd);
+        QCOMPARE(entry.artist, QStringLiteral("长").repeated(CddbMaxTextLength));
+        QCOMPARE(entry.album, entry.artist);
+        QCOMPARE(entry.genre.size(), CddbMaxTextLength);
+        QCOMPARE(entry.trackTitle(0).size(), CddbMaxTextLength); // escapes undone, then cut
+        QVERIFY(entry.trackTitle(0).startsWith(QStringLiteral("a\na\n")));
+
+        // The cut falls between whole characters: a surrogate pair or a letter and its accent stay together.
+        const QString face = QStringLiteral("\U0001F600");
+        entry = CddbParseXmcd(QStringLiteral("TTITLE0=a") + face.repeated(600) + QStringLiteral("\nTTITLE1=a")
+                              + QStringLiteral("e\u0301").repeated(600) + QLatin1Char('\n'));
+        QCOMPARE(entry.trackTitle(0), QStringLiteral("a") + face.repeated(511));
+        QCOMPARE(entry.trackTitle(1), QStringLiteral("a") + QStringLiteral("e\u0301").repeated(511));
+        QCOMPARE(CddbCappedText(QStringLiteral("e") + QStringLiteral("\u0301").repeated(2000)).size(), CddbMaxTextLength);
+        QCOMPARE(CddbCappedText(QStringLiteral("short")), QStringLiteral("short"));
+
+        const CddbMatch match = CddbParseQueryReply("200 rock 890e120a " + QByteArray(5000, 'x') + "\r\n");
+        QVERIFY(match.found);
+        QCOMPARE(match.title.size(), CddbMaxTextLength);
+    }
+
+    void repliesOverTheSizeLimitAreRefused()
+    {
+        QByteArray reply = "210 rock 890e120a CD database entry follows\r\nDTITLE=A / B\r\n";
+        const QByteArray line = "TTITLE0=x\r\n";
+        while (reply.size() + line.size() <= CddbMaxReplyBytes)
+            reply += line;
+        reply += QByteArray(CddbMaxReplyBytes - reply.size(), '#');
+        CddbEntry entry;
+        QString message;
+        QVERIFY2(CddbParseReadReply(reply, QStringLiteral("rock"), &entry, &message), qPrintable(message)); // at the limit
+        QCOMPARE(entry.artist, QStringLiteral("A"));
+        reply += '\n';
+        entry = CddbEntry();
+        QVERIFY(!CddbParseReadReply(reply, QStringLiteral("rock"), &entry, &message));
+        QVERIFY(entry.artist.isEmpty());
+        QVERIFY2(message.contains(QString::number(CddbMaxReplyBytes)), qPrintable(message));
+
+        const CddbMatch match = CddbParseQueryReply("200 rock 890e120a " + QByteArray(CddbMaxReplyBytes, 'x'));
+        QVERIFY(!match.found);
+        QVERIFY(!match.message.isEmpty());
+    }
+
     void readRepliesThatAreNotEntries_data()
     {
         QTest::addColumn<QByteArray>("reply");

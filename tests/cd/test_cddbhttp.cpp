@@ -117,6 +117,43 @@ private slots:
         QTEST(int(peer.requests.size()), "requestCount");
     }
 
+    void oversizedRepliesFailAndLongTitlesAreCut()
+    {
+        // A title key repeated until the reply nearly reaches the limit: found, but cut.
+        QByteArray repeated = "210 rock 2b031b03 CD database entry follows\r\n";
+        while (repeated.size() < CddbMaxReplyBytes - 100)
+            repeated += "DTITLE=Artist / Album Album Album\r\n";
+        repeated += "TTITLE0=One\r\n.\r\n";
+        QByteArray readBody = repeated;
+        CddbPeer peer;
+        peer.handler = [&readBody](const PeerRequest &request) {
+            if (request.cmd.startsWith(QLatin1String("cddb query")))
+                return PeerReply{200, "200 rock 2b031b03 A / B\r\n", false};
+            return PeerReply{200, readBody, false};
+        };
+        CddbLookupResult result = lookup(peer);
+        QVERIFY2(result.found, qPrintable(result.message));
+        QCOMPARE(result.entry.artist, QStringLiteral("Artist"));
+        // The disc title as a whole is cut: "Artist / " takes its share.
+        QVERIFY(result.entry.album.startsWith(QStringLiteral("Album Album AlbumArtist / Album")));
+        QCOMPARE(result.entry.album.size(), CddbMaxTextLength - 9);
+        QCOMPARE(result.entry.trackTitle(0), QStringLiteral("One"));
+
+        // One byte more than the limit, on the read and then on the query: a failed lookup.
+        readBody = Entry("rock") + QByteArray(CddbMaxReplyBytes + 1 - Entry("rock").size(), '#');
+        result = lookup(peer);
+        QVERIFY(!result.found);
+        QVERIFY2(result.message.contains(QStringLiteral("larger than")), qPrintable(result.message));
+        QCOMPARE(peer.requests.size(), 4);
+
+        CddbPeer huge;
+        huge.handler = [](const PeerRequest &) { return PeerReply{200, "200 rock 2b031b03 " + QByteArray(8 * CddbMaxReplyBytes, 'x'), false}; };
+        result = lookup(huge);
+        QVERIFY(!result.found);
+        QVERIFY2(result.message.contains(QStringLiteral("larger than")), qPrintable(result.message));
+        QCOMPARE(huge.requests.size(), 1);
+    }
+
     void silentPeerTimesOutWhileEventsRun()
     {
         CddbPeer peer;
