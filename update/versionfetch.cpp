@@ -31,6 +31,8 @@ void VersionFetch::start(const QUrl &url)
     request.setTransferTimeout(m_timeoutMs);
 
     m_reply = m_manager.get(request);
+    // Nothing beyond the first MaximumBody bytes is wanted: neither is it buffered meanwhile.
+    m_reply->setReadBufferSize(MaximumBody);
     connect(m_reply, &QNetworkReply::readyRead, this, &VersionFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &VersionFetch::onFinished);
     m_deadline.start(m_timeoutMs);

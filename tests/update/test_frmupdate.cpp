@@ -99,7 +99,8 @@ private slots:
         QTest::newRow("04.03.00") << respond << ok << QByteArray("Sveltra04.03.00") << State::UpToDate << QStringLiteral("04.03.00");
         QTest::newRow("04.02.99") << respond << ok << QByteArray("Sveltra04.02.99") << State::UpToDate << QStringLiteral("04.02.99");
         QTest::newRow("4.3.1") << respond << ok << QByteArray("Sveltra4.3.1") << State::Failed << dots;
-        QTest::newRow("a blank and 4.3.10") << respond << ok << QByteArray("Sveltra 4.3.10") << State::UpToDate << QStringLiteral(" 4.3.10");
+        QTest::newRow("a blank and 4.3.10") << respond << ok << QByteArray("Sveltra 4.3.10") << State::Failed << dots;
+        QTest::newRow("NUL bytes after the name") << respond << ok << QByteArray("Sveltra\0\0\0\0\0\0\0\0", 15) << State::Failed << dots;
         QTest::newRow("04.10.00") << respond << ok << QByteArray("Sveltra04.10.00") << State::NewVersion << QStringLiteral("04.10.00");
         QTest::newRow("10.00.00") << respond << ok << QByteArray("Sveltra10.00.00\n") << State::NewVersion << QStringLiteral("10.00.00");
         QTest::newRow("name in lower case") << respond << ok << QByteArray("sveltra04.03.01") << State::Failed << dots;
