@@ -660,7 +660,14 @@ void Form1::StartDiet()
         m_monitor->activateWindow();
         return;
     }
-    m_monitor = new frmMonitor(*this);
+    frmMonitor::Host host;
+    host.mainWindow = this;
+    host.rows = ListView1;
+    // The box's change handler keeps TargetFolder equal to it.
+    host.outputFolder = [this] { return txtOutput->text(); };
+    host.setOutputFolder = [this](const QString &text) { txtOutput->setText(text); };
+    host.cdDriveFor = [this](const QString &folder) { return cdTracks->DriveFor(folder); };
+    m_monitor = new frmMonitor(std::move(host));
     m_monitor->show();
 }
 

@@ -127,7 +127,21 @@ void ConversionRun::cancel()
                 process->kill();
         });
     }
-    QTimer::singleShot(0, this, &ConversionRun::checkDone);
+    // A CD track still waiting for the drive has neither a rip nor an encoder that could end
+    // it, so it ends here (from the event loop, like every other job).
+    QTimer::singleShot(0, this, &ConversionRun::endIdleJobs);
+}
+
+void ConversionRun::endIdleJobs()
+{
+    std::vector<Job *> idle;
+    for (const auto &job : m_jobs) {
+        if (!job->ended && !job->ripThread && !job->process)
+            idle.push_back(job.get());
+    }
+    for (Job *job : idle)
+        finishJob(job, false, QString());
+    checkDone();
 }
 
 void ConversionRun::scheduleMore()
@@ -285,7 +299,10 @@ void ConversionRun::updateMonitorState()
 
 void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
 {
-    if (job->ended)
+    // A job may be ended from two queued events (a cancel and its own end); the second finds it
+    // gone. Compare pointers only: a job that has gone is freed.
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto &j) { return j.get() == job; });
+    if (it == m_jobs.end() || job->ended)
         return;
     job->ended = true;
 
@@ -299,9 +316,7 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
         job->process->deleteLater();
     if (!job->wavPath.isEmpty())
         QFile::remove(job->wavPath);
-    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto &j) { return j.get() == job; });
-    if (it != m_jobs.end())
-        m_jobs.erase(it);
+    m_jobs.erase(it);
     if (!m_cancelled)
         emit rowFinished(row, m_env.rows->status(row));
 

@@ -95,6 +95,8 @@ private:
     void updateMonitorState();
     void finishJob(Job *job, bool encoderOk, const QString &failure);
     void recordOutcome(const Job &job, bool encoderOk, const QString &failure);
+    // Ends the jobs of a cancelled run that wait for nothing that could end them.
+    void endIdleJobs();
     void checkDone();
 
     Environment m_env;

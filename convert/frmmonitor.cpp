@@ -4,19 +4,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 #include "app/appstate.h"
-#include "app/form1.h"
 #include "app/imagelist.h"
 #include "app/tempfolder.h"
-#include "cd/cdtracklisting.h"
 #include "convert/conversionrun.h"
 #include "convert/naming.h"
-#include "mainwindow/joblist.h"
 #include "profile/profile.h"
 #include "skin/digitdisplay.h"
 #include "skin/picturebutton.h"
@@ -39,9 +35,9 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry)
 
 } // namespace
 
-frmMonitor::frmMonitor(Form1 &main, QWidget *parent)
+frmMonitor::frmMonitor(Host host, QWidget *parent)
     : SkinnedWindow(QStringLiteral(":/monitor/background.png"), QSize(360, 220), parent)
-    , m_main(main)
+    , m_host(std::move(host))
 {
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(QStringLiteral("Sveltra"));
@@ -91,7 +87,8 @@ frmMonitor::frmMonitor(Form1 &main, QWidget *parent)
     // Loading: counters at "000", the main window out of the way, nothing running yet.
     DisplayDigital(PicFile1, QStringLiteral("000"));
     DisplayDigital(PicFile2, QStringLiteral("000"));
-    m_main.hide();
+    if (m_host.mainWindow)
+        m_host.mainWindow->hide();
     MonitorState = 0;
 
     Timer1 = new QTimer(this);
@@ -130,22 +127,6 @@ QString frmMonitor::EncoderCommand() const
     return m_run ? m_run->EncoderCommand() : QString();
 }
 
-QString frmMonitor::outputFolderText() const
-{
-    if (const auto *box = m_main.findChild<QLineEdit *>(QStringLiteral("txtOutput")))
-        return box->text();
-    return App().TargetFolder;
-}
-
-void frmMonitor::setOutputFolderText(const QString &text)
-{
-    // The box's change handler keeps TargetFolder equal to it.
-    if (auto *box = m_main.findChild<QLineEdit *>(QStringLiteral("txtOutput")))
-        box->setText(text);
-    else
-        App().TargetFolder = text;
-}
-
 void frmMonitor::Timer1_Timer()
 {
     Timer1->stop();
@@ -165,16 +146,16 @@ void frmMonitor::DietMediaFile(int maxParallel)
     TempBasePath += QStringLiteral("~sveltratmp");
 
     ConversionRun::Environment env;
-    env.rows = m_main.ListView1;
-    env.outputFolder = [this] { return outputFolderText(); };
-    env.setOutputFolder = [this](const QString &text) { setOutputFolderText(text); };
+    env.rows = m_host.rows;
+    env.outputFolder = m_host.outputFolder;
+    env.setOutputFolder = m_host.setOutputFolder;
     env.channelChoice = [] { return Profile::ChoiceNumber(App().ChannelChoice); };
     env.qualityChoice = [] { return Profile::ChoiceNumber(App().QualityChoice); };
     env.encoderPath = App().EncoderProgram.isEmpty()
         ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fastencc"))
         : App().EncoderProgram;
     env.tempBasePath = TempBasePath;
-    env.cdDriveFor = [this](const QString &folder) { return m_main.cdTracks->DriveFor(folder); };
+    env.cdDriveFor = m_host.cdDriveFor;
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());
 
     m_run = new ConversionRun(std::move(env), this);
@@ -240,8 +221,10 @@ void frmMonitor::Form_Unload()
     m_unloaded = true;
     Timer1->stop();
     Timer3->stop();
-    m_main.setEnabled(true);
-    m_main.show();
+    if (m_host.mainWindow) {
+        m_host.mainWindow->setEnabled(true);
+        m_host.mainWindow->show();
+    }
     emit unloaded();
 }
 

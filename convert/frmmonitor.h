@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 #include "app/skinnedwindow.h"
@@ -14,7 +15,7 @@ class QTimer;
 namespace Sveltra {
 
 class ConversionRun;
-class Form1;
+class JobRows;
 class PictureButton;
 class ProgressPicture;
 
@@ -28,7 +29,19 @@ class frmMonitor final : public SkinnedWindow
     Q_OBJECT
 
 public:
-    explicit frmMonitor(Form1 &main, QWidget *parent = nullptr);
+    // What the window takes from the main window it stands in for.
+    struct Host
+    {
+        QWidget *mainWindow = nullptr; // hidden while the run goes on
+        JobRows *rows = nullptr;       // the job list
+        // The output folder box, read for every row; a missing separator is added to it.
+        std::function<QString()> outputFolder;
+        std::function<void(const QString &)> setOutputFolder;
+        // The CD drive whose name is a track path's folder, or empty.
+        std::function<QString(const QString &folder)> cdDriveFor;
+    };
+
+    explicit frmMonitor(Host host, QWidget *parent = nullptr);
     ~frmMonitor() override;
 
     // The run over the job list: started by Timer1, it returns at once and ends the window
@@ -77,10 +90,8 @@ private:
     void Timer1_Timer();
     void Timer3_Timer();
     void Form_Unload();
-    QString outputFolderText() const;
-    void setOutputFolderText(const QString &text);
 
-    Form1 &m_main;
+    Host m_host;
     std::unique_ptr<ProgressPicture> m_progress;
     int m_currentPicture = 0; // the progress picture shown last; 0 for a new window
     ConversionRun *m_run = nullptr;

@@ -270,6 +270,84 @@ private slots:
         QFile::remove(image.binPath);
     }
 
+    // A stop at any moment (as the first rip starts, during it, as its encoder starts, during the
+    // encoder) ends the run soon, whatever waits behind: later CD tracks that cannot rip while the
+    // drive is busy, files. Nothing is marked failed and nothing temporary is left.
+    void cancelAtAnyMomentEndsTheRun_data()
+    {
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<bool>("withFiles");
+        QTest::addColumn<int>("state"); // the monitor state that starts the count: 2 rip, 1 encoder
+        QTest::addColumn<int>("delayMs");
+        const struct { const char *name; int state; int delay; } moments[] = {
+            {"as the rip starts", 2, -1}, {"during the rip", 2, 30}, {"as the encoder starts", 1, -1}, {"during the encoder", 1, 150}};
+        for (int tracks : {1, 2, 5})
+            for (bool withFiles : {false, true})
+                for (const auto &m : moments)
+                    QTest::addRow("%d tracks%s, %s", tracks, withFiles ? " and files" : "", m.name) << tracks << withFiles << m.state << m.delay;
+    }
+
+    void cancelAtAnyMomentEndsTheRun()
+    {
+        QFETCH(int, tracks);
+        QFETCH(bool, withFiles);
+        QFETCH(int, state);
+        QFETCH(int, delayMs);
+        static TestCd::Image image;
+        const QString discDir = path(QStringLiteral("fivetracks"));
+        if (image.cuePath.isEmpty()) {
+            QVERIFY(QDir().mkpath(discDir));
+            QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("五首"), {{120.0, 330}, {3.0, 440}, {2.0, 550}, {2.0, 660}, {2.0, 770}}, false));
+        }
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString out = path(QStringLiteral("anymoment-") + tag + QLatin1Char('/'));
+        const QString tempDir = path(QStringLiteral("anymomenttemp-") + tag);
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(tempDir));
+        m_output = out;
+
+        Table table;
+        for (int t = 1; t <= tracks; ++t) {
+            table.add(image.cuePath + QStringLiteral("/Track%1.cda").arg(t, 2, 10, QLatin1Char('0')), QStringLiteral("曲%1").arg(t));
+            if (withFiles)
+                table.add(path(t % 2 ? QStringLiteral("song.wav") : QStringLiteral("歌 曲.wma")), QStringLiteral("文件%1").arg(t));
+        }
+        auto env = environment(table, 2);
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        ConversionRun run(std::move(env));
+        QElapsedTimer clock;
+        bool ripped = false;
+        const auto stop = [&] {
+            clock.start();
+            run.cancel();
+        };
+        // Counted from an event of the first track, so the stop lands at the same point on any machine.
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int now) {
+            ripped = ripped || now == 2;
+            if (now != state || !ripped || clock.isValid())
+                return;
+            if (delayMs < 0)
+                stop();
+            else
+                QTimer::singleShot(delayMs, &run, stop);
+        });
+        const RunResult result = runToEnd(run);
+        QVERIFY2(clock.isValid() && clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(result.cancelled);
+        QStringList written;
+        for (const auto &row : table.rows) {
+            QVERIFY2(row.status == JobStatus::Queued || row.status == JobStatus::Done, qPrintable(row.note));
+            if (row.status == JobStatus::Done)
+                written << QFileInfo(row.cells[JobColumn::Target]).fileName();
+        }
+        QCOMPARE(table.rows.first().status, int(JobStatus::Queued)); // the long first track was stopped
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QStringList present = QDir(out).entryList(QDir::Files | QDir::Hidden);
+        present.sort();
+        written.sort();
+        QVERIFY2(present == written, qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
+    }
+
     void nothingQueuedEndsAtOnce()
     {
         Table table;

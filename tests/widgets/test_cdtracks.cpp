@@ -17,6 +17,7 @@
 #include "cd/audiograbber.h"
 #include "cd/cdtracklisting.h"
 #include "convert/frmmonitor.h"
+#include "skin/picturebutton.h"
 #include "mainwindow/filebrowser.h"
 #include "mainwindow/joblist.h"
 #include "mainwindow/jobrules.h"
@@ -201,6 +202,45 @@ private slots:
         // A track of a drive that does not exist adds nothing.
         form.AddMediaFile(QStringLiteral("/dev/nothing/Track01.cda"));
         QCOMPARE(form.ListView1->rowCount(), 2);
+    }
+
+    // The stop picture pressed while the first of two tracks is ripped: the run ends at once, the
+    // main window comes back, both rows stay queued and the run's temporary folder is gone.
+    void stopWhileRippingWithATrackWaiting()
+    {
+        TestCd::Image image;
+        const QString discDir = m_dir.filePath(QStringLiteral("long"));
+        QVERIFY(QDir().mkpath(discDir));
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("长碟"), {{60.0, 330}, {2.0, 440}}, false));
+        QTemporaryDir temp;
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", temp.path().toUtf8());
+        TestCd::CddbPeer peer;
+        peer.handler = [](const TestCd::PeerRequest &) { return TestCd::PeerReply{200, "202 No match found\r\n", false}; };
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        form.AudioGrabber1->SetCddbBaseUrl(peer.url());
+        form.show();
+        for (int n : {1, 2})
+            form.AddMediaFile(image.cuePath + QStringLiteral("/Track%1.cda").arg(n, 2, 10, QLatin1Char('0')));
+        QCOMPARE(form.ListView1->rowCount(), 2);
+        const QString out = m_dir.filePath(QStringLiteral("stopped"));
+        QVERIFY(QDir().mkpath(out));
+        form.findChild<QLineEdit *>(QStringLiteral("txtOutput"))->setText(out);
+
+        form.StartDiet();
+        frmMonitor *monitor = form.monitorWindow();
+        QVERIFY(monitor && form.isHidden());
+        QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, 2, 10000);
+        QTest::mouseClick(monitor->imgExit, Qt::LeftButton);
+        QVERIFY(unloaded.count() == 1 || unloaded.wait(5000));
+        QVERIFY(!form.isHidden());
+        QCOMPARE(form.ListView1->status(0), int(JobStatus::Queued));
+        QCOMPARE(form.ListView1->status(1), int(JobStatus::Queued));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QTRY_COMPARE(QDir(temp.path()).entryList({QStringLiteral("sveltra-*")}, QDir::AllEntries | QDir::Hidden), QStringList());
+        qputenv("TMPDIR", oldTemp);
     }
 
     void sizeEstimates()
