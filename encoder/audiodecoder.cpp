@@ -5,6 +5,10 @@
 #include <cerrno>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -79,6 +83,62 @@ struct ChannelLayout {
     }
 };
 
+// Makes samples safe for LAME, whose psychoacoustic model aborts on a value that is not
+// finite: NaN becomes silence, and everything beyond full scale, infinities included, is
+// clipped to it. Damaged float files hold such values (broken recorders, bad conversions).
+template <typename Sample>
+void makeSafe(Sample* samples, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const Sample x = samples[i];
+        const Sample number = x == x ? x : Sample(0); // false for NaN only
+        samples[i] = std::min(std::max(number, Sample(-1)), Sample(1));
+    }
+}
+
+// The same for float, four samples at a time without a branch: every batch passes here.
+template <>
+void makeSafe(float* samples, std::size_t count)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 low = _mm_set1_ps(-1.0f);
+    const __m128 high = _mm_set1_ps(1.0f);
+    for (; i + 4 <= count; i += 4) {
+        __m128 x = _mm_loadu_ps(samples + i);
+        x = _mm_and_ps(x, _mm_cmpord_ps(x, x)); // NaN lanes become +0
+        _mm_storeu_ps(samples + i, _mm_min_ps(_mm_max_ps(x, low), high));
+    }
+#endif
+    for (; i < count; ++i) {
+        const float x = samples[i];
+        samples[i] = std::min(std::max(x == x ? x : 0.0f, -1.0f), 1.0f);
+    }
+}
+
+// The decoded samples of a floating-point frame made safe in place, before the resampler
+// smears a NaN or an infinity over its neighbours. Integer samples are always in range.
+bool makeFrameSafe(AVFrame& frame)
+{
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL)
+        return true;
+    if (av_frame_make_writable(&frame) < 0)
+        return false;
+    const bool planar = av_sample_fmt_is_planar(format);
+    const int channels = frame.ch_layout.nb_channels;
+    const auto perPlane = static_cast<std::size_t>(frame.nb_samples) * (planar ? 1 : channels);
+    for (int p = 0; p < (planar ? channels : 1); ++p) {
+        uint8_t* data = frame.extended_data[p];
+        if (packed == AV_SAMPLE_FMT_FLT)
+            makeSafe(reinterpret_cast<float*>(data), perPlane);
+        else
+            makeSafe(reinterpret_cast<double*>(data), perPlane);
+    }
+    return true;
+}
+
 std::string errorText(int code)
 {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
@@ -124,6 +184,9 @@ struct AudioDecoder::State {
     {
         if (filled == 0)
             return Status::success();
+        // The resampler overshoots full scale on loud material; the listener gets -1..1.
+        for (int c = 0; c < outChannels; ++c)
+            makeSafe(planes[static_cast<std::size_t>(c)].data(), static_cast<std::size_t>(filled));
         const std::array<const float*, 2> pointers{planes[0].data(), planes[1].data()};
         framesOut += filled;
         const int count = filled;
@@ -203,8 +266,10 @@ struct AudioDecoder::State {
         return Status::success();
     }
 
-    Status convert(const AVFrame& frame, DecodeListener& listener)
+    Status convert(AVFrame& frame, DecodeListener& listener)
     {
+        if (!makeFrameSafe(frame))
+            return Status::fail(ExitCode::Failure, "out of memory");
         if (Status s = configureResampler(frame, listener); !s.ok())
             return s;
         const auto sampleFormat = static_cast<AVSampleFormat>(frame.format);

@@ -11,8 +11,8 @@ namespace fastencc {
 class DecodeListener {
 public:
     virtual ~DecodeListener() = default;
-    // planes holds one pointer per output channel to frames float samples (-1..1), valid only
-    // during the call. A failed status ends the run with that status.
+    // planes holds one pointer per output channel to frames float samples, each finite and
+    // within -1..1 whatever the input held, valid only during the call. A failed status ends the run with that status.
     virtual Status samples(const float* const* planes, int frames) = 0;
     // Called when the whole-number percentage of the input read so far grows.
     virtual void progress(int percent) = 0;

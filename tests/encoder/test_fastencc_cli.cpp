@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -124,6 +125,44 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
+// A copy of a float WAV whose samples are damaged the way broken recorders and conversions
+// leave them: NaN (the first sample and a run in the middle), infinities and values far beyond
+// full scale, the last sample included.
+bool writeDamagedFloatWav(const QString& from, const QString& to, int bytesPerSample)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray wav = in.readAll();
+    const qsizetype data = wav.indexOf("data") + 8;
+    const qsizetype count = (wav.size() - data) / bytesPerSample;
+    if (data < 8 || count < 60000)
+        return false;
+    const auto put = [&](qsizetype index, double value) {
+        char* at = wav.data() + data + index * bytesPerSample;
+        if (bytesPerSample == 4) {
+            const auto f = static_cast<float>(value);
+            std::memcpy(at, &f, sizeof f);
+        } else {
+            std::memcpy(at, &value, sizeof value);
+        }
+    };
+    const double nan = std::nan("");
+    const double inf = HUGE_VAL;
+    const double huge = bytesPerSample == 4 ? 3e38 : 1e300;
+    put(0, nan);
+    for (qsizetype i = 20000; i < 20400; ++i)
+        put(i, nan);
+    for (qsizetype i = 30000; i < 30010; ++i)
+        put(i, i % 2 ? inf : -inf);
+    put(40001, huge);
+    put(40002, -huge);
+    put(50000, 3.5);
+    put(count - 1, inf);
+    return out.write(wav) == wav.size();
+}
+
 struct Profile {
     const char* name;
     bool mono;
@@ -168,6 +207,8 @@ private slots:
     void downmixKeepsBothChannelsWithoutClipping();
     void ignoresCoverArtAndTakesFirstAudioStream();
     void encodesWhatIsLeftOfATruncatedFile();
+    void encodesFloatFilesWithNaNAndInfinity_data();
+    void encodesFloatFilesWithNaNAndInfinity();
 
     void rejectsBadInput_data();
     void rejectsBadInput();
@@ -245,6 +286,8 @@ void TestFastenccCli::initTestCase()
          soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("signed-integer")})},
         {QStringLiteral("float.wav"), base, 2,
          soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("floating-point")})},
+        {QStringLiteral("double.wav"), base, 2,
+         soxFrom(base, {s, QStringLiteral("64"), e, QStringLiteral("floating-point")})},
         {QStringLiteral("alaw.wav"), base, 2,
          soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("a-law")})},
         {QStringLiteral("surround51.wav"), ref48, 6,
@@ -461,6 +504,46 @@ void TestFastenccCli::encodesWhatIsLeftOfATruncatedFile()
     const Run r = fastencc({cut, out, QStringLiteral("-br"), QStringLiteral("64000")});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     QVERIFY2(std::abs(probe(out).duration - 2.0) < 0.1, qPrintable(QString::number(probe(out).duration)));
+}
+
+void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("bytesPerSample");
+    QTest::addColumn<QStringList>("options");
+    // As it is, and through the downmix and the resampler on one thread.
+    const QStringList lowMono{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000"),
+                              QStringLiteral("-1t")};
+    QTest::newRow("32-bit") << QStringLiteral("float.wav") << 4 << QStringList();
+    QTest::newRow("32-bit, 16000 mono") << QStringLiteral("float.wav") << 4 << lowMono;
+    QTest::newRow("64-bit") << QStringLiteral("double.wav") << 8 << QStringList();
+    QTest::newRow("64-bit, 16000 mono") << QStringLiteral("double.wav") << 8 << lowMono;
+}
+
+// NaN is taken as silence and everything beyond full scale is clipped, so LAME gets numbers it
+// can work with and the file converts like any other.
+void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity()
+{
+    QFETCH(QString, input);
+    QFETCH(int, bytesPerSample);
+    QFETCH(QStringList, options);
+    const QString damaged = path(QStringLiteral("damaged-") + input);
+    QVERIFY(writeDamagedFloatWav(m_inputs.value(input).file, damaged, bytesPerSample));
+    const QString folder = path(QStringLiteral("damaged-out"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+
+    const QString out = folder + QStringLiteral("/x.mp3");
+    const Run r = fastencc(QStringList{damaged, out} + options);
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    QCOMPARE(filesIn(folder), QStringList{QStringLiteral("x.mp3")});
+    const Probe mp3 = probe(out);
+    QCOMPARE(mp3.codec, QStringLiteral("mp3"));
+    const QVector<float> samples = decode(out);
+    QVERIFY(std::abs(samples.size() - decode(damaged, mp3.sampleRate).size()) <= 2);
+    QVERIFY(std::all_of(samples.begin(), samples.end(), [](float v) { return std::isfinite(v); }));
+    const float loudest = peak(samples);
+    QVERIFY2(loudest > 0.1f && loudest < 1.5f, qPrintable(QString::number(loudest)));
 }
 
 void TestFastenccCli::rejectsBadInput_data()
