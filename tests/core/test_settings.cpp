@@ -1,5 +1,6 @@
 // The settings codec, the INI file semantics and loading/saving the encoded settings file.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +13,8 @@
 #include "app/instanceguard.h"
 #include "app/settings.h"
 #include "app/settingscodec.h"
+
+#include <unistd.h>
 
 using namespace Sveltra;
 
@@ -286,6 +289,63 @@ private slots:
         writeAll(lock, content);
         InstanceGuard next(lock);
         QVERIFY(next.acquire());
+    }
+
+    void instanceGuardRefusesOnlyALiveCopy()
+    {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath(QStringLiteral("sveltra.lock"));
+        // A copy in another process holds the lock for as long as it lives ("cat" only keeps
+        // flock waiting; it gets no copy of the lock and ends with its input).
+        QProcess holder;
+        holder.start(QStringLiteral("flock"), {QStringLiteral("-o"), lock, QStringLiteral("cat")});
+        QVERIFY(holder.waitForStarted());
+        QTRY_VERIFY(!InstanceGuard(lock).acquire());
+        holder.kill(); // it dies without a word
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(InstanceGuard(lock).acquire());
+
+        // What a crash can leave in the file does not matter: an empty file, or the id of a live
+        // process that holds no lock.
+        writeAll(lock, QByteArray());
+        QVERIFY(InstanceGuard(lock).acquire());
+        writeAll(lock, QByteArray::number(qint64(getppid())) + "\nsveltra\nhost\n");
+        {
+            InstanceGuard next(lock);
+            QVERIFY(next.acquire());
+            QVERIFY(next.isHeld());
+            QCOMPARE(readAll(lock), QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+        }
+    }
+
+    void instanceGuardThatCannotLockStillStarts()
+    {
+        QTemporaryDir dir;
+        const QRegularExpression warning(QStringLiteral("^InstanceGuard: .*starting without"));
+        const auto startsUnguarded = [&](const QString &lock) {
+            QTest::ignoreMessage(QtWarningMsg, warning);
+            InstanceGuard guard(lock);
+            QVERIFY(guard.acquire());
+            QVERIFY(!guard.isHeld());
+            QVERIFY(guard.acquire()); // said once
+        };
+        startsUnguarded(dir.filePath(QStringLiteral("missing/sveltra.lock")));
+        writeAll(dir.filePath(QStringLiteral("file")), "x");
+        startsUnguarded(dir.filePath(QStringLiteral("file/sveltra.lock")));
+
+        // A link planted where the lock goes is not followed: what it points at stays untouched.
+        writeAll(dir.filePath(QStringLiteral("victim")), "precious");
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("victim")), dir.filePath(QStringLiteral("link.lock"))));
+        startsUnguarded(dir.filePath(QStringLiteral("link.lock")));
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("victim"))), QByteArray("precious"));
+
+        if (geteuid() != 0) {
+            const QString locked = dir.filePath(QStringLiteral("readonly"));
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("readonly")));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+            startsUnguarded(locked + QStringLiteral("/sveltra.lock"));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
     }
 };
 
