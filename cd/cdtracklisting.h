@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "mainwindow/filebrowser.h"
+#include "mainwindow/virtualfolder.h"
 
 namespace Sveltra {
 

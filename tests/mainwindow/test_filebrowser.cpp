@@ -16,7 +16,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "mainwindow/filebrowser.h"
+#include "mainwindow/filelist.h"
+#include "mainwindow/foldertree.h"
 
 using namespace Sveltra;
 
