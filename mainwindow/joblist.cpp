@@ -208,25 +208,43 @@ void JobList::RemoveAll()
         clear();
 }
 
+// Files dropped here are only read: the drop is always taken as a copy, so that the source (a
+// file manager offering to move) never deletes what it believes was moved. A source that does
+// not allow a copy is refused.
 Qt::DropActions JobList::supportedDropActions() const
 {
-    return Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    return Qt::CopyAction;
 }
+
+namespace {
+
+bool AcceptAsCopy(QDropEvent *event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+} // namespace
 
 void JobList::dragEnterEvent(QDragEnterEvent *event)
 {
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
 }
 
 void JobList::dragMoveEvent(QDragMoveEvent *event)
 {
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
 }
 
 void JobList::dropEvent(QDropEvent *event)
 {
-    ListView1_OLEDragDrop(event->mimeData());
-    event->acceptProposedAction();
+    if (AcceptAsCopy(event))
+        ListView1_OLEDragDrop(event->mimeData());
 }
 
 void JobList::ListView1_OLEDragDrop(const QMimeData *dropped)

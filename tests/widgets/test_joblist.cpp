@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 #include "app/appstate.h"
 #include "app/form1.h"
 #include "app/instanceguard.h"
@@ -70,13 +72,22 @@ QMimeData *urlData(const QStringList &paths)
     return data;
 }
 
-void drop(JobList *list, QMimeData *data)
+// Drags data over the list and drops it, as a file manager does: offering a move or a copy
+// and, with Shift held, proposing the move. Returns the proposed action, then the action the
+// list settled on at the entry, the move over it and the drop (IgnoreAction where it refused).
+QList<Qt::DropAction> drop(JobList *list, QMimeData *dropped, Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction)
 {
+    const std::unique_ptr<QMimeData> data(dropped);
     const QPoint at = list->viewport()->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    const auto settled = [](const QDropEvent &event) { return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction; };
+    QDragEnterEvent enter(at, offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(list->viewport(), &enter);
-    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at, offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(list->viewport(), &move);
+    QDropEvent dropEvent(QPointF(at), offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    const Qt::DropAction proposed = dropEvent.proposedAction();
     QApplication::sendEvent(list->viewport(), &dropEvent);
+    return {proposed, settled(enter), settled(move), settled(dropEvent)};
 }
 
 } // namespace
@@ -110,8 +121,11 @@ private slots:
         JobList list(info);
         QSignalSpy messages(&list, &JobList::statusMessage);
         const QString mp3 = path(QStringLiteral("中文.mp3"));
-        drop(&list, urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
-                             path(QStringLiteral("song.wma")), m_dir.path()}));
+        // Offered a move, the list takes a copy: the file manager must not delete the files.
+        const QList<Qt::DropAction> copy{Qt::MoveAction, Qt::CopyAction, Qt::CopyAction, Qt::CopyAction};
+        QCOMPARE(drop(&list, urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
+                                      path(QStringLiteral("song.wma")), m_dir.path()})),
+                 copy);
         QCOMPARE(list.rowCount(), 4);
         QCOMPARE(messages.size(), 10);
         QCOMPARE(messages.first().first().toString(), QStringLiteral("获取媒体文件信息"));
@@ -147,8 +161,14 @@ private slots:
         QSignalSpy selection(&list, &JobList::addSelectionRequested);
         auto *plain = new QMimeData;
         plain->setText(QStringLiteral("text"));
-        drop(&list, plain);
+        QCOMPARE(drop(&list, plain), copy);
         QCOMPARE(selection.size(), 1);
+
+        // A source that allows nothing but a move is refused.
+        const int rows = list.rowCount();
+        QCOMPARE(drop(&list, urlData({path(QStringLiteral("tone.wav"))}), Qt::MoveAction),
+                 (QList<Qt::DropAction>{Qt::MoveAction, Qt::IgnoreAction, Qt::IgnoreAction, Qt::IgnoreAction}));
+        QCOMPARE(list.rowCount(), rows);
     }
 
     void removingRows()
