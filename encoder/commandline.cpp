@@ -108,8 +108,9 @@ std::string usageText()
            "  4    OUTPUT cannot be written (folder missing or read-only, disk full ...)\n"
            "  5    INPUT and OUTPUT are the same file\n"
            "  128+N  stopped by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP)\n"
+           "Any other signal that ends a program, a crash included, ends it by that signal.\n"
            "On failure nothing is written at OUTPUT (a file already there stays as it was)\n"
-           "and no temporary file is left behind.\n";
+           "and no temporary file is left behind, however the program ends (SIGKILL aside).\n";
 }
 
 } // namespace fastencc

@@ -10,6 +10,7 @@
 
 #include "encoder/audiodecoder.h"
 #include "encoder/batchqueue.h"
+#include "encoder/interrupt.h"
 #include "encoder/mp3encoder.h"
 #include "encoder/outputfile.h"
 
@@ -163,6 +164,7 @@ Status encodeFile(const Options& options)
         // work.
         BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
         std::thread decoding([&] {
+            interrupt::AlternateStack faultStack;
             QueueFeeder feeder(queue);
             queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
         });

@@ -1,8 +1,12 @@
 #include "encoder/interrupt.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <unistd.h>
 
@@ -10,26 +14,81 @@ namespace fastencc::interrupt {
 
 namespace {
 
-// Written only while the signals are blocked, read only by the handler.
+// Written only while the signals are blocked, read only by the handlers.
 volatile std::sig_atomic_t g_armed = 0;
 char g_path[PATH_MAX + 1];
 
-extern "C" void onTerminate(int signalNumber)
+void removeArmedFile()
 {
     if (g_armed)
         ::unlink(g_path);
+}
+
+// A stop the user asked for: ends with the status the usage text promises.
+extern "C" void onStop(int signalNumber)
+{
+    removeArmedFile();
     ::_exit(128 + signalNumber);
 }
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-sigset_t terminatingSignals()
+// Anything else that would end the process. SA_RESETHAND has put the default action back;
+// raised again, the signal waits until the handler returns and then ends the process as if
+// there had been no handler (a fault that recurs meets the default action as well).
+extern "C" void onFatal(int signalNumber)
 {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kSignals)
-        sigaddset(&set, s);
-    return set;
+    removeArmedFile();
+    ::raise(signalNumber);
+}
+
+extern "C" void onExit()
+{
+    removeArmedFile();
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Raised by the program itself, at the faulting instruction or by abort(). Never blocked: a
+// blocked fault kills the process without running the handler.
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+// Sent from outside, with a default action that ends the process; the real-time signals too.
+std::vector<int> otherFatalSignals()
+{
+    std::vector<int> signals = {SIGQUIT, SIGALRM, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
+                                SIGXCPU, SIGIO, SIGPWR};
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+        signals.push_back(s);
+    return signals;
+}
+
+// What SignalBlock blocks: everything from outside that would end the process.
+const sigset_t& outsideSignals()
+{
+    static const sigset_t signals = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int s : kStopSignals)
+            sigaddset(&set, s);
+        for (int s : otherFatalSignals())
+            sigaddset(&set, s);
+        return set;
+    }();
+    return signals;
+}
+
+std::size_t alternateStackSize()
+{
+    std::size_t size = 64 * 1024;
+#ifdef _SC_SIGSTKSZ
+    // Signal frames grow with the vector registers of the processor.
+    const long wanted = ::sysconf(_SC_SIGSTKSZ);
+    if (wanted > 0)
+        size = std::max(size, 4 * static_cast<std::size_t>(wanted));
+#endif
+    return size;
 }
 
 } // namespace
@@ -38,11 +97,23 @@ static_assert(sizeof(sigset_t) <= SignalBlock::kSavedSize, "sigset_t must fit th
 
 void install()
 {
-    struct sigaction action {};
-    action.sa_handler = onTerminate;
-    action.sa_mask = terminatingSignals(); // one handler at a time
-    for (int s : kSignals)
-        ::sigaction(s, &action, nullptr);
+    static AlternateStack mainThreadStack;
+
+    // One handler at a time: a second signal waits until the first has removed the file.
+    struct sigaction stop {};
+    stop.sa_handler = onStop;
+    stop.sa_mask = outsideSignals();
+    for (int s : kStopSignals)
+        ::sigaction(s, &stop, nullptr);
+
+    struct sigaction fatal {};
+    fatal.sa_handler = onFatal;
+    fatal.sa_mask = outsideSignals();
+    fatal.sa_flags = SA_RESETHAND | SA_ONSTACK;
+    for (int s : kFaultSignals)
+        ::sigaction(s, &fatal, nullptr);
+    for (int s : otherFatalSignals())
+        ::sigaction(s, &fatal, nullptr); // fails harmlessly for a signal the C library keeps
 
     // A write past the file-size limit then fails with EFBIG like any write error, and the
     // temporary file is removed, instead of the process dying with it in place.
@@ -50,13 +121,33 @@ void install()
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
+
+    std::atexit(onExit);
+}
+
+AlternateStack::AlternateStack()
+{
+    const std::size_t size = alternateStackSize();
+    m_memory = std::make_unique<unsigned char[]>(size);
+    stack_t stack {};
+    stack.ss_sp = m_memory.get();
+    stack.ss_size = size;
+    m_active = ::sigaltstack(&stack, nullptr) == 0;
+}
+
+AlternateStack::~AlternateStack()
+{
+    if (!m_active)
+        return;
+    stack_t off {};
+    off.ss_flags = SS_DISABLE;
+    ::sigaltstack(&off, nullptr);
 }
 
 SignalBlock::SignalBlock()
 {
-    const sigset_t set = terminatingSignals();
     sigset_t old;
-    ::pthread_sigmask(SIG_BLOCK, &set, &old);
+    ::pthread_sigmask(SIG_BLOCK, &outsideSignals(), &old);
     std::memcpy(m_saved, &old, sizeof old);
 }
 
@@ -75,6 +166,8 @@ bool arm(const char* path)
     if (length >= sizeof g_path)
         return false;
     std::memcpy(g_path, path, length + 1);
+    // A fault is never blocked: the whole path must be in place before a handler can see it.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     g_armed = 1;
     return true;
 }

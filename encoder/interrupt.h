@@ -1,15 +1,39 @@
 #pragma once
 
+#include <memory>
+
 namespace fastencc::interrupt {
 
-// SIGINT, SIGTERM and SIGHUP end the program at once with exit status 128 + the signal number,
-// removing the armed temporary file first (the handler does only unlink and _exit, both safe in
-// a signal handler). SIGPIPE and SIGXFSZ are ignored so neither a closed standard output nor
-// the file-size limit can kill the program while a temporary file exists. Call once at start-up, before any other thread exists.
+// Sets up every signal so that no way of dying leaves the armed temporary file behind:
+// - SIGINT, SIGTERM and SIGHUP stop the program at once with exit status 128 + the signal number.
+// - Every other signal whose default action ends the process, whether a fault of the program
+//   (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT from a failed assertion ...) or one sent to it
+//   (SIGQUIT, SIGALRM, SIGUSR1, SIGXCPU ...), still ends it by that signal with its default
+//   action, core dump included, so whoever waits for the program sees what happened.
+// Both handlers remove the armed file first and do nothing else a signal handler may not do
+// (unlink, _exit, raise). Faults are handled on an alternate stack, so a stack overflow is
+// caught too; other threads need an AlternateStack of their own. A library calling exit()
+// removes the file as well. SIGPIPE and SIGXFSZ are ignored, so neither a closed standard
+// output nor the file-size limit can kill the program: the write fails and the file is removed
+// like after any write error. Call once at start-up, before any other thread exists.
 void install();
 
-// Blocks the three signals for the lifetime of the object, so arming, disarming and the final
-// rename are never cut in half.
+// Gives the calling thread its own stack for the fault handler for the object's lifetime, so
+// a fault caused by a stack overflow on this thread still removes the temporary file.
+class AlternateStack final {
+public:
+    AlternateStack();
+    ~AlternateStack();
+    AlternateStack(const AlternateStack&) = delete;
+    AlternateStack& operator=(const AlternateStack&) = delete;
+
+private:
+    std::unique_ptr<unsigned char[]> m_memory;
+    bool m_active = false;
+};
+
+// Blocks the signals that arrive from outside (all that end the program, faults aside) for
+// the lifetime of the object, so arming, disarming and the final rename are never cut in half.
 class SignalBlock final {
 public:
     SignalBlock();
