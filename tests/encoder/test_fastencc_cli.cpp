@@ -164,6 +164,49 @@ bool writeDamagedFloatWav(const QString& from, const QString& to, int bytesPerSa
     return out.write(wav) == wav.size();
 }
 
+// One to three kinds of damage, as files suffer them: flipped bits (most often in the headers),
+// a header word set to an extreme, the end cut off, random bytes inserted, a run overwritten
+// with noise or 0xFF bytes (NaN in a float file).
+void damage(QByteArray& data, QRandomGenerator& random)
+{
+    const auto at = [&](qsizetype size) {
+        return random.bounded(2) ? random.bounded(std::min<qsizetype>(size, 4096)) : random.bounded(size);
+    };
+    const int times = 1 + random.bounded(3);
+    for (int t = 0; t < times && data.size() > 8; ++t) {
+        switch (random.bounded(5)) {
+        case 0:
+            for (int n = 1 + random.bounded(32); n > 0; --n)
+                data[at(data.size())] ^= static_cast<char>(1 << random.bounded(8));
+            break;
+        case 1: {
+            constexpr quint32 extremes[] = {0, 1, 0xffff, 0x7fffffff, 0xffffffff};
+            const quint32 word = extremes[random.bounded(5)];
+            std::memcpy(data.data() + random.bounded(std::min<qsizetype>(data.size() - 4, 128)),
+                        &word, sizeof word);
+            break;
+        }
+        case 2:
+            data.truncate(random.bounded(data.size()));
+            break;
+        case 3: {
+            QByteArray noise(1 + random.bounded(4096), '\0');
+            for (char& c : noise)
+                c = static_cast<char>(random.bounded(256));
+            data.insert(at(data.size()), noise);
+            break;
+        }
+        default: {
+            const qsizetype start = at(data.size());
+            const qsizetype length = std::min<qsizetype>(1 + random.bounded(512), data.size() - start);
+            const bool noise = random.bounded(2);
+            for (qsizetype i = start; i < start + length; ++i)
+                data[i] = noise ? static_cast<char>(random.bounded(256)) : '\xff';
+        }
+        }
+    }
+}
+
 struct Profile {
     const char* name;
     bool mono;
@@ -210,6 +253,7 @@ private slots:
     void encodesWhatIsLeftOfATruncatedFile();
     void encodesFloatFilesWithNaNAndInfinity_data();
     void encodesFloatFilesWithNaNAndInfinity();
+    void survivesDamagedFiles();
 
     void rejectsBadInput_data();
     void rejectsBadInput();
@@ -548,6 +592,48 @@ void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity()
     QVERIFY(std::all_of(samples.begin(), samples.end(), [](float v) { return std::isfinite(v); }));
     const float loudest = peak(samples);
     QVERIFY2(loudest > 0.1f && loudest < 1.5f, qPrintable(QString::number(loudest)));
+}
+
+// A short version of bench/fuzz_encoder.sh: whatever the damage, fastencc ends with one of its
+// own exit statuses, leaving a complete MP3 or nothing at all.
+void TestFastenccCli::survivesDamagedFiles()
+{
+    const QStringList sources{QStringLiteral("base.wav"), QStringLiteral("float.wav"),
+                              QStringLiteral("double.wav"), QStringLiteral("song.mp3"),
+                              QStringLiteral("song2.wma"), QStringLiteral("song.flac")};
+    const QList<QStringList> options{{},
+                                     {QStringLiteral("-1t")},
+                                     {QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000")}};
+    const QString folder = path(QStringLiteral("fuzz-out"));
+    const QString out = folder + QStringLiteral("/x.mp3");
+    QRandomGenerator random(20240917);
+    for (int i = 0; i < 36; ++i) {
+        const QString source = sources[i % sources.size()];
+        QFile original(m_inputs.value(source).file);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QByteArray data = original.readAll();
+        damage(data, random);
+        const QString damaged = path(QStringLiteral("fuzz.") + QFileInfo(source).suffix());
+        QFile file(damaged);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        file.close();
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+
+        const QStringList args = options[(i / sources.size()) % options.size()];
+        const Run r = fastencc(QStringList{damaged, out} + args);
+        const QByteArray what = QStringLiteral("damaged copy %1 of %2 %3: exit %4, %5")
+                                    .arg(i).arg(source, args.join(QLatin1Char(' ')))
+                                    .arg(r.exitCode).arg(QString::fromLocal8Bit(r.err)).toLocal8Bit();
+        QVERIFY2(r.finished, what.constData());
+        QVERIFY2(r.exitCode == 0 || r.exitCode == 1 || r.exitCode == 3, what.constData());
+        if (r.exitCode == 0) {
+            QCOMPARE(filesIn(folder), QStringList{QStringLiteral("x.mp3")});
+            QCOMPARE(probe(out).codec, QStringLiteral("mp3"));
+        } else {
+            QCOMPARE(filesIn(folder), QStringList());
+        }
+    }
 }
 
 void TestFastenccCli::rejectsBadInput_data()
