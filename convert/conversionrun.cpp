@@ -306,7 +306,10 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
         return;
     job->ended = true;
 
-    if (!m_cancelled)
+    // An encoder that finished its file before the stop reached it has done its row; a stopped
+    // one leaves its row queued.
+    const bool recorded = !m_cancelled || encoderOk;
+    if (recorded)
         recordOutcome(*job, encoderOk, failure);
     if (QFile::exists(m_env.tempBasePath))
         QFile::remove(m_env.tempBasePath);
@@ -317,7 +320,7 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
     if (!job->wavPath.isEmpty())
         QFile::remove(job->wavPath);
     m_jobs.erase(it);
-    if (!m_cancelled)
+    if (recorded)
         emit rowFinished(row, m_env.rows->status(row));
 
     scheduleMore();

@@ -61,8 +61,8 @@ public:
     // the event loop when there is nothing to do.
     void start();
     // Stops every running encoder (its unfinished output never appears) and starts no more
-    // rows; rows that were converting stay queued. finished(true) follows once every encoder
-    // process has ended.
+    // rows; rows that were converting stay queued (but one whose encoder finished its file first
+    // is done). finished(true) follows once every encoder process has ended.
     void cancel();
 
     bool isRunning() const { return m_started && !m_done; }
