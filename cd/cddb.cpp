@@ -67,9 +67,9 @@ bool ParseMatchLine(const QString &line, CddbMatch *match)
     if (words.size() < 2)
         return false;
     match->found = true;
-    match->category = CddbCappedText(words.at(0));
-    match->discId = CddbCappedText(words.at(1));
-    match->title = CddbCappedText(words.mid(2).join(QLatin1Char(' ')));
+    match->category = CutText(words.at(0));
+    match->discId = CutText(words.at(1));
+    match->title = CutText(words.mid(2).join(QLatin1Char(' ')));
     return true;
 }
 
@@ -176,22 +176,6 @@ QUrl CddbRequestUrl(const QUrl &base, const QString &command, const QString &cli
     return url;
 }
 
-QString CddbCappedText(const QString &text, qsizetype maxLength)
-{
-    if (text.size() <= maxLength)
-        return text;
-    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
-    boundaries.setPosition(maxLength);
-    qsizetype end = boundaries.isAtBoundary() ? maxLength : boundaries.toPreviousBoundary();
-    if (end <= 0) {
-        // One character longer than the whole length: cut between code points.
-        end = maxLength;
-        if (end > 0 && text.at(end - 1).isHighSurrogate())
-            --end;
-    }
-    return text.left(end);
-}
-
 QString CddbDecodeReply(const QByteArray &reply)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -216,7 +200,7 @@ CddbMatch CddbParseQueryReply(const QByteArray &reply)
     switch (status) {
     case 200:
         if (!ParseMatchLine(lines.first().mid(4), &match))
-            match.message = QStringLiteral("CDDB: malformed match: ") + CddbCappedText(lines.first());
+            match.message = QStringLiteral("CDDB: malformed match: ") + CutText(lines.first());
         return match;
     case 210:
     case 211:
@@ -233,7 +217,7 @@ CddbMatch CddbParseQueryReply(const QByteArray &reply)
         match.message = QStringLiteral("CDDB: not a CDDB reply");
         return match;
     default:
-        match.message = QStringLiteral("CDDB: ") + CddbCappedText(lines.first());
+        match.message = QStringLiteral("CDDB: ") + CutText(lines.first());
         return match;
     }
 }
@@ -263,7 +247,7 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
             value += QStringView(line).mid(equals + 1).left(kMaxRawValue - value.size());
     }
     const auto valueOf = [&values](const QString &key) {
-        return CddbCappedText(Unescape(values.value(key)).trimmed());
+        return CutText(Unescape(values.value(key)).trimmed());
     };
 
     CddbEntry entry;
@@ -278,7 +262,7 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
     }
     entry.genre = valueOf(QStringLiteral("DGENRE"));
     if (entry.genre.isEmpty())
-        entry.genre = CddbCappedText(category);
+        entry.genre = CutText(category);
     for (int i = 0; i <= lastTrack; ++i)
         entry.trackTitles.append(valueOf(QStringLiteral("TTITLE") + QString::number(i)));
     return entry;
@@ -296,7 +280,7 @@ bool CddbParseReadReply(const QByteArray &reply, const QString &category, CddbEn
     const int status = ReplyStatus(first);
     if (status != 210) {
         if (message)
-            *message = status < 0 ? QStringLiteral("CDDB: not a CDDB reply") : QStringLiteral("CDDB: ") + CddbCappedText(first);
+            *message = status < 0 ? QStringLiteral("CDDB: not a CDDB reply") : QStringLiteral("CDDB: ") + CutText(first);
         return false;
     }
     // "210 <category> <discid> CD database entry follows"; the category named there wins.

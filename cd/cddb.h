@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "app/textcut.h"
 #include <QUrl>
 
 namespace Sveltra {
@@ -16,7 +18,7 @@ namespace Sveltra {
 // all, and every text taken from one (a title, a name, a genre) is cut to CddbMaxTextLength
 // characters, between whole characters.
 inline constexpr qsizetype CddbMaxReplyBytes = 1024 * 1024;
-inline constexpr qsizetype CddbMaxTextLength = 1024;
+inline constexpr qsizetype CddbMaxTextLength = MaxFieldLength;
 
 // A disc's table of contents in CDDB terms: the start of every track (audio and data, in disc
 // order) and the start of the lead-out, in frames of 1/75 s counted from the very start of the
@@ -48,10 +50,6 @@ QString CddbReadCommand(const QString &category, const QString &discId);
 // with cmd=<command>, hello=<user> <host> <client name> <client version> and proto=6 (UTF-8
 // replies). client is "name version" ("Sveltra V4.0"); email "user@host". Blanks become "+".
 QUrl CddbRequestUrl(const QUrl &base, const QString &command, const QString &client, const QString &email);
-
-// text cut to at most maxLength UTF-16 units, never inside a user-perceived character (a letter
-// keeps its accents) nor between the halves of a surrogate pair.
-QString CddbCappedText(const QString &text, qsizetype maxLength = CddbMaxTextLength);
 
 // Server replies are UTF-8 at protocol level 6; a reply that is not valid UTF-8 comes from an entry
 // stored in the Chinese legacy encoding and is decoded as GBK.

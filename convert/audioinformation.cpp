@@ -13,6 +13,7 @@
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 
+#include "app/textcut.h"
 #include "convert/mediaprobe.h"
 
 namespace Sveltra {
@@ -90,7 +91,8 @@ QString first(const TagLib::PropertyMap &map, const char *key)
     const auto it = map.find(key);
     if (it == map.end() || it->second.isEmpty())
         return {};
-    return fromTag(it->second.front());
+    // A tag can hold megabytes; a row's cell and the next tag need no more than a field's worth.
+    return CutText(fromTag(it->second.front()));
 }
 
 } // namespace

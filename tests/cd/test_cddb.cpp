@@ -197,8 +197,8 @@ private slots:
                               + QStringLiteral("e\u0301").repeated(600) + QLatin1Char('\n'));
         QCOMPARE(entry.trackTitle(0), QStringLiteral("a") + face.repeated(511));
         QCOMPARE(entry.trackTitle(1), QStringLiteral("a") + QStringLiteral("e\u0301").repeated(511));
-        QCOMPARE(CddbCappedText(QStringLiteral("e") + QStringLiteral("\u0301").repeated(2000)).size(), CddbMaxTextLength);
-        QCOMPARE(CddbCappedText(QStringLiteral("short")), QStringLiteral("short"));
+        QCOMPARE(CutText(QStringLiteral("e") + QStringLiteral("\u0301").repeated(2000)).size(), CddbMaxTextLength);
+        QCOMPARE(CutText(QStringLiteral("short")), QStringLiteral("short"));
 
         const CddbMatch match = CddbParseQueryReply("200 rock 890e120a " + QByteArray(5000, 'x') + "\r\n");
         QVERIFY(match.found);

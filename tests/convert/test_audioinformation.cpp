@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/textcut.h"
 #include "convert/audioinformation.h"
 #include "../support/mediafixtures.h"
 
@@ -61,6 +62,12 @@ private slots:
         QCOMPARE(info.Artist, QStringLiteral("Wave Artist"));
         QCOMPARE(info.Comment, QString()); // nothing left over from the earlier file
         QCOMPARE(info.Duration, 3000);
+
+        // A title of thirty thousand characters reaches the row cut to a field's length.
+        const QString huge = path("huge.mp3");
+        QVERIFY(TestMedia::convert(m_wav, huge, {QStringLiteral("-metadata"), QStringLiteral("title=") + QString(30000, QChar(0x6B4C))}));
+        QVERIFY(info.ReadFile(huge));
+        QCOMPARE(info.Title, QString(MaxFieldLength, QChar(0x6B4C)));
     }
 
     void mp3WithOnlyAnId3v1TagNeedsMode2()
