@@ -16,12 +16,12 @@
 
 #include <cstdio>
 
-#include "app/appstate.h"
-#include "app/form1.h"
-#include "app/instanceguard.h"
-#include "app/settings.h"
-#include "convert/frmmonitor.h"
-#include "mainwindow/joblist.h"
+#include "core/base/appstate.h"
+#include "gui/mainwindow/form1.h"
+#include "core/base/instanceguard.h"
+#include "core/settings/settings.h"
+#include "gui/dialogs/frmmonitor.h"
+#include "gui/mainwindow/joblist.h"
 #include "../tests/support/loadedform.h"
 
 using namespace Sveltra;

@@ -5,9 +5,9 @@
 
 #include <QTemporaryDir>
 
-#include "app/form1.h"
-#include "app/instanceguard.h"
-#include "app/settings.h"
+#include "gui/mainwindow/form1.h"
+#include "core/base/instanceguard.h"
+#include "core/settings/settings.h"
 
 namespace TestSupport {
 

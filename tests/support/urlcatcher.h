@@ -15,5 +15,5 @@ public:
     QList<QUrl> urls;
 
 public slots:
-    void open(const QUrl &url) { urls << url; }
+    void open(const QUrl &url);
 };

@@ -1,0 +1,11 @@
+#include "core/base/appstate.h"
+
+namespace Sveltra {
+
+ApplicationState &App()
+{
+    static ApplicationState state;
+    return state;
+}
+
+} // namespace Sveltra

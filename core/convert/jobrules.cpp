@@ -1,0 +1,35 @@
+#include "core/convert/jobrules.h"
+
+#include <QDir>
+
+namespace Sveltra {
+
+QString FormatDuration(qint64 milliseconds)
+{
+    // Round half to even on whole seconds.
+    qint64 seconds = milliseconds / 1000;
+    const qint64 rest = milliseconds % 1000;
+    if (rest > 500 || (rest == 500 && seconds % 2 != 0))
+        ++seconds;
+    else if (rest < -500 || (rest == -500 && seconds % 2 != 0))
+        --seconds;
+    const bool negative = seconds < 0;
+    if (negative)
+        seconds = -seconds;
+    const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    return (negative ? QStringLiteral("-") : QString()) + two(seconds / 3600) + QLatin1Char(':')
+        + two(seconds % 3600 / 60) + QLatin1Char(':') + two(seconds % 60);
+}
+
+QString GetFileName(const QString &path)
+{
+    const qsizetype cut = path.lastIndexOf(QDir::separator());
+    return cut < 0 ? path : path.mid(cut + 1);
+}
+
+QString MediaType(const QString &path)
+{
+    return path.size() >= 5 ? path.right(3).toUpper() : QString();
+}
+
+} // namespace Sveltra

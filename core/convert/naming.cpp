@@ -1,0 +1,208 @@
+#include "core/convert/naming.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextBoundaryFinder>
+
+#include <cerrno>
+#include <cmath>
+#include <limits>
+
+#include <unistd.h>
+
+namespace Sveltra {
+
+QString OutputPrefix(int channelChoice, int qualityChoice)
+{
+    QString prefix = QStringLiteral("D-");
+    if (channelChoice == 2)
+        prefix += QStringLiteral("Mono-");
+    switch (qualityChoice) {
+    case 1: prefix += QStringLiteral("CD-"); break;
+    case 2: prefix += QStringLiteral("FM-"); break;
+    case 3: prefix += QStringLiteral("TP-"); break;
+    case 4: prefix += QStringLiteral("PH-"); break;
+    default: break;
+    }
+    return prefix;
+}
+
+QString BuildEncoderArgs(int channelChoice, int qualityChoice)
+{
+    QString options = channelChoice == 1 ? QStringLiteral(" ") : QStringLiteral(" -dm");
+    switch (qualityChoice) {
+    case 1: options += QStringLiteral(" -br 96000 "); break;
+    case 2: options += QStringLiteral(" -br 64000 "); break;
+    case 3: options += QStringLiteral(" -br 32000 "); break;
+    case 4: options += QStringLiteral(" -br 16000 "); break;
+    default: break;
+    }
+    return options;
+}
+
+QStringList EncoderOptionList(const QString &optionText)
+{
+    return optionText.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target,
+                           const QString &optionText)
+{
+    const QChar quote(u'"');
+    return QDir::toNativeSeparators(encoderPath) + QLatin1Char(' ') + quote + input + quote + QLatin1Char(' ') + quote
+        + target + quote + optionText;
+}
+
+QString NormalizeOutputFolder(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QDir::separator()))
+        return folder;
+    return folder + QDir::separator();
+}
+
+QString SafeFileNamePart(const QString &title)
+{
+    QString safe;
+    safe.reserve(title.size());
+    for (const QChar c : title) {
+        switch (c.unicode()) {
+        case u'/': safe += QChar(0xFF0F); break;
+        case u'\\': safe += QChar(0xFF3C); break;
+        case u':': safe += QChar(0xFF1A); break;
+        case u'*': safe += QChar(0xFF0A); break;
+        case u'?': safe += QChar(0xFF1F); break;
+        case u'"': safe += QChar(0xFF02); break;
+        case u'<': safe += QChar(0xFF1C); break;
+        case u'>': safe += QChar(0xFF1E); break;
+        case u'|': safe += QChar(0xFF5C); break;
+        default: safe += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'_') : c; break;
+        }
+    }
+    return safe;
+}
+
+int MaximumFileNameBytes(const QString &folder)
+{
+    constexpr int Fallback = 255;
+    QString probe = folder.isEmpty() ? QStringLiteral(".") : QDir::cleanPath(folder);
+    for (int depth = 0; depth < 64; ++depth) {
+        errno = 0;
+        const long limit = ::pathconf(QFile::encodeName(probe).constData(), _PC_NAME_MAX);
+        if (limit > 0)
+            return limit > std::numeric_limits<int>::max() ? Fallback : static_cast<int>(limit);
+        if (errno != ENOENT && errno != ENOTDIR)
+            break; // no limit, or no way to ask: the common one
+        const QString parent = QFileInfo(probe).absolutePath();
+        if (parent == probe || parent.isEmpty())
+            break;
+        probe = parent;
+    }
+    return Fallback;
+}
+
+QString FitFileName(const QString &head, const QString &body, const QString &tail, int limit)
+{
+    const qsizetype fixed = QFile::encodeName(head).size() + QFile::encodeName(tail).size();
+    const qsizetype budget = limit - fixed;
+    if (QFile::encodeName(body).size() <= budget)
+        return head + body + tail;
+
+    // The longest start of body that fits, ending on a boundary of the given kind.
+    const auto longestStart = [&](QTextBoundaryFinder::BoundaryType type) {
+        QTextBoundaryFinder boundaries(type, body);
+        qsizetype used = 0;
+        qsizetype end = 0;
+        for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
+            used += QFile::encodeName(body.mid(end, next - end)).size();
+            if (used > budget)
+                break;
+            end = next;
+        }
+        return end;
+    };
+    qsizetype end = longestStart(QTextBoundaryFinder::Grapheme);
+    if (end == 0 && budget > 0) {
+        // Not even the first character with its accents fits: cut between code points instead.
+        qsizetype used = 0;
+        for (qsizetype i = 0; i < body.size();) {
+            const qsizetype width = body.at(i).isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate() ? 2 : 1;
+            used += QFile::encodeName(body.mid(i, width)).size();
+            if (used > budget)
+                break;
+            i += width;
+            end = i;
+        }
+    }
+    return head + body.left(end) + tail;
+}
+
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title, int nameLimit)
+{
+    QString head = prefix;
+    QString body;
+    QString tail = QStringLiteral(".MP3");
+    const QString ending = name.right(4).toUpper();
+    if (name.size() > 4 && ending == QLatin1String(".CDA")) {
+        head += name.mid(name.size() - 6, 2) + QLatin1Char('-');
+        body = SafeFileNamePart(title);
+    } else if (name.size() > 4 && ending == QLatin1String(".MP3")) {
+        body = name.left(name.size() - 4);
+        tail = name.right(4);
+    } else if (name.size() > 4) {
+        body = name.left(name.size() - 4);
+    } else {
+        body = name;
+    }
+    const int limit = nameLimit >= 0 ? nameLimit : MaximumFileNameBytes(folder);
+    return folder + FitFileName(head, body, tail, limit);
+}
+
+QString CounterText(qint64 count)
+{
+    const QString text = QStringLiteral("000") + QString::number(count);
+    return text.right(3);
+}
+
+QString GetFileSizeText(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return QStringLiteral(" ");
+    return QLatin1Char(' ') + QString::number(info.size());
+}
+
+double NumericValue(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        ++i;
+    bool point = false;
+    while (i < text.size() && (text[i].isDigit() || (!point && text[i] == QLatin1Char('.')))) {
+        point = point || text[i] == QLatin1Char('.');
+        ++i;
+    }
+    bool ok = false;
+    const double value = QStringView(text).mid(start, i - start).toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+std::optional<qint64> RatioPercent(double targetSize, double sourceSize)
+{
+    if (sourceSize == 0.0)
+        return std::nullopt;
+    const double ratio = std::trunc(targetSize / sourceSize * 100.0);
+    if (!std::isfinite(ratio) || std::fabs(ratio) > static_cast<double>(std::numeric_limits<qint64>::max() / 2))
+        return std::nullopt;
+    return static_cast<qint64>(ratio);
+}
+
+QString RatioText(qint64 percent)
+{
+    return (percent >= 0 ? QStringLiteral(" ") : QString()) + QString::number(percent) + QLatin1Char('%');
+}
+
+} // namespace Sveltra

@@ -1,0 +1,119 @@
+#include "core/settings/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QtDebug>
+
+#include "core/base/appstate.h"
+#include "core/settings/inifile.h"
+#include "core/settings/settingscodec.h"
+#include "core/base/version.h"
+#include "core/profile/profile.h"
+
+namespace Sveltra {
+
+namespace {
+
+const QString Section = QStringLiteral("CONFIG");
+
+// Table order is the order of reading and writing.
+enum Key { VERSION = 1, SOURCE_, TARGET_, MCHANNE, MQUALIT, MKBPS__, MDEVICE, MFORMAT, KeyCount };
+
+} // namespace
+
+SettingsFile::SettingsFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+QString SettingsFile::DefaultPath()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QFileInfo folder(programFolder);
+    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
+        return QDir(programFolder).filePath(QStringLiteral("Sveltra.ini"));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return QDir(config).filePath(QStringLiteral("Sveltra.ini"));
+}
+
+void SettingsFile::InitSettingsTable(ApplicationState &state)
+{
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    state.SettingKeys = {Section,
+                         QStringLiteral("VERSION"),
+                         QStringLiteral("SOURCE_"),
+                         QStringLiteral("TARGET_"),
+                         QStringLiteral("MCHANNE"),
+                         QStringLiteral("MQUALIT"),
+                         QStringLiteral("MKBPS__"),
+                         QStringLiteral("MDEVICE"),
+                         QStringLiteral("MFORMAT")};
+    state.SettingValues = {QStringLiteral(" "),
+                           VersionText(),
+                           home,
+                           home,
+                           Profile::DefaultChoice(Profile::List::Channel),
+                           Profile::DefaultChoice(Profile::List::Quality),
+                           QStringLiteral("96"),
+                           Profile::DefaultChoice(Profile::List::Device),
+                           Profile::DefaultChoice(Profile::List::Format)};
+}
+
+void SettingsFile::LoadSettings(ApplicationState &state) const
+{
+    InitSettingsTable(state);
+
+    IniFile ini;
+    ini.load(m_path);
+    const QString section = EncodeSetting(Section);
+    for (int k = VERSION; k < KeyCount; ++k) {
+        const std::optional<QString> stored = ini.value(section, EncodeSetting(state.SettingKeys[k]));
+        if (!stored || stored->isEmpty())
+            continue; // missing or empty: the default stands
+        bool ok = false;
+        const QString decoded = DecodeSetting(*stored, &ok);
+        if (ok)
+            state.SettingValues[k] = decoded;
+        else
+            qWarning("Settings file %s: the value of %s cannot be decoded; using its default",
+                     qPrintable(m_path), qPrintable(state.SettingKeys[k]));
+    }
+
+    state.SourceFolder = state.SettingValues[SOURCE_];
+    state.TargetFolder = state.SettingValues[TARGET_];
+    state.ChannelChoice = state.SettingValues[MCHANNE];
+    state.QualityChoice = state.SettingValues[MQUALIT];
+    state.KbpsSetting = state.SettingValues[MKBPS__];
+    state.DeviceChoice = state.SettingValues[MDEVICE];
+    state.FormatChoice = Profile::DefaultChoice(Profile::List::Format);
+}
+
+bool SettingsFile::SaveSettings(ApplicationState &state) const
+{
+    InitSettingsTable(state);
+    state.SettingValues[VERSION] = VersionText();
+    state.SettingValues[SOURCE_] = state.SourceFolder;
+    state.SettingValues[TARGET_] = state.TargetFolder;
+    state.SettingValues[MCHANNE] = state.ChannelChoice;
+    state.SettingValues[MQUALIT] = state.QualityChoice;
+    state.SettingValues[MKBPS__] = state.KbpsSetting;
+    state.SettingValues[MDEVICE] = state.DeviceChoice;
+    state.SettingValues[MFORMAT] = state.FormatChoice;
+
+    IniFile ini;
+    ini.load(m_path);
+    const QString section = EncodeSetting(Section);
+    for (int k = VERSION; k < KeyCount; ++k)
+        ini.setValue(section, EncodeSetting(state.SettingKeys[k]), EncodeSetting(state.SettingValues[k]));
+
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        qWarning("Cannot create the settings folder %s", qPrintable(folder));
+        return false;
+    }
+    return ini.save(m_path);
+}
+
+} // namespace Sveltra

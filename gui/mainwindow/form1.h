@@ -1,0 +1,189 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include "core/layout/layout.h"
+#include "gui/mainwindow/windowslot.h"
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolBar;
+
+namespace Sveltra {
+
+class AudioGrabber;
+class AudioInformation;
+class CdTrackListing;
+class FileItem;
+class FileListView;
+class FolderTreeView;
+class InstanceGuard;
+class JobList;
+class SplitBar;
+class SettingsFile;
+class StatusBar;
+class frmAbout;
+class frmMonitor;
+class frmOption;
+class frmStartUp;
+class frmUpdate;
+
+// The main window. It owns the job list, the file browser, the toolbar, the menus and the
+// status bar; the other windows reach them through it. Lives on the user-interface thread.
+class Form1 final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The settings file and the instance guard belong to the caller and outlive the window;
+    // the splash (if any) is hidden once the status bar has been filled.
+    Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash = nullptr, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    enum class LoadResult { Loaded, SecondCopy };
+
+    // The load step. Each step is guarded: one that fails is skipped and loading goes on. When
+    // another copy is running it shows the refusal and returns SecondCopy; nothing else runs
+    // then, and the caller ends the process without the unload step.
+    LoadResult Form_Load();
+    bool isLoaded() const { return m_loaded; }
+
+    // The first placement of the working areas (see skin/layout.h).
+    void InitForm();
+    // The layout pass of the current arrangement; does nothing while the window is minimized.
+    void Form_Resize();
+    // 1: tree over the file list on the left, job list on the right; 2 (at start): tree alone
+    // on the left, format bar, file list and job list on the right.
+    int arrangement() const { return m_arrangement; }
+    // 0 no splitter drag; 1 dragging SplitH; 2 dragging SplitV.
+    int dragState() const { return m_dragState; }
+
+    // Writes the profile into the status bar.
+    void RefreshStatusBar();
+    void ShowStatusMessage(const QString &message);
+
+    // Runs the operation of the toolbar button with this key ("Add", "Remove", ...); an unknown
+    // key does nothing.
+    void Toolbar1_ButtonClick(const QString &key);
+
+    // Commands shared by the toolbar and the menus.
+    void AddSelectedFiles();
+    void RemoveSelected();
+    void RemoveAll();
+    void BrowseOutput();
+    void ButtonLayout();
+    void ShowOptions();
+    // Shows the progress window, which hides this window and runs the conversion.
+    void StartDiet();
+    frmMonitor *monitorWindow() const;
+    void RefreshCDInfo();
+
+    // Commands only the menus offer.
+    void mnuCheck_Click();
+    void mnuHelp_Click();
+    void mnuSupport_Click();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+
+    // Adds one file or CD track to the job list.
+    void AddMediaFile(const QString &path);
+
+    // The file browser and the output folder.
+    void cbFormat_Change(const QString &text);
+    void cbFormat_Click();
+    void tbFormat_ButtonClick(const QString &key);
+    void txtOutput_Change(const QString &text);
+    void Command1_Click();
+    void XListView1_ItemActivated(const FileItem &item);
+
+    // The splitter bars: mouse button and pointer offsets in pixels from the bar's edge.
+    void SplitH_MouseDown(Qt::MouseButton button);
+    void SplitH_MouseMove(int offset);
+    void SplitH_MouseUp(Qt::MouseButton button);
+    void SplitV_MouseDown(Qt::MouseButton button);
+    void SplitV_MouseMove(int offset);
+    void SplitV_MouseUp(Qt::MouseButton button);
+
+    // Controls and components, by the names the rest of the program uses.
+    AudioInformation *AudioInformation1 = nullptr;
+    AudioGrabber *AudioGrabber1 = nullptr;
+    // CD tracks in the job list and the file browser, over AudioGrabber1.
+    CdTrackListing *cdTracks = nullptr;
+    JobList *ListView1 = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    StatusBar *tbStatus = nullptr;
+    FolderTreeView *XTreeView1 = nullptr;
+    FileListView *XListView1 = nullptr;
+    QWidget *tbFormat = nullptr;
+    QComboBox *cbFormat = nullptr;
+    QWidget *Picture1 = nullptr;
+    QLineEdit *txtOutput = nullptr;
+    QPushButton *Command1 = nullptr;
+    SplitBar *SplitH = nullptr;
+    SplitBar *SplitV = nullptr;
+    QMenu *mnuFile = nullptr;
+    QMenu *mnuAction = nullptr;
+    QMenu *mnuOptions = nullptr;
+    QMenu *mnuHlp = nullptr;
+
+    QAction *mnuAdd = nullptr;
+    QAction *mnuRemove = nullptr;
+    QAction *mnuRemoveAll = nullptr;
+    QAction *mnuExit = nullptr;
+    QAction *mnuDiet = nullptr;
+    QAction *mnuCheck = nullptr;
+    QAction *mnuOption = nullptr;
+    QAction *mnuLayout = nullptr;
+    QAction *mnuOutput = nullptr;
+    QAction *mnuHelp = nullptr;
+    QAction *mnuSupport = nullptr;
+    QAction *mnuAbout = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void createBrowser(QWidget *area);
+    void createOutputBar(QWidget *area);
+    void createSplitters(QWidget *area);
+    void setKeyboardOrder();
+    // The working areas in twips, read from the controls and written back to them.
+    Layout::Areas readAreas() const;
+    void writeAreas(const Layout::Areas &areas);
+    Layout::Frame frame();
+    // The load step that gives the tree its first size.
+    void setInitialSizes();
+    // The output bar keeps the text box as wide as it allows.
+    void Picture1_Resize();
+    // A keyboard step on a bar, taken as a drag by that many pixels.
+    void splitterKeyboardStep(SplitBar *bar, int pixels);
+    // The unload step: writes the settings and ends the process.
+    void Form_Unload();
+    void saveSettings();
+
+    SettingsFile &m_settings;
+    InstanceGuard &m_guard;
+    QPointer<frmStartUp> m_splash;
+    QPointer<frmMonitor> m_monitor;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    QButtonGroup *m_formatGroup = nullptr;
+    int m_arrangement = 2;
+    int m_dragState = 0;
+    // The skinned secondary windows, each open at most once; they have no owner, so the main
+    // window deletes those still open when it goes.
+    WindowSlot<frmOption> m_option;
+    WindowSlot<frmUpdate> m_update;
+    WindowSlot<frmAbout> m_about;
+};
+
+} // namespace Sveltra

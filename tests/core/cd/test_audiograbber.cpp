@@ -1,0 +1,391 @@
+// The grabber against CD images made at test time: drives and tracks, bit-exact rips from
+// little- and big-endian images, aborting a rip, failures, and CDDB lookups of an image against a
+// peer on 127.0.0.1.
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QtEndian>
+
+#include <thread>
+
+#include "core/cd/audiograbber.h"
+#include "tests/support/cdimage.h"
+#include "tests/support/cddbpeer.h"
+
+using namespace Sveltra;
+using TestCd::Image;
+
+namespace {
+
+const QList<TestCd::Tone> kTones{{2.0, 440}, {1.5, 660}, {1.2, 880}};
+constexpr int kPregapSectors = 40;
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+quint32 Le32(const QByteArray &data, int at)
+{
+    return qFromLittleEndian<quint32>(data.constData() + at);
+}
+
+quint16 Le16(const QByteArray &data, int at)
+{
+    return qFromLittleEndian<quint16>(data.constData() + at);
+}
+
+QStringList FilesIn(const QString &dir)
+{
+    QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class TestAudioGrabber : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    Image m_binary;   // Chinese folder and file name, BINARY, pregap before track 2
+    Image m_motorola; // the same tones, MOTOROLA
+    Image m_long;     // one long track for aborting
+
+    QString sub(const QString &name) const
+    {
+        QDir(m_dir.path()).mkpath(name);
+        return m_dir.filePath(name);
+    }
+
+    // Checks a WAV file: a 44-byte CD-audio header, then exactly the expected samples.
+    static void verifyWav(const QString &path, const QByteArray &expected)
+    {
+        const QByteArray wav = ReadAll(path);
+        QCOMPARE(wav.size(), expected.size() + 44);
+        QCOMPARE(wav.left(4), QByteArray("RIFF"));
+        QCOMPARE(Le32(wav, 4), quint32(wav.size() - 8));
+        QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(Le32(wav, 16), 16u);
+        QCOMPARE(Le16(wav, 20), quint16(1));    // PCM
+        QCOMPARE(Le16(wav, 22), quint16(2));    // stereo
+        QCOMPARE(Le32(wav, 24), 44100u);
+        QCOMPARE(Le32(wav, 28), 176400u);
+        QCOMPARE(Le16(wav, 32), quint16(4));
+        QCOMPARE(Le16(wav, 34), quint16(16));
+        QCOMPARE(wav.mid(36, 4), QByteArray("data"));
+        QCOMPARE(Le32(wav, 40), quint32(expected.size()));
+        QVERIFY2(wav.mid(44) == expected, qPrintable(path + QStringLiteral(": samples differ")));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(TestCd::MakeImage(&m_binary, sub(QStringLiteral("光盘")), QStringLiteral("最好的"), kTones, false, 2, kPregapSectors));
+        QVERIFY(TestCd::MakeImage(&m_motorola, sub(QStringLiteral("moto")), QStringLiteral("disc"), kTones, true, 2, kPregapSectors));
+        QVERIFY(TestCd::MakeImage(&m_long, sub(QStringLiteral("long")), QStringLiteral("long"), {{60.0, 500}}, false));
+    }
+
+    void imagesAreDrives()
+    {
+        AudioGrabber grabber(nullptr, false);
+        QCOMPARE(grabber.DriveCount(), 0);
+        QCOMPARE(grabber.CurrentDrive(), 0);
+        QCOMPARE(grabber.TrackCount(), 0);
+        QCOMPARE(grabber.DriveName(), QString());
+
+        QCOMPARE(grabber.OpenImage(m_binary.cuePath), 1);
+        QCOMPARE(grabber.CurrentDrive(), 0); // opening selects nothing
+        QCOMPARE(grabber.OpenImage(m_motorola.cuePath), 2);
+        // The same sheet by another spelling of its path is the same drive.
+        const QString roundabout = m_dir.path() + QStringLiteral("/moto/../光盘/./最好的.cue");
+        QCOMPARE(grabber.OpenImage(roundabout), 1);
+        QCOMPARE(grabber.DriveCount(), 2);
+
+        grabber.SetCurrentDrive(1);
+        QCOMPARE(grabber.DriveName(), m_binary.cuePath);
+        QCOMPARE(grabber.TrackCount(), 3);
+        QCOMPARE(grabber.FirstTrack(), 1);
+        for (int track = 1; track <= 3; ++track) {
+            grabber.SetCurrentTrack(track);
+            QCOMPARE(grabber.CurrentTrack(), track);
+            QVERIFY(grabber.TrackIsAudio());
+            QCOMPARE(grabber.TrackLength(), int(qint64(m_binary.trackSectors(track)) * 1000 / 75));
+        }
+        // Track 1 runs to track 2's INDEX 01, its pregap included: 150 + 40 sectors.
+        grabber.SetCurrentTrack(1);
+        QCOMPARE(grabber.TrackLength(), (150 + kPregapSectors) * 1000 / 75);
+        for (const int missing : {0, 4, -1}) {
+            grabber.SetCurrentTrack(missing);
+            QCOMPARE(grabber.TrackLength(), 0);
+            QVERIFY(!grabber.TrackIsAudio());
+        }
+
+        // Images come after the machine's own drives.
+        AudioGrabber machine;
+        const int devices = int(CdDeviceNames().size());
+        QCOMPARE(machine.DriveCount(), devices);
+        QCOMPARE(machine.CurrentDrive(), devices > 0 ? 1 : 0);
+        QCOMPARE(machine.OpenImage(m_binary.cuePath), devices + 1);
+
+        grabber.SetCurrentDrive(3); // refused: no such drive
+        QCOMPARE(grabber.CurrentDrive(), 1);
+        grabber.SetCurrentDrive(2);
+        QCOMPARE(grabber.DriveName(), m_motorola.cuePath);
+        QCOMPARE(grabber.TrackCount(), 3);
+        grabber.DiscSetting1 = 1;
+        grabber.DiscSetting2 = 4;
+        grabber.DiscSetting3 = 0;
+        QVERIFY(grabber.RefreshDisc());
+        QCOMPARE(grabber.TrackCount(), 3);
+    }
+
+    void drivesByPathAndTracksByName()
+    {
+        AudioGrabber grabber(nullptr, false);
+        QCOMPARE(grabber.OpenImage(m_binary.cuePath), 1);
+        QCOMPARE(grabber.OpenImage(m_motorola.cuePath), 2);
+        const QString track = m_motorola.cuePath + QStringLiteral("/Track03.cda");
+        QCOMPARE(grabber.DriveIndexFor(QFileInfo(track).path()), 2);
+        QCOMPARE(grabber.DriveIndexFor(m_binary.cuePath + QLatin1Char('/')), 1);
+        QCOMPARE(grabber.DriveIndexFor(QFileInfo(m_binary.cuePath).path()), 0); // the sheet's own folder is no drive
+        QCOMPARE(grabber.DriveIndexFor(QStringLiteral("/dev/sr9")), 0);
+        QCOMPARE(grabber.DriveIndexFor(QString()), 0);
+
+        QCOMPARE(CdTrackNumber(track), 3);
+        QCOMPARE(CdTrackNumber(QStringLiteral("/dev/sr0/Track12.cda")), 12);
+        QCOMPARE(CdTrackNumber(QStringLiteral("TRACK07.CDA")), 7);
+        QCOMPARE(CdTrackNumber(QStringLiteral("03.cda")), 3);
+        QCOMPARE(CdTrackNumber(QStringLiteral("Track3.cda")), 0);   // "k3.cda"
+        QCOMPARE(CdTrackNumber(QStringLiteral("TrackAB.cda")), 0);
+        QCOMPARE(CdTrackNumber(QStringLiteral("")), 0);
+        QCOMPARE(CdTrackFileName(3), QStringLiteral("Track03.cda"));
+        QCOMPARE(CdTrackFileName(12), QStringLiteral("Track12.cda"));
+    }
+
+    void ripsAreBitExact_data()
+    {
+        QTest::addColumn<bool>("motorola");
+        QTest::newRow("BINARY") << false;
+        QTest::newRow("MOTOROLA") << true;
+    }
+
+    void ripsAreBitExact()
+    {
+        QFETCH(bool, motorola);
+        const Image &image = motorola ? m_motorola : m_binary;
+        AudioGrabber grabber(nullptr, false);
+        grabber.SetCurrentDrive(grabber.OpenImage(image.cuePath));
+        QSignalSpy progress(&grabber, &AudioGrabber::RipProgress);
+        const QString out = sub(motorola ? QStringLiteral("out-moto") : QStringLiteral("输出"));
+        for (int track = 1; track <= 3; ++track) {
+            grabber.SetCurrentTrack(track);
+            progress.clear();
+            const QString base = QDir(out).filePath(QStringLiteral("~sveltratmp%1").arg(track));
+            QVERIFY2(grabber.RipTrack(base), qPrintable(grabber.lastError()));
+            verifyWav(base + QStringLiteral(".wav"), image.trackSamples(track));
+            QVERIFY(progress.size() >= 2);
+            QCOMPARE(progress.first().at(0).toInt(), 0);
+            QCOMPARE(progress.last().at(0).toInt(), 100);
+            for (qsizetype i = 1; i < progress.size(); ++i)
+                QVERIFY(progress.at(i).at(0).toInt() >= progress.at(i - 1).at(0).toInt());
+        }
+        QCOMPARE(FilesIn(out), (QStringList{QStringLiteral("~sveltratmp1.wav"), QStringLiteral("~sveltratmp2.wav"),
+                                            QStringLiteral("~sveltratmp3.wav")}));
+    }
+
+    void ripsOnAWorkerThread()
+    {
+        const QString wav = QDir(sub(QStringLiteral("worker"))).filePath(QStringLiteral("two.wav"));
+        RipResult result;
+        bool progressOnWorker = true;
+        int calls = 0;
+        const auto mainThread = std::this_thread::get_id();
+        std::thread worker([&] {
+            result = RipTrackToWav(m_motorola.cuePath, 2, wav, [&](int) {
+                ++calls;
+                progressOnWorker = progressOnWorker && std::this_thread::get_id() != mainThread;
+                return true;
+            });
+        });
+        worker.join();
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QVERIFY(!result.aborted);
+        QCOMPARE(result.skippedSectors, 0);
+        QVERIFY(calls > 0);
+        QVERIFY(progressOnWorker);
+        verifyWav(wav, m_motorola.trackSamples(2));
+    }
+
+    void abortStopsWithinASecondAndLeavesNothing()
+    {
+        const QString out = sub(QStringLiteral("abort"));
+        AudioGrabber grabber(nullptr, false);
+        grabber.SetCurrentDrive(grabber.OpenImage(m_long.cuePath));
+        grabber.SetCurrentTrack(1);
+        QElapsedTimer sinceAbort;
+        int lastPercent = -1;
+        connect(&grabber, &AudioGrabber::RipProgress, this, [&](int percent) {
+            lastPercent = percent;
+            if (percent >= 5 && !sinceAbort.isValid()) {
+                grabber.AbortRip();
+                sinceAbort.start();
+            }
+        });
+        QVERIFY(!grabber.RipTrack(QDir(out).filePath(QStringLiteral("long"))));
+        QVERIFY(sinceAbort.isValid());
+        QVERIFY2(sinceAbort.elapsed() < 1000, qPrintable(QString::number(sinceAbort.elapsed())));
+        QVERIFY(lastPercent < 100);
+        QVERIFY(!grabber.lastError().isEmpty());
+        QCOMPARE(FilesIn(out), QStringList());
+
+        // The same from a worker's progress callback; a later rip starts afresh.
+        int calls = 0;
+        const RipResult aborted = RipTrackToWav(m_long.cuePath, 1, QDir(out).filePath(QStringLiteral("w.wav")),
+                                                [&calls](int) { return ++calls < 3; });
+        QVERIFY(!aborted.ok);
+        QVERIFY(aborted.aborted);
+        QCOMPARE(calls, 3);
+        QCOMPARE(FilesIn(out), QStringList());
+        grabber.SetCurrentTrack(1);
+        QVERIFY(grabber.RipTrack(QDir(out).filePath(QStringLiteral("whole")))); // the earlier abort is forgotten
+        QCOMPARE(QFileInfo(QDir(out).filePath(QStringLiteral("whole.wav"))).size(), m_long.samples.size() + 44);
+    }
+
+    void failuresAreReported()
+    {
+        const QString dir = sub(QStringLiteral("bad"));
+        AudioGrabber grabber(nullptr, false);
+        auto write = [&dir](const QString &name, const QByteArray &content) {
+            QFile file(QDir(dir).filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        write(QStringLiteral("garbage.cue"), QByteArray("\x01\x02 this is no cue sheet\n\xff", 26));
+        write(QStringLiteral("missing.cue"), "FILE \"nothere.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+        write(QStringLiteral("song.wav"), "RIFF");
+        for (const QString &name : {QStringLiteral("garbage.cue"), QStringLiteral("missing.cue"), QStringLiteral("song.wav"),
+                                    QStringLiteral("absent.cue")}) {
+            QCOMPARE(grabber.OpenImage(QDir(dir).filePath(name)), 0);
+            QVERIFY(!grabber.lastError().isEmpty());
+        }
+        QCOMPARE(grabber.DriveCount(), 0);
+        QVERIFY(!grabber.RefreshDisc());     // no drive selected
+        QVERIFY(!grabber.RipTrack(QDir(dir).filePath(QStringLiteral("x"))));
+        QVERIFY(!grabber.QueryCddb(0));
+
+        const QString wav = QDir(dir).filePath(QStringLiteral("out.wav"));
+        for (const int track : {0, 4, 99, 1000}) {
+            const RipResult result = RipTrackToWav(m_binary.cuePath, track, wav);
+            QVERIFY(!result.ok);
+            QVERIFY(!result.message.isEmpty());
+        }
+        QVERIFY(!RipTrackToWav(m_binary.cuePath, 1, QDir(dir).filePath(QStringLiteral("no/such/folder/out.wav"))).ok);
+        QVERIFY(!RipTrackToWav(QDir(dir).filePath(QStringLiteral("missing.cue")), 1, wav).ok);
+        QVERIFY(!RipTrackToWav(QStringLiteral("/dev/null/nodrive"), 1, wav).ok);
+        QVERIFY(!QFile::exists(wav));
+
+        // An image whose data file disappears reads as no disc.
+        Image gone;
+        QVERIFY(TestCd::MakeImage(&gone, sub(QStringLiteral("gone")), QStringLiteral("gone"), {{0.5, 300}}, false));
+        grabber.SetCurrentDrive(grabber.OpenImage(gone.cuePath));
+        QCOMPARE(grabber.TrackCount(), 1);
+        QVERIFY(QFile::remove(gone.binPath));
+        QVERIFY(!grabber.RefreshDisc());
+        QCOMPARE(grabber.TrackCount(), 0);
+        QVERIFY(!grabber.RipTrack(QDir(dir).filePath(QStringLiteral("gone"))));
+    }
+
+    void cddbLookupOfAnImage()
+    {
+        Image image;
+        QVERIFY(TestCd::MakeImage(&image, sub(QStringLiteral("cddb")), QStringLiteral("disc"), kTones, false, 2, kPregapSectors));
+        // The query the disc must produce, from the sheet's own numbers: starts after the 150-frame
+        // lead-in, total seconds from the disc's very start.
+        CddbToc toc;
+        for (const int start : std::as_const(image.starts))
+            toc.offsets.append(start + 150);
+        toc.leadout = image.sectors() + 150;
+        const QString discId = CddbDiscIdText(CddbDiscId(toc));
+        const QString expectedQuery = QStringLiteral("cddb query %1 3 150 %2 %3 %4")
+                                          .arg(discId)
+                                          .arg(image.starts.at(1) + 150)
+                                          .arg(image.starts.at(2) + 150)
+                                          .arg((image.sectors() + 150) / 75);
+
+        TestCd::CddbPeer peer;
+        QByteArray queryAnswer = "200 misc " + discId.toLatin1() + " x\r\n";
+        peer.handler = [&](const TestCd::PeerRequest &request) {
+            if (request.cmd.startsWith(QLatin1String("cddb query")))
+                return TestCd::PeerReply{200, queryAnswer, false};
+            return TestCd::PeerReply{200, QStringLiteral("210 misc %1 entry follows\r\nDTITLE=王菲 / 天空\r\nDGENRE=流行\r\n"
+                                                         "TTITLE0=天空\r\nTTITLE1=我也不想这样\r\nTTITLE2=棋子\r\n.\r\n")
+                                              .arg(discId)
+                                              .toUtf8(),
+                                     false};
+        };
+
+        AudioGrabber grabber(nullptr, false);
+        QCOMPARE(grabber.CddbUrl(), QUrl(QStringLiteral("http://gnudb.gnudb.org:80/~cddb/cddb.cgi")));
+        grabber.SetCddbBaseUrl(peer.url());
+        const int drive = grabber.OpenImage(image.cuePath);
+        const int other = grabber.OpenImage(m_binary.cuePath);
+        grabber.SetCurrentDrive(drive);
+        QVERIFY2(grabber.QueryCddb(0), qPrintable(grabber.lastError()));
+        QCOMPARE(peer.requests.size(), 2);
+        QCOMPARE(peer.requests.at(0).cmd, expectedQuery);
+        QCOMPARE(peer.requests.at(1).cmd, QStringLiteral("cddb read misc ") + discId);
+        QCOMPARE(peer.requests.at(0).hello, QStringLiteral("support sveltra.example Sveltra V4.0"));
+        QCOMPARE(grabber.CddbArtist(), QStringLiteral("王菲"));
+        QCOMPARE(grabber.CddbAlbum(), QStringLiteral("天空"));
+        QCOMPARE(grabber.CddbGenre(), QStringLiteral("流行"));
+        const QStringList titles{QStringLiteral("天空"), QStringLiteral("我也不想这样"), QStringLiteral("棋子")};
+        for (int track = 1; track <= 3; ++track) {
+            grabber.SetCurrentTrack(track);
+            QCOMPARE(grabber.CddbTrackTitle(), titles.at(track - 1));
+        }
+        grabber.SetCurrentTrack(4);
+        QCOMPARE(grabber.CddbTrackTitle(), QString());
+
+        // Texts belong to the drive they were looked up for, and survive a refresh of the same disc.
+        grabber.SetCurrentDrive(other);
+        QCOMPARE(grabber.CddbArtist(), QString());
+        grabber.SetCurrentDrive(drive);
+        QVERIFY(grabber.RefreshDisc());
+        QCOMPARE(grabber.CddbAlbum(), QStringLiteral("天空"));
+
+        // Another disc in the same place: the texts go with the old one.
+        Image changed;
+        QVERIFY(TestCd::MakeImage(&changed, sub(QStringLiteral("cddb")), QStringLiteral("disc"), {{1.0, 300}, {1.0, 400}}, false));
+        QVERIFY(grabber.RefreshDisc());
+        QCOMPARE(grabber.TrackCount(), 2);
+        QCOMPARE(grabber.CddbAlbum(), QString());
+
+        // Not found: false, and every text empty.
+        QVERIFY(TestCd::MakeImage(&image, sub(QStringLiteral("cddb")), QStringLiteral("disc"), kTones, false, 2, kPregapSectors));
+        QVERIFY(grabber.RefreshDisc());
+        QVERIFY(grabber.QueryCddb(0));
+        queryAnswer = "202 No match found\r\n";
+        QVERIFY(!grabber.QueryCddb(0));
+        QCOMPARE(grabber.CddbArtist(), QString());
+        QCOMPARE(grabber.CddbGenre(), QString());
+        grabber.SetCurrentTrack(1);
+        QCOMPARE(grabber.CddbTrackTitle(), QString());
+
+        grabber.SetCddbBaseUrl(QUrl());
+        grabber.CddbServer = QStringLiteral("cddb.example");
+        grabber.CddbPort = 8080;
+        QCOMPARE(grabber.CddbUrl(), QUrl(QStringLiteral("http://cddb.example:8080/~cddb/cddb.cgi")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioGrabber)
+#include "test_audiograbber.moc"

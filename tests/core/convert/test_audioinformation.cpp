@@ -1,0 +1,158 @@
+// Reading facts and tags of real files (made with sox and ffmpeg) and writing MP3 tags that
+// TagLib, ffprobe and GBK-reading players see.
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/base/textcut.h"
+#include "core/convert/audioinformation.h"
+#include "tests/support/mediafixtures.h"
+
+using namespace Sveltra;
+
+class TestAudioInformation : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_wav;
+    QString path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+private slots:
+    void initTestCase()
+    {
+        m_wav = path("tone.wav");
+        QVERIFY(TestMedia::makeTone(m_wav, 3.0));
+    }
+
+    void readsTagsOfEachKind()
+    {
+        const QStringList meta = {QStringLiteral("-metadata"), QStringLiteral("title=中文歌名"),
+                                  QStringLiteral("-metadata"), QStringLiteral("album=专辑"),
+                                  QStringLiteral("-metadata"), QStringLiteral("artist=歌手"),
+                                  QStringLiteral("-metadata"), QStringLiteral("date=1999"),
+                                  QStringLiteral("-metadata"), QStringLiteral("comment=好听")};
+        const QString mp3 = path("v2.mp3");
+        QVERIFY(TestMedia::convert(m_wav, mp3, meta + QStringList{QStringLiteral("-id3v2_version"), QStringLiteral("3")}));
+        const QString wma = path("song.wma");
+        QVERIFY(TestMedia::convert(m_wav, wma, meta + QStringList{QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
+        const QString wav = path("info.wav");
+        QVERIFY(TestMedia::convert(m_wav, wav, {QStringLiteral("-metadata"), QStringLiteral("title=Wave Title"),
+                                                QStringLiteral("-metadata"), QStringLiteral("artist=Wave Artist")}));
+
+        AudioInformation info;
+        for (const QString &file : {mp3, wma}) {
+            info.TagMode = 1;
+            QVERIFY2(info.ReadFile(file), qPrintable(file));
+            QCOMPARE(info.Title, QStringLiteral("中文歌名"));
+            QCOMPARE(info.Album, QStringLiteral("专辑"));
+            QCOMPARE(info.Artist, QStringLiteral("歌手"));
+            if (file == mp3) { // ffmpeg keeps neither year nor comment in ASF
+                QCOMPARE(info.Year, 1999);
+                QCOMPARE(info.Comment, QStringLiteral("好听"));
+            }
+            QVERIFY2(qAbs(info.Duration - 3000) < 150, qPrintable(QString::number(info.Duration)));
+            QCOMPARE(info.FileSize, QFileInfo(file).size());
+        }
+        QVERIFY(info.ReadFile(wav));
+        QCOMPARE(info.Title, QStringLiteral("Wave Title"));
+        QCOMPARE(info.Artist, QStringLiteral("Wave Artist"));
+        QCOMPARE(info.Comment, QString()); // nothing left over from the earlier file
+        QCOMPARE(info.Duration, 3000);
+
+        // A title of thirty thousand characters reaches the row cut to a field's length.
+        const QString huge = path("huge.mp3");
+        QVERIFY(TestMedia::convert(m_wav, huge, {QStringLiteral("-metadata"), QStringLiteral("title=") + QString(30000, QChar(0x6B4C))}));
+        QVERIFY(info.ReadFile(huge));
+        QCOMPARE(info.Title, QString(MaxFieldLength, QChar(0x6B4C)));
+    }
+
+    void mp3WithOnlyAnId3v1TagNeedsMode2()
+    {
+        const QString mp3 = path("v1.mp3");
+        QVERIFY(TestMedia::makeId3v1OnlyMp3(m_wav, mp3, "Old Title"));
+        AudioInformation info;
+        info.TagMode = 1;
+        QVERIFY(info.ReadFile(mp3));
+        QCOMPARE(info.Title, QString());
+        info.TagMode = 2;
+        QVERIFY(info.ReadFile(mp3));
+        QCOMPARE(info.Title, QStringLiteral("Old Title"));
+    }
+
+    void whatIsNotAudioReadsAsNothing()
+    {
+        QFile text(path("notes.mp3"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("this is not music\n");
+        text.close();
+        QFile empty(path("empty.wav"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+
+        AudioInformation info;
+        for (const QString &p : {text.fileName(), empty.fileName(), m_dir.path(), path("missing.mp3")}) {
+            QVERIFY2(!info.ReadFile(p), qPrintable(p));
+            QCOMPARE(info.Duration, 0);
+            QVERIFY(!info.lastError().isEmpty());
+        }
+    }
+
+    void writesId3v23AndGbkId3v1()
+    {
+        const QString mp3 = path("out.mp3");
+        QVERIFY(TestMedia::convert(m_wav, mp3, {QStringLiteral("-metadata"), QStringLiteral("comment=stale"),
+                                                QStringLiteral("-metadata"), QStringLiteral("genre=Rock")}));
+        AudioInformation writer;
+        writer.ClearTags();
+        writer.Title = QStringLiteral("一二三四五六七八九十一二三四五六"); // 16 characters, 32 bytes in GBK
+        writer.Album = QStringLiteral("专辑 Album");
+        writer.Artist = QStringLiteral("歌手");
+        writer.Year = 2001;
+        writer.SoftwareNote = QStringLiteral("Sveltra Version 4");
+        QVERIFY2(writer.WriteTags(mp3), qPrintable(writer.lastError()));
+
+        QFile raw(mp3);
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        const QByteArray bytes = raw.readAll();
+        QVERIFY(bytes.startsWith(QByteArray("ID3\x03", 4))); // ID3v2.3
+        const QByteArray v1 = bytes.right(128);
+        QVERIFY(v1.startsWith("TAG"));
+        QStringDecoder gbk("GBK");
+        const QString v1Title = gbk.decode(v1.mid(3, 30));
+        QCOMPARE(v1Title, QStringLiteral("一二三四五六七八九十一二三四五")); // cut between characters
+
+        const TestMedia::Probe probe = TestMedia::probe(mp3);
+        QCOMPARE(probe.tags().value(QStringLiteral("title")).toString(), writer.Title);
+        QCOMPARE(probe.tags().value(QStringLiteral("artist")).toString(), QStringLiteral("歌手"));
+        QCOMPARE(probe.tags().value(QStringLiteral("encoder")).toString(), QStringLiteral("Sveltra Version 4"));
+        QVERIFY(!probe.tags().contains(QStringLiteral("comment"))); // the old comment is gone
+
+        AudioInformation reader;
+        reader.TagMode = 1;
+        QVERIFY(reader.ReadFile(mp3));
+        QCOMPARE(reader.Title, writer.Title);
+        QCOMPARE(reader.Album, writer.Album);
+        QCOMPARE(reader.Year, 2001);
+        QCOMPARE(reader.Comment, QString());
+        QCOMPARE(reader.Genre, QString());
+        reader.TagMode = 2;
+        QVERIFY(reader.ReadFile(mp3));
+        QCOMPARE(reader.Artist, QStringLiteral("歌手"));
+        QCOMPARE(reader.Year, 2001);
+    }
+
+    void writingToWhatIsNoMp3Fails()
+    {
+        AudioInformation writer;
+        writer.Title = QStringLiteral("x");
+        QVERIFY(!writer.WriteTags(path("none.mp3")));
+        QVERIFY(!QFile::exists(path("none.mp3")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioInformation)
+#include "test_audioinformation.moc"

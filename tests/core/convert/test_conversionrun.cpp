@@ -1,0 +1,442 @@
+// The conversion run end to end with the real fastencc: names, tags, row outcomes, failures,
+// cancel, and several conversions at once giving the same files as one at a time.
+
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/base/appstate.h"
+#include "core/convert/audioinformation.h"
+#include "core/convert/conversionrun.h"
+#include "core/convert/jobrows.h"
+#include "core/convert/jobrules.h"
+#include "tests/support/cdimage.h"
+#include "tests/support/mediafixtures.h"
+
+using namespace Sveltra;
+
+namespace {
+
+// The job list as a plain table.
+class Table final : public JobRows
+{
+public:
+    struct Row
+    {
+        QStringList cells = QStringList(JobColumn::Count);
+        int status = JobStatus::Queued;
+        QString note;
+    };
+    QList<Row> rows;
+
+    void add(const QString &path, const QString &title = QStringLiteral("Unknown"), int status = JobStatus::Queued)
+    {
+        Row r;
+        const QString name = GetFileName(path);
+        r.cells[JobColumn::Name] = name;
+        r.cells[JobColumn::Source] = name;
+        r.cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
+        r.cells[JobColumn::Title] = title;
+        r.cells[JobColumn::Size] = QString::number(QFileInfo(path).size());
+        r.status = status;
+        rows << r;
+    }
+    int rowCount() const override { return static_cast<int>(rows.size()); }
+    QString cell(int row, int column) const override { return rows[row].cells[column]; }
+    void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }
+    int status(int row) const override { return rows[row].status; }
+    void setStatus(int row, int s) override { rows[row].status = s; }
+    void setNote(int row, const QString &note) override { rows[row].note = note; }
+};
+
+struct RunResult
+{
+    bool cancelled = false;
+    QList<int> ordinals;
+    QStringList targets;
+    int queuedAtStart = -1;
+};
+
+} // namespace
+
+class TestConversionRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_output;
+    int m_channel = 2;
+    int m_quality = 2;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    ConversionRun::Environment environment(Table &table, int parallel, const QString &encoder = {})
+    {
+        ConversionRun::Environment env;
+        env.rows = &table;
+        env.outputFolder = [this] { return m_output; };
+        env.setOutputFolder = [this](const QString &text) { m_output = text; };
+        env.channelChoice = [this] { return m_channel; };
+        env.qualityChoice = [this] { return m_quality; };
+        env.encoderPath = encoder.isEmpty() ? QStringLiteral(SVELTRA_BIN_DIR "/fastencc") : encoder;
+        env.tempBasePath = path(QStringLiteral("~sveltratmp"));
+        env.maxParallel = parallel;
+        return env;
+    }
+
+    RunResult runToEnd(ConversionRun &run, std::function<void(int)> onRowStarted = {})
+    {
+        RunResult result;
+        connect(&run, &ConversionRun::started, this, [&result](int queued) { result.queuedAtStart = queued; });
+        connect(&run, &ConversionRun::rowStarted, this, [&](int ordinal, const QString &, const QString &target) {
+            result.ordinals << ordinal;
+            result.targets << target;
+            if (onRowStarted)
+                onRowStarted(ordinal);
+        });
+        QSignalSpy finished(&run, &ConversionRun::finished);
+        run.start();
+        if (!finished.wait(240000))
+            qFatal("the run did not finish");
+        result.cancelled = finished.first().first().toBool();
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestMedia::makeTone(path(QStringLiteral("song.wav")), 4.0, 44100, 2, 440));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("song.wav")), path(QStringLiteral("song.mp3")),
+                                   {QStringLiteral("-b:a"), QStringLiteral("192k")}));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("song.wav")), path(QStringLiteral("歌 曲.wma")),
+                                   {QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
+        QFile bad(path(QStringLiteral("broken.mp3")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(5000, 'x'));
+    }
+
+    void init()
+    {
+        m_channel = 2;
+        m_quality = 2;
+    }
+
+    void convertsQueuedRowsAndRecordsOutcomes()
+    {
+        const QString out = path(QStringLiteral("out一"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out; // typed without a trailing separator
+
+        Table table;
+        table.add(path(QStringLiteral("song.mp3")), QStringLiteral("标题"));
+        table.rows[0].cells[JobColumn::Album] = QStringLiteral(" 专辑 ");
+        table.rows[0].cells[JobColumn::Artist] = QStringLiteral("歌手");
+        table.rows[0].cells[JobColumn::Year] = QStringLiteral("1999");
+        table.add(path(QStringLiteral("song.wav")), QStringLiteral("already"), JobStatus::Done);
+        table.add(path(QStringLiteral("broken.mp3")));
+        table.add(path(QStringLiteral("歌 曲.wma")));
+        table.add(path(QStringLiteral("song.wav")));
+
+        // Leftovers of an older program version in the temporary folder are cleared.
+        QFile stale(path(QStringLiteral("~sveltratmp")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+
+        ConversionRun run(environment(table, 2));
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        QCOMPARE(result.queuedAtStart, 4);
+        QCOMPARE(result.ordinals, (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(m_output, out + QLatin1Char('/'));
+        QVERIFY(!QFile::exists(stale.fileName()));
+
+        const QString mp3Target = out + QStringLiteral("/D-Mono-FM-song.mp3");
+        QCOMPARE(result.targets, (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"),
+                                              out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"),
+                                              out + QStringLiteral("/D-Mono-FM-song.MP3")}));
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Done)); // skipped, untouched
+        QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
+        QCOMPARE(table.rows[2].status, int(JobStatus::Failed));
+        QVERIFY(!table.rows[2].note.isEmpty());
+        QCOMPARE(table.rows[2].cells[JobColumn::Target], QString());
+        QVERIFY(!QFile::exists(out + QStringLiteral("/D-Mono-FM-broken.mp3")));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[4].status, int(JobStatus::Done));
+
+        const auto &row = table.rows[0].cells;
+        QCOMPARE(row[JobColumn::Target], mp3Target);
+        QCOMPARE(row[JobColumn::TargetSize], QLatin1Char(' ') + QString::number(QFileInfo(mp3Target).size()));
+        const qint64 ratio = QFileInfo(mp3Target).size() * 100 / QFileInfo(path(QStringLiteral("song.mp3"))).size();
+        QCOMPARE(row[JobColumn::Ratio], QStringLiteral(" %1%").arg(ratio));
+
+        const TestMedia::Probe probe = TestMedia::probe(mp3Target);
+        QCOMPARE(probe.stream.value(QStringLiteral("channels")).toInt(), 1);
+        QCOMPARE(probe.stream.value(QStringLiteral("bit_rate")).toString(), QStringLiteral("64000"));
+        QCOMPARE(probe.tags().value(QStringLiteral("title")).toString(), QStringLiteral("标题"));
+        QCOMPARE(probe.tags().value(QStringLiteral("album")).toString(), QStringLiteral("专辑"));
+        QCOMPARE(probe.tags().value(QStringLiteral("artist")).toString(), QStringLiteral("歌手"));
+        QCOMPARE(probe.tags().value(QStringLiteral("date")).toString(), QStringLiteral("1999"));
+        QCOMPARE(probe.tags().value(QStringLiteral("encoder")).toString(), QStringLiteral("Sveltra Version 4"));
+
+        AudioInformation info;
+        QVERIFY(info.ReadFile(out + QStringLiteral("/D-Mono-FM-song.MP3")));
+        QCOMPARE(info.Title, QStringLiteral("Unknown"));
+        QCOMPARE(info.Year, 0);
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3); // no temporary files left
+    }
+
+    void cdTracksAreRippedOneAtATimeThenEncoded()
+    {
+        const QString discDir = path(QStringLiteral("disc"));
+        QVERIFY(QDir().mkpath(discDir));
+        TestCd::Image image;
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("album"), {{1.0, 440}, {2.0, 660}, {3.0, 880}}, false, 2, 30));
+        const QString out = path(QStringLiteral("cdout/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        m_channel = 1;
+        m_quality = 4;
+
+        Table table;
+        table.add(image.cuePath + QStringLiteral("/Track01.cda"), QStringLiteral("第一首"));
+        table.add(image.cuePath + QStringLiteral("/Track02.cda"), QStringLiteral("A/B"));
+        table.add(image.cuePath + QStringLiteral("/Track03.cda"), QStringLiteral("Third"));
+        table.add(QStringLiteral("/dev/nodrive/Track01.cda"), QStringLiteral("lost"));
+        auto env = environment(table, 2);
+        const QString tempDir = path(QStringLiteral("riptemp"));
+        QVERIFY(QDir().mkpath(tempDir));
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        QList<int> states;
+        ConversionRun run(std::move(env));
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&states](int state) { states << state; });
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        QVERIFY(states.contains(2));
+        QCOMPARE(states.last(), 0);
+
+        const QStringList names = {QStringLiteral("D-PH-01-第一首.MP3"), QStringLiteral("D-PH-02-A／B.MP3"),
+                                   QStringLiteral("D-PH-03-Third.MP3")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(table.rows[i].status, int(JobStatus::Done));
+            QCOMPARE(table.rows[i].cells[JobColumn::Target], out + names[i]);
+            const TestMedia::Probe probe = TestMedia::probe(out + names[i]);
+            const double seconds = probe.format.value(QStringLiteral("duration")).toString().toDouble();
+            const double expected = image.trackSectors(i + 1) / 75.0;
+            QVERIFY2(qAbs(seconds - expected) < 0.3, // encoder delay and padding at 8 kHz
+                      qPrintable(QStringLiteral("%1 vs %2").arg(seconds).arg(expected)));
+        }
+        QCOMPARE(TestMedia::probe(out + names[1]).tags().value(QStringLiteral("title")).toString(), QStringLiteral("A/B"));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Failed));
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList()); // no WAV left behind
+    }
+
+    void cancelDuringARipStopsItAtOnce()
+    {
+        const QString discDir = path(QStringLiteral("longdisc"));
+        QVERIFY(QDir().mkpath(discDir));
+        TestCd::Image image;
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("long"), {{600.0, 330}}, false));
+        const QString out = path(QStringLiteral("ripcancel/"));
+        const QString tempDir = path(QStringLiteral("ripcanceltemp"));
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(tempDir));
+        m_output = out;
+
+        Table table;
+        table.add(image.cuePath + QStringLiteral("/Track01.cda"), QStringLiteral("Long"));
+        auto env = environment(table, 2);
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        ConversionRun run(std::move(env));
+        QElapsedTimer clock;
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int state) {
+            if (state == 2) {
+                clock.start();
+                run.cancel();
+            }
+        });
+        const RunResult result = runToEnd(run);
+        QVERIFY(result.cancelled);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(table.rows[0].status, int(JobStatus::Queued));
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QFile::remove(image.binPath);
+    }
+
+    // A stop at any moment (as the first rip starts, during it, as its encoder starts, during the
+    // encoder) ends the run soon, whatever waits behind: later CD tracks that cannot rip while the
+    // drive is busy, files. Nothing is marked failed and nothing temporary is left.
+    void cancelAtAnyMomentEndsTheRun_data()
+    {
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<bool>("withFiles");
+        QTest::addColumn<int>("state"); // the monitor state that starts the count: 2 rip, 1 encoder
+        QTest::addColumn<int>("delayMs");
+        const struct { const char *name; int state; int delay; } moments[] = {
+            {"as the rip starts", 2, -1}, {"during the rip", 2, 30}, {"as the encoder starts", 1, -1}, {"during the encoder", 1, 150}};
+        for (int tracks : {1, 2, 5})
+            for (bool withFiles : {false, true})
+                for (const auto &m : moments)
+                    QTest::addRow("%d tracks%s, %s", tracks, withFiles ? " and files" : "", m.name) << tracks << withFiles << m.state << m.delay;
+    }
+
+    void cancelAtAnyMomentEndsTheRun()
+    {
+        QFETCH(int, tracks);
+        QFETCH(bool, withFiles);
+        QFETCH(int, state);
+        QFETCH(int, delayMs);
+        static TestCd::Image image;
+        const QString discDir = path(QStringLiteral("fivetracks"));
+        if (image.cuePath.isEmpty()) {
+            QVERIFY(QDir().mkpath(discDir));
+            QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("五首"), {{120.0, 330}, {3.0, 440}, {2.0, 550}, {2.0, 660}, {2.0, 770}}, false));
+        }
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString out = path(QStringLiteral("anymoment-") + tag + QLatin1Char('/'));
+        const QString tempDir = path(QStringLiteral("anymomenttemp-") + tag);
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(tempDir));
+        m_output = out;
+
+        Table table;
+        for (int t = 1; t <= tracks; ++t) {
+            table.add(image.cuePath + QStringLiteral("/Track%1.cda").arg(t, 2, 10, QLatin1Char('0')), QStringLiteral("曲%1").arg(t));
+            if (withFiles)
+                table.add(path(t % 2 ? QStringLiteral("song.wav") : QStringLiteral("歌 曲.wma")), QStringLiteral("文件%1").arg(t));
+        }
+        auto env = environment(table, 2);
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        ConversionRun run(std::move(env));
+        QElapsedTimer clock;
+        bool ripped = false;
+        const auto stop = [&] {
+            clock.start();
+            run.cancel();
+        };
+        // Counted from an event of the first track, so the stop lands at the same point on any machine.
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int now) {
+            ripped = ripped || now == 2;
+            if (now != state || !ripped || clock.isValid())
+                return;
+            if (delayMs < 0)
+                stop();
+            else
+                QTimer::singleShot(delayMs, &run, stop);
+        });
+        const RunResult result = runToEnd(run);
+        QVERIFY2(clock.isValid() && clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(result.cancelled);
+        QStringList written;
+        for (const auto &row : table.rows) {
+            QVERIFY2(row.status == JobStatus::Queued || row.status == JobStatus::Done, qPrintable(row.note));
+            if (row.status == JobStatus::Done)
+                written << QFileInfo(row.cells[JobColumn::Target]).fileName();
+        }
+        QCOMPARE(table.rows.first().status, int(JobStatus::Queued)); // the long first track was stopped
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QStringList present = QDir(out).entryList(QDir::Files | QDir::Hidden);
+        present.sort();
+        written.sort();
+        QVERIFY2(present == written, qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
+    }
+
+    void nothingQueuedEndsAtOnce()
+    {
+        Table table;
+        table.add(path(QStringLiteral("song.wav")), QStringLiteral("x"), JobStatus::Failed);
+        ConversionRun run(environment(table, 2));
+        const RunResult result = runToEnd(run);
+        QCOMPARE(result.queuedAtStart, 0);
+        QVERIFY(result.ordinals.isEmpty());
+        QCOMPARE(table.rows[0].status, int(JobStatus::Failed));
+    }
+
+    void anEncoderThatCannotStartFailsItsRowsOnly()
+    {
+        m_output = path(QStringLiteral("nowhere"));
+        Table table;
+        table.add(path(QStringLiteral("song.wav")));
+        table.add(path(QStringLiteral("song.mp3")));
+        table.add(QStringLiteral("/dev/sr9/Track02.cda"), QStringLiteral("Intro"));
+        ConversionRun run(environment(table, 1, path(QStringLiteral("no-such-encoder"))));
+        const RunResult result = runToEnd(run);
+        QVERIFY(!result.cancelled);
+        for (const auto &row : table.rows)
+            QCOMPARE(row.status, int(JobStatus::Failed));
+        QVERIFY(table.rows[0].note.contains(QStringLiteral("无法启动编码器")));
+    }
+
+    void severalAtOnceGiveTheSameFilesAsOneAtATime()
+    {
+        m_channel = 1;
+        m_quality = 1;
+        QByteArrayList outputs[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            const QString out = path(QStringLiteral("same%1/").arg(pass));
+            QVERIFY(QDir().mkpath(out));
+            m_output = out;
+            Table table;
+            table.add(path(QStringLiteral("song.wav")), QStringLiteral("一"));
+            table.add(path(QStringLiteral("song.mp3")), QStringLiteral("二"));
+            table.add(path(QStringLiteral("歌 曲.wma")), QStringLiteral("三"));
+            ConversionRun run(environment(table, pass == 0 ? 1 : 3));
+            QVERIFY(!runToEnd(run).cancelled);
+            for (int i = 0; i < 3; ++i) {
+                QCOMPARE(table.rows[i].status, int(JobStatus::Done));
+                QFile f(table.rows[i].cells[JobColumn::Target]);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                outputs[pass] << f.readAll();
+            }
+        }
+        QCOMPARE(outputs[0], outputs[1]);
+    }
+
+    void cancelStopsEveryEncoderAndLeavesRowsQueued()
+    {
+        const QString longWav = path(QStringLiteral("long.wav"));
+        QVERIFY(TestMedia::makeTone(longWav, 600.0, 44100, 2, 220));
+        const QString out = path(QStringLiteral("cancelled/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        m_channel = 1;
+        m_quality = 1;
+
+        Table table;
+        table.add(path(QStringLiteral("song.wav")));
+        table.add(longWav);
+        table.add(longWav.left(longWav.size() - 4) + QStringLiteral(".WAV")); // a different path
+        QFile::copy(longWav, table.rows[2].cells[JobColumn::SourcePath] + table.rows[2].cells[JobColumn::Source]);
+        table.add(path(QStringLiteral("song.mp3")));
+
+        ConversionRun run(environment(table, 2));
+        QElapsedTimer clock;
+        const RunResult result = runToEnd(run, [&](int ordinal) {
+            if (ordinal == 3)
+                QTimer::singleShot(300, &run, [&] {
+                    clock.start();
+                    run.cancel();
+                });
+        });
+        QVERIFY(result.cancelled);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(App().CancelRequested, -1);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[2].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[3].status, int(JobStatus::Queued));
+        QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
+        // Only the finished file is there: no partial output, no temporary file.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("D-CD-song.MP3")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConversionRun)
+#include "test_conversionrun.moc"

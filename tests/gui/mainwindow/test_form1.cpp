@@ -1,0 +1,273 @@
+// Start-up, the refusal of a second copy and shutdown through the real main window, plus the
+// window utilities shared by the skinned windows.
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include "core/base/appstate.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/dialogs/frmstartup.h"
+#include "core/base/instanceguard.h"
+#include "gui/platform/publicfunctions.h"
+#include "core/settings/settings.h"
+#include "gui/skin/skinnedwindow.h"
+#include "gui/mainwindow/statusbar.h"
+
+using namespace Sveltra;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Answers the next message box with OK and remembers what it said.
+struct MessageBoxWatcher
+{
+    int seen = 0;
+    QString title, text;
+    QStringList buttons;
+
+    void arm()
+    {
+        QTimer::singleShot(0, [this] { poll(); });
+    }
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, [this] { poll(); });
+            return;
+        }
+        ++seen;
+        title = box->windowTitle();
+        text = box->text();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        box->button(QMessageBox::Ok)->click();
+    }
+};
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("Sveltra.ini")); }
+    QString lockPath() const { return m_dir.filePath(QStringLiteral("sveltra.lock")); }
+
+private slots:
+    void init()
+    {
+        QFile::remove(iniPath());
+        App() = ApplicationState();
+    }
+
+    void loadShowsCaptionProfileAndHidesTheSplash()
+    {
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        frmStartUp splash;
+        splash.show();
+        QCOMPARE(splash.lblVersion->text(), QStringLiteral("版本 04.03.00"));
+        QCOMPARE(splash.lblVersion->objectName(), QStringLiteral("lblVersion"));
+
+        Form1 form(settings, guard, &splash);
+        QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+        QVERIFY(splash.isHidden());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Sveltra  版本 04.03.00"));
+
+        auto *status = form.findChild<StatusBar *>(QStringLiteral("tbStatus"));
+        QVERIFY(status);
+        const QStringList texts = {QStringLiteral("MP3 播放器"), QStringLiteral("CD 音质"), QStringLiteral("立体声"),
+                                   QStringLiteral("MP3")};
+        const int pictures[] = {1, 6, 10, 12};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(status->panel(StatusBar::MyDevice + i)->text(), texts[i]);
+            QCOMPARE(status->panel(StatusBar::MyDevice + i)->picture(), pictures[i]);
+        }
+        QCOMPARE(status->panel(StatusBar::Effect)->toolTip(), QStringLiteral("您想要的声音效果: 立体声"));
+        QCOMPARE(status->panel(StatusBar::SystemInformation)->picture(), 16);
+
+        form.ShowStatusMessage(QStringLiteral("IDLE"));
+        QCOMPARE(status->panel(StatusBar::SystemInformation)->text(), QStringLiteral("IDLE"));
+        QCOMPARE(status->panel(StatusBar::SystemInformation)->toolTip(), QStringLiteral("Sveltra 系统信息"));
+        QVERIFY(App().HelpFile.endsWith(QStringLiteral("/SveltraV4-1.chm")));
+    }
+
+    void toolbarAndMenusCarryTheirNamesAndCaptions()
+    {
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        Form1 form(settings, guard);
+
+        const QStringList keys = {QStringLiteral("Add"), QStringLiteral("Remove"), QStringLiteral("Clear"),
+                                  QStringLiteral("Output"), QStringLiteral("layout"), QStringLiteral("Options"),
+                                  QStringLiteral("refresh"), QStringLiteral("Diet")};
+        const QStringList captions = {QStringLiteral("添加"), QStringLiteral("移除"), QStringLiteral("全部清除"),
+                                      QStringLiteral("输出"), QStringLiteral("界面"), QStringLiteral("选项"),
+                                      QStringLiteral("刷新"), QStringLiteral("开始压缩")};
+        QStringList seenKeys, seenCaptions;
+        int separators = 0;
+        for (QAction *a : form.Toolbar1->actions()) {
+            if (a->isSeparator()) {
+                ++separators;
+                continue;
+            }
+            seenKeys << a->data().toString();
+            seenCaptions << a->text();
+            QWidget *w = form.Toolbar1->widgetForAction(a);
+            QCOMPARE(w->objectName(), a->data().toString());
+            QVERIFY(!w->accessibleName().isEmpty());
+            QVERIFY(!a->toolTip().isEmpty());
+        }
+        QCOMPARE(seenKeys, keys);
+        QCOMPARE(seenCaptions, captions);
+        QCOMPARE(separators, 2);
+        QCOMPARE(form.findChild<QAction *>(QStringLiteral("Toolbar1_layout"))->toolTip(), QStringLiteral("切换界面 "));
+
+        const QList<QPair<QMenu *, QStringList>> menus = {
+            {form.mnuFile, {QStringLiteral("添加项目"), QStringLiteral("移除项目"), QStringLiteral("清除所有项目"), QStringLiteral("退出")}},
+            {form.mnuAction, {QStringLiteral("开始压缩"), QStringLiteral("检查新版本")}},
+            {form.mnuOptions, {QStringLiteral("程序设置"), QStringLiteral("界面转换"), QStringLiteral("输出路径")}},
+            {form.mnuHlp, {QStringLiteral("帮助"), QStringLiteral("技术支持"), QStringLiteral("关于")}},
+        };
+        QStringList titles;
+        for (const auto &[menu, entries] : menus) {
+            titles << menu->title();
+            QStringList seen;
+            for (QAction *a : menu->actions())
+                seen << a->text();
+            QCOMPARE(seen, entries);
+        }
+        QCOMPARE(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("操作(&A)"), QStringLiteral("选项(&O)"),
+                                      QStringLiteral("帮助(&H)")}));
+        QVERIFY(form.findChild<QAction *>(QStringLiteral("mnuRemoveAll")));
+        form.Toolbar1_ButtonClick(QStringLiteral("add")); // keys compare exactly; nothing happens
+    }
+
+    void closeBoxAndExitBothWriteTheSettings()
+    {
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        QString folder = QStringLiteral("/音乐/");
+        while (folder.size() < 200)
+            folder += QStringLiteral("目录 a");
+        folder.truncate(200);
+        {
+            Form1 form(settings, guard);
+            QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+            App().TargetFolder = folder;
+            form.show();
+            QVERIFY(form.close());
+        }
+        QVERIFY(QFile::exists(iniPath()));
+
+        App() = ApplicationState();
+        {
+            Form1 form(settings, guard);
+            form.Form_Load();
+            QCOMPARE(App().TargetFolder, folder);
+            App().ChannelChoice = QStringLiteral("2- 单声道");
+            form.show();
+            form.mnuExit->trigger();
+            QVERIFY(form.isHidden());
+        }
+        App() = ApplicationState();
+        settings.LoadSettings(App());
+        QCOMPARE(App().ChannelChoice, QStringLiteral("2- 单声道"));
+        QCOMPARE(App().TargetFolder, folder);
+    }
+
+    void secondCopyIsRefusedOnceAndTouchesNothing()
+    {
+        QFile seed(iniPath());
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        seed.write("[x]\ny=z\n");
+        seed.close();
+
+        InstanceGuard running(lockPath());
+        QVERIFY(running.acquire());
+
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        frmStartUp splash;
+        splash.show();
+        MessageBoxWatcher watcher;
+        watcher.arm();
+        {
+            Form1 form(settings, guard, &splash);
+            QCOMPARE(form.Form_Load(), Form1::LoadResult::SecondCopy);
+            QVERIFY(splash.isHidden());
+        }
+        QCOMPARE(watcher.seen, 1);
+        QCOMPARE(watcher.title, QStringLiteral("Sveltra"));
+        QCOMPARE(watcher.text, QStringLiteral("Sveltra 正在运行，您不需要再次运行它"));
+        QCOMPARE(watcher.buttons.size(), 1);
+        QCOMPARE(readAll(iniPath()), QByteArray("[x]\ny=z\n"));
+    }
+
+    void roundRegionCutsTheCorners()
+    {
+        QWidget w(nullptr, Qt::Window | Qt::FramelessWindowHint);
+        w.resize(300, 200);
+        SetRoundRegion(&w, 25);
+        const QRegion mask = w.mask();
+        QVERIFY(mask.contains(QPoint(150, 100)));
+        QVERIFY(mask.contains(QPoint(150, 0)));
+        QVERIFY(mask.contains(QPoint(0, 100)));
+        QVERIFY(!mask.contains(QPoint(0, 0)));
+        QVERIFY(!mask.contains(QPoint(299, 199)));
+        QVERIFY(!mask.contains(QPoint(2, 197)));
+        w.move(40, 50);
+        QCOMPARE(w.mask(), mask);
+    }
+
+    void skinnedWindowsDragOnlyWithTheLeftButton()
+    {
+        SkinnedWindow w(QStringLiteral(":/none.png"), QSize(300, 200));
+        QCOMPARE(w.size(), QSize(300, 200));
+        w.move(100, 100);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint start = w.pos();
+
+        auto send = [&w](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, QPointF(at), w.mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+            QApplication::sendEvent(&w, &e);
+        };
+        send(QEvent::MouseButtonPress, {10, 10}, Qt::RightButton, Qt::RightButton);
+        send(QEvent::MouseMove, {40, 30}, Qt::NoButton, Qt::RightButton);
+        send(QEvent::MouseButtonRelease, {40, 30}, Qt::RightButton, Qt::NoButton);
+        QCOMPARE(w.pos(), start);
+
+        send(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, {40, 30}, Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(w.pos(), start + QPoint(30, 20));
+        send(QEvent::MouseMove, {60, 60}, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
+        QCOMPARE(w.pos(), start + QPoint(30, 20));
+    }
+
+    void tempFolderEndsWithASeparator()
+    {
+        QVERIFY(GetTempFolder().endsWith(QLatin1Char('/')));
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"

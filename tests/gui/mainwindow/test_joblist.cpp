@@ -1,0 +1,289 @@
+// The job list and a whole conversion through the real windows: adding files of each kind,
+// duplicates, removing, drops, and a run (and a cancelled run) from "开始压缩" to the rows'
+// outcomes, with the real fastencc.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+#include "core/base/appstate.h"
+#include "gui/mainwindow/form1.h"
+#include "core/base/instanceguard.h"
+#include "core/settings/settings.h"
+#include "core/convert/audioinformation.h"
+#include "gui/dialogs/frmmonitor.h"
+#include "gui/mainwindow/joblist.h"
+#include "gui/skin/picturebutton.h"
+#include "tests/support/loadedform.h"
+#include "tests/support/mediafixtures.h"
+
+using namespace Sveltra;
+
+namespace {
+
+// Answers every message box that appears with the given button and counts them.
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer)
+        : m_answer(answer)
+    {
+        m_timer.setInterval(10);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                ++count;
+                titles << box->windowTitle();
+                texts << box->text();
+                defaults << (box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton);
+                box->button(m_answer)->click();
+            }
+        });
+        m_timer.start();
+    }
+    int count = 0;
+    QStringList titles, texts;
+    QList<QMessageBox::StandardButton> defaults;
+
+private:
+    QMessageBox::StandardButton m_answer;
+    QTimer m_timer;
+};
+
+QMimeData *urlData(const QStringList &paths)
+{
+    auto *data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &p : paths)
+        urls << QUrl::fromLocalFile(p);
+    data->setUrls(urls);
+    return data;
+}
+
+// Drags data over the list and drops it, as a file manager does: offering a move or a copy
+// and, with Shift held, proposing the move. Returns the proposed action, then the action the
+// list settled on at the entry, the move over it and the drop (IgnoreAction where it refused).
+QList<Qt::DropAction> drop(JobList *list, QMimeData *dropped, Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction)
+{
+    const std::unique_ptr<QMimeData> data(dropped);
+    const QPoint at = list->viewport()->rect().center();
+    const auto settled = [](const QDropEvent &event) { return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction; };
+    QDragEnterEvent enter(at, offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    QDragMoveEvent move(at, offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(list->viewport(), &move);
+    QDropEvent dropEvent(QPointF(at), offered, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+    const Qt::DropAction proposed = dropEvent.proposedAction();
+    QApplication::sendEvent(list->viewport(), &dropEvent);
+    return {proposed, settled(enter), settled(move), settled(dropEvent)};
+}
+
+} // namespace
+
+class TestJobList : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestMedia::makeTone(path(QStringLiteral("tone.wav")), 3.0));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("tone.wav")), path(QStringLiteral("中文.mp3")),
+                                   {QStringLiteral("-metadata"), QStringLiteral("title=夜曲"), QStringLiteral("-metadata"),
+                                    QStringLiteral("album=十一月"), QStringLiteral("-metadata"), QStringLiteral("artist=歌手"),
+                                    QStringLiteral("-metadata"), QStringLiteral("date=2006"), QStringLiteral("-metadata"),
+                                    QStringLiteral("comment=好"), QStringLiteral("-id3v2_version"), QStringLiteral("3")}));
+        QVERIFY(TestMedia::makeId3v1OnlyMp3(path(QStringLiteral("tone.wav")), path(QStringLiteral("old.mp3")), "Old"));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("tone.wav")), path(QStringLiteral("song.wma")),
+                                   {QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
+        App().EncoderProgram = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
+    }
+
+    void addsEachKindAndRefusesDuplicates()
+    {
+        AudioInformation info;
+        JobList list(info);
+        QSignalSpy messages(&list, &JobList::statusMessage);
+        const QString mp3 = path(QStringLiteral("中文.mp3"));
+        // Offered a move, the list takes a copy: the file manager must not delete the files.
+        const QList<Qt::DropAction> copy{Qt::MoveAction, Qt::CopyAction, Qt::CopyAction, Qt::CopyAction};
+        QCOMPARE(drop(&list, urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
+                                      path(QStringLiteral("song.wma")), m_dir.path()})),
+                 copy);
+        QCOMPARE(list.rowCount(), 4);
+        QCOMPARE(messages.size(), 10);
+        QCOMPARE(messages.first().first().toString(), QStringLiteral("获取媒体文件信息"));
+        QCOMPARE(messages.last().first().toString(), QStringLiteral("IDLE"));
+
+        const QStringList first = {QStringLiteral("中文.mp3"), QStringLiteral("夜曲"), m_dir.path() + QLatin1Char('/'),
+                                   QStringLiteral("中文.mp3"), QStringLiteral("00:00:03"), QString::number(QFileInfo(mp3).size()),
+                                   QString(), QString(), QString(), QStringLiteral("十一月"), QStringLiteral("歌手"),
+                                   QStringLiteral("2006"), QStringLiteral("好"), QString()};
+        for (int c = 0; c < JobColumn::Count; ++c)
+            QCOMPARE(list.cell(0, c), first[c]);
+        QCOMPARE(list.status(0), int(JobStatus::Queued));
+        QCOMPARE(list.cell(1, JobColumn::Title), QStringLiteral("Old")); // read again in ID3v1 mode
+        QCOMPARE(list.cell(2, JobColumn::Title), QStringLiteral("Unknown"));
+        QCOMPARE(list.cell(2, JobColumn::Year), QStringLiteral("0"));
+        QCOMPARE(list.cell(3, JobColumn::PlayTime), QStringLiteral("00:00:03"));
+
+        BoxAnswerer answer(QMessageBox::Ok);
+        list.AddMediaFile(mp3);
+        QCOMPARE(list.rowCount(), 4);
+        QCOMPARE(answer.count, 1);
+        QCOMPARE(answer.titles.first(), QStringLiteral("重复的文件名"));
+        QCOMPARE(answer.texts.first(), QStringLiteral("重复的文件名: ") + mp3);
+
+        // A converted row no longer counts; different letter case is a different path.
+        list.setStatus(0, JobStatus::Done);
+        list.AddMediaFile(mp3);
+        QCOMPARE(list.rowCount(), 5);
+        QVERIFY(!list.IsDuplicate(mp3.toUpper()));
+        QCOMPARE(answer.count, 1);
+
+        // A drop without files asks for the file browser's selection.
+        QSignalSpy selection(&list, &JobList::addSelectionRequested);
+        auto *plain = new QMimeData;
+        plain->setText(QStringLiteral("text"));
+        QCOMPARE(drop(&list, plain), copy);
+        QCOMPARE(selection.size(), 1);
+
+        // A source that allows nothing but a move is refused.
+        const int rows = list.rowCount();
+        QCOMPARE(drop(&list, urlData({path(QStringLiteral("tone.wav"))}), Qt::MoveAction),
+                 (QList<Qt::DropAction>{Qt::MoveAction, Qt::IgnoreAction, Qt::IgnoreAction, Qt::IgnoreAction}));
+        QCOMPARE(list.rowCount(), rows);
+    }
+
+    void removingRows()
+    {
+        AudioInformation info;
+        JobList list(info);
+        for (int i = 1; i <= 4; ++i)
+            list.appendRow({QStringLiteral("r%1").arg(i)});
+        list.topLevelItem(1)->setSelected(true);
+        list.topLevelItem(2)->setSelected(true);
+        list.RemoveSelected();
+        QCOMPARE(list.rowCount(), 2);
+        QCOMPARE(list.cell(0, 0), QStringLiteral("r1"));
+        QCOMPARE(list.cell(1, 0), QStringLiteral("r4"));
+
+        {
+            BoxAnswerer cancel(QMessageBox::Cancel);
+            list.RemoveAll();
+            QCOMPARE(cancel.count, 1);
+            QCOMPARE(cancel.titles.first(), QStringLiteral("确认全部删除"));
+            QCOMPARE(cancel.texts.first(), QStringLiteral("您真的想要删除所有项目吗？"));
+            QCOMPARE(cancel.defaults.first(), QMessageBox::Cancel);
+        }
+        QCOMPARE(list.rowCount(), 2);
+        BoxAnswerer ok(QMessageBox::Ok);
+        list.RemoveAll();
+        QCOMPARE(list.rowCount(), 0);
+    }
+
+    void aRunThroughTheWindows()
+    {
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
+        form.show();
+        App().ChannelChoice = QStringLiteral("2- 单声道");
+        App().QualityChoice = QStringLiteral("2- FM 广播音质");
+        const QString out = path(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        App().TargetFolder = out;
+        if (auto *box = form.findChild<QLineEdit *>(QStringLiteral("txtOutput")))
+            box->setText(out);
+
+        form.AddMediaFile(path(QStringLiteral("中文.mp3")));
+        form.AddMediaFile(path(QStringLiteral("tone.wav")));
+        QFile bad(path(QStringLiteral("bad.wav")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(QByteArray(100, 'x'));
+        bad.close();
+        form.ListView1->appendRow({QStringLiteral("bad.wav"), QStringLiteral("Bad"), m_dir.path() + QLatin1Char('/'),
+                                   QStringLiteral("bad.wav"), QString(), QStringLiteral("100")});
+        QCOMPARE(form.ListView1->rowCount(), 3);
+
+        form.StartDiet();
+        frmMonitor *monitor = form.monitorWindow();
+        QVERIFY(monitor);
+        QVERIFY(form.isHidden());
+        QCOMPARE(monitor->PicFile1->accessibleName(), QStringLiteral("000"));
+        QCOMPARE(monitor->imgExit->accessibleName(), QStringLiteral("停止"));
+        QCOMPARE(monitor->windowTitle(), QStringLiteral("Sveltra"));
+        QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
+        QVERIFY(unloaded.wait(120000));
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.monitorWindow() || !form.monitorWindow()->isVisible());
+
+        const QString target = out + QStringLiteral("/D-Mono-FM-中文.mp3");
+        QCOMPARE(form.ListView1->status(0), int(JobStatus::Done));
+        QCOMPARE(form.ListView1->cell(0, JobColumn::Target), target);
+        QVERIFY(form.ListView1->cell(0, JobColumn::Ratio).endsWith(QLatin1Char('%')));
+        QCOMPARE(form.ListView1->status(1), int(JobStatus::Done));
+        QCOMPARE(form.ListView1->cell(1, JobColumn::Target), out + QStringLiteral("/D-Mono-FM-tone.MP3"));
+        QCOMPARE(form.ListView1->status(2), int(JobStatus::Failed));
+        QCOMPARE(App().TargetFolder, out + QLatin1Char('/'));
+
+        const TestMedia::Probe probe = TestMedia::probe(target);
+        QCOMPARE(probe.stream.value(QStringLiteral("channels")).toInt(), 1);
+        QCOMPARE(probe.tags().value(QStringLiteral("title")).toString(), QStringLiteral("夜曲"));
+        QCOMPARE(probe.tags().value(QStringLiteral("encoder")).toString(), QStringLiteral("Sveltra Version 4"));
+        QVERIFY(!probe.tags().contains(QStringLiteral("comment")));
+
+        // The monitor's animation: the caption grows a row of marks, never past four.
+        QCOMPARE(frmMonitor::ArrowCount >= 1 && frmMonitor::ArrowCount <= 4, true);
+        QVERIFY(frmMonitor::ProgressValue % 5 == 0 && frmMonitor::ProgressValue < 100);
+    }
+
+    void cancellingARunThroughTheExitPicture()
+    {
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
+        App().ChannelChoice = QStringLiteral("1- 立体声");
+        App().QualityChoice = QStringLiteral("1- CD 音质");
+        const QString out = path(QStringLiteral("cancel/"));
+        QVERIFY(QDir().mkpath(out));
+        App().TargetFolder = out;
+        if (auto *box = form.findChild<QLineEdit *>(QStringLiteral("txtOutput")))
+            box->setText(out);
+        const QString longWav = path(QStringLiteral("long.wav"));
+        QVERIFY(TestMedia::makeTone(longWav, 900.0, 44100, 2, 330));
+        form.AddMediaFile(longWav);
+        QCOMPARE(form.ListView1->rowCount(), 1);
+
+        form.StartDiet();
+        frmMonitor *monitor = form.monitorWindow();
+        QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, 1, 10000);
+        QTest::qWait(300);
+        QTest::mouseClick(monitor->imgExit, Qt::LeftButton);
+        QVERIFY(unloaded.wait(5000));
+        QCOMPARE(form.ListView1->status(0), int(JobStatus::Queued));
+        QCOMPARE(form.ListView1->cell(0, JobColumn::Target), QString());
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(form.isVisible());
+    }
+};
+
+QTEST_MAIN(TestJobList)
+#include "test_joblist.moc"

@@ -1,0 +1,6 @@
+#include "tests/support/urlcatcher.h"
+
+void UrlCatcher::open(const QUrl &url)
+{
+    urls << url;
+}
