@@ -26,7 +26,7 @@ done
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${FASTENCC:-}" ]; then
-  for candidate in "$build_dir" "$here/build" /work/build-enc; do
+  for candidate in "$build_dir" "$here/build"; do
     if [ -n "$candidate" ] && [ -x "$candidate/bin/fastencc" ]; then FASTENCC="$candidate/bin/fastencc"; break; fi
   done
 fi

@@ -28,8 +28,6 @@ struct ApplicationState
 
     // The CD drive last looked up in CDDB; 0 at start.
     int LastLookupDrive = 0;
-    // 0 go on, -1 the user asked to stop the run.
-    int CancelRequested = 0;
 };
 
 // The one application state of this process.

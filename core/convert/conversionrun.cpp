@@ -11,7 +11,6 @@
 #include <atomic>
 #include <limits>
 
-#include "core/base/appstate.h"
 #include "core/base/version.h"
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
@@ -96,7 +95,6 @@ void ConversionRun::start()
     if (m_started)
         return;
     m_started = true;
-    App().CancelRequested = 0;
     m_rowsAtStart = m_env.rows->rowCount();
     for (int row = 0; row < m_rowsAtStart; ++row) {
         if (m_env.rows->status(row) == JobStatus::Queued)
@@ -113,7 +111,6 @@ void ConversionRun::cancel()
     if (!m_started || m_done || m_cancelled)
         return;
     m_cancelled = true;
-    App().CancelRequested = -1;
     for (const auto &job : m_jobs) {
         if (job->abortRip)
             job->abortRip->store(true); // the rip stops within a second and leaves no file

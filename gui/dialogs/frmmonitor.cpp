@@ -194,7 +194,6 @@ void frmMonitor::Timer3_Timer()
 
 void frmMonitor::imgExit_Click()
 {
-    App().CancelRequested = -1;
     if (m_run && !m_runFinished)
         m_run->cancel();
     else

@@ -13,6 +13,7 @@
 #include "gui/skin/imagelist.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
+#include "core/layout/layout.h"
 
 namespace Sveltra {
 
@@ -44,8 +45,6 @@ constexpr ColumnSpec columns[JobColumn::Count] = {
     {u"流派", "", 100},
 };
 
-constexpr int TwipsPerPixel = 15;
-
 // Column 0 is too narrow for its file name (the name is in "媒体文件" too): it shows the status
 // icon alone, while the name stays in the cell for screen readers.
 class StatusIconDelegate final : public QStyledItemDelegate
@@ -76,7 +75,7 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
     setHeaderLabels(headers);
     for (int i = 0; i < JobColumn::Count; ++i) {
         headerItem()->setData(i, Qt::UserRole, QString::fromLatin1(columns[i].key));
-        setColumnWidth(i, columns[i].widthTwips / TwipsPerPixel + (i == JobColumn::Name ? 6 : 0));
+        setColumnWidth(i, columns[i].widthTwips / Layout::TwipsPerPixel + (i == JobColumn::Name ? 6 : 0));
     }
     setItemDelegateForColumn(JobColumn::Name, new StatusIconDelegate(this));
     setRootIsDecorated(false);

@@ -43,7 +43,7 @@ QImage RenderDigitalText(const QImage &strip, const QString &text);
 // reported with qWarning and leaves a zero-sized display.
 void DisplayDigital(QLabel *display, const QString &text, const QImage &strip);
 
-// The skin's glyph strip (":/digits/glyphs.png"); a null image until the artwork is there.
+// The skin's glyph strip (":/digits/glyphs.png").
 QImage DigitGlyphStrip();
 
 } // namespace Sveltra
