@@ -7,7 +7,7 @@
 # show that memory does not grow with the input.
 #
 # Run it alone on the machine, under the build lock, so no build disturbs it:
-#   flock /tmp/sveltra-build.lock bash bench/bench_encoder.sh [-r ROUNDS] [-b BUILD_DIR] [--no-long]
+#   bash bench/bench_encoder.sh [-r ROUNDS] [-b BUILD_DIR] [--no-long]
 # FASTENCC=/path/to/fastencc overrides the program taken from BUILD_DIR/bin.
 set -euo pipefail
 

@@ -7,7 +7,7 @@
 # by a signal or the time limit, and leave neither a temporary file nor a partial output; an
 # output it reports as complete must read back as MP3.
 #
-#   flock /tmp/sveltra-build.lock bash bench/fuzz_encoder.sh [-n RUNS] [-s SEED] [-b BUILD_DIR] [-k DIR]
+#   bash bench/fuzz_encoder.sh [-n RUNS] [-s SEED] [-b BUILD_DIR] [-k DIR]
 #
 # -k keeps every input that went wrong in DIR, with the command that failed. FASTENCC overrides
 # the program taken from BUILD_DIR/bin; a sanitizer build reports its findings as aborts.

@@ -20,6 +20,8 @@ PACKAGES=(
   fonts-wqy-microhei
   # tools used by tests and benchmarks
   ffmpeg sox libsox-fmt-all xvfb xauth lame hyperfine time imagemagick
+  # the code's formatter
+  clang-format
 )
 
 missing=()
