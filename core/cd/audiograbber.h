@@ -1,7 +1,8 @@
 #pragma once
 
-// Audio CDs and CD images: drives, tables of contents, secure ripping to WAV (libcdio and
-// libcdio-paranoia) and disc titles from CDDB over HTTP.
+// The CD component: audio CDs and CD images as numbered drives with their tables of contents,
+// the rip of a track to WAV and disc titles from CDDB over HTTP. The drives themselves are read
+// through core/cd/cddrive.h (libcdio and libcdio-paranoia); CDDB through core/cd/cddbhttp.h.
 //
 // How the pieces are meant to be used:
 //
@@ -36,60 +37,14 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
-#include <functional>
-
 #include "core/cd/cddb.h"
+#include "core/cd/cddrive.h"
 
 class QNetworkAccessManager;
 
 namespace Sveltra {
-
-// A disc's table of contents as read from a drive or image. Sectors are counted from the first
-// sector after the 2 s lead-in (sector 0 is 00:02:00 on the disc); 75 sectors make a second.
-struct DiscToc
-{
-    int firstTrack = 1;
-    QList<int> starts; // first sector of each track, in track order (track firstTrack + i at i)
-    QList<bool> audio; // whether that track is audio
-    int leadout = 0;   // first sector after the last track
-
-    int trackCount() const { return int(starts.size()); }
-    bool hasTrack(int track) const { return track >= firstTrack && track < firstTrack + trackCount(); }
-    bool isAudio(int track) const { return hasTrack(track) && audio.at(track - firstTrack); }
-    // Sectors from the track's start to the next track's start (or the lead-out); 0 for no such track.
-    int sectors(int track) const;
-    // sectors × 1000 / 75.
-    int lengthMs(int track) const { return int(qint64(sectors(track)) * 1000 / 75); }
-    // The same contents in CDDB terms (frames from the disc's very start, lead-in included).
-    CddbToc cddbToc() const;
-    bool operator==(const DiscToc &other) const = default;
-};
-
-// Reads the table of contents of a drive (a device path such as /dev/sr0) or of a .cue image.
-// Returns an empty table (trackCount() 0) and the reason in *error when there is no disc or the
-// image cannot be read. Thread-safe: opens its own handle.
-DiscToc ReadDiscToc(const QString &driveName, QString *error = nullptr);
-
-struct RipResult
-{
-    bool ok = false;
-    bool aborted = false;   // stopped because progress returned false
-    int skippedSectors = 0; // sectors paranoia gave up on after its retries (ok stays true)
-    QString message;        // why it failed, or what was not read exactly
-};
-
-// Rips one track of a drive or .cue image into a WAV file (RIFF, PCM 44.1 kHz 16-bit stereo,
-// little-endian samples exactly as on the disc, also from big-endian images) through paranoia.
-// The file is written under a temporary name in the same folder and renamed to wavPath only when
-// complete: an abort or a failure leaves no file and no half file behind. progress (optional) is
-// called with 0..100 at least every 100 ms of ripping and at every percent; returning false
-// aborts. Thread-safe: opens its own libcdio handle, so call it on a worker thread while the
-// user-interface thread keeps running (progress is called on that worker thread).
-RipResult RipTrackToWav(const QString &driveName, int track, const QString &wavPath,
-                        const std::function<bool(int percent)> &progress = {});
 
 // The number at the start of a path's last six characters ("Track03.cda" gives 3, "Track12.cda"
 // 12); 0 when those characters do not start with a digit.
@@ -97,10 +52,6 @@ int CdTrackNumber(const QString &path);
 
 // The file name under which a track is listed: "Track" and at least two digits, ".cda".
 QString CdTrackFileName(int track);
-
-// The machine's CD drives, as device paths (symbolic links such as /dev/cdrom resolved, each drive
-// once).
-QStringList CdDeviceNames();
 
 // The CD component of the program: a numbered list of drives (1-based: the machine's drives,
 // then every image opened), a selected drive and track, the disc information of each drive, a rip
