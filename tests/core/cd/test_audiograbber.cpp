@@ -14,7 +14,7 @@
 
 #include "core/cd/audiograbber.h"
 #include "tests/support/cdimage.h"
-#include "tests/support/cddbpeer.h"
+#include "tests/support/httppeer.h"
 
 using namespace Sveltra;
 using TestCd::Image;
@@ -321,29 +321,28 @@ private slots:
                                           .arg(image.starts.at(2) + 150)
                                           .arg((image.sectors() + 150) / 75);
 
-        TestCd::CddbPeer peer;
+        TestSupport::HttpPeer peer;
         QByteArray queryAnswer = "200 misc " + discId.toLatin1() + " x\r\n";
-        peer.handler = [&](const TestCd::PeerRequest &request) {
-            if (request.cmd.startsWith(QLatin1String("cddb query")))
-                return TestCd::PeerReply{200, queryAnswer, false};
-            return TestCd::PeerReply{200, QStringLiteral("210 misc %1 entry follows\r\nDTITLE=王菲 / 天空\r\nDGENRE=流行\r\n"
-                                                         "TTITLE0=天空\r\nTTITLE1=我也不想这样\r\nTTITLE2=棋子\r\n.\r\n")
-                                              .arg(discId)
-                                              .toUtf8(),
-                                     false};
+        peer.handler = [&](const TestSupport::HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return TestSupport::HttpReply{200, queryAnswer};
+            return TestSupport::HttpReply{200, QStringLiteral("210 misc %1 entry follows\r\nDTITLE=王菲 / 天空\r\nDGENRE=流行\r\n"
+                                                              "TTITLE0=天空\r\nTTITLE1=我也不想这样\r\nTTITLE2=棋子\r\n.\r\n")
+                                                   .arg(discId)
+                                                   .toUtf8()};
         };
 
         AudioGrabber grabber(nullptr, false);
         QCOMPARE(grabber.CddbUrl(), QUrl(QStringLiteral("http://gnudb.gnudb.org:80/~cddb/cddb.cgi")));
-        grabber.SetCddbBaseUrl(peer.url());
+        grabber.SetCddbBaseUrl(CddbUrl(peer));
         const int drive = grabber.OpenImage(image.cuePath);
         const int other = grabber.OpenImage(m_binary.cuePath);
         grabber.SetCurrentDrive(drive);
         QVERIFY2(grabber.QueryCddb(0), qPrintable(grabber.lastError()));
         QCOMPARE(peer.requests.size(), 2);
-        QCOMPARE(peer.requests.at(0).cmd, expectedQuery);
-        QCOMPARE(peer.requests.at(1).cmd, QStringLiteral("cddb read misc ") + discId);
-        QCOMPARE(peer.requests.at(0).hello, QStringLiteral("support sveltra.example Sveltra V4.0"));
+        QCOMPARE(CddbCmd(peer.requests.at(0)), expectedQuery);
+        QCOMPARE(CddbCmd(peer.requests.at(1)), QStringLiteral("cddb read misc ") + discId);
+        QCOMPARE(CddbHello(peer.requests.at(0)), QStringLiteral("support sveltra.example Sveltra V4.0"));
         QCOMPARE(grabber.CddbArtist(), QStringLiteral("王菲"));
         QCOMPARE(grabber.CddbAlbum(), QStringLiteral("天空"));
         QCOMPARE(grabber.CddbGenre(), QStringLiteral("流行"));

@@ -7,12 +7,12 @@
 #include <QTimer>
 
 #include "core/cd/cddbhttp.h"
-#include "tests/support/cddbpeer.h"
+#include "tests/support/httppeer.h"
 
 using namespace Sveltra;
-using TestCd::CddbPeer;
-using TestCd::PeerReply;
-using TestCd::PeerRequest;
+using TestSupport::HttpPeer;
+using TestSupport::HttpReply;
+using TestSupport::HttpRequest;
 
 namespace {
 
@@ -35,21 +35,21 @@ private:
     const QString m_client = QStringLiteral("Sveltra V4.0");
     const QString m_email = QStringLiteral("support@sveltra.example");
 
-    CddbLookupResult lookup(CddbPeer &peer, int timeoutMs = 5000)
+    CddbLookupResult lookup(HttpPeer &peer, int timeoutMs = 5000)
     {
-        return CddbLookup(m_network, peer.url(), m_client, m_email, kToc, timeoutMs);
+        return CddbLookup(m_network, CddbUrl(peer), m_client, m_email, kToc, timeoutMs);
     }
 
 private slots:
     void queryThenRead()
     {
-        CddbPeer peer;
-        peer.handler = [](const PeerRequest &request) {
-            if (request.cmd.startsWith(QLatin1String("cddb query")))
-                return PeerReply{200, "200 jazz 2b031b03 Artist / Album\r\n", false};
-            if (request.cmd == QLatin1String("cddb read jazz 2b031b03"))
-                return PeerReply{200, Entry("jazz"), false};
-            return PeerReply{200, "500 Command syntax error\r\n", false};
+        HttpPeer peer;
+        peer.handler = [](const HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return HttpReply{200, "200 jazz 2b031b03 Artist / Album\r\n"};
+            if (CddbCmd(request) == QLatin1String("cddb read jazz 2b031b03"))
+                return HttpReply{200, Entry("jazz")};
+            return HttpReply{200, "500 Command syntax error\r\n"};
         };
         const CddbLookupResult result = lookup(peer);
         QVERIFY2(result.found, qPrintable(result.message));
@@ -60,22 +60,22 @@ private slots:
         QCOMPARE(result.entry.trackTitles, (QStringList{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")}));
 
         QCOMPARE(peer.requests.size(), 2);
-        for (const PeerRequest &request : std::as_const(peer.requests)) {
+        for (const HttpRequest &request : std::as_const(peer.requests)) {
             QCOMPARE(request.path, QStringLiteral("/~cddb/cddb.cgi"));
-            QCOMPARE(request.hello, QStringLiteral("support sveltra.example Sveltra V4.0"));
-            QCOMPARE(request.proto, QStringLiteral("6"));
-            QVERIFY2(request.head.contains("\r\nHost: 127.0.0.1:"), request.head.constData());
+            QCOMPARE(CddbHello(request), QStringLiteral("support sveltra.example Sveltra V4.0"));
+            QCOMPARE(CddbProto(request), QStringLiteral("6"));
+            QVERIFY2(request.header("host").startsWith("127.0.0.1:"), request.head.constData());
         }
-        QCOMPARE(peer.requests.at(0).cmd, CddbQueryCommand(kToc));
+        QCOMPARE(CddbCmd(peer.requests.at(0)), CddbQueryCommand(kToc));
     }
 
     void firstOfSeveralMatchesIsRead()
     {
-        CddbPeer peer;
-        peer.handler = [](const PeerRequest &request) {
-            if (request.cmd.startsWith(QLatin1String("cddb query")))
-                return PeerReply{200, "211 close matches\r\nclassical 2b031b03 A / B\r\nrock 2b031b04 C / D\r\n.\r\n", false};
-            return PeerReply{200, request.cmd == QLatin1String("cddb read classical 2b031b03") ? Entry("classical") : QByteArray("401 no\r\n"), false};
+        HttpPeer peer;
+        peer.handler = [](const HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return HttpReply{200, "211 close matches\r\nclassical 2b031b03 A / B\r\nrock 2b031b04 C / D\r\n.\r\n"};
+            return HttpReply{200, CddbCmd(request) == QLatin1String("cddb read classical 2b031b03") ? Entry("classical") : QByteArray("401 no\r\n")};
         };
         const CddbLookupResult result = lookup(peer);
         QVERIFY2(result.found, qPrintable(result.message));
@@ -106,10 +106,10 @@ private slots:
         QFETCH(QByteArray, queryBody);
         QFETCH(int, readStatus);
         QFETCH(QByteArray, readBody);
-        CddbPeer peer;
-        peer.handler = [&](const PeerRequest &request) {
-            return request.cmd.startsWith(QLatin1String("cddb query")) ? PeerReply{queryStatus, queryBody, false}
-                                                                        : PeerReply{readStatus, readBody, false};
+        HttpPeer peer;
+        peer.handler = [&](const HttpRequest &request) {
+            return CddbCmd(request).startsWith(QLatin1String("cddb query")) ? HttpReply{queryStatus, queryBody}
+                                                                            : HttpReply{readStatus, readBody};
         };
         const CddbLookupResult result = lookup(peer);
         QVERIFY(!result.found);
@@ -125,11 +125,11 @@ private slots:
             repeated += "DTITLE=Artist / Album Album Album\r\n";
         repeated += "TTITLE0=One\r\n.\r\n";
         QByteArray readBody = repeated;
-        CddbPeer peer;
-        peer.handler = [&readBody](const PeerRequest &request) {
-            if (request.cmd.startsWith(QLatin1String("cddb query")))
-                return PeerReply{200, "200 rock 2b031b03 A / B\r\n", false};
-            return PeerReply{200, readBody, false};
+        HttpPeer peer;
+        peer.handler = [&readBody](const HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return HttpReply{200, "200 rock 2b031b03 A / B\r\n"};
+            return HttpReply{200, readBody};
         };
         CddbLookupResult result = lookup(peer);
         QVERIFY2(result.found, qPrintable(result.message));
@@ -146,8 +146,8 @@ private slots:
         QVERIFY2(result.message.contains(QStringLiteral("larger than")), qPrintable(result.message));
         QCOMPARE(peer.requests.size(), 4);
 
-        CddbPeer huge;
-        huge.handler = [](const PeerRequest &) { return PeerReply{200, "200 rock 2b031b03 " + QByteArray(8 * CddbMaxReplyBytes, 'x'), false}; };
+        HttpPeer huge;
+        huge.handler = [](const HttpRequest &) { return HttpReply{200, "200 rock 2b031b03 " + QByteArray(8 * CddbMaxReplyBytes, 'x')}; };
         result = lookup(huge);
         QVERIFY(!result.found);
         QVERIFY2(result.message.contains(QStringLiteral("larger than")), qPrintable(result.message));
@@ -156,8 +156,8 @@ private slots:
 
     void silentPeerTimesOutWhileEventsRun()
     {
-        CddbPeer peer;
-        peer.handler = [](const PeerRequest &) { return PeerReply{200, QByteArray(), true}; };
+        HttpPeer peer;
+        peer.handler = [](const HttpRequest &) { return HttpReply::silent(); };
         int ticks = 0;
         QTimer ticker; // stands for the window repainting meanwhile
         connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
@@ -174,11 +174,11 @@ private slots:
 
     void slowReadCountsAgainstTheSameTimeOut()
     {
-        CddbPeer peer;
-        peer.handler = [](const PeerRequest &request) {
-            if (request.cmd.startsWith(QLatin1String("cddb query")))
-                return PeerReply{200, "200 rock 2b031b03 A / B\r\n", false};
-            return PeerReply{200, QByteArray(), true};
+        HttpPeer peer;
+        peer.handler = [](const HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return HttpReply{200, "200 rock 2b031b03 A / B\r\n"};
+            return HttpReply::silent();
         };
         QElapsedTimer clock;
         clock.start();
@@ -201,8 +201,8 @@ private slots:
 
     void invalidTableIsNotSent()
     {
-        CddbPeer peer;
-        const CddbLookupResult result = CddbLookup(m_network, peer.url(), m_client, m_email, CddbToc{}, 5000);
+        HttpPeer peer;
+        const CddbLookupResult result = CddbLookup(m_network, CddbUrl(peer), m_client, m_email, CddbToc{}, 5000);
         QVERIFY(!result.found);
         QVERIFY(peer.requests.isEmpty());
     }

@@ -20,6 +20,8 @@
 #include "gui/dialogs/frmupdate.h"
 
 using namespace Sveltra;
+using TestSupport::HttpPeer;
+using TestSupport::HttpReply;
 using State = frmUpdate::State;
 
 Q_DECLARE_METATYPE(Sveltra::frmUpdate::State)
@@ -87,13 +89,13 @@ private slots:
     void outcomes_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<State>("state");
         QTest::addColumn<QString>("shown");
 
-        const int respond = int(HttpPeer::Mode::Respond), closed = -1;
-        const QByteArray ok = "200 OK";
+        const int respond = int(HttpReply::Mode::Respond), closed = -1;
+        const int ok = 200;
         const QString dots = QStringLiteral("........");
         QTest::newRow("04.03.01 and a line end") << respond << ok << QByteArray("Sveltra04.03.01\r\n") << State::NewVersion << QStringLiteral("04.03.01");
         QTest::newRow("04.03.00") << respond << ok << QByteArray("Sveltra04.03.00") << State::UpToDate << QStringLiteral("04.03.00");
@@ -104,25 +106,23 @@ private slots:
         QTest::newRow("04.10.00") << respond << ok << QByteArray("Sveltra04.10.00") << State::NewVersion << QStringLiteral("04.10.00");
         QTest::newRow("10.00.00") << respond << ok << QByteArray("Sveltra10.00.00\n") << State::NewVersion << QStringLiteral("10.00.00");
         QTest::newRow("name in lower case") << respond << ok << QByteArray("sveltra04.03.01") << State::Failed << dots;
-        QTest::newRow("404 with a good-looking body") << respond << QByteArray("404 Not Found") << QByteArray("Sveltra04.03.01") << State::Failed << dots;
+        QTest::newRow("404 with a good-looking body") << respond << 404 << QByteArray("Sveltra04.03.01") << State::Failed << dots;
         QTest::newRow("empty body") << respond << ok << QByteArray() << State::Failed << dots;
         QTest::newRow("a megabyte after a good start") << respond << ok << (QByteArray("Sveltra04.03.01") + QByteArray(1 << 20, 'x')) << State::NewVersion << QStringLiteral("04.03.01");
-        QTest::newRow("never answers") << int(HttpPeer::Mode::Silent) << ok << QByteArray() << State::Failed << dots;
-        QTest::newRow("trickles forever") << int(HttpPeer::Mode::Trickle) << ok << QByteArray() << State::Failed << dots;
+        QTest::newRow("never answers") << int(HttpReply::Mode::Silent) << ok << QByteArray() << State::Failed << dots;
+        QTest::newRow("trickles forever") << int(HttpReply::Mode::Trickle) << ok << QByteArray() << State::Failed << dots;
         QTest::newRow("nobody listening") << closed << ok << QByteArray() << State::Failed << dots;
     }
 
     void outcomes()
     {
         QFETCH(int, mode);
-        QFETCH(QByteArray, status);
+        QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(State, state);
         QFETCH(QString, shown);
         HttpPeer peer;
-        peer.mode = HttpPeer::Mode(std::max(mode, 0));
-        peer.status = status;
-        peer.body = body;
+        peer.answerAll({status, body, HttpReply::Mode(std::max(mode, 0))});
         if (mode < 0)
             peer.close();
 
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(states.size(), 2); // Fetching, then one outcome
         QCOMPARE(w.state(), state);
         if (mode >= 0)
-            QCOMPARE(peer.requests, (QList<QByteArray>{"GET /download/Sveltra.txt HTTP/1.1"}));
+            QCOMPARE(peer.requestLines(), (QList<QByteArray>{"GET /download/Sveltra.txt HTTP/1.1"}));
         QVERIFY(!w.Timer1->isActive());
         verifyReadout(w, w.picVer2, shown);
         const QString texts[] = {QStringLiteral("找到新版本，您现在可以下载它"), QStringLiteral("当前没有可用的新版本，请以后再检查"),
@@ -152,7 +152,7 @@ private slots:
     void downloadButtonBlinksAndOpensTheDownloadPage()
     {
         HttpPeer peer;
-        peer.body = "Sveltra04.03.01";
+        peer.answerAll({200, "Sveltra04.03.01"});
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
         frmUpdate w(peer.address());
@@ -204,7 +204,7 @@ private slots:
     void helpAndClosingMidFetch()
     {
         HttpPeer peer;
-        peer.mode = HttpPeer::Mode::Silent;
+        peer.answerAll(HttpReply::silent());
         auto *w = new frmUpdate(peer.address());
         w->setAttribute(Qt::WA_DeleteOnClose);
         QSignalSpy help(w, &frmUpdate::helpRequested);

@@ -22,7 +22,7 @@
 #include "gui/mainwindow/foldertree.h"
 #include "gui/mainwindow/joblist.h"
 #include "core/convert/jobrules.h"
-#include "tests/support/cddbpeer.h"
+#include "tests/support/httppeer.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/loadedform.h"
 
@@ -38,17 +38,16 @@ private:
 
     QString track(int n) const { return m_image.cuePath + QStringLiteral("/Track%1.cda").arg(n, 2, 10, QLatin1Char('0')); }
 
-    static TestCd::PeerReply knownDisc(const TestCd::PeerRequest &request)
+    static TestSupport::HttpReply knownDisc(const TestSupport::HttpRequest &request)
     {
-        if (request.cmd.startsWith(QLatin1String("cddb query")))
-            return {200, QStringLiteral("200 misc 1a2b3c03 歌手 / 专辑\r\n").toUtf8(), false};
-        if (request.cmd.startsWith(QLatin1String("cddb read")))
+        if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+            return {200, QStringLiteral("200 misc 1a2b3c03 歌手 / 专辑\r\n").toUtf8()};
+        if (CddbCmd(request).startsWith(QLatin1String("cddb read")))
             return {200, QStringLiteral("210 misc 1a2b3c03 CD database entry follows (until terminating `.')\r\n"
                                         "# xmcd\r\nDISCID=1a2b3c03\r\nDTITLE=歌手 / 专辑\r\nDYEAR=2001\r\nDGENRE=流行\r\n"
                                         "TTITLE0=第一首\r\nTTITLE1=AC/DC: 二\r\nTTITLE2=第三\r\nEXTD=\r\n.\r\n")
-                                  .toUtf8(),
-                    false};
-        return {404, {}, false};
+                                  .toUtf8()};
+        return {404, {}};
     }
 
 private slots:
@@ -66,12 +65,12 @@ private slots:
 
     void knownDiscIsListedNamedAndConverted()
     {
-        TestCd::CddbPeer peer;
+        TestSupport::HttpPeer peer;
         peer.handler = knownDisc;
         TestSupport::LoadedForm loaded;
         Form1 &form = loaded.form;
         QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
-        form.AudioGrabber1->SetCddbBaseUrl(peer.url());
+        form.AudioGrabber1->SetCddbBaseUrl(CddbUrl(peer));
 
         // The image is a folder of tracks in the file list.
         form.XListView1->setFolderPath(m_image.cuePath);
@@ -179,14 +178,14 @@ private slots:
     void unknownDiscOrSilentServerGiveTrackTitles()
     {
         QFETCH(bool, silent);
-        TestCd::CddbPeer peer;
-        peer.handler = [silent](const TestCd::PeerRequest &) {
-            return silent ? TestCd::PeerReply{200, {}, true} : TestCd::PeerReply{200, "202 No match found\r\n", false};
+        TestSupport::HttpPeer peer;
+        peer.handler = [silent](const TestSupport::HttpRequest &) {
+            return silent ? TestSupport::HttpReply::silent() : TestSupport::HttpReply{200, "202 No match found\r\n"};
         };
         TestSupport::LoadedForm loaded;
         Form1 &form = loaded.form;
         QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
-        form.AudioGrabber1->SetCddbBaseUrl(peer.url());
+        form.AudioGrabber1->SetCddbBaseUrl(CddbUrl(peer));
         form.AudioGrabber1->CddbTimeoutMs = 1500;
 
         QElapsedTimer clock;
@@ -216,11 +215,11 @@ private slots:
         QTemporaryDir temp;
         const QByteArray oldTemp = qgetenv("TMPDIR");
         qputenv("TMPDIR", temp.path().toUtf8());
-        TestCd::CddbPeer peer;
-        peer.handler = [](const TestCd::PeerRequest &) { return TestCd::PeerReply{200, "202 No match found\r\n", false}; };
+        TestSupport::HttpPeer peer;
+        peer.handler = [](const TestSupport::HttpRequest &) { return TestSupport::HttpReply{200, "202 No match found\r\n"}; };
         TestSupport::LoadedForm loaded;
         Form1 &form = loaded.form;
-        form.AudioGrabber1->SetCddbBaseUrl(peer.url());
+        form.AudioGrabber1->SetCddbBaseUrl(CddbUrl(peer));
         form.show();
         for (int n : {1, 2})
             form.AddMediaFile(image.cuePath + QStringLiteral("/Track%1.cda").arg(n, 2, 10, QLatin1Char('0')));
