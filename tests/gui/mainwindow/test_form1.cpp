@@ -6,12 +6,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolBar>
 
 #include "core/base/appstate.h"
@@ -22,6 +20,7 @@
 #include "core/settings/settings.h"
 #include "gui/skin/skinnedwindow.h"
 #include "gui/mainwindow/statusbar.h"
+#include "tests/support/boxanswerer.h"
 
 using namespace Sveltra;
 
@@ -32,33 +31,6 @@ QByteArray readAll(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
-// Answers the next message box with OK and remembers what it said.
-struct MessageBoxWatcher
-{
-    int seen = 0;
-    QString title, text;
-    QStringList buttons;
-
-    void arm()
-    {
-        QTimer::singleShot(0, [this] { poll(); });
-    }
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(10, [this] { poll(); });
-            return;
-        }
-        ++seen;
-        title = box->windowTitle();
-        text = box->text();
-        for (QAbstractButton *b : box->buttons())
-            buttons << b->text();
-        box->button(QMessageBox::Ok)->click();
-    }
-};
 
 } // namespace
 
@@ -208,17 +180,14 @@ private slots:
         InstanceGuard guard(lockPath());
         frmStartUp splash;
         splash.show();
-        MessageBoxWatcher watcher;
-        watcher.arm();
+        TestSupport::BoxAnswerer ok;
         {
             Form1 form(settings, guard, &splash);
             QCOMPARE(form.Form_Load(), Form1::LoadResult::SecondCopy);
             QVERIFY(splash.isHidden());
         }
-        QCOMPARE(watcher.seen, 1);
-        QCOMPARE(watcher.title, QStringLiteral("Sveltra"));
-        QCOMPARE(watcher.text, QStringLiteral("Sveltra 正在运行，您不需要再次运行它"));
-        QCOMPARE(watcher.buttons.size(), 1);
+        QCOMPARE(ok.seen, QStringList{QStringLiteral("Sveltra|Sveltra 正在运行，您不需要再次运行它")});
+        QCOMPARE(ok.buttons.value(0).size(), 1);
         QCOMPARE(readAll(iniPath()), QByteArray("[x]\ny=z\n"));
     }
 

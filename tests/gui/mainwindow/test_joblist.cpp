@@ -14,7 +14,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -27,40 +26,14 @@
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/skin/picturebutton.h"
+#include "tests/support/boxanswerer.h"
 #include "tests/support/loadedform.h"
 #include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
+using TestSupport::BoxAnswerer;
 
 namespace {
-
-// Answers every message box that appears with the given button and counts them.
-class BoxAnswerer : public QObject
-{
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer)
-        : m_answer(answer)
-    {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                ++count;
-                titles << box->windowTitle();
-                texts << box->text();
-                defaults << (box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton);
-                box->button(m_answer)->click();
-            }
-        });
-        m_timer.start();
-    }
-    int count = 0;
-    QStringList titles, texts;
-    QList<QMessageBox::StandardButton> defaults;
-
-private:
-    QMessageBox::StandardButton m_answer;
-    QTimer m_timer;
-};
 
 QMimeData *urlData(const QStringList &paths)
 {
@@ -146,16 +119,14 @@ private slots:
         BoxAnswerer answer(QMessageBox::Ok);
         list.AddMediaFile(mp3);
         QCOMPARE(list.rowCount(), 4);
-        QCOMPARE(answer.count, 1);
-        QCOMPARE(answer.titles.first(), QStringLiteral("重复的文件名"));
-        QCOMPARE(answer.texts.first(), QStringLiteral("重复的文件名: ") + mp3);
+        QCOMPARE(answer.seen, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + mp3});
 
         // A converted row no longer counts; different letter case is a different path.
         list.setStatus(0, JobStatus::Done);
         list.AddMediaFile(mp3);
         QCOMPARE(list.rowCount(), 5);
         QVERIFY(!list.IsDuplicate(mp3.toUpper()));
-        QCOMPARE(answer.count, 1);
+        QCOMPARE(answer.seen.size(), 1);
 
         // A drop without files asks for the file browser's selection.
         QSignalSpy selection(&list, &JobList::addSelectionRequested);
@@ -187,10 +158,8 @@ private slots:
         {
             BoxAnswerer cancel(QMessageBox::Cancel);
             list.RemoveAll();
-            QCOMPARE(cancel.count, 1);
-            QCOMPARE(cancel.titles.first(), QStringLiteral("确认全部删除"));
-            QCOMPARE(cancel.texts.first(), QStringLiteral("您真的想要删除所有项目吗？"));
-            QCOMPARE(cancel.defaults.first(), QMessageBox::Cancel);
+            QCOMPARE(cancel.seen, QStringList{QStringLiteral("确认全部删除|您真的想要删除所有项目吗？")});
+            QCOMPARE(cancel.defaults, QList<QMessageBox::StandardButton>{QMessageBox::Cancel});
         }
         QCOMPARE(list.rowCount(), 2);
         BoxAnswerer ok(QMessageBox::Ok);

@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -23,12 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <functional>
 
+#include "tests/support/boxanswerer.h"
 #include "tests/support/urlcatcher.h"
 #include "core/base/appstate.h"
 #include "gui/mainwindow/form1.h"
@@ -43,6 +42,7 @@
 #include "gui/skin/splitbar.h"
 
 using namespace Sveltra;
+using TestSupport::BoxAnswerer;
 
 namespace {
 
@@ -83,37 +83,6 @@ void touch(const QString &path)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("not audio");
-}
-
-// Runs action while answering every modal window that shows up with answer; returns what the
-// message boxes said.
-QStringList answeringModals(const std::function<void()> &action, const std::function<void(QWidget *)> &answer)
-{
-    QStringList seen;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
-            seen << box->windowTitle() + QLatin1Char('|') + box->text();
-        else
-            seen << QString::fromLatin1(modal->metaObject()->className());
-        answer(modal);
-    });
-    poll.start();
-    action();
-    poll.stop();
-    return seen;
-}
-
-void pressOk(QWidget *modal)
-{
-    if (auto *box = qobject_cast<QMessageBox *>(modal))
-        box->button(QMessageBox::Ok)->click();
-    else if (auto *dialog = qobject_cast<QDialog *>(modal))
-        dialog->reject();
 }
 
 QStringList shownNames(FileListView *list)
@@ -325,7 +294,7 @@ private slots:
         form.AddMediaFile(music(QStringLiteral("three.wav")));
         QCOMPARE(jobs->rowCount(), 1);
         list->selectNames({QStringLiteral("one.wav"), QStringLiteral("three.wav"), QStringLiteral("two.wav")});
-        QStringList boxes = answeringModals([&] { QTest::mouseClick(toolbarButton(form, "Add"), Qt::LeftButton); }, pressOk);
+        QStringList boxes = BoxAnswerer::answering([&] { QTest::mouseClick(toolbarButton(form, "Add"), Qt::LeftButton); });
         // The list shows one, three, two (by name): the second of them is the queued one.
         QCOMPARE(boxes, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + music(QStringLiteral("three.wav"))});
         QCOMPARE(jobNames(jobs), (QStringList{QStringLiteral("three.wav"), QStringLiteral("one.wav"), QStringLiteral("two.wav")}));
@@ -335,7 +304,7 @@ private slots:
 
         // The menu entry adds the same selection; what is not audio is skipped without a box.
         list->selectNames({QStringLiteral("one.wav"), QStringLiteral("notes.txt"), QStringLiteral("sub")});
-        boxes = answeringModals([&] { form.mnuAdd->trigger(); }, pressOk);
+        boxes = BoxAnswerer::answering([&] { form.mnuAdd->trigger(); });
         QVERIFY(boxes.isEmpty());
         QCOMPARE(jobNames(jobs), QStringList{QStringLiteral("one.wav")});
         jobs->clear();
@@ -398,7 +367,7 @@ private slots:
         };
         QString prompt;
         for (const auto &open : openers) {
-            const QStringList seen = answeringModals(open, [&prompt](QWidget *modal) {
+            const QStringList seen = BoxAnswerer::answering(open, [&prompt](QWidget *modal) {
                 auto *dialog = qobject_cast<QFileDialog *>(modal);
                 QVERIFY(dialog);
                 prompt = dialog->windowTitle();
@@ -413,7 +382,7 @@ private slots:
 
         // A chosen folder lands in the box, its tooltip and TargetFolder.
         const QString chosen = m_music + QStringLiteral("/sub");
-        answeringModals([&] { form.Command1_Click(); }, [&chosen](QWidget *modal) {
+        BoxAnswerer::answering([&] { form.Command1_Click(); }, [&chosen](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             dialog->setDirectory(chosen);
             QMetaObject::invokeMethod(dialog, "accept");
@@ -674,8 +643,7 @@ private slots:
         form.Toolbar1_ButtonClick(QStringLiteral("layout"));
         QCOMPARE(form.arrangement(), 2);
         form.Toolbar1_ButtonClick(QStringLiteral("refresh")); // nothing to read yet; must not fail
-        const QStringList seen = answeringModals([&] { form.Toolbar1_ButtonClick(QStringLiteral("Output")); },
-                                                 [](QWidget *m) { static_cast<QDialog *>(m)->reject(); });
+        const QStringList seen = BoxAnswerer::answering([&] { form.Toolbar1_ButtonClick(QStringLiteral("Output")); });
         QCOMPARE(seen, QStringList{QStringLiteral("QFileDialog")});
 
         // Remove and clear through the toolbar and the menus.
@@ -684,7 +652,7 @@ private slots:
         form.ListView1->topLevelItem(0)->setSelected(true);
         QTest::mouseClick(toolbarButton(form, "Remove"), Qt::LeftButton);
         QCOMPARE(jobNames(form.ListView1), QStringList{QStringLiteral("two.wav")});
-        const QStringList asked = answeringModals([&] { form.mnuRemoveAll->trigger(); }, pressOk);
+        const QStringList asked = BoxAnswerer::answering([&] { form.mnuRemoveAll->trigger(); });
         QCOMPARE(asked, QStringList{QStringLiteral("确认全部删除|您真的想要删除所有项目吗？")});
         QCOMPARE(form.ListView1->rowCount(), 0);
 
