@@ -4,12 +4,9 @@
 // 2352-byte sectors, one data file and a .cue sheet naming it. The samples are kept, little-endian,
 // so a rip can be compared byte for byte.
 
-#include <QDir>
-#include <QFile>
+#include <QByteArray>
 #include <QList>
 #include <QString>
-
-#include "tests/support/mediafixtures.h"
 
 namespace TestCd {
 
@@ -32,87 +29,14 @@ struct Image
     int sectors() const { return int(samples.size() / kSectorBytes); }
     // What a rip of the track holds: from its INDEX 01 to the next track's INDEX 01 (so the next
     // track's pregap included) or the end.
-    int trackSectors(int track) const
-    {
-        const int end = track < starts.size() ? starts.at(track) : sectors();
-        return end - starts.at(track - 1);
-    }
-    QByteArray trackSamples(int track) const
-    {
-        return samples.mid(qsizetype(starts.at(track - 1)) * kSectorBytes, qsizetype(trackSectors(track)) * kSectorBytes);
-    }
+    int trackSectors(int track) const;
+    QByteArray trackSamples(int track) const;
 };
-
-inline QString Msf(int sectors)
-{
-    return QStringLiteral("%1:%2:%3")
-        .arg(sectors / 4500, 2, 10, QLatin1Char('0'))
-        .arg(sectors / 75 % 60, 2, 10, QLatin1Char('0'))
-        .arg(sectors % 75, 2, 10, QLatin1Char('0'));
-}
-
-// Raw little-endian stereo samples of a tone; length "2.5" (seconds) or "17640s" (samples). The
-// null input is given the CD rate too, or sox would make the tone at 48 kHz and resample it.
-inline QByteArray RawTone(const QString &dir, const QString &length, int frequency)
-{
-    const QString path = QDir(dir).filePath(QStringLiteral("tone.raw"));
-    if (!TestMedia::run(QStringLiteral("sox"),
-                        {QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-n"),
-                         QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-e"), QStringLiteral("signed-integer"),
-                         QStringLiteral("-L"), QStringLiteral("-t"), QStringLiteral("raw"), path, QStringLiteral("synth"), length,
-                         QStringLiteral("sine"), QString::number(frequency), QStringLiteral("vol"), QStringLiteral("0.7")}))
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray data = file.readAll();
-    file.close();
-    QFile::remove(path);
-    return data;
-}
-
-inline QByteArray Swapped16(QByteArray data)
-{
-    for (qsizetype i = 0; i + 1 < data.size(); i += 2)
-        std::swap(data[i], data[i + 1]);
-    return data;
-}
 
 // Writes <dir>/<name>.bin and <dir>/<name>.cue (the sheet names the data file by its bare name,
 // relative to the sheet). Track pregapTrack (> 1) gets pregapSectors of a 220 Hz tone as its
 // INDEX 00 before its INDEX 01. motorola writes big-endian samples.
-inline bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola,
-                      int pregapTrack = 0, int pregapSectors = 0)
-{
-    *image = Image();
-    QString cue = QStringLiteral("REM made by a test\nFILE \"") + name + QStringLiteral(".bin\" ")
-                  + (motorola ? QStringLiteral("MOTOROLA\n") : QStringLiteral("BINARY\n"));
-    for (int i = 0; i < tones.size(); ++i) {
-        const int track = i + 1;
-        cue += QStringLiteral("  TRACK %1 AUDIO\n").arg(track, 2, 10, QLatin1Char('0'));
-        image->pregaps.append(-1);
-        if (track == pregapTrack && pregapSectors > 0) {
-            const QByteArray gap = RawTone(dir, QString::number(pregapSectors * 588) + QLatin1Char('s'), 220);
-            if (gap.size() != qsizetype(pregapSectors) * kSectorBytes)
-                return false;
-            image->pregaps.last() = image->sectors();
-            cue += QStringLiteral("    INDEX 00 ") + Msf(image->sectors()) + QLatin1Char('\n');
-            image->samples += gap;
-        }
-        QByteArray data = RawTone(dir, QString::number(tones.at(i).seconds), tones.at(i).frequency);
-        if (data.isEmpty())
-            return false;
-        data.append(QByteArray((kSectorBytes - data.size() % kSectorBytes) % kSectorBytes, '\0'));
-        image->starts.append(image->sectors());
-        cue += QStringLiteral("    INDEX 01 ") + Msf(image->sectors()) + QLatin1Char('\n');
-        image->samples += data;
-    }
-    image->binPath = QDir(dir).filePath(name + QStringLiteral(".bin"));
-    image->cuePath = QDir(dir).filePath(name + QStringLiteral(".cue"));
-    QFile bin(image->binPath);
-    QFile sheet(image->cuePath);
-    return bin.open(QIODevice::WriteOnly) && bin.write(motorola ? Swapped16(image->samples) : image->samples) == image->samples.size()
-           && sheet.open(QIODevice::WriteOnly) && sheet.write(cue.toUtf8()) > 0;
-}
+bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola,
+               int pregapTrack = 0, int pregapSectors = 0);
 
 } // namespace TestCd

@@ -2,7 +2,9 @@
 // little- and big-endian images, aborting a rip, failures, and CDDB lookups of an image against a
 // peer on 127.0.0.1.
 
+#include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>

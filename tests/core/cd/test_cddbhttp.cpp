@@ -2,7 +2,9 @@
 // that never answers.
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 

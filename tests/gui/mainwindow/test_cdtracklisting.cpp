@@ -25,6 +25,7 @@
 #include "tests/support/httppeer.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/loadedform.h"
+#include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
 
