@@ -3,16 +3,16 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "core/layout/layout.h"
+#include "gui/mainwindow/formatbar.h"
+#include "gui/mainwindow/maintoolbar.h"
+#include "gui/mainwindow/outputbar.h"
 #include "gui/mainwindow/windowslot.h"
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QToolBar;
 
 namespace Sveltra {
 
@@ -27,14 +27,17 @@ class JobList;
 class SplitBar;
 class SettingsFile;
 class StatusBar;
+class WindowAreas;
 class frmAbout;
 class frmMonitor;
 class frmOption;
 class frmStartUp;
 class frmUpdate;
 
-// The main window. It owns the job list, the file browser, the toolbar, the menus and the
-// status bar; the other windows reach them through it. Lives on the user-interface thread.
+// The main window. It builds the job list, the file browser, the toolbar, the menus and the
+// status bar, loads and unloads the program, and runs the commands of the toolbar and the menus;
+// the placement of its working areas and the splitter bars belong to WindowAreas. The other
+// windows reach its parts through it. Lives on the user-interface thread.
 class Form1 final : public QMainWindow
 {
     Q_OBJECT
@@ -53,15 +56,13 @@ public:
     LoadResult Form_Load();
     bool isLoaded() const { return m_loaded; }
 
-    // The first placement of the working areas (see skin/layout.h).
+    // The working areas (see WindowAreas): the first placement, the layout pass of the current
+    // arrangement, the arrangement (1 or 2) and the drag state (0, or 1 or 2 while SplitH or
+    // SplitV is dragged).
     void InitForm();
-    // The layout pass of the current arrangement; does nothing while the window is minimized.
     void Form_Resize();
-    // 1: tree over the file list on the left, job list on the right; 2 (at start): tree alone
-    // on the left, format bar, file list and job list on the right.
-    int arrangement() const { return m_arrangement; }
-    // 0 no splitter drag; 1 dragging SplitH; 2 dragging SplitV.
-    int dragState() const { return m_dragState; }
+    int arrangement() const;
+    int dragState() const;
 
     // Writes the profile into the status bar.
     void RefreshStatusBar();
@@ -101,27 +102,19 @@ public:
     void Command1_Click();
     void XListView1_ItemActivated(const FileItem &item);
 
-    // The splitter bars: mouse button and pointer offsets in pixels from the bar's edge.
-    void SplitH_MouseDown(Qt::MouseButton button);
-    void SplitH_MouseMove(int offset);
-    void SplitH_MouseUp(Qt::MouseButton button);
-    void SplitV_MouseDown(Qt::MouseButton button);
-    void SplitV_MouseMove(int offset);
-    void SplitV_MouseUp(Qt::MouseButton button);
-
     // Controls and components, by the names the rest of the program uses.
     AudioInformation *AudioInformation1 = nullptr;
     AudioGrabber *AudioGrabber1 = nullptr;
     // CD tracks in the job list and the file browser, over AudioGrabber1.
     CdTrackListing *cdTracks = nullptr;
     JobList *ListView1 = nullptr;
-    QToolBar *Toolbar1 = nullptr;
+    MainToolbar *Toolbar1 = nullptr;
     StatusBar *tbStatus = nullptr;
     FolderTreeView *XTreeView1 = nullptr;
     FileListView *XListView1 = nullptr;
-    QWidget *tbFormat = nullptr;
+    FormatBar *tbFormat = nullptr;
     QComboBox *cbFormat = nullptr;
-    QWidget *Picture1 = nullptr;
+    OutputBar *Picture1 = nullptr;
     QLineEdit *txtOutput = nullptr;
     QPushButton *Command1 = nullptr;
     SplitBar *SplitH = nullptr;
@@ -146,26 +139,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenus();
-    void createToolbar();
     void createBrowser(QWidget *area);
     void createOutputBar(QWidget *area);
-    void createSplitters(QWidget *area);
     void setKeyboardOrder();
-    // The working areas in twips, read from the controls and written back to them.
-    Layout::Areas readAreas() const;
-    void writeAreas(const Layout::Areas &areas);
-    Layout::Frame frame();
-    // The load step that gives the tree its first size.
-    void setInitialSizes();
-    // The output bar keeps the text box as wide as it allows.
-    void Picture1_Resize();
-    // A keyboard step on a bar, taken as a drag by that many pixels.
-    void splitterKeyboardStep(SplitBar *bar, int pixels);
     // The unload step: writes the settings and ends the process.
     void Form_Unload();
     void saveSettings();
@@ -176,9 +155,7 @@ private:
     QPointer<frmMonitor> m_monitor;
     bool m_loaded = false;
     bool m_unloaded = false;
-    QButtonGroup *m_formatGroup = nullptr;
-    int m_arrangement = 2;
-    int m_dragState = 0;
+    WindowAreas *m_areas = nullptr;
     // The skinned secondary windows, each open at most once; they have no owner, so the main
     // window deletes those still open when it goes.
     WindowSlot<frmOption> m_option;
