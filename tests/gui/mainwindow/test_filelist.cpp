@@ -44,7 +44,7 @@ void showFolder(FileListView &list, const QString &folder)
     QTRY_VERIFY(list.model()->rowCount(list.rootIndex()) > 0);
 }
 
-// A drive that is always there; an image becomes a drive once its tracks are listed.
+// A drive that is always there, and every image a folder of the same three tracks.
 class FakeDrives final : public VirtualFolderProvider
 {
 public:
@@ -54,10 +54,8 @@ public:
     {
         return roots.contains(path) || path.endsWith(QLatin1String(".cue"));
     }
-    QList<VirtualEntry> entries(const QString &folder) override
+    QList<VirtualEntry> entries(const QString &) override
     {
-        if (!roots.contains(folder))
-            roots << folder;
         return {{QStringLiteral("Track02.cda"), 1985244, 11253},
                 {QStringLiteral("Track01.cda"), 44, 0},
                 {QStringLiteral("Track10.cda"), -1, 205000}};
