@@ -111,6 +111,11 @@ private slots:
         QCOMPARE(seenKeys, keys);
         QCOMPARE(seenCaptions, captions);
         QCOMPARE(separators, 2);
+        // It stays docked at the top: it cannot be moved, floated or hidden from a menu.
+        QCOMPARE(form.toolBarArea(form.Toolbar1), Qt::TopToolBarArea);
+        QVERIFY(!form.Toolbar1->isMovable() && !form.Toolbar1->isFloatable());
+        QVERIFY(!form.Toolbar1->toggleViewAction()->isEnabled());
+        QCOMPARE(form.contextMenuPolicy(), Qt::NoContextMenu);
         QCOMPARE(form.findChild<QAction *>(QStringLiteral("Toolbar1_layout"))->toolTip(), QStringLiteral("切换界面 "));
 
         const QList<QPair<QMenu *, QStringList>> menus = {
