@@ -9,20 +9,20 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QLineEdit>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 
+#include "../tests/support/loadedform.h"
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/joblist.h"
-#include "../tests/support/loadedform.h"
 
 using namespace Sveltra;
 

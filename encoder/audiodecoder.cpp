@@ -24,8 +24,7 @@ namespace {
 // FFmpeg's error tags are built with C casts; these spell the same values without them.
 constexpr int errorTag(char a, char b, char c, char d)
 {
-    return -static_cast<int>(static_cast<unsigned>(a) | (static_cast<unsigned>(b) << 8)
-                             | (static_cast<unsigned>(c) << 16)
+    return -static_cast<int>(static_cast<unsigned>(a) | (static_cast<unsigned>(b) << 8) | (static_cast<unsigned>(c) << 16)
                              | (static_cast<unsigned>(d) << 24));
 }
 constexpr int kErrorEof = errorTag('E', 'O', 'F', ' ');
@@ -41,20 +40,25 @@ constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 constexpr int kMaxBadPacketsBeforeJudging = 64;
 constexpr int kBadPacketsPerGoodFrame = 4;
 
-struct FormatDeleter {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+struct FormatDeleter
+{
+    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
 };
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+struct CodecDeleter
+{
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
 };
-struct SwrDeleter {
-    void operator()(SwrContext* c) const { swr_free(&c); }
+struct SwrDeleter
+{
+    void operator()(SwrContext *c) const { swr_free(&c); }
 };
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+struct PacketDeleter
+{
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
 };
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
+struct FrameDeleter
+{
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
 };
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatDeleter>;
@@ -64,16 +68,17 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
 // Owns an AVChannelLayout, which may hold allocated memory for custom orders.
-struct ChannelLayout {
+struct ChannelLayout
+{
     AVChannelLayout layout{};
     ChannelLayout() = default;
     ~ChannelLayout() { av_channel_layout_uninit(&layout); }
-    ChannelLayout(const ChannelLayout&) = delete;
-    ChannelLayout& operator=(const ChannelLayout&) = delete;
+    ChannelLayout(const ChannelLayout &) = delete;
+    ChannelLayout &operator=(const ChannelLayout &) = delete;
 
     // A copy of source; one without a known order (a WAV without channel mask) gets the usual
     // layout for its channel count, so downmixing knows which channel is which.
-    void assign(const AVChannelLayout& source)
+    void assign(const AVChannelLayout &source)
     {
         av_channel_layout_uninit(&layout);
         if (source.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&source) == 0)
@@ -87,7 +92,7 @@ struct ChannelLayout {
 // finite: NaN becomes silence, and everything beyond full scale, infinities included, is
 // clipped to it. Damaged float files hold such values (broken recorders, bad conversions).
 template <typename Sample>
-void makeSafe(Sample* samples, std::size_t count)
+void makeSafe(Sample *samples, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const Sample x = samples[i];
@@ -98,7 +103,7 @@ void makeSafe(Sample* samples, std::size_t count)
 
 // The same for float, four samples at a time without a branch: every batch passes here.
 template <>
-void makeSafe(float* samples, std::size_t count)
+void makeSafe(float *samples, std::size_t count)
 {
     std::size_t i = 0;
 #if defined(__SSE2__)
@@ -118,7 +123,7 @@ void makeSafe(float* samples, std::size_t count)
 
 // The decoded samples of a floating-point frame made safe in place, before the resampler
 // smears a NaN or an infinity over its neighbours. Integer samples are always in range.
-bool makeFrameSafe(AVFrame& frame)
+bool makeFrameSafe(AVFrame &frame)
 {
     const auto format = static_cast<AVSampleFormat>(frame.format);
     const AVSampleFormat packed = av_get_packed_sample_fmt(format);
@@ -130,11 +135,11 @@ bool makeFrameSafe(AVFrame& frame)
     const int channels = frame.ch_layout.nb_channels;
     const auto perPlane = static_cast<std::size_t>(frame.nb_samples) * (planar ? 1 : channels);
     for (int p = 0; p < (planar ? channels : 1); ++p) {
-        uint8_t* data = frame.extended_data[p];
+        uint8_t *data = frame.extended_data[p];
         if (packed == AV_SAMPLE_FMT_FLT)
-            makeSafe(reinterpret_cast<float*>(data), perPlane);
+            makeSafe(reinterpret_cast<float *>(data), perPlane);
         else
-            makeSafe(reinterpret_cast<double*>(data), perPlane);
+            makeSafe(reinterpret_cast<double *>(data), perPlane);
     }
     return true;
 }
@@ -148,11 +153,12 @@ std::string errorText(int code)
 
 } // namespace
 
-struct AudioDecoder::State {
+struct AudioDecoder::State
+{
     std::string path;
     FormatPtr format;
     CodecPtr codec;
-    AVStream* stream = nullptr;
+    AVStream *stream = nullptr;
     int64_t durationTs = 0; // in stream time base; 0 when the container does not say
     int64_t startTs = 0;
     int64_t fileSize = 0;
@@ -163,7 +169,7 @@ struct AudioDecoder::State {
     int inRate = 0;
     ChannelLayout inLayout;
     int pieceFrames = 0; // input frames per swr_convert call, so its output always fits
-    std::vector<const uint8_t*> inPointers;
+    std::vector<const uint8_t *> inPointers;
 
     int outRate = 0;
     int outChannels = 0;
@@ -175,33 +181,29 @@ struct AudioDecoder::State {
     int64_t goodFrames = 0;
     int64_t framesOut = 0;
 
-    Status inputError(const std::string& why) const
-    {
-        return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + why);
-    }
+    Status inputError(const std::string &why) const { return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + why); }
 
-    Status deliver(DecodeListener& listener)
+    Status deliver(DecodeListener &listener)
     {
         if (filled == 0)
             return Status::success();
         // The resampler overshoots full scale on loud material; the listener gets -1..1.
         for (int c = 0; c < outChannels; ++c)
             makeSafe(planes[static_cast<std::size_t>(c)].data(), static_cast<std::size_t>(filled));
-        const std::array<const float*, 2> pointers{planes[0].data(), planes[1].data()};
+        const std::array<const float *, 2> pointers{planes[0].data(), planes[1].data()};
         framesOut += filled;
         const int count = filled;
         filled = 0;
         return listener.samples(pointers.data(), count);
     }
 
-    std::array<uint8_t*, 2> outPointers()
+    std::array<uint8_t *, 2> outPointers()
     {
-        return {reinterpret_cast<uint8_t*>(planes[0].data() + filled),
-                reinterpret_cast<uint8_t*>(planes[1].data() + filled)};
+        return {reinterpret_cast<uint8_t *>(planes[0].data() + filled), reinterpret_cast<uint8_t *>(planes[1].data() + filled)};
     }
 
     // Empties the resampler's delay line into the batch (end of stream or a format change).
-    Status drainResampler(DecodeListener& listener)
+    Status drainResampler(DecodeListener &listener)
     {
         if (!swr)
             return Status::success();
@@ -220,7 +222,7 @@ struct AudioDecoder::State {
         }
     }
 
-    Status configureResampler(const AVFrame& frame, DecodeListener& listener)
+    Status configureResampler(const AVFrame &frame, DecodeListener &listener)
     {
         if (swr && frame.format == inFormat && frame.sample_rate == inRate
             && frame.ch_layout.nb_channels == inLayout.layout.nb_channels) {
@@ -241,10 +243,9 @@ struct AudioDecoder::State {
 
         ChannelLayout outLayout;
         av_channel_layout_default(&outLayout.layout, outChannels);
-        SwrContext* raw = nullptr;
-        int rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, outRate,
-                                     &inLayout.layout, static_cast<AVSampleFormat>(inFormat),
-                                     inRate, 0, nullptr);
+        SwrContext *raw = nullptr;
+        int rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, outRate, &inLayout.layout,
+                                     static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
         swr.reset(raw);
         if (rc < 0)
             return Status::fail(ExitCode::Failure, "cannot set up resampling: " + errorText(rc));
@@ -259,14 +260,12 @@ struct AudioDecoder::State {
             return Status::fail(ExitCode::Failure, "cannot set up resampling: " + errorText(rc));
 
         pieceFrames = std::max<int64_t>(1, int64_t{kBatchFrames / 2} * inRate / outRate);
-        inPointers.assign(av_sample_fmt_is_planar(static_cast<AVSampleFormat>(inFormat))
-                              ? inLayout.layout.nb_channels
-                              : 1,
+        inPointers.assign(av_sample_fmt_is_planar(static_cast<AVSampleFormat>(inFormat)) ? inLayout.layout.nb_channels : 1,
                           nullptr);
         return Status::success();
     }
 
-    Status convert(AVFrame& frame, DecodeListener& listener)
+    Status convert(AVFrame &frame, DecodeListener &listener)
     {
         if (!makeFrameSafe(frame))
             return Status::fail(ExitCode::Failure, "out of memory");
@@ -274,9 +273,7 @@ struct AudioDecoder::State {
             return s;
         const auto sampleFormat = static_cast<AVSampleFormat>(frame.format);
         const int bytesPerFrame = av_get_bytes_per_sample(sampleFormat)
-                                  * (av_sample_fmt_is_planar(sampleFormat)
-                                         ? 1
-                                         : frame.ch_layout.nb_channels);
+            * (av_sample_fmt_is_planar(sampleFormat) ? 1 : frame.ch_layout.nb_channels);
         for (int offset = 0; offset < frame.nb_samples;) {
             const int count = std::min(frame.nb_samples - offset, pieceFrames);
             for (std::size_t c = 0; c < inPointers.size(); ++c)
@@ -286,8 +283,7 @@ struct AudioDecoder::State {
                     return s;
             }
             auto out = outPointers();
-            const int got = swr_convert(swr.get(), out.data(), kBatchFrames - filled,
-                                        inPointers.data(), count);
+            const int got = swr_convert(swr.get(), out.data(), kBatchFrames - filled, inPointers.data(), count);
             if (got < 0)
                 return Status::fail(ExitCode::Failure, "resampling failed: " + errorText(got));
             filled += got;
@@ -297,7 +293,7 @@ struct AudioDecoder::State {
     }
 
     // Takes every frame the decoder has ready.
-    Status receiveFrames(AVFrame* frame, DecodeListener& listener)
+    Status receiveFrames(AVFrame *frame, DecodeListener &listener)
     {
         for (;;) {
             const int rc = avcodec_receive_frame(codec.get(), frame);
@@ -315,7 +311,7 @@ struct AudioDecoder::State {
         }
     }
 
-    void reportProgress(const AVPacket& packet, DecodeListener& listener)
+    void reportProgress(const AVPacket &packet, DecodeListener &listener)
     {
         int64_t percent = -1;
         if (durationTs > 0 && packet.pts != AV_NOPTS_VALUE)
@@ -348,17 +344,17 @@ int AudioDecoder::sourceChannels() const
     return m_state->codec ? m_state->codec->ch_layout.nb_channels : 0;
 }
 
-Status AudioDecoder::open(const std::string& path)
+Status AudioDecoder::open(const std::string &path)
 {
-    State& st = *m_state;
+    State &st = *m_state;
     st.path = path;
 
     // "file:" keeps names such as "http:x.mp3" or "concat:a|b" plain files, and the whitelist
     // keeps playlists from reaching anything but local files.
-    AVDictionary* openOptions = nullptr;
+    AVDictionary *openOptions = nullptr;
     av_dict_set(&openOptions, "protocol_whitelist", "file", 0);
     const std::string url = "file:" + path;
-    AVFormatContext* rawFormat = nullptr;
+    AVFormatContext *rawFormat = nullptr;
     int rc = avformat_open_input(&rawFormat, url.c_str(), nullptr, &openOptions);
     av_dict_free(&openOptions);
     if (rc == -ENOENT || rc == -EACCES || rc == -EIO || rc == -EISDIR || rc == -ENOMEM)
@@ -372,9 +368,9 @@ Status AudioDecoder::open(const std::string& path)
         return st.inputError("cannot read the stream information: " + errorText(rc));
 
     for (unsigned i = 0; i < st.format->nb_streams; ++i) {
-        AVStream* s = st.format->streams[i];
+        AVStream *s = st.format->streams[i];
         const bool wanted = !st.stream && s->codecpar->codec_type == AVMEDIA_TYPE_AUDIO
-                            && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC);
+            && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC);
         if (wanted)
             st.stream = s;
         else
@@ -383,11 +379,10 @@ Status AudioDecoder::open(const std::string& path)
     if (!st.stream)
         return st.inputError("holds no audio stream");
 
-    const AVCodecParameters* par = st.stream->codecpar;
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    const AVCodecParameters *par = st.stream->codecpar;
+    const AVCodec *decoder = avcodec_find_decoder(par->codec_id);
     if (!decoder)
-        return st.inputError(std::string("no decoder for its audio (")
-                             + avcodec_get_name(par->codec_id) + ")");
+        return st.inputError(std::string("no decoder for its audio (") + avcodec_get_name(par->codec_id) + ")");
     if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
         return st.inputError("not an audio file FFmpeg can decode (no sample rate or channels)");
 
@@ -400,27 +395,25 @@ Status AudioDecoder::open(const std::string& path)
     st.codec->pkt_timebase = st.stream->time_base;
     rc = avcodec_open2(st.codec.get(), decoder, nullptr);
     if (rc < 0)
-        return st.inputError(std::string("cannot open its decoder (") + decoder->name
-                             + "): " + errorText(rc));
+        return st.inputError(std::string("cannot open its decoder (") + decoder->name + "): " + errorText(rc));
 
     if (st.stream->duration != AV_NOPTS_VALUE && st.stream->duration > 0) {
         st.durationTs = st.stream->duration;
         st.startTs = st.stream->start_time != AV_NOPTS_VALUE ? st.stream->start_time : 0;
     } else if (st.format->duration > 0) {
-        st.durationTs = av_rescale_q(st.format->duration, AVRational{1, AV_TIME_BASE},
-                                     st.stream->time_base);
+        st.durationTs = av_rescale_q(st.format->duration, AVRational{1, AV_TIME_BASE}, st.stream->time_base);
         st.startTs = st.stream->start_time != AV_NOPTS_VALUE ? st.stream->start_time : 0;
     }
     st.fileSize = st.format->pb ? avio_size(st.format->pb) : 0;
     return Status::success();
 }
 
-Status AudioDecoder::run(int sampleRate, int channels, DecodeListener& listener)
+Status AudioDecoder::run(int sampleRate, int channels, DecodeListener &listener)
 {
-    State& st = *m_state;
+    State &st = *m_state;
     st.outRate = sampleRate;
     st.outChannels = channels;
-    for (auto& plane : st.planes)
+    for (auto &plane : st.planes)
         plane.assign(kBatchFrames, 0.0f);
 
     PacketPtr packet(av_packet_alloc());
@@ -445,10 +438,8 @@ Status AudioDecoder::run(int sampleRate, int channels, DecodeListener& listener)
             ++st.badPackets;
         if (Status s = st.receiveFrames(frame.get(), listener); !s.ok())
             return s;
-        if (st.badPackets >= kMaxBadPacketsBeforeJudging
-            && st.badPackets > kBadPacketsPerGoodFrame * st.goodFrames)
-            return st.inputError("cannot be decoded (mostly damaged or not "
-                                 + std::string(st.codec->codec->name) + " audio)");
+        if (st.badPackets >= kMaxBadPacketsBeforeJudging && st.badPackets > kBadPacketsPerGoodFrame * st.goodFrames)
+            return st.inputError("cannot be decoded (mostly damaged or not " + std::string(st.codec->codec->name) + " audio)");
     }
 
     avcodec_send_packet(st.codec.get(), nullptr);

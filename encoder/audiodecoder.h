@@ -8,12 +8,13 @@
 namespace fastencc {
 
 // Receives the decoded, converted audio and the progress of a decode run.
-class DecodeListener {
+class DecodeListener
+{
 public:
     virtual ~DecodeListener() = default;
     // planes holds one pointer per output channel to frames float samples, each finite and
     // within -1..1 whatever the input held, valid only during the call. A failed status ends the run with that status.
-    virtual Status samples(const float* const* planes, int frames) = 0;
+    virtual Status samples(const float *const *planes, int frames) = 0;
     // Called when the whole-number percentage of the input read so far grows.
     virtual void progress(int percent) = 0;
 };
@@ -22,24 +23,25 @@ public:
 // libswresample to planar float at the wanted rate and channel count (downmixing without
 // clipping). Other streams, such as cover art, are skipped unread. All FFmpeg use is inside
 // this class; memory stays the same whatever the input's length.
-class AudioDecoder final {
+class AudioDecoder final
+{
 public:
     // The most frames one DecodeListener::samples() call carries.
     static constexpr int kMaxBatchFrames = 16384;
 
     AudioDecoder();
     ~AudioDecoder();
-    AudioDecoder(const AudioDecoder&) = delete;
-    AudioDecoder& operator=(const AudioDecoder&) = delete;
+    AudioDecoder(const AudioDecoder &) = delete;
+    AudioDecoder &operator=(const AudioDecoder &) = delete;
 
     // Opens the file and its decoder. Fails with ExitCode::BadInput when the file cannot be
     // read or holds no decodable audio stream.
-    Status open(const std::string& path);
+    Status open(const std::string &path);
     int sourceSampleRate() const;
     int sourceChannels() const;
 
     // Decodes to the end, handing the audio on in batches of several thousand samples.
-    Status run(int sampleRate, int channels, DecodeListener& listener);
+    Status run(int sampleRate, int channels, DecodeListener &listener);
 
 private:
     struct State;

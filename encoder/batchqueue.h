@@ -13,24 +13,26 @@ namespace fastencc {
 // decoding and resampling overlap with LAME. A fixed ring of slots: memory stays the same
 // however long the input, and the decoder waits when the encoder falls behind.
 // One producer thread (push, finish) and one consumer thread (pop, release, abort).
-class BatchQueue final {
+class BatchQueue final
+{
 public:
     BatchQueue(int channels, int slotFrames, int depth);
-    BatchQueue(const BatchQueue&) = delete;
-    BatchQueue& operator=(const BatchQueue&) = delete;
+    BatchQueue(const BatchQueue &) = delete;
+    BatchQueue &operator=(const BatchQueue &) = delete;
 
     // Copies a batch in; waits for a free slot. Returns false once the consumer has aborted.
-    bool push(const float* const* planes, int frames);
+    bool push(const float *const *planes, int frames);
     // The producer is done; status says whether it ended well.
     void finish(Status status);
 
-    struct Batch {
-        std::array<const float*, 2> planes{};
+    struct Batch
+    {
+        std::array<const float *, 2> planes{};
         int frames = 0;
     };
     // Waits for the next batch; false when the producer has finished and all is taken.
     // The batch stays valid until release().
-    bool pop(Batch& batch);
+    bool pop(Batch &batch);
     void release();
     // The consumer stops taking batches; a waiting or later push() returns false.
     void abort();
@@ -38,7 +40,8 @@ public:
     Status producerStatus();
 
 private:
-    struct Slot {
+    struct Slot
+    {
         std::array<std::vector<float>, 2> planes;
         int frames = 0;
     };
@@ -48,8 +51,8 @@ private:
     std::vector<Slot> m_slots;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int m_head = 0;    // next slot to pop
-    int m_count = 0;   // filled slots, including one popped but not yet released
+    int m_head = 0;  // next slot to pop
+    int m_count = 0; // filled slots, including one popped but not yet released
     bool m_finished = false;
     bool m_aborted = false;
     Status m_producerStatus;

@@ -18,15 +18,15 @@ Status usageError(std::string text)
 
 } // namespace
 
-ParseResult parseCommandLine(const std::vector<std::string>& args)
+ParseResult parseCommandLine(const std::vector<std::string> &args)
 {
     ParseResult result;
-    Options& o = result.options;
+    Options &o = result.options;
     std::vector<std::string> paths;
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        const std::string &arg = args[i];
         if (optionsEnded) {
             paths.push_back(arg);
         } else if (arg == "--") {
@@ -43,15 +43,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& args)
                 result.status = usageError("-br needs a bit rate in bits per second");
                 return result;
             }
-            const std::string& text = args[++i];
+            const std::string &text = args[++i];
             long value = 0;
-            const char* first = text.data();
-            const char* last = first + text.size();
+            const char *first = text.data();
+            const char *last = first + text.size();
             const auto [end, ec] = std::from_chars(first, last, value);
-            if (text.empty() || ec != std::errc() || end != last || value < kMinBitrate
-                || value > kMaxBitrate) {
-                result.status = usageError("-br \"" + text + "\" is not a bit rate from "
-                                           + std::to_string(kMinBitrate) + " to "
+            if (text.empty() || ec != std::errc() || end != last || value < kMinBitrate || value > kMaxBitrate) {
+                result.status = usageError("-br \"" + text + "\" is not a bit rate from " + std::to_string(kMinBitrate) + " to "
                                            + std::to_string(kMaxBitrate) + " bits per second");
                 return result;
             }

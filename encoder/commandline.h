@@ -8,24 +8,26 @@
 namespace fastencc {
 
 // What the command line asks for.
-struct Options {
+struct Options
+{
     std::string input;
     std::string output;
-    bool mono = false;     // -dm: downmix to one channel
-    int bitrateKbps = 0;   // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
+    bool mono = false;      // -dm: downmix to one channel
+    int bitrateKbps = 0;    // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
     bool oneThread = false; // -1t: decode and encode on one thread (when several run at once)
-    bool help = false;     // -h / --help: print the usage and do nothing else
+    bool help = false;      // -h / --help: print the usage and do nothing else
 };
 
-struct ParseResult {
-    Status status;   // ExitCode::Usage with a one-line reason when the command line is wrong
+struct ParseResult
+{
+    Status status; // ExitCode::Usage with a one-line reason when the command line is wrong
     Options options;
 };
 
 // Parses the arguments after the program name. Options may come before, between or after the
 // two paths. An argument that is not a known option is a path, so paths may start with a dash;
 // "--" makes every later argument a path.
-ParseResult parseCommandLine(const std::vector<std::string>& args);
+ParseResult parseCommandLine(const std::vector<std::string> &args);
 
 // The text -h prints: synopsis, options and exit codes.
 std::string usageText();

@@ -30,14 +30,15 @@ void printProgress(int percent)
 }
 
 // Runs on the decoding thread: passes the audio into the queue and prints the progress.
-class QueueFeeder final : public DecodeListener {
+class QueueFeeder final : public DecodeListener
+{
 public:
-    explicit QueueFeeder(BatchQueue& queue)
+    explicit QueueFeeder(BatchQueue &queue)
         : m_queue(queue)
     {
     }
 
-    Status samples(const float* const* planes, int frames) override
+    Status samples(const float *const *planes, int frames) override
     {
         if (!m_queue.push(planes, frames))
             return Status::fail(ExitCode::Failure, "stopped by the encoder");
@@ -47,19 +48,20 @@ public:
     void progress(int percent) override { printProgress(percent); }
 
 private:
-    BatchQueue& m_queue;
+    BatchQueue &m_queue;
 };
 
 // Decodes and encodes on one thread: LAME takes each batch as the decoder delivers it.
-class DirectEncoder final : public DecodeListener {
+class DirectEncoder final : public DecodeListener
+{
 public:
-    DirectEncoder(Mp3Encoder& encoder, OutputFile& file)
+    DirectEncoder(Mp3Encoder &encoder, OutputFile &file)
         : m_encoder(encoder)
         , m_file(file)
     {
     }
 
-    Status samples(const float* const* planes, int frames) override
+    Status samples(const float *const *planes, int frames) override
     {
         std::span<const unsigned char> bytes;
         Status s = m_encoder.encode(planes, frames, bytes);
@@ -69,12 +71,12 @@ public:
     void progress(int percent) override { printProgress(percent); }
 
 private:
-    Mp3Encoder& m_encoder;
-    OutputFile& m_file;
+    Mp3Encoder &m_encoder;
+    OutputFile &m_file;
 };
 
 // Runs on the calling thread: LAME encodes what the decoder delivers, into the file.
-Status encodeQueued(BatchQueue& queue, Mp3Encoder& encoder, OutputFile& file)
+Status encodeQueued(BatchQueue &queue, Mp3Encoder &encoder, OutputFile &file)
 {
     BatchQueue::Batch batch;
     while (queue.pop(batch)) {
@@ -91,15 +93,16 @@ Status encodeQueued(BatchQueue& queue, Mp3Encoder& encoder, OutputFile& file)
     return queue.producerStatus();
 }
 
-Status checkInput(const std::string& path)
+Status checkInput(const std::string &path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
         return Status::fail(ExitCode::BadInput,
-                            "input \"" + path + "\": "
-                                + (error == ENOENT ? std::string("no such file")
-                                                   : std::string(std::strerror(error))));
+                            "input \"" + path
+                                + "\": " + (error == ENOENT ? std::string("no such file") : std::string(std::strerror(error))));
     }
     if (S_ISDIR(info.st_mode))
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is a folder, not a file");
@@ -109,29 +112,32 @@ Status checkInput(const std::string& path)
     if (info.st_size == 0)
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\" is empty");
     if (::access(path.c_str(), R_OK) != 0)
-        return Status::fail(ExitCode::BadInput,
-                            "input \"" + path + "\": " + std::strerror(errno));
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + std::strerror(errno));
     return Status::success();
 }
 
 } // namespace
 
-bool sameFile(const std::string& a, const std::string& b)
+bool sameFile(const std::string &a, const std::string &b)
 {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0
-           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    struct stat first
+    {
+    };
+    struct stat second
+    {
+    };
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
 }
 
-Status encodeFile(const Options& options)
+Status encodeFile(const Options &options)
 {
     if (Status s = checkInput(options.input); !s.ok())
         return s;
     if (sameFile(options.input, options.output))
-        return Status::fail(ExitCode::SameFile, "input \"" + options.input + "\" and output \""
-                                                    + options.output
-                                                    + "\" are the same file; it is left as it is");
+        return Status::fail(ExitCode::SameFile,
+                            "input \"" + options.input + "\" and output \"" + options.output
+                                + "\" are the same file; it is left as it is");
 
     AudioDecoder decoder;
     if (Status s = decoder.open(options.input); !s.ok())
@@ -139,12 +145,10 @@ Status encodeFile(const Options& options)
 
     // LAME encodes one or two channels; a mono source stays mono.
     const int channels = options.mono || decoder.sourceChannels() == 1 ? 1 : 2;
-    const Mp3Format format = Mp3Encoder::chooseFormat(decoder.sourceSampleRate(), channels,
-                                                      options.bitrateKbps);
+    const Mp3Format format = Mp3Encoder::chooseFormat(decoder.sourceSampleRate(), channels, options.bitrateKbps);
     if (format.sampleRate <= 0)
         return Status::fail(ExitCode::Failure,
-                            "MP3 encoder: no output format for "
-                                + std::to_string(decoder.sourceSampleRate()) + " Hz at "
+                            "MP3 encoder: no output format for " + std::to_string(decoder.sourceSampleRate()) + " Hz at "
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
     Mp3Encoder encoder;
     if (Status s = encoder.open(format); !s.ok())

@@ -18,7 +18,8 @@ constexpr int kNspsytuneFlag = 1;
 constexpr std::array<int, 15> kMpeg1Kbps{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 constexpr std::array<int, 15> kMpeg2Kbps{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 
-struct HeaderInfo {
+struct HeaderInfo
+{
     bool mpeg1 = false;
     bool mono = false;
     int sampleRate = 0;
@@ -28,8 +29,8 @@ struct HeaderInfo {
 HeaderInfo parse(std::uint32_t header)
 {
     static constexpr std::array<std::array<int, 3>, 4> kRates{{
-        {11025, 12000, 8000}, // MPEG-2.5
-        {0, 0, 0},            // reserved
+        {11025, 12000, 8000},  // MPEG-2.5
+        {0, 0, 0},             // reserved
         {22050, 24000, 16000}, // MPEG-2
         {44100, 48000, 32000}, // MPEG-1
     }};
@@ -43,14 +44,14 @@ HeaderInfo parse(std::uint32_t header)
     return info;
 }
 
-std::size_t sideInfoSize(const HeaderInfo& h)
+std::size_t sideInfoSize(const HeaderInfo &h)
 {
     if (h.mpeg1)
         return h.mono ? 17 : 32;
     return h.mono ? 9 : 17;
 }
 
-std::size_t frameSize(const HeaderInfo& h, int bitrateIndex)
+std::size_t frameSize(const HeaderInfo &h, int bitrateIndex)
 {
     const int kbps = (h.mpeg1 ? kMpeg1Kbps : kMpeg2Kbps)[static_cast<std::size_t>(bitrateIndex)];
     if (h.sampleRate == 0)
@@ -58,13 +59,13 @@ std::size_t frameSize(const HeaderInfo& h, int bitrateIndex)
     return static_cast<std::size_t>((h.mpeg1 ? 144000 : 72000) * kbps / h.sampleRate);
 }
 
-std::size_t tagEnd(const HeaderInfo& h)
+std::size_t tagEnd(const HeaderInfo &h)
 {
     return 4 + sideInfoSize(h) + kXingSize + kLameExtensionSize;
 }
 
 // The smallest bit-rate index whose frame holds the tag; 0 when none does.
-int infoBitrateIndex(const HeaderInfo& h)
+int infoBitrateIndex(const HeaderInfo &h)
 {
     for (int index = 1; index < 15; ++index) {
         if (frameSize(h, index) >= tagEnd(h))
@@ -73,7 +74,7 @@ int infoBitrateIndex(const HeaderInfo& h)
     return 0;
 }
 
-void put32(unsigned char* at, std::uint32_t value)
+void put32(unsigned char *at, std::uint32_t value)
 {
     at[0] = static_cast<unsigned char>(value >> 24);
     at[1] = static_cast<unsigned char>(value >> 16);
@@ -81,7 +82,7 @@ void put32(unsigned char* at, std::uint32_t value)
     at[3] = static_cast<unsigned char>(value);
 }
 
-void put16(unsigned char* at, std::uint16_t value)
+void put16(unsigned char *at, std::uint16_t value)
 {
     at[0] = static_cast<unsigned char>(value >> 8);
     at[1] = static_cast<unsigned char>(value);
@@ -130,14 +131,14 @@ std::size_t infoFrameSize(std::uint32_t header)
     return index > 0 ? frameSize(h, index) : 0;
 }
 
-std::vector<unsigned char> buildInfoFrame(const InfoFrameFields& f)
+std::vector<unsigned char> buildInfoFrame(const InfoFrameFields &f)
 {
     const HeaderInfo h = parse(f.header);
     const int index = infoBitrateIndex(h);
     if (index == 0)
         return {};
     std::vector<unsigned char> frame(frameSize(h, index), 0);
-    unsigned char* p = frame.data();
+    unsigned char *p = frame.data();
 
     // The stream's header with the larger bit rate, without padding; side info stays zero.
     const std::uint32_t header = (f.header & ~0xF200u) | (static_cast<std::uint32_t>(index) << 12);
@@ -170,7 +171,7 @@ std::vector<unsigned char> buildInfoFrame(const InfoFrameFields& f)
     p[19] = static_cast<unsigned char>((kNspsytuneFlag << 4) | (f.athType & 15));
     p[20] = static_cast<unsigned char>(std::clamp(f.bitrateKbps, 0, 255));
     const std::uint32_t delays = (static_cast<std::uint32_t>(std::clamp(f.encoderDelay, 0, 4095)) << 12)
-                                 | static_cast<std::uint32_t>(std::clamp(f.padding, 0, 4095));
+        | static_cast<std::uint32_t>(std::clamp(f.padding, 0, 4095));
     p[21] = static_cast<unsigned char>(delays >> 16);
     p[22] = static_cast<unsigned char>(delays >> 8);
     p[23] = static_cast<unsigned char>(delays);
@@ -179,8 +180,7 @@ std::vector<unsigned char> buildInfoFrame(const InfoFrameFields& f)
     const int stereoMode = h.mono ? 0 : 3;
     const int unusual = f.sampleRate <= 32000 ? 1 : 0;
     const int sourceClass = f.sampleRate <= 32000 ? 0 : f.sampleRate <= 44100 ? 1 : f.sampleRate <= 48000 ? 2 : 3;
-    p[24] = static_cast<unsigned char>((f.noiseShaping & 3) | (stereoMode << 2) | (unusual << 5)
-                                       | (sourceClass << 6));
+    p[24] = static_cast<unsigned char>((f.noiseShaping & 3) | (stereoMode << 2) | (unusual << 5) | (sourceClass << 6));
     // p[25]: MP3 gain, none.
     put16(p + 26, static_cast<std::uint16_t>(std::clamp(f.bitrateKbps, 0, 2047))); // preset
     put32(p + 28, f.fileBytes);

@@ -17,8 +17,9 @@ namespace fastencc {
 // CRC-16 as the LAME extension uses it (polynomial 0x8005, reflected, starting from crc).
 std::uint16_t crc16(std::span<const unsigned char> bytes, std::uint16_t crc = 0);
 
-struct InfoFrameFields {
-    std::uint32_t header = 0;     // the stream's first frame header; gives version, rate, mode
+struct InfoFrameFields
+{
+    std::uint32_t header = 0;      // the stream's first frame header; gives version, rate, mode
     std::uint32_t musicFrames = 0; // audio frames after the info frame
     std::uint32_t fileBytes = 0;   // the whole stream, info frame included
     std::uint16_t musicCrc = 0;    // crc16 of every byte after the info frame
@@ -30,7 +31,7 @@ struct InfoFrameFields {
     int encoderDelay = 0;
     int padding = 0;
     int noiseShaping = 0;
-    int sampleRate = 0;            // the rate LAME was given (it says whether settings were unusual)
+    int sampleRate = 0; // the rate LAME was given (it says whether settings were unusual)
 };
 
 // Size of the frame that starts with header, padding included.
@@ -44,6 +45,6 @@ std::size_t infoFrameSize(std::uint32_t header);
 bool frameHoldsInfoTag(std::uint32_t header);
 
 // The complete frame, infoFrameSize(fields.header) bytes long.
-std::vector<unsigned char> buildInfoFrame(const InfoFrameFields& fields);
+std::vector<unsigned char> buildInfoFrame(const InfoFrameFields &fields);
 
 } // namespace fastencc

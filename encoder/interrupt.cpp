@@ -54,8 +54,7 @@ constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTR
 // Sent from outside, with a default action that ends the process; the real-time signals too.
 std::vector<int> otherFatalSignals()
 {
-    std::vector<int> signals = {SIGQUIT, SIGALRM, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
-                                SIGXCPU, SIGIO, SIGPWR};
+    std::vector<int> signals = {SIGQUIT, SIGALRM, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2, SIGXCPU, SIGIO, SIGPWR};
 #ifdef SIGSTKFLT
     signals.push_back(SIGSTKFLT);
 #endif
@@ -65,7 +64,7 @@ std::vector<int> otherFatalSignals()
 }
 
 // What SignalBlock blocks: everything from outside that would end the process.
-const sigset_t& outsideSignals()
+const sigset_t &outsideSignals()
 {
     static const sigset_t signals = [] {
         sigset_t set;
@@ -100,13 +99,17 @@ void install()
     static AlternateStack mainThreadStack;
 
     // One handler at a time: a second signal waits until the first has removed the file.
-    struct sigaction stop {};
+    struct sigaction stop
+    {
+    };
     stop.sa_handler = onStop;
     stop.sa_mask = outsideSignals();
     for (int s : kStopSignals)
         ::sigaction(s, &stop, nullptr);
 
-    struct sigaction fatal {};
+    struct sigaction fatal
+    {
+    };
     fatal.sa_handler = onFatal;
     fatal.sa_mask = outsideSignals();
     fatal.sa_flags = SA_RESETHAND | SA_ONSTACK;
@@ -117,7 +120,9 @@ void install()
 
     // A write past the file-size limit then fails with EFBIG like any write error, and the
     // temporary file is removed, instead of the process dying with it in place.
-    struct sigaction ignore {};
+    struct sigaction ignore
+    {
+    };
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
@@ -129,7 +134,7 @@ AlternateStack::AlternateStack()
 {
     const std::size_t size = alternateStackSize();
     m_memory = std::make_unique<unsigned char[]>(size);
-    stack_t stack {};
+    stack_t stack{};
     stack.ss_sp = m_memory.get();
     stack.ss_size = size;
     m_active = ::sigaltstack(&stack, nullptr) == 0;
@@ -139,7 +144,7 @@ AlternateStack::~AlternateStack()
 {
     if (!m_active)
         return;
-    stack_t off {};
+    stack_t off{};
     off.ss_flags = SS_DISABLE;
     ::sigaltstack(&off, nullptr);
 }
@@ -160,7 +165,7 @@ SignalBlock::~SignalBlock()
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-bool arm(const char* path)
+bool arm(const char *path)
 {
     const std::size_t length = std::strlen(path);
     if (length >= sizeof g_path)

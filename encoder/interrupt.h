@@ -20,12 +20,13 @@ void install();
 
 // Gives the calling thread its own stack for the fault handler for the object's lifetime, so
 // a fault caused by a stack overflow on this thread still removes the temporary file.
-class AlternateStack final {
+class AlternateStack final
+{
 public:
     AlternateStack();
     ~AlternateStack();
-    AlternateStack(const AlternateStack&) = delete;
-    AlternateStack& operator=(const AlternateStack&) = delete;
+    AlternateStack(const AlternateStack &) = delete;
+    AlternateStack &operator=(const AlternateStack &) = delete;
 
 private:
     std::unique_ptr<unsigned char[]> m_memory;
@@ -34,12 +35,13 @@ private:
 
 // Blocks the signals that arrive from outside (all that end the program, faults aside) for
 // the lifetime of the object, so arming, disarming and the final rename are never cut in half.
-class SignalBlock final {
+class SignalBlock final
+{
 public:
     SignalBlock();
     ~SignalBlock();
-    SignalBlock(const SignalBlock&) = delete;
-    SignalBlock& operator=(const SignalBlock&) = delete;
+    SignalBlock(const SignalBlock &) = delete;
+    SignalBlock &operator=(const SignalBlock &) = delete;
     void keepBlocked() { m_restore = false; }
 
     static constexpr unsigned kSavedSize = 128;
@@ -51,7 +53,7 @@ private:
 
 // Names the file a signal must remove. Call with the signals blocked. Paths longer than the
 // handler's buffer are refused (returns false).
-bool arm(const char* path);
+bool arm(const char *path);
 // Forgets the file; a signal after this removes nothing.
 void disarm();
 

@@ -9,7 +9,7 @@
 #include "encoder/encodejob.h"
 #include "encoder/interrupt.h"
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     using namespace fastencc;
     interrupt::install();

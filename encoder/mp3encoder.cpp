@@ -2,8 +2,8 @@
 
 #include <lame/lame.h>
 
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <string>
 
@@ -18,15 +18,18 @@ constexpr int kQuality = 3;
 constexpr int kNoiseShapingAtQuality = 2;
 
 // LAME reports through printf-style callbacks onto stderr; the program prints its own one line.
-void quiet(const char*, va_list) {}
+void quiet(const char *, va_list)
+{
+}
 
-struct LameDeleter {
-    void operator()(lame_global_flags* flags) const { lame_close(flags); }
+struct LameDeleter
+{
+    void operator()(lame_global_flags *flags) const { lame_close(flags); }
 };
 using LamePtr = std::unique_ptr<lame_global_flags, LameDeleter>;
 
 // Configures flags for the encoding itself; the caller sets the input rate.
-void configure(lame_global_flags* flags, int channels, int bitrateKbps)
+void configure(lame_global_flags *flags, int channels, int bitrateKbps)
 {
     lame_set_errorf(flags, quiet);
     lame_set_debugf(flags, quiet);
@@ -44,10 +47,9 @@ void configure(lame_global_flags* flags, int channels, int bitrateKbps)
     lame_set_findReplayGain(flags, 0);
 }
 
-Status encoderError(const std::string& what, int code)
+Status encoderError(const std::string &what, int code)
 {
-    return Status::fail(ExitCode::Failure, "MP3 encoder: " + what + " (LAME error "
-                                               + std::to_string(code) + ")");
+    return Status::fail(ExitCode::Failure, "MP3 encoder: " + what + " (LAME error " + std::to_string(code) + ")");
 }
 
 // Worst case of LAME's output for a number of samples, as lame.h states it.
@@ -58,7 +60,8 @@ std::size_t outputBound(int frames)
 
 } // namespace
 
-struct Mp3Encoder::Handle {
+struct Mp3Encoder::Handle
+{
     LamePtr flags;
 };
 
@@ -77,47 +80,45 @@ Mp3Format Mp3Encoder::chooseFormat(int sourceRate, int channels, int bitrateKbps
 Mp3Encoder::Mp3Encoder() = default;
 Mp3Encoder::~Mp3Encoder() = default;
 
-Status Mp3Encoder::open(const Mp3Format& format)
+Status Mp3Encoder::open(const Mp3Format &format)
 {
     m_handle = std::make_unique<Handle>();
     m_handle->flags.reset(lame_init());
     if (!m_handle->flags)
         return encoderError("cannot start", -2);
-    lame_global_flags* flags = m_handle->flags.get();
+    lame_global_flags *flags = m_handle->flags.get();
     configure(flags, format.channels, format.bitrateKbps);
     lame_set_in_samplerate(flags, format.sampleRate);
     lame_set_out_samplerate(flags, format.sampleRate);
     if (const int rc = lame_init_params(flags); rc < 0)
-        return encoderError("cannot encode " + std::to_string(format.sampleRate) + " Hz at "
-                                + std::to_string(format.bitrateKbps) + " kbit/s",
+        return encoderError("cannot encode " + std::to_string(format.sampleRate) + " Hz at " + std::to_string(format.bitrateKbps)
+                                + " kbit/s",
                             rc);
     m_channels = format.channels;
     m_sampleRate = format.sampleRate;
     return Status::success();
 }
 
-Status Mp3Encoder::encode(const float* const* planes, int frames,
-                          std::span<const unsigned char>& out)
+Status Mp3Encoder::encode(const float *const *planes, int frames, std::span<const unsigned char> &out)
 {
     const std::size_t bound = outputBound(frames);
     if (m_buffer.size() < bound)
         m_buffer.resize(bound);
-    const float* right = m_channels > 1 ? planes[1] : planes[0];
-    const int n = lame_encode_buffer_ieee_float(m_handle->flags.get(), planes[0], right, frames,
-                                                m_buffer.data(), static_cast<int>(m_buffer.size()));
+    const float *right = m_channels > 1 ? planes[1] : planes[0];
+    const int n = lame_encode_buffer_ieee_float(m_handle->flags.get(), planes[0], right, frames, m_buffer.data(),
+                                                static_cast<int>(m_buffer.size()));
     if (n < 0)
         return encoderError("encoding failed", n);
     out = account(n);
     return Status::success();
 }
 
-Status Mp3Encoder::flush(std::span<const unsigned char>& out)
+Status Mp3Encoder::flush(std::span<const unsigned char> &out)
 {
     const std::size_t bound = outputBound(0);
     if (m_buffer.size() < bound)
         m_buffer.resize(bound);
-    const int n = lame_encode_flush(m_handle->flags.get(), m_buffer.data(),
-                                    static_cast<int>(m_buffer.size()));
+    const int n = lame_encode_flush(m_handle->flags.get(), m_buffer.data(), static_cast<int>(m_buffer.size()));
     if (n < 0)
         return encoderError("finishing failed", n);
     out = account(n);
@@ -132,8 +133,8 @@ std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
         // LAME's first frame tells the stream's format, and whether it is LAME's placeholder
         // for its own info frame (there is one when that frame holds the tag).
         m_started = true;
-        m_header = (std::uint32_t{m_buffer[0]} << 24) | (std::uint32_t{m_buffer[1]} << 16)
-                   | (std::uint32_t{m_buffer[2]} << 8) | m_buffer[3];
+        m_header = (std::uint32_t{m_buffer[0]} << 24) | (std::uint32_t{m_buffer[1]} << 16) | (std::uint32_t{m_buffer[2]} << 8)
+            | m_buffer[3];
         m_ownInfoFrame = !frameHoldsInfoTag(m_header);
         if (m_ownInfoFrame) {
             prefix = infoFrameSize(m_header);
@@ -166,7 +167,7 @@ std::vector<unsigned char> Mp3Encoder::infoFrame()
 
 std::vector<unsigned char> Mp3Encoder::ownInfoFrame()
 {
-    lame_global_flags* flags = m_handle->flags.get();
+    lame_global_flags *flags = m_handle->flags.get();
     InfoFrameFields fields;
     fields.header = m_header;
     fields.musicFrames = static_cast<std::uint32_t>(lame_get_frameNum(flags));

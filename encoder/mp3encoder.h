@@ -11,7 +11,8 @@ namespace fastencc {
 
 // What LAME will make of a source: the sample rate it picks for the bit rate and channel count,
 // and the bit rate it will really use (it rounds to what that sample rate allows).
-struct Mp3Format {
+struct Mp3Format
+{
     int sampleRate = 0;
     int channels = 0;
     int bitrateKbps = 0;
@@ -22,7 +23,8 @@ struct Mp3Format {
 // is a placeholder for the info frame that infoFrame() returns at the end: LAME's own where its
 // frames are large enough to hold it, else one built here (see infoframe.h).
 // Not thread-safe; one encoder per output file.
-class Mp3Encoder final {
+class Mp3Encoder final
+{
 public:
     // Asks LAME which output format it chooses for this source; bitrateKbps 0 means LAME's
     // default bit rate. channels is what is encoded (1 or 2), after any downmix.
@@ -30,15 +32,15 @@ public:
 
     Mp3Encoder();
     ~Mp3Encoder();
-    Mp3Encoder(const Mp3Encoder&) = delete;
-    Mp3Encoder& operator=(const Mp3Encoder&) = delete;
+    Mp3Encoder(const Mp3Encoder &) = delete;
+    Mp3Encoder &operator=(const Mp3Encoder &) = delete;
 
-    Status open(const Mp3Format& format);
+    Status open(const Mp3Format &format);
     // Encodes frames samples of each plane (one plane for mono). The returned bytes are valid
     // until the next call; they may be empty while LAME collects a frame.
-    Status encode(const float* const* planes, int frames, std::span<const unsigned char>& out);
+    Status encode(const float *const *planes, int frames, std::span<const unsigned char> &out);
     // Encodes what LAME still holds, padding the last frame.
-    Status flush(std::span<const unsigned char>& out);
+    Status flush(std::span<const unsigned char> &out);
     // The completed info frame that replaces the first bytes of the output; call after flush().
     // Empty if there is none.
     std::vector<unsigned char> infoFrame();
@@ -54,12 +56,12 @@ private:
     std::vector<unsigned char> m_buffer;
     int m_channels = 0;
     int m_sampleRate = 0;
-    bool m_started = false;        // the first frame has been seen
-    bool m_ownInfoFrame = false;   // LAME writes none: the output starts with room for ours
+    bool m_started = false;      // the first frame has been seen
+    bool m_ownInfoFrame = false; // LAME writes none: the output starts with room for ours
     std::uint32_t m_header = 0;
-    std::uint64_t m_bytes = 0;      // all output, info frame included
-    std::size_t m_crcSkip = 0;      // bytes of LAME's placeholder frame still to come
-    std::uint16_t m_musicCrc = 0;   // of all output after the info frame
+    std::uint64_t m_bytes = 0;    // all output, info frame included
+    std::size_t m_crcSkip = 0;    // bytes of LAME's placeholder frame still to come
+    std::uint16_t m_musicCrc = 0; // of all output after the info frame
 };
 
 } // namespace fastencc

@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-std::string folderOf(const std::string& path)
+std::string folderOf(const std::string &path)
 {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -27,7 +27,7 @@ std::string folderOf(const std::string& path)
 }
 
 // Writes all of bytes at the current position, retrying after interruptions and short writes.
-int writeAll(int fd, const unsigned char* data, std::size_t size)
+int writeAll(int fd, const unsigned char *data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -67,23 +67,22 @@ OutputFile::~OutputFile()
     }
 }
 
-Status OutputFile::writeError(const char* what, int error) const
+Status OutputFile::writeError(const char *what, int error) const
 {
-    return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\": " + what + ": "
-                                                 + std::strerror(error));
+    return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\": " + what + ": " + std::strerror(error));
 }
 
 Status OutputFile::create()
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     const bool exists = ::stat(m_target.c_str(), &info) == 0;
     if (m_target.back() == '/' || (exists && S_ISDIR(info.st_mode)))
-        return Status::fail(ExitCode::BadOutput,
-                            "output \"" + m_target + "\" is a folder, not a file name");
+        return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\" is a folder, not a file name");
     // Renaming over a device or a pipe would replace it (/dev/null, for one).
     if (exists && !S_ISREG(info.st_mode))
-        return Status::fail(ExitCode::BadOutput,
-                            "output \"" + m_target + "\" exists and is not a regular file");
+        return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\" exists and is not a regular file");
 
     const std::string folder = folderOf(m_target);
     std::string pattern = folder + "/.fastencc-XXXXXX.part";
@@ -137,8 +136,7 @@ Status OutputFile::overwriteStart(std::span<const unsigned char> bytes)
         return s;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(done));
+        const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;

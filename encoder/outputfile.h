@@ -13,12 +13,13 @@ namespace fastencc {
 // renamed over the target by commit() once complete. Until then the temporary is armed for the
 // interrupt handler, and the destructor removes it, so a failed or stopped run leaves nothing
 // behind and never touches a file already at the target.
-class OutputFile final {
+class OutputFile final
+{
 public:
     explicit OutputFile(std::string target);
     ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
 
     // Creates the temporary file. Fails with ExitCode::BadOutput when the folder is missing or
     // read-only, or the target is a folder.
@@ -30,11 +31,11 @@ public:
     // target. Signals stay blocked afterwards: once the file is in place, nothing undoes it.
     Status commit();
 
-    const std::string& temporaryPath() const { return m_tempPath; }
+    const std::string &temporaryPath() const { return m_tempPath; }
 
 private:
     Status flushBuffer();
-    Status writeError(const char* what, int error) const;
+    Status writeError(const char *what, int error) const;
 
     std::string m_target;
     std::string m_tempPath;

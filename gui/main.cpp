@@ -7,11 +7,11 @@
 
 #include "core/base/appstate.h"
 #include "core/base/buildinfo.h"
-#include "gui/mainwindow/form1.h"
-#include "gui/dialogs/frmstartup.h"
 #include "core/base/instanceguard.h"
-#include "core/settings/settings.h"
 #include "core/base/version.h"
+#include "core/settings/settings.h"
+#include "gui/dialogs/frmstartup.h"
+#include "gui/mainwindow/form1.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ void loadQtTranslations(QApplication &app)
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
     else
         qWarning("Qt's Chinese translations were not found; standard buttons stay in English");

@@ -55,7 +55,9 @@ bool InstanceGuard::acquire()
     if (fd < 0)
         return runUnguarded(QStringLiteral("cannot open the lock file %1: %2").arg(m_path, ErrorText(errno)));
 
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0 || info.st_uid != ::getuid() || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return runUnguarded(QStringLiteral("the lock file %1 is not a file of this user").arg(m_path));

@@ -16,8 +16,8 @@ QString ComputeBuildNumber(int major, int minor, int revision)
 
 QString VersionText()
 {
-    return twoDigits(Build::VersionMajor) + QLatin1Char('.') + twoDigits(Build::VersionMinor)
-        + QLatin1Char('.') + twoDigits(Build::VersionPatch);
+    return twoDigits(Build::VersionMajor) + QLatin1Char('.') + twoDigits(Build::VersionMinor) + QLatin1Char('.')
+        + twoDigits(Build::VersionPatch);
 }
 
 } // namespace Sveltra

@@ -14,11 +14,29 @@ QString VersionText();
 // The major, minor and revision numbers as two digits each, joined: "040300" for 4.3.0.
 QString ComputeBuildNumber(int major, int minor, int revision);
 
-inline QString ApplicationTitle() { return QStringLiteral("Sveltra"); }
-inline QString CaptionPrefix() { return QStringLiteral("Sveltra  版本 "); }
-inline QString SplashPrefix() { return QStringLiteral("版本 "); }
-inline QString HelpFileName() { return QStringLiteral("SveltraV4-1.chm"); }
-inline QString SecondCopyMessage() { return QStringLiteral("Sveltra 正在运行，您不需要再次运行它"); }
-inline QString SoftwareNote() { return QStringLiteral("Sveltra Version 4"); }
+inline QString ApplicationTitle()
+{
+    return QStringLiteral("Sveltra");
+}
+inline QString CaptionPrefix()
+{
+    return QStringLiteral("Sveltra  版本 ");
+}
+inline QString SplashPrefix()
+{
+    return QStringLiteral("版本 ");
+}
+inline QString HelpFileName()
+{
+    return QStringLiteral("SveltraV4-1.chm");
+}
+inline QString SecondCopyMessage()
+{
+    return QStringLiteral("Sveltra 正在运行，您不需要再次运行它");
+}
+inline QString SoftwareNote()
+{
+    return QStringLiteral("Sveltra Version 4");
+}
 
 } // namespace Sveltra

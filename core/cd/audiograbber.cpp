@@ -41,7 +41,8 @@ QString CdTrackFileName(int track)
     return QStringLiteral("Track%1.cda").arg(track, 2, 10, QLatin1Char('0'));
 }
 
-AudioGrabber::AudioGrabber(QObject *parent, bool scanDevices) : QObject(parent)
+AudioGrabber::AudioGrabber(QObject *parent, bool scanDevices)
+    : QObject(parent)
 {
     if (scanDevices) {
         for (const QString &name : CdDeviceNames())

@@ -90,7 +90,7 @@ public:
     int FirstTrack() const; // number of the disc's first track (1 on audio CDs)
     int CurrentTrack() const { return m_currentTrack; }
     void SetCurrentTrack(int track) { m_currentTrack = track; } // any number; a track the disc lacks reads as length 0
-    int TrackLength() const; // of the current track, in milliseconds
+    int TrackLength() const;                                    // of the current track, in milliseconds
     bool TrackIsAudio() const;
 
     // Re-reads the disc in the current drive. The CDDB texts are kept when the disc is the same

@@ -169,8 +169,8 @@ QUrl CddbRequestUrl(const QUrl &base, const QString &command, const QString &cli
     const QString clientName = blank > 0 ? trimmedClient.left(blank).trimmed() : trimmedClient;
     const QString clientVersion = blank > 0 ? trimmedClient.mid(blank + 1) : QStringLiteral("1.0");
 
-    const QByteArray query = "cmd=" + QueryWords(command.split(QLatin1Char(' '), Qt::SkipEmptyParts)) + "&hello="
-                             + QueryWords({user, host, clientName, clientVersion}) + "&proto=6";
+    const QByteArray query = "cmd=" + QueryWords(command.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        + "&hello=" + QueryWords({user, host, clientName, clientVersion}) + "&proto=6";
     QUrl url = base;
     url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     return url;
@@ -246,9 +246,7 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
         if (value.size() < kMaxRawValue)
             value += QStringView(line).mid(equals + 1).left(kMaxRawValue - value.size());
     }
-    const auto valueOf = [&values](const QString &key) {
-        return CutText(Unescape(values.value(key)).trimmed());
-    };
+    const auto valueOf = [&values](const QString &key) { return CutText(Unescape(values.value(key)).trimmed()); };
 
     CddbEntry entry;
     const QString title = valueOf(QStringLiteral("DTITLE"));

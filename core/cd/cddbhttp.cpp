@@ -49,7 +49,8 @@ bool Fetch(QNetworkAccessManager &network, const QUrl &url, const QString &clien
 
     if (tooLarge || reply->bytesAvailable() > CddbMaxReplyBytes) {
         reply->abort();
-        *message = QStringLiteral("CDDB: the reply from ") + url.host() + QStringLiteral(" is larger than %1 bytes").arg(CddbMaxReplyBytes);
+        *message = QStringLiteral("CDDB: the reply from ") + url.host()
+            + QStringLiteral(" is larger than %1 bytes").arg(CddbMaxReplyBytes);
         return false;
     }
     if (!reply->isFinished()) {
@@ -84,16 +85,15 @@ CddbLookupResult CddbLookup(QNetworkAccessManager &network, const QUrl &base, co
     const QDeadlineTimer deadline(timeoutMs);
 
     QByteArray body;
-    if (!Fetch(network, CddbRequestUrl(base, CddbQueryCommand(toc), client, email), client, deadline, &body,
-               &result.message))
+    if (!Fetch(network, CddbRequestUrl(base, CddbQueryCommand(toc), client, email), client, deadline, &body, &result.message))
         return result;
     const CddbMatch match = CddbParseQueryReply(body);
     if (!match.found) {
         result.message = match.message;
         return result;
     }
-    if (!Fetch(network, CddbRequestUrl(base, CddbReadCommand(match.category, match.discId), client, email), client,
-               deadline, &body, &result.message))
+    if (!Fetch(network, CddbRequestUrl(base, CddbReadCommand(match.category, match.discId), client, email), client, deadline,
+               &body, &result.message))
         return result;
     result.found = CddbParseReadReply(body, match.category, &result.entry, &result.message);
     return result;

@@ -15,9 +15,9 @@ namespace Sveltra {
 struct CddbLookupResult
 {
     bool found = false;
-    CddbEntry entry;   // valid when found
-    QString discId;    // the disc id that was asked for
-    QString message;   // why nothing was found (no match, HTTP error, time-out ...)
+    CddbEntry entry; // valid when found
+    QString discId;  // the disc id that was asked for
+    QString message; // why nothing was found (no match, HTTP error, time-out ...)
 };
 
 // Looks the disc up at base (the CGI's full address, e.g. http://gnudb.gnudb.org:80/~cddb/cddb.cgi).

@@ -22,7 +22,7 @@ namespace Sveltra {
 namespace {
 
 constexpr int kSectorBytes = CDIO_CD_FRAMESIZE_RAW; // 2352: 588 stereo frames of 16-bit samples
-constexpr int kReadRetries = 20;                   // paranoia's retries per sector before it skips
+constexpr int kReadRetries = 20;                    // paranoia's retries per sector before it skips
 constexpr qint64 kProgressIntervalMs = 100;
 
 // libcdio's messages go nowhere but this: the last warning or error of the thread, quoted in our
@@ -125,13 +125,13 @@ QByteArray WavHeader(quint32 dataBytes)
     header.append("RIFF", 4);
     PutLe32(header, 36 + dataBytes);
     header.append("WAVEfmt ", 8);
-    PutLe32(header, 16);         // fmt chunk size
-    PutLe16(header, 1);          // PCM
-    PutLe16(header, 2);          // channels
-    PutLe32(header, 44100);      // sample rate
-    PutLe32(header, 44100 * 4);  // bytes per second
-    PutLe16(header, 4);          // bytes per frame
-    PutLe16(header, 16);         // bits per sample
+    PutLe32(header, 16);        // fmt chunk size
+    PutLe16(header, 1);         // PCM
+    PutLe16(header, 2);         // channels
+    PutLe32(header, 44100);     // sample rate
+    PutLe32(header, 44100 * 4); // bytes per second
+    PutLe16(header, 4);         // bytes per frame
+    PutLe16(header, 16);        // bits per sample
     header.append("data", 4);
     PutLe32(header, dataBytes);
     return header;

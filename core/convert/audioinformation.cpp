@@ -192,8 +192,8 @@ bool AudioInformation::WriteTags(const QString &path)
     v1->setComment(toTag(shortComment));
     v1->setGenre(toTag(Genre));
 
-    if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
-                   TagLib::ID3v2::v3, TagLib::File::DoNotDuplicate)) {
+    if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
+                   TagLib::File::DoNotDuplicate)) {
         m_lastError = QStringLiteral("TagLib could not save the tag");
         return false;
     }

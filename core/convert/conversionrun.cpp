@@ -15,8 +15,8 @@
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrows.h"
-#include "core/convert/naming.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/naming.h"
 
 namespace Sveltra {
 
@@ -170,7 +170,7 @@ void ConversionRun::startRow(int row)
     emit rowStarted(m_ordinal, job->source, job->target);
 
     job->CurrentTag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
-                rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
+                       rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
 
     job->options = BuildEncoderArgs(channel, quality);
     Job *raw = job.get();
@@ -204,9 +204,8 @@ void ConversionRun::startNextRip()
 {
     if (m_ripping || m_cancelled)
         return;
-    const auto waiting = std::find_if(m_jobs.begin(), m_jobs.end(), [](const auto &j) {
-        return j->abortRip && !j->ripThread && !j->ripped && !j->ended;
-    });
+    const auto waiting = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                      [](const auto &j) { return j->abortRip && !j->ripThread && !j->ripped && !j->ended; });
     if (waiting == m_jobs.end())
         return;
     Job *job = waiting->get();
@@ -217,9 +216,10 @@ void ConversionRun::startNextRip()
     const std::shared_ptr<std::atomic<bool>> abort = job->abortRip;
     job->ripThread = QThread::create([this, job, drive, track, wav, abort] {
         const RipResult result = RipTrackToWav(drive, track, wav, [abort](int) { return !abort->load(); });
-        const QString failure = result.ok ? QString() : (result.message.isEmpty() ? QStringLiteral("无法读取 CD 音轨") : result.message);
-        QMetaObject::invokeMethod(this, [this, job, ok = result.ok, failure] { ripEnded(job, ok, failure); },
-                                  Qt::QueuedConnection);
+        const QString failure = result.ok ? QString()
+                                          : (result.message.isEmpty() ? QStringLiteral("无法读取 CD 音轨") : result.message);
+        QMetaObject::invokeMethod(
+            this, [this, job, ok = result.ok, failure] { ripEnded(job, ok, failure); }, Qt::QueuedConnection);
     });
     job->ripThread->setObjectName(QStringLiteral("CD rip"));
     job->ripThread->start();
@@ -258,25 +258,27 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     process->setArguments(arguments);
     process->setStandardOutputFile(QProcess::nullDevice());
     // Queued, so a job always ends from the event loop, never inside scheduleMore().
-    connect(process, &QProcess::finished, this,
-            [this, job](int exitCode, QProcess::ExitStatus status) {
-                const bool ok = status == QProcess::NormalExit && exitCode == 0;
-                QString failure;
-                if (!ok) {
-                    failure = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
-                    if (failure.isEmpty())
-                        failure = status == QProcess::CrashExit ? QStringLiteral("编码器异常退出")
-                                                                : QStringLiteral("编码器失败，退出码 %1").arg(exitCode);
-                }
-                finishJob(job, ok, failure);
-            },
-            Qt::QueuedConnection);
-    connect(process, &QProcess::errorOccurred, this,
-            [this, job](QProcess::ProcessError error) {
-                if (error == QProcess::FailedToStart)
-                    finishJob(job, false, QStringLiteral("无法启动编码器: ") + job->process->errorString());
-            },
-            Qt::QueuedConnection);
+    connect(
+        process, &QProcess::finished, this,
+        [this, job](int exitCode, QProcess::ExitStatus status) {
+            const bool ok = status == QProcess::NormalExit && exitCode == 0;
+            QString failure;
+            if (!ok) {
+                failure = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
+                if (failure.isEmpty())
+                    failure = status == QProcess::CrashExit ? QStringLiteral("编码器异常退出")
+                                                            : QStringLiteral("编码器失败，退出码 %1").arg(exitCode);
+            }
+            finishJob(job, ok, failure);
+        },
+        Qt::QueuedConnection);
+    connect(
+        process, &QProcess::errorOccurred, this,
+        [this, job](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                finishJob(job, false, QStringLiteral("无法启动编码器: ") + job->process->errorString());
+        },
+        Qt::QueuedConnection);
     process->start();
     updateMonitorState();
 }

@@ -44,7 +44,7 @@ public:
         // Profile choice numbers, read when each row starts.
         std::function<int()> channelChoice;
         std::function<int()> qualityChoice;
-        QString encoderPath;   // the fastencc program
+        QString encoderPath; // the fastencc program
         // A folder of the run's own + "~sveltratmp": ripped CD tracks go to this name followed
         // by "-<ordinal>.wav", one name per track, so conversions never share a file.
         QString tempBasePath;

@@ -24,8 +24,21 @@ public:
 // Column numbers of the job list.
 namespace JobColumn {
 enum : int {
-    Name = 0, Title, SourcePath, Source, PlayTime, Size, Target, TargetSize, Ratio, Album, Artist, Year, Comment,
-    Genre, Count
+    Name = 0,
+    Title,
+    SourcePath,
+    Source,
+    PlayTime,
+    Size,
+    Target,
+    TargetSize,
+    Ratio,
+    Album,
+    Artist,
+    Year,
+    Comment,
+    Genre,
+    Count
 };
 }
 

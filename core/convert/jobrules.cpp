@@ -17,8 +17,8 @@ QString FormatDuration(qint64 milliseconds)
     if (negative)
         seconds = -seconds;
     const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-    return (negative ? QStringLiteral("-") : QString()) + two(seconds / 3600) + QLatin1Char(':')
-        + two(seconds % 3600 / 60) + QLatin1Char(':') + two(seconds % 60);
+    return (negative ? QStringLiteral("-") : QString()) + two(seconds / 3600) + QLatin1Char(':') + two(seconds % 3600 / 60)
+        + QLatin1Char(':') + two(seconds % 60);
 }
 
 QString GetFileName(const QString &path)

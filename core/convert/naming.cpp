@@ -19,11 +19,20 @@ QString OutputPrefix(int channelChoice, int qualityChoice)
     if (channelChoice == 2)
         prefix += QStringLiteral("Mono-");
     switch (qualityChoice) {
-    case 1: prefix += QStringLiteral("CD-"); break;
-    case 2: prefix += QStringLiteral("FM-"); break;
-    case 3: prefix += QStringLiteral("TP-"); break;
-    case 4: prefix += QStringLiteral("PH-"); break;
-    default: break;
+    case 1:
+        prefix += QStringLiteral("CD-");
+        break;
+    case 2:
+        prefix += QStringLiteral("FM-");
+        break;
+    case 3:
+        prefix += QStringLiteral("TP-");
+        break;
+    case 4:
+        prefix += QStringLiteral("PH-");
+        break;
+    default:
+        break;
     }
     return prefix;
 }
@@ -32,11 +41,20 @@ QString BuildEncoderArgs(int channelChoice, int qualityChoice)
 {
     QString options = channelChoice == 1 ? QStringLiteral(" ") : QStringLiteral(" -dm");
     switch (qualityChoice) {
-    case 1: options += QStringLiteral(" -br 96000 "); break;
-    case 2: options += QStringLiteral(" -br 64000 "); break;
-    case 3: options += QStringLiteral(" -br 32000 "); break;
-    case 4: options += QStringLiteral(" -br 16000 "); break;
-    default: break;
+    case 1:
+        options += QStringLiteral(" -br 96000 ");
+        break;
+    case 2:
+        options += QStringLiteral(" -br 64000 ");
+        break;
+    case 3:
+        options += QStringLiteral(" -br 32000 ");
+        break;
+    case 4:
+        options += QStringLiteral(" -br 16000 ");
+        break;
+    default:
+        break;
     }
     return options;
 }
@@ -46,12 +64,11 @@ QStringList EncoderOptionList(const QString &optionText)
     return optionText.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target,
-                           const QString &optionText)
+QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target, const QString &optionText)
 {
     const QChar quote(u'"');
-    return QDir::toNativeSeparators(encoderPath) + QLatin1Char(' ') + quote + input + quote + QLatin1Char(' ') + quote
-        + target + quote + optionText;
+    return QDir::toNativeSeparators(encoderPath) + QLatin1Char(' ') + quote + input + quote + QLatin1Char(' ') + quote + target
+        + quote + optionText;
 }
 
 QString NormalizeOutputFolder(const QString &folder)
@@ -67,16 +84,36 @@ QString SafeFileNamePart(const QString &title)
     safe.reserve(title.size());
     for (const QChar c : title) {
         switch (c.unicode()) {
-        case u'/': safe += QChar(0xFF0F); break;
-        case u'\\': safe += QChar(0xFF3C); break;
-        case u':': safe += QChar(0xFF1A); break;
-        case u'*': safe += QChar(0xFF0A); break;
-        case u'?': safe += QChar(0xFF1F); break;
-        case u'"': safe += QChar(0xFF02); break;
-        case u'<': safe += QChar(0xFF1C); break;
-        case u'>': safe += QChar(0xFF1E); break;
-        case u'|': safe += QChar(0xFF5C); break;
-        default: safe += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'_') : c; break;
+        case u'/':
+            safe += QChar(0xFF0F);
+            break;
+        case u'\\':
+            safe += QChar(0xFF3C);
+            break;
+        case u':':
+            safe += QChar(0xFF1A);
+            break;
+        case u'*':
+            safe += QChar(0xFF0A);
+            break;
+        case u'?':
+            safe += QChar(0xFF1F);
+            break;
+        case u'"':
+            safe += QChar(0xFF02);
+            break;
+        case u'<':
+            safe += QChar(0xFF1C);
+            break;
+        case u'>':
+            safe += QChar(0xFF1E);
+            break;
+        case u'|':
+            safe += QChar(0xFF5C);
+            break;
+        default:
+            safe += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'_') : c;
+            break;
         }
     }
     return safe;
@@ -126,7 +163,8 @@ QString FitFileName(const QString &head, const QString &body, const QString &tai
         // Not even the first character with its accents fits: cut between code points instead.
         qsizetype used = 0;
         for (qsizetype i = 0; i < body.size();) {
-            const qsizetype width = body.at(i).isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate() ? 2 : 1;
+            const qsizetype width = body.at(i).isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate() ? 2
+                                                                                                                           : 1;
             used += QFile::encodeName(body.mid(i, width)).size();
             if (used > budget)
                 break;

@@ -21,8 +21,7 @@ QStringList EncoderOptionList(const QString &optionText);
 
 // The command line as it is shown to a person: the encoder's path unquoted, the input and the
 // target in double quotes, then the options.
-QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target,
-                           const QString &optionText);
+QString EncoderCommandLine(const QString &encoderPath, const QString &input, const QString &target, const QString &optionText);
 
 // The output folder text with a separator appended when it is not empty and has none.
 QString NormalizeOutputFolder(const QString &folder);
@@ -34,8 +33,7 @@ QString NormalizeOutputFolder(const QString &folder);
 // A file name longer than the file system takes (nameLimit bytes; -1 asks the file system of F)
 // loses the end of its name part, between whole characters; the prefix, the track number and
 // the extension stay. Only the file's name is shortened: the row and the tags keep the title.
-QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title,
-                   int nameLimit = -1);
+QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title, int nameLimit = -1);
 
 // The longest file name, in bytes, that the file system holding folder accepts (the nearest
 // existing folder above it when it does not exist yet); 255 when it cannot tell.

@@ -117,7 +117,10 @@ DragStep DragSplitter(int size, int offset, int limit, int clientWidth, int oute
 // Pixels from twips and back, at 96 dots per inch. Rectangles convert by their edges so that
 // areas that touch in twips touch in pixels.
 int ToPixels(int twips);
-inline int ToTwips(int pixels) { return pixels * TwipsPerPixel; }
+inline int ToTwips(int pixels)
+{
+    return pixels * TwipsPerPixel;
+}
 struct PixelRect
 {
     int x = 0;

@@ -8,20 +8,22 @@ namespace Sveltra::Profile {
 
 const QStringList &Choices(List list)
 {
-    static const QStringList devices = {
-        QStringLiteral("1- MP3 播放器"), QStringLiteral("2- Palm PDA"), QStringLiteral("3- Pocket PC"),
-        QStringLiteral("4- 移动电话"), QStringLiteral("5- 其它 MP3 设备")};
-    static const QStringList qualities = {
-        QStringLiteral("1- CD 音质"), QStringLiteral("2- FM 广播音质"), QStringLiteral("3- 磁带音质"),
-        QStringLiteral("4- 电话音质")};
+    static const QStringList devices = {QStringLiteral("1- MP3 播放器"), QStringLiteral("2- Palm PDA"),
+                                        QStringLiteral("3- Pocket PC"), QStringLiteral("4- 移动电话"),
+                                        QStringLiteral("5- 其它 MP3 设备")};
+    static const QStringList qualities = {QStringLiteral("1- CD 音质"), QStringLiteral("2- FM 广播音质"),
+                                          QStringLiteral("3- 磁带音质"), QStringLiteral("4- 电话音质")};
     static const QStringList channels = {QStringLiteral("1- 立体声"), QStringLiteral("2- 单声道")};
-    static const QStringList formats = {QStringLiteral("1- MP3"), QStringLiteral("2- WMA"),
-                                        QStringLiteral("3- 音乐 CD")};
+    static const QStringList formats = {QStringLiteral("1- MP3"), QStringLiteral("2- WMA"), QStringLiteral("3- 音乐 CD")};
     switch (list) {
-    case List::Device: return devices;
-    case List::Quality: return qualities;
-    case List::Channel: return channels;
-    case List::Format: return formats;
+    case List::Device:
+        return devices;
+    case List::Quality:
+        return qualities;
+    case List::Channel:
+        return channels;
+    case List::Format:
+        return formats;
     }
     return devices;
 }
@@ -75,12 +77,10 @@ std::array<StatusPanel, 4> StatusPanels(const ApplicationState &state)
             makePanel(state.FormatChoice, List::Format, 11, QStringLiteral("您想要的数码音乐格式是 "))};
 }
 
-QString OptionsSummary(const QString &device, const QString &quality, const QString &channel,
-                       const QString &format)
+QString OptionsSummary(const QString &device, const QString &quality, const QString &channel, const QString &format)
 {
-    return QStringLiteral("您的播放器是 -") + device.mid(2) + QStringLiteral(".  ")
-        + QStringLiteral("您想要的音质是 -") + quality.mid(2) + QStringLiteral(".  ")
-        + QStringLiteral("您需要的格式是 -") + format.mid(2) + QStringLiteral(".  ")
+    return QStringLiteral("您的播放器是 -") + device.mid(2) + QStringLiteral(".  ") + QStringLiteral("您想要的音质是 -")
+        + quality.mid(2) + QStringLiteral(".  ") + QStringLiteral("您需要的格式是 -") + format.mid(2) + QStringLiteral(".  ")
         + QStringLiteral("您喜欢 -") + channel.mid(2) + QStringLiteral("效果.");
 }
 

@@ -43,10 +43,12 @@ struct StatusPanel
 std::array<StatusPanel, 4> StatusPanels(const ApplicationState &state);
 
 // The options dialog's summary sentence (device, quality, format, channels in that order).
-QString OptionsSummary(const QString &device, const QString &quality, const QString &channel,
-                       const QString &format);
+QString OptionsSummary(const QString &device, const QString &quality, const QString &channel, const QString &format);
 
 // The message panel's tooltip.
-inline QString StatusMessageToolTip() { return QStringLiteral("Sveltra 系统信息"); }
+inline QString StatusMessageToolTip()
+{
+    return QStringLiteral("Sveltra 系统信息");
+}
 
 } // namespace Sveltra::Profile

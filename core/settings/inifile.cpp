@@ -47,8 +47,8 @@ bool IniFile::load(const QString &path)
     if (!file.exists())
         return false;
     if (QFileInfo(file).size() > MaxFileSize) {
-        qWarning("Settings file %s is larger than %lld bytes; it is ignored",
-                 qPrintable(path), static_cast<long long>(MaxFileSize));
+        qWarning("Settings file %s is larger than %lld bytes; it is ignored", qPrintable(path),
+                 static_cast<long long>(MaxFileSize));
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {

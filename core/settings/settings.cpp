@@ -7,10 +7,10 @@
 #include <QtDebug>
 
 #include "core/base/appstate.h"
-#include "core/settings/inifile.h"
-#include "core/settings/settingscodec.h"
 #include "core/base/version.h"
 #include "core/profile/profile.h"
+#include "core/settings/inifile.h"
+#include "core/settings/settingscodec.h"
 
 namespace Sveltra {
 
@@ -77,8 +77,8 @@ void SettingsFile::LoadSettings(ApplicationState &state) const
         if (ok)
             state.SettingValues[k] = decoded;
         else
-            qWarning("Settings file %s: the value of %s cannot be decoded; using its default",
-                     qPrintable(m_path), qPrintable(state.SettingKeys[k]));
+            qWarning("Settings file %s: the value of %s cannot be decoded; using its default", qPrintable(m_path),
+                     qPrintable(state.SettingKeys[k]));
     }
 
     state.SourceFolder = state.SettingValues[SOURCE_];

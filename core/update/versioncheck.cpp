@@ -34,9 +34,7 @@ VersionCheckResult CheckVersionFile(const QByteArray &body, const QString &insta
     VersionCheckResult result;
     const QString text = QString::fromLatin1(body.left(ReadLength));
     if (text.size() < MinimumLength) {
-        result.reason = QStringLiteral("the version file holds %1 characters, fewer than %2")
-                            .arg(body.size())
-                            .arg(MinimumLength);
+        result.reason = QStringLiteral("the version file holds %1 characters, fewer than %2").arg(body.size()).arg(MinimumLength);
         return result;
     }
     if (text.left(NameLength) != QLatin1String("Sveltra")) {

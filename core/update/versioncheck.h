@@ -14,8 +14,14 @@
 namespace Sveltra {
 
 // Where the version file and the download page live under the web site's address.
-inline QString VersionFilePath() { return QStringLiteral("/download/Sveltra.txt"); }
-inline QString DownloadPagePath() { return QStringLiteral("/sveltra/sveltra-download.asp"); }
+inline QString VersionFilePath()
+{
+    return QStringLiteral("/download/Sveltra.txt");
+}
+inline QString DownloadPagePath()
+{
+    return QStringLiteral("/sveltra/sveltra-download.asp");
+}
 
 enum class VersionOutcome {
     NewVersion, // the file names a version greater than the installed one

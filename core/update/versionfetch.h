@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
 // One fetch of the version file over HTTP. The transfer runs in the background on the thread
 // that owns the object (the user-interface thread), so windows keep painting; its one result
 // arrives through finished(). Nothing is written to disk: no cache, no cookie file.

@@ -6,8 +6,8 @@
 #include <QMouseEvent>
 
 #include "core/base/appstate.h"
-#include "gui/platform/publicfunctions.h"
 #include "core/base/version.h"
+#include "gui/platform/publicfunctions.h"
 #include "gui/skin/picturebutton.h"
 
 namespace Sveltra {

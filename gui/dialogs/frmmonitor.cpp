@@ -9,12 +9,12 @@
 #include <QTimer>
 
 #include "core/base/appstate.h"
-#include "gui/skin/imagelist.h"
 #include "core/base/tempfolder.h"
 #include "core/convert/conversionrun.h"
 #include "core/convert/naming.h"
 #include "core/profile/profile.h"
 #include "gui/skin/digitdisplay.h"
+#include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
 #include "gui/skin/progresspicture.h"
 

@@ -7,8 +7,8 @@
 #include <QtDebug>
 
 #include "core/base/appstate.h"
-#include "gui/skin/imagelist.h"
 #include "core/profile/profile.h"
+#include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
 
 namespace Sveltra {
@@ -45,10 +45,22 @@ const std::array<Group, frmOption::GroupCount> &groups()
 constexpr QRect GroupCells[frmOption::GroupCount] = {
     {20, 50, 176, 100}, {204, 50, 176, 100}, {20, 156, 176, 100}, {204, 156, 176, 100}};
 
-QRect iconRect(const QRect &cell) { return {cell.x() + cell.width() / 2 - 24, cell.y() + 24, 48, 48}; }
-QRect backwardRect(const QRect &cell) { return {cell.x() + cell.width() / 2 - 60, cell.y() + 36, 24, 24}; }
-QRect forwardRect(const QRect &cell) { return {cell.x() + cell.width() / 2 + 36, cell.y() + 36, 24, 24}; }
-QRect labelRect(const QRect &cell) { return {cell.x() + 8, cell.y() + 78, cell.width() - 16, 18}; }
+QRect iconRect(const QRect &cell)
+{
+    return {cell.x() + cell.width() / 2 - 24, cell.y() + 24, 48, 48};
+}
+QRect backwardRect(const QRect &cell)
+{
+    return {cell.x() + cell.width() / 2 - 60, cell.y() + 36, 24, 24};
+}
+QRect forwardRect(const QRect &cell)
+{
+    return {cell.x() + cell.width() / 2 + 36, cell.y() + 36, 24, 24};
+}
+QRect labelRect(const QRect &cell)
+{
+    return {cell.x() + 8, cell.y() + 78, cell.width() - 16, 18};
+}
 
 bool insideList(const Group &group, int index)
 {
@@ -102,8 +114,8 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
         connect(icon, &QAbstractButton::clicked, this, [this, g] { StepForward(g); });
         imgIcon[static_cast<std::size_t>(g)] = icon;
 
-        PictureButton *forward =
-            makeButton(this, QStringLiteral("imgArrow%1").arg(2 * g), forwardRect(cell), QStringLiteral("下一个") + name);
+        PictureButton *forward = makeButton(this, QStringLiteral("imgArrow%1").arg(2 * g), forwardRect(cell),
+                                            QStringLiteral("下一个") + name);
         forward->setPicture(ilstButton(ArrowForward));
         forward->setPressedPicture(ilstButton(ArrowForwardPressed));
         connect(forward, &QAbstractButton::clicked, this, [this, g] { StepForward(g); });
@@ -131,8 +143,7 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
         *labels[static_cast<std::size_t>(g)] = label;
 
         // Tab goes through the groups in reading order: picture, backward, forward.
-        for (QWidget *w : {static_cast<QWidget *>(icon), static_cast<QWidget *>(backward),
-                           static_cast<QWidget *>(forward)}) {
+        for (QWidget *w : {static_cast<QWidget *>(icon), static_cast<QWidget *>(backward), static_cast<QWidget *>(forward)}) {
             if (previous)
                 setTabOrder(previous, w);
             previous = w;
@@ -172,10 +183,14 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
 int &frmOption::indexOf(int group)
 {
     switch (group) {
-    case 0: return DeviceIndex;
-    case 1: return QualityIndex;
-    case 2: return ChannelIndex;
-    default: return FormatIndex;
+    case 0:
+        return DeviceIndex;
+    case 1:
+        return QualityIndex;
+    case 2:
+        return ChannelIndex;
+    default:
+        return FormatIndex;
     }
 }
 
@@ -212,8 +227,7 @@ void frmOption::SetIconImage(int group, int index)
     const Group &g = groups()[static_cast<std::size_t>(group)];
     // An index outside the list (a damaged settings file) shows no picture rather than
     // another group's picture; the label shows the text as it stands.
-    imgIcon[static_cast<std::size_t>(group)]->setPicture(insideList(g, index) ? ilstIcon(index + g.pictureOffset)
-                                                                              : QPixmap());
+    imgIcon[static_cast<std::size_t>(group)]->setPicture(insideList(g, index) ? ilstIcon(index + g.pictureOffset) : QPixmap());
     const ApplicationState &state = App();
     labelOf(group)->setText((state.*g.choice).mid(2));
 

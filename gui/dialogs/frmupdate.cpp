@@ -9,14 +9,14 @@
 #include <QUrl>
 #include <QtDebug>
 
-#include "gui/skin/imagelist.h"
-#include "gui/platform/publicfunctions.h"
 #include "core/base/version.h"
-#include "gui/skin/digitdisplay.h"
-#include "gui/skin/picturebutton.h"
-#include "gui/skin/progresspicture.h"
 #include "core/update/versioncheck.h"
 #include "core/update/versionfetch.h"
+#include "gui/platform/publicfunctions.h"
+#include "gui/skin/digitdisplay.h"
+#include "gui/skin/imagelist.h"
+#include "gui/skin/picturebutton.h"
+#include "gui/skin/progresspicture.h"
 
 namespace Sveltra {
 
@@ -103,9 +103,9 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     const QList<QPixmap> pictures = ProgressPicture::SkinPictures();
     ProgressPic1->setPixmap(pictures.value(0));
     ProgressPic2->setPixmap(pictures.value(1));
-    m_progress = std::make_unique<ProgressPicture>(
-        ProgressPic1, ProgressPic2, pictures, std::make_unique<PicturesAtRandom>([this] { return uniform(); }),
-        ProgressPicture::Repaint::TrackThenFill);
+    m_progress = std::make_unique<ProgressPicture>(ProgressPic1, ProgressPic2, pictures,
+                                                   std::make_unique<PicturesAtRandom>([this] { return uniform(); }),
+                                                   ProgressPicture::Repaint::TrackThenFill);
 
     imgExit = new PictureButton(this);
     imgExit->setObjectName(QStringLiteral("imgExit"));
@@ -220,9 +220,15 @@ void frmUpdate::Inet1_Finished(bool ok, const QByteArray &body, const QString &e
     }
     const VersionCheckResult result = CheckVersionFile(body, VersionText());
     switch (result.outcome) {
-    case VersionOutcome::NewVersion: showNewVersion(result.latest); break;
-    case VersionOutcome::UpToDate: showUpToDate(result.latest); break;
-    case VersionOutcome::Failed: showFailure(result.reason); break;
+    case VersionOutcome::NewVersion:
+        showNewVersion(result.latest);
+        break;
+    case VersionOutcome::UpToDate:
+        showUpToDate(result.latest);
+        break;
+    case VersionOutcome::Failed:
+        showFailure(result.reason);
+        break;
     }
 }
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "gui/skin/skinnedwindow.h"
 #include "core/base/website.h"
+#include "gui/skin/skinnedwindow.h"
 
 class QLabel;
 class QPushButton;
@@ -72,7 +72,7 @@ public:
     QTimer *Timer2 = nullptr;        // starts the check once, after 1000 ms
     QTimer *Timer3 = nullptr;        // download button blink, 1000 ms once started
     VersionFetch *Inet1 = nullptr;
-    QImage Picture1;                 // the LED glyph strip
+    QImage Picture1; // the LED glyph strip
 
     static QString StatusConnecting() { return QStringLiteral("连接到互联网......"); }
     static QString StatusNewVersion() { return QStringLiteral("找到新版本，您现在可以下载它"); }

@@ -6,8 +6,8 @@
 
 #include "core/base/appstate.h"
 #include "core/cd/audiograbber.h"
-#include "gui/mainwindow/joblist.h"
 #include "core/convert/jobrules.h"
+#include "gui/mainwindow/joblist.h"
 
 namespace Sveltra {
 

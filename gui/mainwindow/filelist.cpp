@@ -19,8 +19,8 @@
 
 #include <algorithm>
 
-#include "gui/skin/imagelist.h"
 #include "core/convert/jobrules.h"
+#include "gui/skin/imagelist.h"
 
 namespace Sveltra {
 
@@ -94,8 +94,7 @@ public:
     // A drive or disc image of the provider, listed and opened like a folder.
     bool isVirtualFolder(const QModelIndex &sourceIndex) const
     {
-        return m_provider && qobject_cast<QFileSystemModel *>(sourceModel())
-               && m_provider->isVirtualFolder(path(sourceIndex));
+        return m_provider && qobject_cast<QFileSystemModel *>(sourceModel()) && m_provider->isVirtualFolder(path(sourceIndex));
     }
 
     bool isFolder(const QModelIndex &sourceIndex) const
@@ -116,8 +115,8 @@ public:
         const QModelIndex name = sourceIndex.siblingAtColumn(ColName);
         if (isVirtualFolder(name)) {
             return name.data(FileNameRole).toString().endsWith(QLatin1String(".cue"), Qt::CaseInsensitive)
-                       ? QStringLiteral("CD 映像")
-                       : QStringLiteral("CD 驱动器");
+                ? QStringLiteral("CD 映像")
+                : QStringLiteral("CD 驱动器");
         }
         if (isFolder(name))
             return QStringLiteral("文件夹");
@@ -140,12 +139,18 @@ public:
     {
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
             switch (section) {
-            case ColName: return QStringLiteral("名称");
-            case ColSize: return QStringLiteral("大小");
-            case ColType: return QStringLiteral("类型");
-            case ColModified: return QStringLiteral("修改日期");
-            case ColLength: return QStringLiteral("播放时间");
-            default: break;
+            case ColName:
+                return QStringLiteral("名称");
+            case ColSize:
+                return QStringLiteral("大小");
+            case ColType:
+                return QStringLiteral("类型");
+            case ColModified:
+                return QStringLiteral("修改日期");
+            case ColLength:
+                return QStringLiteral("播放时间");
+            default:
+                break;
             }
         }
         return QSortFilterProxyModel::headerData(section, orientation, role);
@@ -215,7 +220,8 @@ protected:
                     return a < b;
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         } else if (left.column() != ColName) {
             // Unknown sizes and lengths sort before the known ones.
@@ -449,8 +455,7 @@ void FileListView::showParentFolder()
 
 void FileListView::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Backspace
-        || (event->key() == Qt::Key_Up && event->modifiers() == Qt::AltModifier)) {
+    if (event->key() == Qt::Key_Backspace || (event->key() == Qt::Key_Up && event->modifiers() == Qt::AltModifier)) {
         showParentFolder();
         event->accept();
         return;

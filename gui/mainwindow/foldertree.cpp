@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-#include "gui/skin/imagelist.h"
 #include "gui/mainwindow/filelist.h"
+#include "gui/skin/imagelist.h"
 
 namespace Sveltra {
 
@@ -39,15 +39,13 @@ FolderTreeModel::FolderTreeModel(QAbstractItemModel *source, QObject *owner)
     , m_source(source)
 {
     QAbstractProxyModel::setSourceModel(source);
-    connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex &under, int first, int last) {
-                beginInsertRows(mapFromSource(under), shifted(under, first), shifted(under, last));
-            });
+    connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex &under, int first, int last) {
+        beginInsertRows(mapFromSource(under), shifted(under, first), shifted(under, last));
+    });
     connect(source, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex &under, int first, int last) {
-                beginRemoveRows(mapFromSource(under), shifted(under, first), shifted(under, last));
-            });
+    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &under, int first, int last) {
+        beginRemoveRows(mapFromSource(under), shifted(under, first), shifted(under, last));
+    });
     connect(source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
     connect(source, &QAbstractItemModel::rowsAboutToBeMoved, this,
             [this](const QModelIndex &from, int first, int last, const QModelIndex &to, int row) {
@@ -193,12 +191,18 @@ QVariant FolderTreeModel::data(const QModelIndex &index, int role) const
     const Folder &folder = m_folders.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole: return folder.name;
-    case Qt::ToolTipRole: return QDir::toNativeSeparators(folder.path);
-    case FilePathRole: return folder.path;
-    case FileNameRole: return QFileInfo(folder.path).fileName();
-    case Qt::DecorationRole: return folder.icon;
-    default: return {};
+    case Qt::AccessibleTextRole:
+        return folder.name;
+    case Qt::ToolTipRole:
+        return QDir::toNativeSeparators(folder.path);
+    case FilePathRole:
+        return folder.path;
+    case FileNameRole:
+        return QFileInfo(folder.path).fileName();
+    case Qt::DecorationRole:
+        return folder.icon;
+    default:
+        return {};
     }
 }
 

@@ -86,7 +86,8 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     connect(ListView1, &JobList::statusMessage, this, &Form1::ShowStatusMessage);
     connect(ListView1, &JobList::addSelectionRequested, this, &Form1::AddSelectedFiles);
     AudioGrabber1 = new AudioGrabber(this);
-    cdTracks = new CdTrackListing(*AudioGrabber1, *ListView1, [this](const QString &m) { ShowStatusMessage(m); }, this);
+    cdTracks = new CdTrackListing(
+        *AudioGrabber1, *ListView1, [this](const QString &m) { ShowStatusMessage(m); }, this);
     connect(ListView1, &JobList::cdTrackRequested, cdTracks, &CdTrackListing::AddCdTrack);
 
     createBrowser(central);
@@ -94,8 +95,7 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     XTreeView1->setVirtualFolderProvider(cdTracks);
     connect(cdTracks, &CdTrackListing::rootFoldersChanged, XTreeView1, &FolderTreeView::refreshVirtualFolders);
     createOutputBar(central);
-    m_areas = new WindowAreas(*this, *Toolbar1,
-                              {XTreeView1, tbFormat, cbFormat, XListView1, ListView1, Picture1});
+    m_areas = new WindowAreas(*this, *Toolbar1, {XTreeView1, tbFormat, cbFormat, XListView1, ListView1, Picture1});
     SplitH = m_areas->splitH();
     SplitV = m_areas->splitV();
     setKeyboardOrder();

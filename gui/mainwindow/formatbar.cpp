@@ -31,7 +31,8 @@ constexpr FormatButton formatButtons[] = {
 
 } // namespace
 
-FormatBar::FormatBar(QWidget *parent) : QWidget(parent)
+FormatBar::FormatBar(QWidget *parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("tbFormat"));
     setAccessibleName(QStringLiteral("文件格式工具栏"));

@@ -28,15 +28,9 @@ struct HelpPage
 
 // The contents list, in reading order.
 constexpr HelpPage helpPages[] = {
-    {"index.html", u"目录"},
-    {"Sveltra.htm", u"关于 Sveltra"},
-    {"adding.html", u"添加文件和 CD 音轨"},
-    {"profiles.html", u"压缩参数"},
-    {"output.html", u"输出文件的命名"},
-    {"progress.html", u"压缩进度和取消"},
-    {"window.html", u"主窗口和命令"},
-    {"settings.html", u"设置文件"},
-    {"troubleshooting.html", u"故障排除"},
+    {"index.html", u"目录"},          {"Sveltra.htm", u"关于 Sveltra"},   {"adding.html", u"添加文件和 CD 音轨"},
+    {"profiles.html", u"压缩参数"},   {"output.html", u"输出文件的命名"}, {"progress.html", u"压缩进度和取消"},
+    {"window.html", u"主窗口和命令"}, {"settings.html", u"设置文件"},     {"troubleshooting.html", u"故障排除"},
 };
 
 QPointer<HelpWindow> s_window;
@@ -99,13 +93,12 @@ HelpWindow::HelpWindow()
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setAccessibleName(QStringLiteral("帮助内容"));
     m_browser->setOpenExternalLinks(true);
-    m_browser->document()->setDefaultStyleSheet(QStringLiteral(
-        "body { line-height: 140%; }"
-        "h1 { font-size: x-large; color: #2b4c7e; }"
-        "h2 { font-size: large; color: #2b4c7e; margin-top: 14px; }"
-        "td, th { padding: 3px 8px; }"
-        "th { background-color: #e4e8f4; }"
-        "code { font-family: monospace; }"));
+    m_browser->document()->setDefaultStyleSheet(QStringLiteral("body { line-height: 140%; }"
+                                                               "h1 { font-size: x-large; color: #2b4c7e; }"
+                                                               "h2 { font-size: large; color: #2b4c7e; margin-top: 14px; }"
+                                                               "td, th { padding: 3px 8px; }"
+                                                               "th { background-color: #e4e8f4; }"
+                                                               "code { font-family: monospace; }"));
     m_browser->document()->setDocumentMargin(14);
 
     m_contents = new QListWidget(this);

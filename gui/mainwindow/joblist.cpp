@@ -10,10 +10,10 @@
 #include <QUrl>
 #include <QtDebug>
 
-#include "gui/skin/imagelist.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
 #include "core/layout/layout.h"
+#include "gui/skin/imagelist.h"
 
 namespace Sveltra {
 

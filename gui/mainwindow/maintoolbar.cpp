@@ -31,7 +31,8 @@ constexpr ToolbarButton toolbarButtons[] = {
 
 } // namespace
 
-MainToolbar::MainToolbar(QWidget *parent) : QToolBar(QStringLiteral("工具栏"), parent)
+MainToolbar::MainToolbar(QWidget *parent)
+    : QToolBar(QStringLiteral("工具栏"), parent)
 {
     setObjectName(QStringLiteral("Toolbar1"));
     setAccessibleName(QStringLiteral("工具栏"));

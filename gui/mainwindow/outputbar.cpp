@@ -8,7 +8,8 @@
 
 namespace Sveltra {
 
-OutputBar::OutputBar(QWidget *parent) : QWidget(parent)
+OutputBar::OutputBar(QWidget *parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("Picture1"));
     setAccessibleName(QStringLiteral("输出路径栏"));

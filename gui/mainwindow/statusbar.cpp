@@ -4,8 +4,8 @@
 #include <QStyle>
 
 #include "core/base/appstate.h"
-#include "gui/skin/imagelist.h"
 #include "core/profile/profile.h"
+#include "gui/skin/imagelist.h"
 
 namespace Sveltra {
 

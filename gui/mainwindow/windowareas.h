@@ -28,12 +28,12 @@ public:
     // combo box, which sits on the format bar.
     struct Controls
     {
-        QWidget *tree = nullptr;         // XTreeView1
-        QWidget *formatBar = nullptr;    // tbFormat
-        QWidget *formatCombo = nullptr;  // cbFormat
-        QWidget *fileList = nullptr;     // XListView1
-        QWidget *jobList = nullptr;      // ListView1
-        QWidget *outputBar = nullptr;    // Picture1
+        QWidget *tree = nullptr;        // XTreeView1
+        QWidget *formatBar = nullptr;   // tbFormat
+        QWidget *formatCombo = nullptr; // cbFormat
+        QWidget *fileList = nullptr;    // XListView1
+        QWidget *jobList = nullptr;     // ListView1
+        QWidget *outputBar = nullptr;   // Picture1
     };
 
     // Creates the bars SplitH and SplitV on the work area, which the window has already set as

@@ -15,14 +15,22 @@ int GlyphCell(QChar character)
     if (c >= u'0' && c <= u'9')
         return c - u'0';
     switch (c) {
-    case u' ': return 10;
-    case u':': return 11;
-    case u';': return 12;
-    case u'-': return 13;
-    case u'\'': return 14;
-    case u'.': return 15;
-    case u',': return 16;
-    default: return -1;
+    case u' ':
+        return 10;
+    case u':':
+        return 11;
+    case u';':
+        return 12;
+    case u'-':
+        return 13;
+    case u'\'':
+        return 14;
+    case u'.':
+        return 15;
+    case u',':
+        return 16;
+    default:
+        return -1;
     }
 }
 

@@ -21,8 +21,8 @@ class QLabel;
 // Everything here is for the user-interface thread; nothing keeps state between calls.
 namespace Sveltra {
 
-inline constexpr int GlyphCellWidth = 14;   // 210 twips
-inline constexpr int GlyphCellHeight = 20;  // 300 twips
+inline constexpr int GlyphCellWidth = 14;  // 210 twips
+inline constexpr int GlyphCellHeight = 20; // 300 twips
 inline constexpr int GlyphCellCount = 18;
 
 // The strip cell the character selects, or -1 when it selects none.

@@ -44,8 +44,7 @@ int ProgressFillWidth(int percent, int trackWidth)
     return static_cast<int>(percent / 100.0 * trackWidth);
 }
 
-QImage RenderProgressPicture(const QImage &trackPicture, const QImage &fillPicture, const QSize &trackSize,
-                             int fillWidth)
+QImage RenderProgressPicture(const QImage &trackPicture, const QImage &fillPicture, const QSize &trackSize, int fillWidth)
 {
     QImage result(trackSize, QImage::Format_RGB32);
     result.fill(Qt::black);
@@ -59,8 +58,8 @@ QImage RenderProgressPicture(const QImage &trackPicture, const QImage &fillPictu
     return result;
 }
 
-ProgressPicture::ProgressPicture(QLabel *track, QLabel *fill, QList<QPixmap> pictures,
-                                 std::unique_ptr<PictureChooser> chooser, Repaint repaint)
+ProgressPicture::ProgressPicture(QLabel *track, QLabel *fill, QList<QPixmap> pictures, std::unique_ptr<PictureChooser> chooser,
+                                 Repaint repaint)
     : m_track(track)
     , m_fill(fill)
     , m_pictures(std::move(pictures))

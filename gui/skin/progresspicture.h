@@ -39,7 +39,7 @@ public:
     virtual ~PictureChooser() = default;
     // Called at the start of every SetProgressPic call, whatever the percentage, with the
     // number of pictures in the list.
-    virtual void beginCall(int /*count*/) {}
+    virtual void beginCall(int /*count*/) { }
     // The 1-based number of the fill's next picture; count ≥ 1.
     virtual int next(int count) = 0;
 };
@@ -50,7 +50,10 @@ public:
 class PicturesInOrder final : public PictureChooser
 {
 public:
-    explicit PicturesInOrder(int &current) : m_current(current) {}
+    explicit PicturesInOrder(int &current)
+        : m_current(current)
+    {
+    }
     void beginCall(int count) override;
     int next(int count) override;
 
@@ -78,8 +81,7 @@ int ProgressFillWidth(int percent, int trackWidth);
 // What the user sees of the bar: the track picture at the top-left of a trackSize area
 // (clipped, black where the picture does not reach), and over it the fill picture cut to
 // fillWidth pixels (clipped to the track). A pure function for tests and previews.
-QImage RenderProgressPicture(const QImage &trackPicture, const QImage &fillPicture, const QSize &trackSize,
-                             int fillWidth);
+QImage RenderProgressPicture(const QImage &trackPicture, const QImage &fillPicture, const QSize &trackSize, int fillWidth);
 
 class ProgressPicture final
 {

@@ -52,11 +52,20 @@ void SplitBar::keyPressEvent(QKeyEvent *event)
     const bool horizontal = m_movement == Qt::Horizontal;
     int step = 0;
     switch (event->key()) {
-    case Qt::Key_Left: step = horizontal ? -KeyboardStepPixels : 0; break;
-    case Qt::Key_Right: step = horizontal ? KeyboardStepPixels : 0; break;
-    case Qt::Key_Up: step = horizontal ? 0 : -KeyboardStepPixels; break;
-    case Qt::Key_Down: step = horizontal ? 0 : KeyboardStepPixels; break;
-    default: break;
+    case Qt::Key_Left:
+        step = horizontal ? -KeyboardStepPixels : 0;
+        break;
+    case Qt::Key_Right:
+        step = horizontal ? KeyboardStepPixels : 0;
+        break;
+    case Qt::Key_Up:
+        step = horizontal ? 0 : -KeyboardStepPixels;
+        break;
+    case Qt::Key_Down:
+        step = horizontal ? 0 : KeyboardStepPixels;
+        break;
+    default:
+        break;
     }
     if (step == 0) {
         QWidget::keyPressEvent(event);

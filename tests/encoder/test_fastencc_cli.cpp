@@ -27,14 +27,15 @@ namespace {
 const QString kFastencc = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
 constexpr int kTimeoutMs = 120000;
 
-struct Run {
+struct Run
+{
     bool finished = false;
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
 };
 
-Run run(const QString& program, const QStringList& args, const QString& workDir = {})
+Run run(const QString &program, const QStringList &args, const QString &workDir = {})
 {
     QProcess p;
     if (!workDir.isEmpty())
@@ -50,29 +51,28 @@ Run run(const QString& program, const QStringList& args, const QString& workDir 
     return r;
 }
 
-Run fastencc(const QStringList& args, const QString& workDir = {})
+Run fastencc(const QStringList &args, const QString &workDir = {})
 {
     return run(kFastencc, args, workDir);
 }
 
 // Runs a fixture tool; returns its error output when it fails, an empty string when it works.
-QString tool(const QString& program, const QStringList& args)
+QString tool(const QString &program, const QStringList &args)
 {
     const Run r = run(program, args);
     if (r.finished && r.exitCode == 0)
         return {};
-    return program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(": ")
-           + QString::fromLocal8Bit(r.err);
+    return program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(": ") + QString::fromLocal8Bit(r.err);
 }
 
-QString ffmpeg(const QStringList& args)
+QString ffmpeg(const QStringList &args)
 {
     return tool(QStringLiteral("ffmpeg"),
-                QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")}
-                    + args);
+                QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} + args);
 }
 
-struct Probe {
+struct Probe
+{
     QString codec;
     int sampleRate = 0;
     int channels = 0;
@@ -80,30 +80,27 @@ struct Probe {
     double duration = 0;
 };
 
-Probe probe(const QString& file)
+Probe probe(const QString &file)
 {
     const Run r = run(QStringLiteral("ffprobe"),
-                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                       QStringLiteral("a:0"), QStringLiteral("-show_entries"),
-                       QStringLiteral("stream=codec_name,sample_rate,channels,bit_rate,duration"),
-                       QStringLiteral("-of"), QStringLiteral("json"), file});
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("a:0"),
+                       QStringLiteral("-show_entries"),
+                       QStringLiteral("stream=codec_name,sample_rate,channels,bit_rate,duration"), QStringLiteral("-of"),
+                       QStringLiteral("json"), file});
     const QJsonArray streams = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("streams")).toArray();
     if (streams.isEmpty())
         return {};
     const QJsonObject s = streams.first().toObject();
-    return {s.value(QStringLiteral("codec_name")).toString(),
-            s.value(QStringLiteral("sample_rate")).toString().toInt(),
-            s.value(QStringLiteral("channels")).toInt(),
-            s.value(QStringLiteral("bit_rate")).toString().toInt(),
+    return {s.value(QStringLiteral("codec_name")).toString(), s.value(QStringLiteral("sample_rate")).toString().toInt(),
+            s.value(QStringLiteral("channels")).toInt(), s.value(QStringLiteral("bit_rate")).toString().toInt(),
             s.value(QStringLiteral("duration")).toString().toDouble()};
 }
 
 // The first audio stream decoded by ffmpeg to mono float at rate (0: the file's own rate).
-QVector<float> decode(const QString& file, int rate = 0)
+QVector<float> decode(const QString &file, int rate = 0)
 {
-    QStringList args{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
-                     QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"),
-                     QStringLiteral("1")};
+    QStringList args{QStringLiteral("-v"),   QStringLiteral("error"), QStringLiteral("-i"),  file,
+                     QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"), QStringLiteral("1")};
     if (rate > 0)
         args << QStringLiteral("-ar") << QString::number(rate);
     args << QStringLiteral("-f") << QStringLiteral("f32le") << QStringLiteral("-");
@@ -113,7 +110,7 @@ QVector<float> decode(const QString& file, int rate = 0)
     return samples;
 }
 
-float peak(const QVector<float>& samples)
+float peak(const QVector<float> &samples)
 {
     float p = 0;
     for (float s : samples)
@@ -121,7 +118,7 @@ float peak(const QVector<float>& samples)
     return p;
 }
 
-QStringList filesIn(const QString& folder)
+QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
@@ -129,7 +126,7 @@ QStringList filesIn(const QString& folder)
 // A copy of a float WAV whose samples are damaged the way broken recorders and conversions
 // leave them: NaN (the first sample and a run in the middle), infinities and values far beyond
 // full scale, the last sample included.
-bool writeDamagedFloatWav(const QString& from, const QString& to, int bytesPerSample)
+bool writeDamagedFloatWav(const QString &from, const QString &to, int bytesPerSample)
 {
     QFile in(from);
     QFile out(to);
@@ -141,7 +138,7 @@ bool writeDamagedFloatWav(const QString& from, const QString& to, int bytesPerSa
     if (data < 8 || count < 60000)
         return false;
     const auto put = [&](qsizetype index, double value) {
-        char* at = wav.data() + data + index * bytesPerSample;
+        char *at = wav.data() + data + index * bytesPerSample;
         if (bytesPerSample == 4) {
             const auto f = static_cast<float>(value);
             std::memcpy(at, &f, sizeof f);
@@ -167,7 +164,7 @@ bool writeDamagedFloatWav(const QString& from, const QString& to, int bytesPerSa
 // One to three kinds of damage, as files suffer them: flipped bits (most often in the headers),
 // a header word set to an extreme, the end cut off, random bytes inserted, a run overwritten
 // with noise or 0xFF bytes (NaN in a float file).
-void damage(QByteArray& data, QRandomGenerator& random)
+void damage(QByteArray &data, QRandomGenerator &random)
 {
     const auto at = [&](qsizetype size) {
         return random.bounded(2) ? random.bounded(std::min<qsizetype>(size, 4096)) : random.bounded(size);
@@ -182,8 +179,7 @@ void damage(QByteArray& data, QRandomGenerator& random)
         case 1: {
             constexpr quint32 extremes[] = {0, 1, 0xffff, 0x7fffffff, 0xffffffff};
             const quint32 word = extremes[random.bounded(5)];
-            std::memcpy(data.data() + random.bounded(std::min<qsizetype>(data.size() - 4, 128)),
-                        &word, sizeof word);
+            std::memcpy(data.data() + random.bounded(std::min<qsizetype>(data.size() - 4, 128)), &word, sizeof word);
             break;
         }
         case 2:
@@ -191,7 +187,7 @@ void damage(QByteArray& data, QRandomGenerator& random)
             break;
         case 3: {
             QByteArray noise(1 + random.bounded(4096), '\0');
-            for (char& c : noise)
+            for (char &c : noise)
                 c = static_cast<char>(random.bounded(256));
             data.insert(at(data.size()), noise);
             break;
@@ -207,8 +203,9 @@ void damage(QByteArray& data, QRandomGenerator& random)
     }
 }
 
-struct Profile {
-    const char* name;
+struct Profile
+{
+    const char *name;
     bool mono;
     int bitrate;
 };
@@ -219,7 +216,7 @@ constexpr Profile kProfiles[] = {
     {"16000 mono", true, 16000},
 };
 
-QStringList profileArgs(const Profile& p)
+QStringList profileArgs(const Profile &p)
 {
     QStringList args;
     if (p.mono)
@@ -230,7 +227,8 @@ QStringList profileArgs(const Profile& p)
 
 // One kind of input: how it is made, and the WAV file of the same sample rate and channel
 // count (at most two) on which the lame command tells the expected output format.
-struct InputKind {
+struct InputKind
+{
     QString file;
     QString reference;
     int channels;
@@ -238,7 +236,8 @@ struct InputKind {
 
 } // namespace
 
-class TestFastenccCli : public QObject {
+class TestFastenccCli : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -272,8 +271,8 @@ private slots:
     void signalStopsAndCleansUp();
 
 private:
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-    int lameRate(const QString& reference, const Profile& profile);
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    int lameRate(const QString &reference, const Profile &profile);
     QTemporaryDir m_dir;
     QHash<QString, InputKind> m_inputs;
     QHash<QString, int> m_lameRates;
@@ -286,81 +285,67 @@ void TestFastenccCli::initTestCase()
     const rlimit noCore{0, 0};
     QCOMPARE(::setrlimit(RLIMIT_CORE, &noCore), 0);
     QVERIFY2(QFile::exists(kFastencc), qPrintable(kFastencc));
-    const auto sox = [](const QStringList& args) { return tool(QStringLiteral("sox"), args); };
+    const auto sox = [](const QStringList &args) { return tool(QStringLiteral("sox"), args); };
 
     // Two different channels (a sweep and a tone), so downmix faults show.
     const QString base = path(QStringLiteral("base.wav"));
-    if (const QString e = sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                               QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                               QStringLiteral("16"), base, QStringLiteral("synth"),
-                               QStringLiteral("4"), QStringLiteral("sine"),
-                               QStringLiteral("200-4000"), QStringLiteral("sine"),
+    if (const QString e = sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                               QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), base, QStringLiteral("synth"),
+                               QStringLiteral("4"), QStringLiteral("sine"), QStringLiteral("200-4000"), QStringLiteral("sine"),
                                QStringLiteral("700"), QStringLiteral("gain"), QStringLiteral("-3")});
         !e.isEmpty())
         QFAIL(qPrintable(e));
-    struct Made {
+    struct Made
+    {
         QString name;
         QString reference;
         int channels;
-        std::function<QString(const QString&)> make;
+        std::function<QString(const QString &)> make;
     };
     const QString mono = path(QStringLiteral("mono.wav"));
     const QString ref48 = path(QStringLiteral("ref48.wav"));
     const QString low = path(QStringLiteral("low.wav"));
-    const auto soxFrom = [&](const QString& from, QStringList opts) {
-        return [=](const QString& out) { return sox(QStringList{from} + opts + QStringList{out}); };
+    const auto soxFrom = [&](const QString &from, QStringList opts) {
+        return [=](const QString &out) { return sox(QStringList{from} + opts + QStringList{out}); };
     };
-    const auto ffFrom = [&](const QString& from, QStringList opts) {
-        return [=](const QString& out) {
-            return ffmpeg(QStringList{QStringLiteral("-i"), from} + opts + QStringList{out});
-        };
+    const auto ffFrom = [&](const QString &from, QStringList opts) {
+        return [=](const QString &out) { return ffmpeg(QStringList{QStringLiteral("-i"), from} + opts + QStringList{out}); };
     };
     const QString s = QStringLiteral("-b");
     const QString e = QStringLiteral("-e");
     const QString ca = QStringLiteral("-c:a");
     const QString ba = QStringLiteral("-b:a");
     const std::vector<Made> made = {
-        {QStringLiteral("mono.wav"), mono, 1,
-         soxFrom(base, {QStringLiteral("-c"), QStringLiteral("1")})},
-        {QStringLiteral("ref48.wav"), ref48, 2,
-         soxFrom(base, {QStringLiteral("-r"), QStringLiteral("48000")})},
+        {QStringLiteral("mono.wav"), mono, 1, soxFrom(base, {QStringLiteral("-c"), QStringLiteral("1")})},
+        {QStringLiteral("ref48.wav"), ref48, 2, soxFrom(base, {QStringLiteral("-r"), QStringLiteral("48000")})},
         {QStringLiteral("low.wav"), low, 1,
-         soxFrom(base, {QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-c"),
-                        QStringLiteral("1")})},
-        {QStringLiteral("pcm8.wav"), base, 2,
-         soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("unsigned-integer")})},
+         soxFrom(base, {QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-c"), QStringLiteral("1")})},
+        {QStringLiteral("pcm8.wav"), base, 2, soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("unsigned-integer")})},
         {QStringLiteral("pcm24.wav"), base, 2, soxFrom(base, {s, QStringLiteral("24")})},
-        {QStringLiteral("pcm32.wav"), base, 2,
-         soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("signed-integer")})},
-        {QStringLiteral("float.wav"), base, 2,
-         soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("floating-point")})},
-        {QStringLiteral("double.wav"), base, 2,
-         soxFrom(base, {s, QStringLiteral("64"), e, QStringLiteral("floating-point")})},
-        {QStringLiteral("alaw.wav"), base, 2,
-         soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("a-law")})},
+        {QStringLiteral("pcm32.wav"), base, 2, soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("signed-integer")})},
+        {QStringLiteral("float.wav"), base, 2, soxFrom(base, {s, QStringLiteral("32"), e, QStringLiteral("floating-point")})},
+        {QStringLiteral("double.wav"), base, 2, soxFrom(base, {s, QStringLiteral("64"), e, QStringLiteral("floating-point")})},
+        {QStringLiteral("alaw.wav"), base, 2, soxFrom(base, {s, QStringLiteral("8"), e, QStringLiteral("a-law")})},
         {QStringLiteral("surround51.wav"), ref48, 6,
-         [&](const QString& out) {
-             return sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
-                         QStringLiteral("-c"), QStringLiteral("6"), out, QStringLiteral("synth"),
-                         QStringLiteral("4"), QStringLiteral("sine"), QStringLiteral("300"),
-                         QStringLiteral("sine"), QStringLiteral("400"), QStringLiteral("sine"),
-                         QStringLiteral("500"), QStringLiteral("sine"), QStringLiteral("60"),
-                         QStringLiteral("sine"), QStringLiteral("600"), QStringLiteral("sine"),
-                         QStringLiteral("700"), QStringLiteral("gain"), QStringLiteral("-6")});
+         [&](const QString &out) {
+             return sox({QStringLiteral("-n"),    QStringLiteral("-r"),   QStringLiteral("48000"),
+                         QStringLiteral("-c"),    QStringLiteral("6"),    out,
+                         QStringLiteral("synth"), QStringLiteral("4"),    QStringLiteral("sine"),
+                         QStringLiteral("300"),   QStringLiteral("sine"), QStringLiteral("400"),
+                         QStringLiteral("sine"),  QStringLiteral("500"),  QStringLiteral("sine"),
+                         QStringLiteral("60"),    QStringLiteral("sine"), QStringLiteral("600"),
+                         QStringLiteral("sine"),  QStringLiteral("700"),  QStringLiteral("gain"),
+                         QStringLiteral("-6")});
          }},
-        {QStringLiteral("song.mp3"), base, 2,
-         ffFrom(base, {ca, QStringLiteral("libmp3lame"), ba, QStringLiteral("192k")})},
-        {QStringLiteral("song1.wma"), base, 2,
-         ffFrom(base, {ca, QStringLiteral("wmav1"), ba, QStringLiteral("128k")})},
-        {QStringLiteral("song2.wma"), base, 2,
-         ffFrom(base, {ca, QStringLiteral("wmav2"), ba, QStringLiteral("128k")})},
+        {QStringLiteral("song.mp3"), base, 2, ffFrom(base, {ca, QStringLiteral("libmp3lame"), ba, QStringLiteral("192k")})},
+        {QStringLiteral("song1.wma"), base, 2, ffFrom(base, {ca, QStringLiteral("wmav1"), ba, QStringLiteral("128k")})},
+        {QStringLiteral("song2.wma"), base, 2, ffFrom(base, {ca, QStringLiteral("wmav2"), ba, QStringLiteral("128k")})},
         {QStringLiteral("song.flac"), base, 2, soxFrom(base, {})},
         {QStringLiteral("song.ogg"), base, 2, ffFrom(base, {ca, QStringLiteral("libvorbis")})},
-        {QStringLiteral("song.m4a"), base, 2,
-         ffFrom(base, {ca, QStringLiteral("aac"), ba, QStringLiteral("128k")})},
+        {QStringLiteral("song.m4a"), base, 2, ffFrom(base, {ca, QStringLiteral("aac"), ba, QStringLiteral("128k")})},
     };
     m_inputs.insert(QStringLiteral("base.wav"), {base, base, 2});
-    for (const Made& m : made) {
+    for (const Made &m : made) {
         const QString out = path(m.name);
         if (const QString error = m.make(out); !error.isEmpty())
             QFAIL(qPrintable(error));
@@ -368,7 +353,7 @@ void TestFastenccCli::initTestCase()
     }
 }
 
-int TestFastenccCli::lameRate(const QString& reference, const Profile& profile)
+int TestFastenccCli::lameRate(const QString &reference, const Profile &profile)
 {
     const QString key = reference + QLatin1Char('|') + QLatin1String(profile.name);
     if (!m_lameRates.contains(key)) {
@@ -386,15 +371,12 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<int>("profile");
-    const QStringList names{QStringLiteral("base.wav"), QStringLiteral("pcm8.wav"),
-                            QStringLiteral("pcm24.wav"), QStringLiteral("pcm32.wav"),
-                            QStringLiteral("float.wav"), QStringLiteral("alaw.wav"),
-                            QStringLiteral("mono.wav"), QStringLiteral("low.wav"),
-                            QStringLiteral("ref48.wav"), QStringLiteral("surround51.wav"),
-                            QStringLiteral("song.mp3"), QStringLiteral("song1.wma"),
-                            QStringLiteral("song2.wma"), QStringLiteral("song.flac"),
-                            QStringLiteral("song.ogg"), QStringLiteral("song.m4a")};
-    for (const QString& name : names) {
+    const QStringList names{
+        QStringLiteral("base.wav"),  QStringLiteral("pcm8.wav"),       QStringLiteral("pcm24.wav"), QStringLiteral("pcm32.wav"),
+        QStringLiteral("float.wav"), QStringLiteral("alaw.wav"),       QStringLiteral("mono.wav"),  QStringLiteral("low.wav"),
+        QStringLiteral("ref48.wav"), QStringLiteral("surround51.wav"), QStringLiteral("song.mp3"),  QStringLiteral("song1.wma"),
+        QStringLiteral("song2.wma"), QStringLiteral("song.flac"),      QStringLiteral("song.ogg"),  QStringLiteral("song.m4a")};
+    for (const QString &name : names) {
         for (int p = 0; p < 4; ++p)
             QTest::addRow("%s %s", qPrintable(name), kProfiles[p].name) << name << p;
     }
@@ -408,7 +390,7 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile()
 {
     QFETCH(QString, input);
     QFETCH(int, profile);
-    const Profile& p = kProfiles[profile];
+    const Profile &p = kProfiles[profile];
     const InputKind kind = m_inputs.value(input);
     const QString out = path(QStringLiteral("out.mp3"));
     QFile::remove(out);
@@ -443,8 +425,7 @@ void TestFastenccCli::defaultBitRateIsLames()
         }
         const Run r = fastencc(args);
         QVERIFY2(r.exitCode == 0, r.err.constData());
-        QCOMPARE(tool(QStringLiteral("lame"), lameArgs << m_inputs.value(QStringLiteral("base.wav")).file << ref),
-                 QString());
+        QCOMPARE(tool(QStringLiteral("lame"), lameArgs << m_inputs.value(QStringLiteral("base.wav")).file << ref), QString());
         const Probe ours = probe(out);
         const Probe lames = probe(ref);
         QCOMPARE(ours.bitRate, lames.bitRate);
@@ -457,32 +438,28 @@ void TestFastenccCli::downmixKeepsBothChannelsWithoutClipping()
 {
     // Full-scale identical channels: a -3 dB-per-side downmix would reach 1.41.
     const QString loud = path(QStringLiteral("loud.wav"));
-    QCOMPARE(tool(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"),
-                                          QStringLiteral("44100"), QStringLiteral("-c"),
-                                          QStringLiteral("2"), loud, QStringLiteral("synth"),
-                                          QStringLiteral("3"), QStringLiteral("sine"),
-                                          QStringLiteral("440"), QStringLiteral("gain"),
-                                          QStringLiteral("-0.2")}),
+    QCOMPARE(tool(QStringLiteral("sox"),
+                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"),
+                   loud, QStringLiteral("synth"), QStringLiteral("3"), QStringLiteral("sine"), QStringLiteral("440"),
+                   QStringLiteral("gain"), QStringLiteral("-0.2")}),
              QString());
     // One channel silent, the other not: the mono file must still carry the sound.
     const QString left = path(QStringLiteral("left.wav"));
     const QString right = path(QStringLiteral("right.wav"));
-    QCOMPARE(tool(QStringLiteral("sox"), {loud, left, QStringLiteral("remix"), QStringLiteral("1"),
-                                          QStringLiteral("0")}),
+    QCOMPARE(tool(QStringLiteral("sox"), {loud, left, QStringLiteral("remix"), QStringLiteral("1"), QStringLiteral("0")}),
              QString());
-    QCOMPARE(tool(QStringLiteral("sox"), {loud, right, QStringLiteral("remix"), QStringLiteral("0"),
-                                          QStringLiteral("2")}),
+    QCOMPARE(tool(QStringLiteral("sox"), {loud, right, QStringLiteral("remix"), QStringLiteral("0"), QStringLiteral("2")}),
              QString());
 
     const QString out = path(QStringLiteral("downmix.mp3"));
-    for (const Profile& p : kProfiles) {
+    for (const Profile &p : kProfiles) {
         if (!p.mono)
             continue;
         QCOMPARE(fastencc(QStringList{loud, out} + profileArgs(p)).exitCode, 0);
         const float full = peak(decode(out));
         QVERIFY2(full > 0.8f && full < 1.06f, qPrintable(QString::number(full)));
 
-        for (const QString& side : {left, right}) {
+        for (const QString &side : {left, right}) {
             QCOMPARE(fastencc(QStringList{side, out} + profileArgs(p)).exitCode, 0);
             const float half = peak(decode(out));
             QVERIFY2(half > 0.4f && half < 0.6f, qPrintable(side + QLatin1Char(' ') + QString::number(half)));
@@ -494,40 +471,50 @@ void TestFastenccCli::ignoresCoverArtAndTakesFirstAudioStream()
 {
     const QString base = m_inputs.value(QStringLiteral("base.wav")).file;
     const QString cover = path(QStringLiteral("cover.png"));
-    QCOMPARE(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("color=red:s=300x300"), QStringLiteral("-frames:v"),
-                     QStringLiteral("1"), cover}),
+    QCOMPARE(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=red:s=300x300"),
+                     QStringLiteral("-frames:v"), QStringLiteral("1"), cover}),
              QString());
     const QString withPicture = path(QStringLiteral("cover.mp3"));
-    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"),
-                     QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
-                     QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-c:v"),
-                     QStringLiteral("png"), QStringLiteral("-id3v2_version"), QStringLiteral("3"),
+    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"), QStringLiteral("0"),
+                     QStringLiteral("-map"), QStringLiteral("1"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),
+                     QStringLiteral("-c:v"), QStringLiteral("png"), QStringLiteral("-id3v2_version"), QStringLiteral("3"),
                      withPicture}),
              QString());
     const QString flacPicture = path(QStringLiteral("cover.flac"));
-    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"),
-                     QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
-                     QStringLiteral("-c:a"), QStringLiteral("flac"), QStringLiteral("-c:v"),
-                     QStringLiteral("png"), QStringLiteral("-disposition:v"),
+    QCOMPARE(ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-i"), cover, QStringLiteral("-map"), QStringLiteral("0"),
+                     QStringLiteral("-map"), QStringLiteral("1"), QStringLiteral("-c:a"), QStringLiteral("flac"),
+                     QStringLiteral("-c:v"), QStringLiteral("png"), QStringLiteral("-disposition:v"),
                      QStringLiteral("attached_pic"), flacPicture}),
              QString());
     // A video stream first, then two audio streams: the first audio stream (the tone) is used.
     const QString videoFirst = path(QStringLiteral("video-first.mkv"));
-    QCOMPARE(ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("color=blue:s=64x64:d=4"), QStringLiteral("-f"),
-                     QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("sine=frequency=1000:duration=4"), QStringLiteral("-f"),
-                     QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("anullsrc=duration=4"), QStringLiteral("-map"),
-                     QStringLiteral("0:v"), QStringLiteral("-map"), QStringLiteral("1:a"),
-                     QStringLiteral("-map"), QStringLiteral("2:a"), QStringLiteral("-c:v"),
-                     QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"),
+    QCOMPARE(ffmpeg({QStringLiteral("-f"),
+                     QStringLiteral("lavfi"),
+                     QStringLiteral("-i"),
+                     QStringLiteral("color=blue:s=64x64:d=4"),
+                     QStringLiteral("-f"),
+                     QStringLiteral("lavfi"),
+                     QStringLiteral("-i"),
+                     QStringLiteral("sine=frequency=1000:duration=4"),
+                     QStringLiteral("-f"),
+                     QStringLiteral("lavfi"),
+                     QStringLiteral("-i"),
+                     QStringLiteral("anullsrc=duration=4"),
+                     QStringLiteral("-map"),
+                     QStringLiteral("0:v"),
+                     QStringLiteral("-map"),
+                     QStringLiteral("1:a"),
+                     QStringLiteral("-map"),
+                     QStringLiteral("2:a"),
+                     QStringLiteral("-c:v"),
+                     QStringLiteral("mjpeg"),
+                     QStringLiteral("-c:a"),
+                     QStringLiteral("flac"),
                      videoFirst}),
              QString());
 
     const QString out = path(QStringLiteral("cover-out.mp3"));
-    for (const QString& in : {withPicture, flacPicture, videoFirst}) {
+    for (const QString &in : {withPicture, flacPicture, videoFirst}) {
         QFile::remove(out);
         const Run r = fastencc({in, out, QStringLiteral("-br"), QStringLiteral("96000")});
         QVERIFY2(r.exitCode == 0, r.err.constData());
@@ -560,8 +547,7 @@ void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity_data()
     QTest::addColumn<int>("bytesPerSample");
     QTest::addColumn<QStringList>("options");
     // As it is, and through the downmix and the resampler on one thread.
-    const QStringList lowMono{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000"),
-                              QStringLiteral("-1t")};
+    const QStringList lowMono{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000"), QStringLiteral("-1t")};
     QTest::newRow("32-bit") << QStringLiteral("float.wav") << 4 << QStringList();
     QTest::newRow("32-bit, 16000 mono") << QStringLiteral("float.wav") << 4 << lowMono;
     QTest::newRow("64-bit") << QStringLiteral("double.wav") << 8 << QStringList();
@@ -598,12 +584,10 @@ void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity()
 // own exit statuses, leaving a complete MP3 or nothing at all.
 void TestFastenccCli::survivesDamagedFiles()
 {
-    const QStringList sources{QStringLiteral("base.wav"), QStringLiteral("float.wav"),
-                              QStringLiteral("double.wav"), QStringLiteral("song.mp3"),
-                              QStringLiteral("song2.wma"), QStringLiteral("song.flac")};
-    const QList<QStringList> options{{},
-                                     {QStringLiteral("-1t")},
-                                     {QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000")}};
+    const QStringList sources{QStringLiteral("base.wav"), QStringLiteral("float.wav"), QStringLiteral("double.wav"),
+                              QStringLiteral("song.mp3"), QStringLiteral("song2.wma"), QStringLiteral("song.flac")};
+    const QList<QStringList> options{
+        {}, {QStringLiteral("-1t")}, {QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000")}};
     const QString folder = path(QStringLiteral("fuzz-out"));
     const QString out = folder + QStringLiteral("/x.mp3");
     QRandomGenerator random(20240917);
@@ -623,8 +607,11 @@ void TestFastenccCli::survivesDamagedFiles()
         const QStringList args = options[(i / sources.size()) % options.size()];
         const Run r = fastencc(QStringList{damaged, out} + args);
         const QByteArray what = QStringLiteral("damaged copy %1 of %2 %3: exit %4, %5")
-                                    .arg(i).arg(source, args.join(QLatin1Char(' ')))
-                                    .arg(r.exitCode).arg(QString::fromLocal8Bit(r.err)).toLocal8Bit();
+                                    .arg(i)
+                                    .arg(source, args.join(QLatin1Char(' ')))
+                                    .arg(r.exitCode)
+                                    .arg(QString::fromLocal8Bit(r.err))
+                                    .toLocal8Bit();
         QVERIFY2(r.finished, what.constData());
         QVERIFY2(r.exitCode == 0 || r.exitCode == 1 || r.exitCode == 3, what.constData());
         if (r.exitCode == 0) {
@@ -642,7 +629,7 @@ void TestFastenccCli::rejectsBadInput_data()
     QTest::addColumn<QByteArray>("content");
     QByteArray random(200000, '\0');
     QRandomGenerator generator(20240601);
-    for (char& c : random)
+    for (char &c : random)
         c = static_cast<char>(generator.bounded(256));
     QByteArray text;
     for (int i = 0; i < 300; ++i)
@@ -655,7 +642,8 @@ void TestFastenccCli::rejectsBadInput_data()
     QTest::newRow("random bytes named .wav") << QStringLiteral("random.wav") << random;
     // A canonical 44-byte header of 16-bit stereo at 44.1 kHz whose data chunk is empty.
     QByteArray header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
-                      "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+                      "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
+                      44);
     QTest::newRow("WAV without samples") << QStringLiteral("nosamples.wav") << header;
     QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray("-");
     QTest::newRow("folder") << QStringLiteral("a folder.wav") << QByteArray("/");
@@ -721,8 +709,7 @@ void TestFastenccCli::rejectsUnwritableOutput()
     } else if (setup == QLatin1String("limit")) {
         // 20 KiB: the info frame and some audio get written, then writing fails.
         program = QStringLiteral("bash");
-        args = QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 20; exec \"$0\" \"$@\""),
-                           kFastencc} + args;
+        args = QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 20; exec \"$0\" \"$@\""), kFastencc} + args;
     }
 
     const Run r = run(program, args);
@@ -756,9 +743,8 @@ void TestFastenccCli::refusesToOverwriteTheInput()
     QFile::remove(path(QStringLiteral("victim-link.wav")));
     QVERIFY(QFile::link(victim, path(QStringLiteral("victim-link.wav"))));
     QFile::remove(path(QStringLiteral("victim-hard.wav")));
-    QCOMPARE(::link(QFile::encodeName(victim).constData(),
-                    QFile::encodeName(path(QStringLiteral("victim-hard.wav"))).constData()),
-             0);
+    QCOMPARE(
+        ::link(QFile::encodeName(victim).constData(), QFile::encodeName(path(QStringLiteral("victim-hard.wav"))).constData()), 0);
     QFile original(m_inputs.value(QStringLiteral("base.wav")).file);
     QVERIFY(original.open(QIODevice::ReadOnly));
 
@@ -847,8 +833,7 @@ void TestFastenccCli::acceptsAnyCharacterInPaths()
     const QString out = QStringLiteral("-输出 $HOME `x` ; y.mp3");
     const QString br = QStringLiteral("-br");
     const QString rate = QStringLiteral("32000");
-    for (const QStringList& args : {QStringList{in, out, br, rate},
-                                    QStringList{br, rate, QStringLiteral("--"), in, out}}) {
+    for (const QStringList &args : {QStringList{in, out, br, rate}, QStringList{br, rate, QStringLiteral("--"), in, out}}) {
         QFile::remove(folder + QLatin1Char('/') + out);
         const Run r = fastencc(args, folder);
         QVERIFY2(r.exitCode == 0, r.err.constData());
@@ -866,7 +851,7 @@ void TestFastenccCli::printsOnlyProgressLines()
     QVERIFY(r.out.endsWith('\n'));
     int last = -1;
     const QRegularExpression format(QStringLiteral("^progress (\\d{1,3})$"));
-    for (const QByteArray& line : lines.mid(0, lines.size() - 1)) {
+    for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {
         const auto match = format.match(QString::fromLatin1(line));
         QVERIFY2(match.hasMatch(), line.constData());
         const int percent = match.captured(1).toInt();
@@ -903,19 +888,17 @@ void TestFastenccCli::signalStopsAndCleansUp()
     QFETCH(bool, stop);
     const QString longInput = path(QStringLiteral("long.flac"));
     if (!QFile::exists(longInput)) {
-        QCOMPARE(tool(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"),
-                                              QStringLiteral("44100"), QStringLiteral("-c"),
-                                              QStringLiteral("2"), longInput, QStringLiteral("synth"),
-                                              QStringLiteral("120"), QStringLiteral("pinknoise"),
-                                              QStringLiteral("gain"), QStringLiteral("-6")}),
+        QCOMPARE(tool(QStringLiteral("sox"),
+                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                       QStringLiteral("2"), longInput, QStringLiteral("synth"), QStringLiteral("120"),
+                       QStringLiteral("pinknoise"), QStringLiteral("gain"), QStringLiteral("-6")}),
                  QString());
     }
     const QString folder = path(QStringLiteral("stopped"));
     QDir().mkpath(folder);
 
     QProcess p;
-    QStringList args{longInput, folder + QStringLiteral("/x.mp3"), QStringLiteral("-br"),
-                     QStringLiteral("96000")};
+    QStringList args{longInput, folder + QStringLiteral("/x.mp3"), QStringLiteral("-br"), QStringLiteral("96000")};
     if (oneThread)
         args << QStringLiteral("-1t");
     p.start(kFastencc, args);

@@ -17,10 +17,10 @@ using namespace fastencc;
 
 namespace {
 
-std::vector<std::string> split(const QString& line)
+std::vector<std::string> split(const QString &line)
 {
     std::vector<std::string> args;
-    for (const QString& part : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+    for (const QString &part : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         args.push_back(part.toStdString());
     return args;
 }
@@ -34,20 +34,21 @@ std::vector<float> tone(int rate, double frequency)
     return samples;
 }
 
-void row(const char* name, const char* line, bool valid, const char* input, const char* output,
-         bool mono, int kbps)
+void row(const char *name, const char *line, bool valid, const char *input, const char *output, bool mono, int kbps)
 {
-    QTest::newRow(name) << QString::fromUtf8(line) << valid << QString::fromUtf8(input)
-                        << QString::fromUtf8(output) << mono << kbps;
+    QTest::newRow(name) << QString::fromUtf8(line) << valid << QString::fromUtf8(input) << QString::fromUtf8(output) << mono
+                        << kbps;
 }
 
-struct LameDeleter {
-    void operator()(lame_global_flags* f) const { lame_close(f); }
+struct LameDeleter
+{
+    void operator()(lame_global_flags *f) const { lame_close(f); }
 };
 
 } // namespace
 
-class TestFastenccUnits : public QObject {
+class TestFastenccUnits : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -136,15 +137,14 @@ void TestFastenccUnits::infoTagFitsExactlyWhereLameWritesOne()
                     continue; // no such MP3 format
                 const std::vector<float> pcm = tone(rate / 4, 440);
                 std::vector<unsigned char> out(1 << 16);
-                int n = lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(),
-                                                      static_cast<int>(pcm.size()), out.data(),
-                                                      static_cast<int>(out.size()));
+                int n = lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(), static_cast<int>(pcm.size()),
+                                                      out.data(), static_cast<int>(out.size()));
                 QVERIFY(n >= 4);
                 lame_encode_flush(lame.get(), out.data() + n, static_cast<int>(out.size()) - n);
                 unsigned char tag[2880];
                 const bool lameWrites = lame_get_lametag_frame(lame.get(), tag, sizeof tag) > 0;
                 const std::uint32_t header = (std::uint32_t{out[0]} << 24) | (std::uint32_t{out[1]} << 16)
-                                             | (std::uint32_t{out[2]} << 8) | out[3];
+                    | (std::uint32_t{out[2]} << 8) | out[3];
                 QVERIFY2(frameHoldsInfoTag(header) == lameWrites,
                          qPrintable(QStringLiteral("%1 Hz, %2 ch, %3 kbit/s").arg(rate).arg(channels).arg(kbps)));
                 QVERIFY(infoFrameSize(header) > 0);
@@ -179,7 +179,7 @@ void TestFastenccUnits::ownInfoFrameAgreesWithLames()
     QVERIFY(encoder.open({rate, channels, kbps}).ok());
     const std::vector<float> left = tone(rate, 440);
     const std::vector<float> right = tone(rate, 1250);
-    const float* planes[] = {left.data(), right.data()};
+    const float *planes[] = {left.data(), right.data()};
     std::vector<unsigned char> stream;
     for (int second = 0; second < 3; ++second) {
         std::span<const unsigned char> bytes;
@@ -193,8 +193,9 @@ void TestFastenccUnits::ownInfoFrameAgreesWithLames()
     const std::vector<unsigned char> lames = encoder.infoFrame();
     const std::vector<unsigned char> ours = encoder.ownInfoFrame();
     QVERIFY(!lames.empty());
-    QCOMPARE(ours.size(), infoFrameSize((std::uint32_t{stream[0]} << 24) | (std::uint32_t{stream[1]} << 16)
-                                        | (std::uint32_t{stream[2]} << 8) | stream[3]));
+    QCOMPARE(ours.size(),
+             infoFrameSize((std::uint32_t{stream[0]} << 24) | (std::uint32_t{stream[1]} << 16) | (std::uint32_t{stream[2]} << 8)
+                           | stream[3]));
     QVERIFY(ours.size() <= lames.size());
 
     // Header: all but the bit-rate field agree.
@@ -203,7 +204,7 @@ void TestFastenccUnits::ownInfoFrameAgreesWithLames()
     QCOMPARE(ours[2] & 0x0F, lames[2] & 0x0F);
     QCOMPARE(ours[3], lames[3]);
     const std::size_t xing = 4 + (channels == 1 ? (rate >= 32000 ? 17 : 9) : (rate >= 32000 ? 32 : 17));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(&ours[xing]), 4), QByteArray("Info"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&ours[xing]), 4), QByteArray("Info"));
     const std::size_t tocStart = xing + 16;
     const std::size_t crcAt = xing + 120 + 34;
     for (std::size_t i = 0; i < crcAt; ++i) {

@@ -1,8 +1,8 @@
 #include "tests/support/boxanswerer.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
+#include <QPushButton>
 
 namespace TestSupport {
 

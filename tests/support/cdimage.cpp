@@ -37,10 +37,29 @@ QByteArray RawTone(const QString &dir, const QString &length, int frequency)
 {
     const QString path = QDir(dir).filePath(QStringLiteral("tone.raw"));
     if (!TestMedia::run(QStringLiteral("sox"),
-                        {QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-n"),
-                         QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-e"), QStringLiteral("signed-integer"),
-                         QStringLiteral("-L"), QStringLiteral("-t"), QStringLiteral("raw"), path, QStringLiteral("synth"), length,
-                         QStringLiteral("sine"), QString::number(frequency), QStringLiteral("vol"), QStringLiteral("0.7")}))
+                        {QStringLiteral("-r"),
+                         QStringLiteral("44100"),
+                         QStringLiteral("-c"),
+                         QStringLiteral("2"),
+                         QStringLiteral("-n"),
+                         QStringLiteral("-r"),
+                         QStringLiteral("44100"),
+                         QStringLiteral("-c"),
+                         QStringLiteral("2"),
+                         QStringLiteral("-b"),
+                         QStringLiteral("16"),
+                         QStringLiteral("-e"),
+                         QStringLiteral("signed-integer"),
+                         QStringLiteral("-L"),
+                         QStringLiteral("-t"),
+                         QStringLiteral("raw"),
+                         path,
+                         QStringLiteral("synth"),
+                         length,
+                         QStringLiteral("sine"),
+                         QString::number(frequency),
+                         QStringLiteral("vol"),
+                         QStringLiteral("0.7")}))
         return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -61,12 +80,12 @@ QByteArray Swapped16(QByteArray data)
 
 } // namespace
 
-bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola,
-               int pregapTrack, int pregapSectors)
+bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola, int pregapTrack,
+               int pregapSectors)
 {
     *image = Image();
     QString cue = QStringLiteral("REM made by a test\nFILE \"") + name + QStringLiteral(".bin\" ")
-                  + (motorola ? QStringLiteral("MOTOROLA\n") : QStringLiteral("BINARY\n"));
+        + (motorola ? QStringLiteral("MOTOROLA\n") : QStringLiteral("BINARY\n"));
     for (int i = 0; i < tones.size(); ++i) {
         const int track = i + 1;
         cue += QStringLiteral("  TRACK %1 AUDIO\n").arg(track, 2, 10, QLatin1Char('0'));
@@ -91,8 +110,9 @@ bool MakeImage(Image *image, const QString &dir, const QString &name, const QLis
     image->cuePath = QDir(dir).filePath(name + QStringLiteral(".cue"));
     QFile bin(image->binPath);
     QFile sheet(image->cuePath);
-    return bin.open(QIODevice::WriteOnly) && bin.write(motorola ? Swapped16(image->samples) : image->samples) == image->samples.size()
-           && sheet.open(QIODevice::WriteOnly) && sheet.write(cue.toUtf8()) > 0;
+    return bin.open(QIODevice::WriteOnly)
+        && bin.write(motorola ? Swapped16(image->samples) : image->samples) == image->samples.size()
+        && sheet.open(QIODevice::WriteOnly) && sheet.write(cue.toUtf8()) > 0;
 }
 
 } // namespace TestCd

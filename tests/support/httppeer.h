@@ -19,11 +19,11 @@ namespace TestSupport {
 
 struct HttpRequest
 {
-    QByteArray line;    // the request line, e.g. "GET /a?b=c HTTP/1.1"
-    QByteArray head;    // the request line and headers as sent
+    QByteArray line; // the request line, e.g. "GET /a?b=c HTTP/1.1"
+    QByteArray head; // the request line and headers as sent
     QByteArray method;
-    QString path;       // the target without its query
-    QByteArray query;   // the target after "?", as sent
+    QString path;     // the target without its query
+    QByteArray query; // the target after "?", as sent
 
     // A query parameter with "+" read as blank and %XX decoded; empty when absent.
     QString parameter(const QByteArray &key) const;
@@ -70,8 +70,17 @@ private:
 
 // CDDB over HTTP: the CGI on a peer, and the decoded parameters of a request to it.
 QUrl CddbUrl(const HttpPeer &peer);
-inline QString CddbCmd(const HttpRequest &request) { return request.parameter("cmd"); }
-inline QString CddbHello(const HttpRequest &request) { return request.parameter("hello"); }
-inline QString CddbProto(const HttpRequest &request) { return request.parameter("proto"); }
+inline QString CddbCmd(const HttpRequest &request)
+{
+    return request.parameter("cmd");
+}
+inline QString CddbHello(const HttpRequest &request)
+{
+    return request.parameter("hello");
+}
+inline QString CddbProto(const HttpRequest &request)
+{
+    return request.parameter("proto");
+}
 
 } // namespace TestSupport

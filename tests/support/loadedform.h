@@ -5,9 +5,9 @@
 
 #include <QTemporaryDir>
 
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
 #include "core/settings/settings.h"
+#include "gui/mainwindow/form1.h"
 
 namespace TestSupport {
 

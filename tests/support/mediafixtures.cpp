@@ -22,16 +22,17 @@ bool run(const QString &program, const QStringList &arguments, QByteArray *outpu
 
 bool makeTone(const QString &path, double seconds, int rate, int channels, int frequency)
 {
-    return run(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate), QStringLiteral("-c"),
-                                       QString::number(channels), QStringLiteral("-b"), QStringLiteral("16"), path,
-                                       QStringLiteral("synth"), QString::number(seconds), QStringLiteral("sine"),
-                                       QString::number(frequency)});
+    return run(QStringLiteral("sox"),
+               {QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate), QStringLiteral("-c"),
+                QString::number(channels), QStringLiteral("-b"), QStringLiteral("16"), path, QStringLiteral("synth"),
+                QString::number(seconds), QStringLiteral("sine"), QString::number(frequency)});
 }
 
 bool convert(const QString &input, const QString &output, const QStringList &extra)
 {
-    return run(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                                                     QStringLiteral("-i"), input} + extra + QStringList{output});
+    return run(QStringLiteral("ffmpeg"),
+               QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"), input}
+                   + extra + QStringList{output});
 }
 
 bool makeId3v1OnlyMp3(const QString &wav, const QString &mp3, const QByteArray &title)
@@ -52,9 +53,10 @@ Probe probe(const QString &path)
 {
     QByteArray out;
     Probe result;
-    if (!run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                                         QStringLiteral("a:0"), QStringLiteral("-show_streams"), QStringLiteral("-show_format"),
-                                         QStringLiteral("-of"), QStringLiteral("json"), path},
+    if (!run(QStringLiteral("ffprobe"),
+             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("a:0"),
+              QStringLiteral("-show_streams"), QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"),
+              path},
              &out))
         return result;
     const QJsonObject root = QJsonDocument::fromJson(out).object();

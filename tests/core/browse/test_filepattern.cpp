@@ -86,8 +86,8 @@ private slots:
         QVERIFY(!PatternForFormatKey(QStringLiteral("CDA")));
         QVERIFY(!PatternForFormatKey(QStringLiteral("ALL ")));
         QVERIFY(!PatternForFormatKey(QString()));
-        QCOMPARE(FormatPatterns(), (QStringList{QStringLiteral("*.*"), QStringLiteral("*.MP3"), QStringLiteral("*.WAV"),
-                                                QStringLiteral("*.CDA")}));
+        QCOMPARE(FormatPatterns(),
+                 (QStringList{QStringLiteral("*.*"), QStringLiteral("*.MP3"), QStringLiteral("*.WAV"), QStringLiteral("*.CDA")}));
     }
 };
 

@@ -4,8 +4,8 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,8 +76,8 @@ private:
         QCOMPARE(Le32(wav, 4), quint32(wav.size() - 8));
         QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
         QCOMPARE(Le32(wav, 16), 16u);
-        QCOMPARE(Le16(wav, 20), quint16(1));    // PCM
-        QCOMPARE(Le16(wav, 22), quint16(2));    // stereo
+        QCOMPARE(Le16(wav, 20), quint16(1)); // PCM
+        QCOMPARE(Le16(wav, 22), quint16(2)); // stereo
         QCOMPARE(Le32(wav, 24), 44100u);
         QCOMPARE(Le32(wav, 28), 176400u);
         QCOMPARE(Le16(wav, 32), quint16(4));
@@ -91,8 +91,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(TestCd::MakeImage(&m_binary, sub(QStringLiteral("光盘")), QStringLiteral("最好的"), kTones, false, 2, kPregapSectors));
-        QVERIFY(TestCd::MakeImage(&m_motorola, sub(QStringLiteral("moto")), QStringLiteral("disc"), kTones, true, 2, kPregapSectors));
+        QVERIFY(TestCd::MakeImage(&m_binary, sub(QStringLiteral("光盘")), QStringLiteral("最好的"), kTones, false, 2,
+                                  kPregapSectors));
+        QVERIFY(
+            TestCd::MakeImage(&m_motorola, sub(QStringLiteral("moto")), QStringLiteral("disc"), kTones, true, 2, kPregapSectors));
         QVERIFY(TestCd::MakeImage(&m_long, sub(QStringLiteral("long")), QStringLiteral("long"), {{60.0, 500}}, false));
     }
 
@@ -166,7 +168,7 @@ private slots:
         QCOMPARE(CdTrackNumber(QStringLiteral("/dev/sr0/Track12.cda")), 12);
         QCOMPARE(CdTrackNumber(QStringLiteral("TRACK07.CDA")), 7);
         QCOMPARE(CdTrackNumber(QStringLiteral("03.cda")), 3);
-        QCOMPARE(CdTrackNumber(QStringLiteral("Track3.cda")), 0);   // "k3.cda"
+        QCOMPARE(CdTrackNumber(QStringLiteral("Track3.cda")), 0); // "k3.cda"
         QCOMPARE(CdTrackNumber(QStringLiteral("TrackAB.cda")), 0);
         QCOMPARE(CdTrackNumber(QStringLiteral("")), 0);
         QCOMPARE(CdTrackFileName(3), QStringLiteral("Track03.cda"));
@@ -200,8 +202,9 @@ private slots:
             for (qsizetype i = 1; i < progress.size(); ++i)
                 QVERIFY(progress.at(i).at(0).toInt() >= progress.at(i - 1).at(0).toInt());
         }
-        QCOMPARE(FilesIn(out), (QStringList{QStringLiteral("~sveltratmp1.wav"), QStringLiteral("~sveltratmp2.wav"),
-                                            QStringLiteral("~sveltratmp3.wav")}));
+        QCOMPARE(FilesIn(out),
+                 (QStringList{QStringLiteral("~sveltratmp1.wav"), QStringLiteral("~sveltratmp2.wav"),
+                              QStringLiteral("~sveltratmp3.wav")}));
     }
 
     void ripsOnAWorkerThread()
@@ -280,7 +283,7 @@ private slots:
             QVERIFY(!grabber.lastError().isEmpty());
         }
         QCOMPARE(grabber.DriveCount(), 0);
-        QVERIFY(!grabber.RefreshDisc());     // no drive selected
+        QVERIFY(!grabber.RefreshDisc()); // no drive selected
         QVERIFY(!grabber.RipTrack(QDir(dir).filePath(QStringLiteral("x"))));
         QVERIFY(!grabber.QueryCddb(0));
 
@@ -328,10 +331,11 @@ private slots:
         peer.handler = [&](const TestSupport::HttpRequest &request) {
             if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
                 return TestSupport::HttpReply{200, queryAnswer};
-            return TestSupport::HttpReply{200, QStringLiteral("210 misc %1 entry follows\r\nDTITLE=王菲 / 天空\r\nDGENRE=流行\r\n"
-                                                              "TTITLE0=天空\r\nTTITLE1=我也不想这样\r\nTTITLE2=棋子\r\n.\r\n")
-                                                   .arg(discId)
-                                                   .toUtf8()};
+            return TestSupport::HttpReply{200,
+                                          QStringLiteral("210 misc %1 entry follows\r\nDTITLE=王菲 / 天空\r\nDGENRE=流行\r\n"
+                                                         "TTITLE0=天空\r\nTTITLE1=我也不想这样\r\nTTITLE2=棋子\r\n.\r\n")
+                                              .arg(discId)
+                                              .toUtf8()};
         };
 
         AudioGrabber grabber(nullptr, false);
@@ -365,7 +369,8 @@ private slots:
 
         // Another disc in the same place: the texts go with the old one.
         Image changed;
-        QVERIFY(TestCd::MakeImage(&changed, sub(QStringLiteral("cddb")), QStringLiteral("disc"), {{1.0, 300}, {1.0, 400}}, false));
+        QVERIFY(
+            TestCd::MakeImage(&changed, sub(QStringLiteral("cddb")), QStringLiteral("disc"), {{1.0, 300}, {1.0, 400}}, false));
         QVERIFY(grabber.RefreshDisc());
         QCOMPARE(grabber.TrackCount(), 2);
         QCOMPARE(grabber.CddbAlbum(), QString());

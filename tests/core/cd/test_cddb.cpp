@@ -45,7 +45,7 @@ private slots:
     void invalidTablesGiveNoId()
     {
         QCOMPARE(CddbDiscId({}), 0u);
-        QCOMPARE(CddbDiscId({{150, 100}, 5000}), 0u); // starts out of order
+        QCOMPARE(CddbDiscId({{150, 100}, 5000}), 0u);  // starts out of order
         QCOMPARE(CddbDiscId({{150, 9000}, 9000}), 0u); // lead-out not after the last track
         QVERIFY(Liquid().isValid());
     }
@@ -76,23 +76,36 @@ private slots:
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("discId");
 
-        QTest::newRow("200 one match") << Crlf("200 rock 890e120a Recoil / Liquid\n") << true << "rock" << "890e120a";
+        QTest::newRow("200 one match") << Crlf("200 rock 890e120a Recoil / Liquid\n") << true << "rock"
+                                       << "890e120a";
         QTest::newRow("210 exact list, first taken")
             << Crlf("210 Found exact matches, list follows (until terminating `.')\n"
                     "misc 890e120a Recoil / Liquid\nrock 890e120a Recoil / Liquid (2)\n.\n")
-            << true << "misc" << "890e120a";
+            << true << "misc"
+            << "890e120a";
         QTest::newRow("211 inexact list") << QByteArray("211 close matches\nsoundtrack 77001234 X / Y\n.\n") << true
-                                          << "soundtrack" << "77001234";
-        QTest::newRow("211 empty list") << QByteArray("211 close matches\n.\n") << false << "" << "";
-        QTest::newRow("202 no match") << QByteArray("202 No match found.\n") << false << "" << "";
-        QTest::newRow("403 corrupt") << QByteArray("403 Database entry is corrupt.\n") << false << "" << "";
-        QTest::newRow("409 no handshake") << QByteArray("409 No handshake.\n") << false << "" << "";
-        QTest::newRow("500 syntax") << QByteArray("500 Command syntax error.\n") << false << "" << "";
-        QTest::newRow("200 without id") << QByteArray("200 rock\n") << false << "" << "";
-        QTest::newRow("html") << QByteArray("<html><body>Not here</body></html>") << false << "" << "";
-        QTest::newRow("empty") << QByteArray() << false << "" << "";
-        QTest::newRow("two digits") << QByteArray("20 rock 890e120a x\n") << false << "" << "";
-        QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01 rock", 9) << false << "" << "";
+                                          << "soundtrack"
+                                          << "77001234";
+        QTest::newRow("211 empty list") << QByteArray("211 close matches\n.\n") << false << ""
+                                        << "";
+        QTest::newRow("202 no match") << QByteArray("202 No match found.\n") << false << ""
+                                      << "";
+        QTest::newRow("403 corrupt") << QByteArray("403 Database entry is corrupt.\n") << false << ""
+                                     << "";
+        QTest::newRow("409 no handshake") << QByteArray("409 No handshake.\n") << false << ""
+                                          << "";
+        QTest::newRow("500 syntax") << QByteArray("500 Command syntax error.\n") << false << ""
+                                    << "";
+        QTest::newRow("200 without id") << QByteArray("200 rock\n") << false << ""
+                                        << "";
+        QTest::newRow("html") << QByteArray("<html><body>Not here</body></html>") << false << ""
+                              << "";
+        QTest::newRow("empty") << QByteArray() << false << ""
+                               << "";
+        QTest::newRow("two digits") << QByteArray("20 rock 890e120a x\n") << false << ""
+                                    << "";
+        QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01 rock", 9) << false << ""
+                                << "";
     }
 
     void queryReplies()

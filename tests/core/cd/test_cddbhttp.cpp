@@ -22,8 +22,9 @@ const CddbToc kToc{{150, 12767, 40487}, 60000};
 
 QByteArray Entry(const QByteArray &category)
 {
-    return "210 " + category + " 2b031b03 CD database entry follows\r\nDTITLE=Artist / Album\r\nDGENRE=Jazz\r\n"
-           "TTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2=Three\r\n.\r\n";
+    return "210 " + category
+        + " 2b031b03 CD database entry follows\r\nDTITLE=Artist / Album\r\nDGENRE=Jazz\r\n"
+          "TTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2=Three\r\n.\r\n";
 }
 
 } // namespace
@@ -77,7 +78,9 @@ private slots:
         peer.handler = [](const HttpRequest &request) {
             if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
                 return HttpReply{200, "211 close matches\r\nclassical 2b031b03 A / B\r\nrock 2b031b04 C / D\r\n.\r\n"};
-            return HttpReply{200, CddbCmd(request) == QLatin1String("cddb read classical 2b031b03") ? Entry("classical") : QByteArray("401 no\r\n")};
+            return HttpReply{200,
+                             CddbCmd(request) == QLatin1String("cddb read classical 2b031b03") ? Entry("classical")
+                                                                                               : QByteArray("401 no\r\n")};
         };
         const CddbLookupResult result = lookup(peer);
         QVERIFY2(result.found, qPrintable(result.message));
@@ -149,7 +152,9 @@ private slots:
         QCOMPARE(peer.requests.size(), 4);
 
         HttpPeer huge;
-        huge.handler = [](const HttpRequest &) { return HttpReply{200, "200 rock 2b031b03 " + QByteArray(8 * CddbMaxReplyBytes, 'x')}; };
+        huge.handler = [](const HttpRequest &) {
+            return HttpReply{200, "200 rock 2b031b03 " + QByteArray(8 * CddbMaxReplyBytes, 'x')};
+        };
         result = lookup(huge);
         QVERIFY(!result.found);
         QVERIFY2(result.message.contains(QStringLiteral("larger than")), qPrintable(result.message));
@@ -195,8 +200,8 @@ private slots:
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         const quint16 port = closed.serverPort();
         closed.close();
-        const CddbLookupResult result = CddbLookup(m_network, QUrl(QStringLiteral("http://127.0.0.1:%1/~cddb/cddb.cgi").arg(port)),
-                                                   m_client, m_email, kToc, 5000);
+        const CddbLookupResult result = CddbLookup(
+            m_network, QUrl(QStringLiteral("http://127.0.0.1:%1/~cddb/cddb.cgi").arg(port)), m_client, m_email, kToc, 5000);
         QVERIFY(!result.found);
         QVERIFY(!result.message.isEmpty());
     }

@@ -30,18 +30,18 @@ private slots:
 
     void readsTagsOfEachKind()
     {
-        const QStringList meta = {QStringLiteral("-metadata"), QStringLiteral("title=中文歌名"),
-                                  QStringLiteral("-metadata"), QStringLiteral("album=专辑"),
-                                  QStringLiteral("-metadata"), QStringLiteral("artist=歌手"),
-                                  QStringLiteral("-metadata"), QStringLiteral("date=1999"),
-                                  QStringLiteral("-metadata"), QStringLiteral("comment=好听")};
+        const QStringList meta = {QStringLiteral("-metadata"),   QStringLiteral("title=中文歌名"), QStringLiteral("-metadata"),
+                                  QStringLiteral("album=专辑"),  QStringLiteral("-metadata"),      QStringLiteral("artist=歌手"),
+                                  QStringLiteral("-metadata"),   QStringLiteral("date=1999"),      QStringLiteral("-metadata"),
+                                  QStringLiteral("comment=好听")};
         const QString mp3 = path("v2.mp3");
         QVERIFY(TestMedia::convert(m_wav, mp3, meta + QStringList{QStringLiteral("-id3v2_version"), QStringLiteral("3")}));
         const QString wma = path("song.wma");
         QVERIFY(TestMedia::convert(m_wav, wma, meta + QStringList{QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
         const QString wav = path("info.wav");
-        QVERIFY(TestMedia::convert(m_wav, wav, {QStringLiteral("-metadata"), QStringLiteral("title=Wave Title"),
-                                                QStringLiteral("-metadata"), QStringLiteral("artist=Wave Artist")}));
+        QVERIFY(TestMedia::convert(m_wav, wav,
+                                   {QStringLiteral("-metadata"), QStringLiteral("title=Wave Title"), QStringLiteral("-metadata"),
+                                    QStringLiteral("artist=Wave Artist")}));
 
         AudioInformation info;
         for (const QString &file : {mp3, wma}) {
@@ -65,7 +65,8 @@ private slots:
 
         // A title of thirty thousand characters reaches the row cut to a field's length.
         const QString huge = path("huge.mp3");
-        QVERIFY(TestMedia::convert(m_wav, huge, {QStringLiteral("-metadata"), QStringLiteral("title=") + QString(30000, QChar(0x6B4C))}));
+        QVERIFY(TestMedia::convert(m_wav, huge,
+                                   {QStringLiteral("-metadata"), QStringLiteral("title=") + QString(30000, QChar(0x6B4C))}));
         QVERIFY(info.ReadFile(huge));
         QCOMPARE(info.Title, QString(MaxFieldLength, QChar(0x6B4C)));
     }
@@ -104,8 +105,9 @@ private slots:
     void writesId3v23AndGbkId3v1()
     {
         const QString mp3 = path("out.mp3");
-        QVERIFY(TestMedia::convert(m_wav, mp3, {QStringLiteral("-metadata"), QStringLiteral("comment=stale"),
-                                                QStringLiteral("-metadata"), QStringLiteral("genre=Rock")}));
+        QVERIFY(TestMedia::convert(m_wav, mp3,
+                                   {QStringLiteral("-metadata"), QStringLiteral("comment=stale"), QStringLiteral("-metadata"),
+                                    QStringLiteral("genre=Rock")}));
         AudioInformation writer;
         writer.ClearTags();
         writer.Title = QStringLiteral("一二三四五六七八九十一二三四五六"); // 16 characters, 32 bytes in GBK

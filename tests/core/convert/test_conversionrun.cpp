@@ -2,12 +2,12 @@
 // cancel, and several conversions at once giving the same files as one at a time.
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "core/base/appstate.h"
 #include "core/convert/audioinformation.h"
@@ -156,9 +156,9 @@ private slots:
         QVERIFY(!QFile::exists(stale.fileName()));
 
         const QString mp3Target = out + QStringLiteral("/D-Mono-FM-song.mp3");
-        QCOMPARE(result.targets, (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"),
-                                              out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"),
-                                              out + QStringLiteral("/D-Mono-FM-song.MP3")}));
+        QCOMPARE(result.targets,
+                 (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"),
+                              out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"), out + QStringLiteral("/D-Mono-FM-song.MP3")}));
         QCOMPARE(table.rows[0].status, int(JobStatus::Done));
         QCOMPARE(table.rows[1].status, int(JobStatus::Done)); // skipped, untouched
         QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
@@ -230,7 +230,7 @@ private slots:
             const double seconds = probe.format.value(QStringLiteral("duration")).toString().toDouble();
             const double expected = image.trackSectors(i + 1) / 75.0;
             QVERIFY2(qAbs(seconds - expected) < 0.3, // encoder delay and padding at 8 kHz
-                      qPrintable(QStringLiteral("%1 vs %2").arg(seconds).arg(expected)));
+                     qPrintable(QStringLiteral("%1 vs %2").arg(seconds).arg(expected)));
         }
         QCOMPARE(TestMedia::probe(out + names[1]).tags().value(QStringLiteral("title")).toString(), QStringLiteral("A/B"));
         QCOMPARE(table.rows[3].status, int(JobStatus::Failed));
@@ -279,12 +279,20 @@ private slots:
         QTest::addColumn<bool>("withFiles");
         QTest::addColumn<int>("state"); // the monitor state that starts the count: 2 rip, 1 encoder
         QTest::addColumn<int>("delayMs");
-        const struct { const char *name; int state; int delay; } moments[] = {
-            {"as the rip starts", 2, -1}, {"during the rip", 2, 30}, {"as the encoder starts", 1, -1}, {"during the encoder", 1, 150}};
+        const struct
+        {
+            const char *name;
+            int state;
+            int delay;
+        } moments[] = {{"as the rip starts", 2, -1},
+                       {"during the rip", 2, 30},
+                       {"as the encoder starts", 1, -1},
+                       {"during the encoder", 1, 150}};
         for (int tracks : {1, 2, 5})
             for (bool withFiles : {false, true})
                 for (const auto &m : moments)
-                    QTest::addRow("%d tracks%s, %s", tracks, withFiles ? " and files" : "", m.name) << tracks << withFiles << m.state << m.delay;
+                    QTest::addRow("%d tracks%s, %s", tracks, withFiles ? " and files" : "", m.name)
+                        << tracks << withFiles << m.state << m.delay;
     }
 
     void cancelAtAnyMomentEndsTheRun()
@@ -297,7 +305,8 @@ private slots:
         const QString discDir = path(QStringLiteral("fivetracks"));
         if (image.cuePath.isEmpty()) {
             QVERIFY(QDir().mkpath(discDir));
-            QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("五首"), {{120.0, 330}, {3.0, 440}, {2.0, 550}, {2.0, 660}, {2.0, 770}}, false));
+            QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("五首"),
+                                      {{120.0, 330}, {3.0, 440}, {2.0, 550}, {2.0, 660}, {2.0, 770}}, false));
         }
         const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
         const QString out = path(QStringLiteral("anymoment-") + tag + QLatin1Char('/'));
@@ -307,9 +316,11 @@ private slots:
 
         Table table;
         for (int t = 1; t <= tracks; ++t) {
-            table.add(image.cuePath + QStringLiteral("/Track%1.cda").arg(t, 2, 10, QLatin1Char('0')), QStringLiteral("曲%1").arg(t));
+            table.add(image.cuePath + QStringLiteral("/Track%1.cda").arg(t, 2, 10, QLatin1Char('0')),
+                      QStringLiteral("曲%1").arg(t));
             if (withFiles)
-                table.add(path(t % 2 ? QStringLiteral("song.wav") : QStringLiteral("歌 曲.wma")), QStringLiteral("文件%1").arg(t));
+                table.add(path(t % 2 ? QStringLiteral("song.wav") : QStringLiteral("歌 曲.wma")),
+                          QStringLiteral("文件%1").arg(t));
         }
         auto env = environment(table, 2);
         env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
@@ -345,7 +356,8 @@ private slots:
         QStringList present = QDir(out).entryList(QDir::Files | QDir::Hidden);
         present.sort();
         written.sort();
-        QVERIFY2(present == written, qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
+        QVERIFY2(present == written,
+                 qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
     }
 
     void nothingQueuedEndsAtOnce()

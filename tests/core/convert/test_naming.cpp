@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/convert/naming.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/naming.h"
 
 using namespace Sveltra;
 
@@ -33,10 +33,11 @@ private slots:
         QCOMPARE(BuildEncoderArgs(2, 4), QStringLiteral(" -dm -br 16000 "));
         QCOMPARE(BuildEncoderArgs(1, 0), QStringLiteral(" "));
         QCOMPARE(BuildEncoderArgs(3, 1), QStringLiteral(" -dm -br 96000 ")); // any other channel is mono
-        QCOMPARE(EncoderOptionList(BuildEncoderArgs(2, 1)), (QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("96000")}));
+        QCOMPARE(EncoderOptionList(BuildEncoderArgs(2, 1)),
+                 (QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("96000")}));
         QCOMPARE(EncoderOptionList(QStringLiteral(" ")), QStringList());
-        QCOMPARE(EncoderCommandLine(QStringLiteral("/opt/sv/fastencc"), QStringLiteral("/m/a b.wav"), QStringLiteral("/o/D-CD-a b.MP3"),
-                                    BuildEncoderArgs(1, 1)),
+        QCOMPARE(EncoderCommandLine(QStringLiteral("/opt/sv/fastencc"), QStringLiteral("/m/a b.wav"),
+                                    QStringLiteral("/o/D-CD-a b.MP3"), BuildEncoderArgs(1, 1)),
                  QStringLiteral("/opt/sv/fastencc \"/m/a b.wav\" \"/o/D-CD-a b.MP3\"  -br 96000 "));
     }
 
@@ -51,8 +52,10 @@ private slots:
         QTest::newRow("no extension") << QStringLiteral("longname") << QString() << QStringLiteral("/out/D-CD-long.MP3");
         QTest::newRow("short") << QStringLiteral("a.b") << QString() << QStringLiteral("/out/D-CD-a.b.MP3");
         QTest::newRow("exactly four") << QStringLiteral(".mp3") << QString() << QStringLiteral("/out/D-CD-.mp3.MP3");
-        QTest::newRow("cd track") << QStringLiteral("Track12.cda") << QStringLiteral("Intro") << QStringLiteral("/out/D-CD-12-Intro.MP3");
-        QTest::newRow("cd title with slash") << QStringLiteral("Track03.CDA") << QStringLiteral("AC/DC: Live?") << QStringLiteral("/out/D-CD-03-AC／DC： Live？.MP3");
+        QTest::newRow("cd track") << QStringLiteral("Track12.cda") << QStringLiteral("Intro")
+                                  << QStringLiteral("/out/D-CD-12-Intro.MP3");
+        QTest::newRow("cd title with slash") << QStringLiteral("Track03.CDA") << QStringLiteral("AC/DC: Live?")
+                                             << QStringLiteral("/out/D-CD-03-AC／DC： Live？.MP3");
         QTest::newRow("chinese") << QStringLiteral("歌曲.wav") << QString() << QStringLiteral("/out/D-CD-歌曲.MP3");
         // Only the last four characters go, whatever the extension.
         QTest::newRow("four-letter extension") << QStringLiteral("a.flac") << QString() << QStringLiteral("/out/D-CD-a..MP3");
@@ -92,8 +95,9 @@ private slots:
         // The track number stays: "D-CD-07-" and ".MP3" leave 243 bytes, 81 characters.
         QTest::newRow("cd title of 100 characters") << QStringLiteral("Track07.cda") << han.repeated(100)
                                                     << QStringLiteral("D-CD-07-") + han.repeated(81) + QStringLiteral(".MP3");
-        QTest::newRow("cd title replaced characters count in full") << QStringLiteral("Track07.cda") << QStringLiteral("/").repeated(100)
-                                                                     << QStringLiteral("D-CD-07-") + QStringLiteral("／").repeated(81) + QStringLiteral(".MP3");
+        QTest::newRow("cd title replaced characters count in full")
+            << QStringLiteral("Track07.cda") << QStringLiteral("/").repeated(100)
+            << QStringLiteral("D-CD-07-") + QStringLiteral("／").repeated(81) + QStringLiteral(".MP3");
         // Never between the halves of a surrogate pair (four bytes each): 61 fit in 246.
         const QString face = QStringLiteral("\U0001F600");
         QTest::newRow("surrogate pairs") << face.repeated(70) + QStringLiteral(".wav") << QString()
@@ -103,8 +107,9 @@ private slots:
         QTest::newRow("combining accents") << QStringLiteral("a") + accented.repeated(100) + QStringLiteral(".wav") << QString()
                                            << QStringLiteral("D-CD-a") + accented.repeated(81) + QStringLiteral(".MP3");
         // One "character" longer than the whole limit is cut between code points.
-        QTest::newRow("one endless character") << QStringLiteral("e") + QStringLiteral("\u0301").repeated(300) + QStringLiteral(".wav")
-                                               << QString() << QStringLiteral("D-CD-e") + QStringLiteral("\u0301").repeated(122) + QStringLiteral(".MP3");
+        QTest::newRow("one endless character")
+            << QStringLiteral("e") + QStringLiteral("\u0301").repeated(300) + QStringLiteral(".wav") << QString()
+            << QStringLiteral("D-CD-e") + QStringLiteral("\u0301").repeated(122) + QStringLiteral(".MP3");
     }
 
     void longNamesAreShortened()
@@ -167,7 +172,7 @@ private slots:
     void ratios()
     {
         QCOMPARE(RatioPercent(38, 100), std::optional<qint64>(38));
-        QCOMPARE(RatioPercent(1, 1000), std::optional<qint64>(0));   // below 1%: the cell is left alone
+        QCOMPARE(RatioPercent(1, 1000), std::optional<qint64>(0)); // below 1%: the cell is left alone
         QCOMPARE(RatioPercent(5, 0), std::nullopt);
         // Far beyond 16 bits: a target 1000 times its source.
         QCOMPARE(RatioPercent(4000000000.0, 4000000.0), std::optional<qint64>(100000));

@@ -51,7 +51,8 @@ private slots:
         QCOMPARE(Choices(List::Device).size(), 5);
         QCOMPARE(Choices(List::Device).at(4), QStringLiteral("5- 其它 MP3 设备"));
         QCOMPARE(Choices(List::Quality).at(1), QStringLiteral("2- FM 广播音质"));
-        QCOMPARE(Choices(List::Format), (QStringList{QStringLiteral("1- MP3"), QStringLiteral("2- WMA"), QStringLiteral("3- 音乐 CD")}));
+        QCOMPARE(Choices(List::Format),
+                 (QStringList{QStringLiteral("1- MP3"), QStringLiteral("2- WMA"), QStringLiteral("3- 音乐 CD")}));
         QCOMPARE(SelectableCount(List::Format), 1);
         for (List list : {List::Device, List::Quality, List::Channel, List::Format}) {
             const QStringList &choices = Choices(list);
@@ -62,8 +63,8 @@ private slots:
 
     void defaultStatusPanels()
     {
-        const auto panels = StatusPanels(profile(DefaultChoice(List::Device), DefaultChoice(List::Quality),
-                                                 DefaultChoice(List::Channel)));
+        const auto panels = StatusPanels(
+            profile(DefaultChoice(List::Device), DefaultChoice(List::Quality), DefaultChoice(List::Channel)));
         QCOMPARE(panels[0].text, QStringLiteral("MP3 播放器"));
         QCOMPARE(panels[1].text, QStringLiteral("CD 音质"));
         QCOMPARE(panels[2].text, QStringLiteral("立体声"));
@@ -100,12 +101,14 @@ private slots:
 
     void summarySentence()
     {
-        QCOMPARE(OptionsSummary(DefaultChoice(List::Device), DefaultChoice(List::Quality), DefaultChoice(List::Channel),
-                                DefaultChoice(List::Format)),
-                 QStringLiteral("您的播放器是 - MP3 播放器.  您想要的音质是 - CD 音质.  您需要的格式是 - MP3.  您喜欢 - 立体声效果."));
+        QCOMPARE(
+            OptionsSummary(DefaultChoice(List::Device), DefaultChoice(List::Quality), DefaultChoice(List::Channel),
+                           DefaultChoice(List::Format)),
+            QStringLiteral("您的播放器是 - MP3 播放器.  您想要的音质是 - CD 音质.  您需要的格式是 - MP3.  您喜欢 - 立体声效果."));
         QCOMPARE(OptionsSummary(QStringLiteral("3- Pocket PC"), QStringLiteral("2- FM 广播音质"), QStringLiteral("2- 单声道"),
                                 QStringLiteral("1- MP3")),
-                 QStringLiteral("您的播放器是 - Pocket PC.  您想要的音质是 - FM 广播音质.  您需要的格式是 - MP3.  您喜欢 - 单声道效果."));
+                 QStringLiteral(
+                     "您的播放器是 - Pocket PC.  您想要的音质是 - FM 广播音质.  您需要的格式是 - MP3.  您喜欢 - 单声道效果."));
     }
 };
 

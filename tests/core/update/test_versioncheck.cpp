@@ -34,11 +34,17 @@ private slots:
         QTest::newRow("name in capitals") << QByteArray("SVELTRA04.03.01") << F << QString();
         QTest::newRow("blank before the name") << QByteArray(" Sveltra04.03.01") << F << QString();
         QTest::newRow("empty") << QByteArray() << F << QString();
-        QTest::newRow("only characters 8 to 15 count") << QByteArray("Sveltra04.03.0099.99.99") << U << QStringLiteral("04.03.00");
+        QTest::newRow("only characters 8 to 15 count")
+            << QByteArray("Sveltra04.03.0099.99.99") << U << QStringLiteral("04.03.00");
         // The version must have the form: nothing else counts as one, whatever it sorts as.
         QTest::newRow("a letter") << QByteArray("Sveltra04.03.0a") << F << QString();
-        QTest::newRow("a high byte") << QByteArray("Sveltra\xff" "4.03.00") << F << QString();
-        QTest::newRow("a NUL byte") << QByteArray("Sveltra\0" "4.03.00", 15) << F << QString();
+        QTest::newRow("a high byte") << QByteArray("Sveltra\xff"
+                                                   "4.03.00")
+                                     << F << QString();
+        QTest::newRow("a NUL byte") << QByteArray("Sveltra\0"
+                                                  "4.03.00",
+                                                  15)
+                                    << F << QString();
         QTest::newRow("only NUL bytes") << QByteArray("Sveltra\0\0\0\0\0\0\0\0\r\n", 17) << F << QString();
         QTest::newRow("text after the name") << QByteArray("Sveltra is the best program") << F << QString();
         QTest::newRow("numbers of one digit") << QByteArray("Sveltra4.3.1.00") << F << QString();
@@ -46,7 +52,8 @@ private slots:
         QTest::newRow("a blank in the version") << QByteArray("Sveltra04.03 01") << F << QString();
         QTest::newRow("a line end inside") << QByteArray("Sveltra04.03.\n1") << F << QString();
         QTest::newRow("fourteen, last a letter") << QByteArray("Sveltra04.03.x") << F << QString();
-        QTest::newRow("anything after the version") << QByteArray("Sveltra04.03.01\0\xff<html>") << N << QStringLiteral("04.03.01");
+        QTest::newRow("anything after the version")
+            << QByteArray("Sveltra04.03.01\0\xff<html>") << N << QStringLiteral("04.03.01");
         QTest::newRow("an HTML error page") << QByteArray("<html><body>404</body></html>") << F << QString();
     }
 
@@ -68,7 +75,7 @@ private slots:
         QVERIFY(!IsNewerVersion(QStringLiteral("04.03.0"), QStringLiteral("04.03.00")));
         QVERIFY(IsNewerVersion(QStringLiteral("04.03.00 "), QStringLiteral("04.03.00")));
         QVERIFY(!IsNewerVersion(QStringLiteral(" 4.3.10"), QStringLiteral("04.03.00")));
-        QVERIFY(IsNewerVersion(QStringLiteral("a"), QStringLiteral("B")));  // case-sensitive, by code
+        QVERIFY(IsNewerVersion(QStringLiteral("a"), QStringLiteral("B"))); // case-sensitive, by code
         QVERIFY(!IsNewerVersion(QStringLiteral("A"), QStringLiteral("b")));
         QVERIFY(IsNewerVersion(QStringLiteral("4.3.1"), QStringLiteral("04.03.00"))); // text, not numbers
     }

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "core/base/appstate.h"
-#include "gui/skin/picturebutton.h"
 #include "gui/dialogs/frmabout.h"
+#include "gui/skin/picturebutton.h"
 
 using namespace Sveltra;
 

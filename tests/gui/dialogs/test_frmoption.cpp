@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "core/base/appstate.h"
-#include "gui/dialogs/frmoption.h"
 #include "core/profile/profile.h"
+#include "gui/dialogs/frmoption.h"
 #include "gui/mainwindow/statusbar.h"
 #include "gui/skin/picturebutton.h"
 
@@ -17,7 +17,10 @@ using namespace Sveltra;
 
 namespace {
 
-bool samePicture(const QPixmap &a, const QPixmap &b) { return !a.isNull() && a.toImage() == b.toImage(); }
+bool samePicture(const QPixmap &a, const QPixmap &b)
+{
+    return !a.isNull() && a.toImage() == b.toImage();
+}
 
 // A dialog wired to a status bar of its own, counting the refreshes.
 struct Dialog
@@ -58,8 +61,9 @@ private slots:
     {
         {
             Dialog defaults;
-            QCOMPARE(defaults.dialog.lblSummary->text(), QStringLiteral("您的播放器是 - MP3 播放器.  您想要的音质是 - CD 音质.  "
-                                                                        "您需要的格式是 - MP3.  您喜欢 - 立体声效果."));
+            QCOMPARE(defaults.dialog.lblSummary->text(),
+                     QStringLiteral("您的播放器是 - MP3 播放器.  您想要的音质是 - CD 音质.  "
+                                    "您需要的格式是 - MP3.  您喜欢 - 立体声效果."));
         }
         App().DeviceChoice = QStringLiteral("3- Pocket PC");
         Dialog d;
@@ -69,7 +73,8 @@ private slots:
         QCOMPARE(d.dialog.lblDevice->text(), QStringLiteral(" Pocket PC"));
         QCOMPARE(d.status.panel(StatusBar::MyDevice)->text(), QStringLiteral("Pocket PC"));
 
-        const QStringList names = {QStringLiteral("设备"), QStringLiteral("音质"), QStringLiteral("效果"), QStringLiteral("格式")};
+        const QStringList names = {QStringLiteral("设备"), QStringLiteral("音质"), QStringLiteral("效果"),
+                                   QStringLiteral("格式")};
         for (int g = 0; g < 4; ++g) {
             auto name = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
             QCOMPARE(name(d.icon(g)), names[g]);
@@ -107,8 +112,8 @@ private slots:
         QVERIFY(d.dialog.isVisible());
         QVERIFY(d.dialog.lblSummary->text().endsWith(QStringLiteral("您喜欢 - 单声道效果.")));
 
-        for (QWidget *w : {static_cast<QWidget *>(d.arrow(6)), static_cast<QWidget *>(d.arrow(7)),
-                           static_cast<QWidget *>(d.icon(3))}) {
+        for (QWidget *w :
+             {static_cast<QWidget *>(d.arrow(6)), static_cast<QWidget *>(d.arrow(7)), static_cast<QWidget *>(d.icon(3))}) {
             d.click(w);
             QCOMPARE(App().FormatChoice, QStringLiteral("1- MP3")); // one position only
         }
@@ -180,7 +185,7 @@ private slots:
         Dialog d;
         QCOMPARE(App().DeviceChoice, QStringLiteral("2- Palm PDA"));
         QCOMPARE(App().QualityChoice, QStringLiteral("9- 坏的")); // kept, not invented
-        QVERIFY(d.icon(1)->picture().isNull());                // no other group's picture
+        QVERIFY(d.icon(1)->picture().isNull());                   // no other group's picture
         QCOMPARE(d.dialog.lblQuality->text(), QStringLiteral(" 坏的"));
         QCOMPARE(d.status.panel(StatusBar::Quality)->picture(), Profile::UnknownChoicePicture);
 

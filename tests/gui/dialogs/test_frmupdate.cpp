@@ -12,12 +12,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/support/urlcatcher.h"
-#include "tests/support/httppeer.h"
+#include "gui/dialogs/frmupdate.h"
 #include "gui/skin/digitdisplay.h"
 #include "gui/skin/picturebutton.h"
 #include "gui/skin/progresspicture.h"
-#include "gui/dialogs/frmupdate.h"
+#include "tests/support/httppeer.h"
+#include "tests/support/urlcatcher.h"
 
 using namespace Sveltra;
 using TestSupport::HttpPeer;
@@ -26,10 +26,12 @@ using State = frmUpdate::State;
 
 Q_DECLARE_METATYPE(Sveltra::frmUpdate::State)
 
-
 namespace {
 
-bool ended(const frmUpdate &w) { return w.state() > State::Fetching; }
+bool ended(const frmUpdate &w)
+{
+    return w.state() > State::Fetching;
+}
 
 // The readout shows exactly this text, to a screen reader and to the eye.
 void verifyReadout(const frmUpdate &w, const QLabel *readout, const QString &text)
@@ -97,18 +99,26 @@ private slots:
         const int respond = int(HttpReply::Mode::Respond), closed = -1;
         const int ok = 200;
         const QString dots = QStringLiteral("........");
-        QTest::newRow("04.03.01 and a line end") << respond << ok << QByteArray("Sveltra04.03.01\r\n") << State::NewVersion << QStringLiteral("04.03.01");
-        QTest::newRow("04.03.00") << respond << ok << QByteArray("Sveltra04.03.00") << State::UpToDate << QStringLiteral("04.03.00");
-        QTest::newRow("04.02.99") << respond << ok << QByteArray("Sveltra04.02.99") << State::UpToDate << QStringLiteral("04.02.99");
+        QTest::newRow("04.03.01 and a line end")
+            << respond << ok << QByteArray("Sveltra04.03.01\r\n") << State::NewVersion << QStringLiteral("04.03.01");
+        QTest::newRow("04.03.00") << respond << ok << QByteArray("Sveltra04.03.00") << State::UpToDate
+                                  << QStringLiteral("04.03.00");
+        QTest::newRow("04.02.99") << respond << ok << QByteArray("Sveltra04.02.99") << State::UpToDate
+                                  << QStringLiteral("04.02.99");
         QTest::newRow("4.3.1") << respond << ok << QByteArray("Sveltra4.3.1") << State::Failed << dots;
         QTest::newRow("a blank and 4.3.10") << respond << ok << QByteArray("Sveltra 4.3.10") << State::Failed << dots;
-        QTest::newRow("NUL bytes after the name") << respond << ok << QByteArray("Sveltra\0\0\0\0\0\0\0\0", 15) << State::Failed << dots;
-        QTest::newRow("04.10.00") << respond << ok << QByteArray("Sveltra04.10.00") << State::NewVersion << QStringLiteral("04.10.00");
-        QTest::newRow("10.00.00") << respond << ok << QByteArray("Sveltra10.00.00\n") << State::NewVersion << QStringLiteral("10.00.00");
+        QTest::newRow("NUL bytes after the name")
+            << respond << ok << QByteArray("Sveltra\0\0\0\0\0\0\0\0", 15) << State::Failed << dots;
+        QTest::newRow("04.10.00") << respond << ok << QByteArray("Sveltra04.10.00") << State::NewVersion
+                                  << QStringLiteral("04.10.00");
+        QTest::newRow("10.00.00") << respond << ok << QByteArray("Sveltra10.00.00\n") << State::NewVersion
+                                  << QStringLiteral("10.00.00");
         QTest::newRow("name in lower case") << respond << ok << QByteArray("sveltra04.03.01") << State::Failed << dots;
         QTest::newRow("404 with a good-looking body") << respond << 404 << QByteArray("Sveltra04.03.01") << State::Failed << dots;
         QTest::newRow("empty body") << respond << ok << QByteArray() << State::Failed << dots;
-        QTest::newRow("a megabyte after a good start") << respond << ok << (QByteArray("Sveltra04.03.01") + QByteArray(1 << 20, 'x')) << State::NewVersion << QStringLiteral("04.03.01");
+        QTest::newRow("a megabyte after a good start")
+            << respond << ok << (QByteArray("Sveltra04.03.01") + QByteArray(1 << 20, 'x')) << State::NewVersion
+            << QStringLiteral("04.03.01");
         QTest::newRow("never answers") << int(HttpReply::Mode::Silent) << ok << QByteArray() << State::Failed << dots;
         QTest::newRow("trickles forever") << int(HttpReply::Mode::Trickle) << ok << QByteArray() << State::Failed << dots;
         QTest::newRow("nobody listening") << closed << ok << QByteArray() << State::Failed << dots;
@@ -139,7 +149,8 @@ private slots:
             QCOMPARE(peer.requestLines(), (QList<QByteArray>{"GET /download/Sveltra.txt HTTP/1.1"}));
         QVERIFY(!w.Timer1->isActive());
         verifyReadout(w, w.picVer2, shown);
-        const QString texts[] = {QStringLiteral("找到新版本，您现在可以下载它"), QStringLiteral("当前没有可用的新版本，请以后再检查"),
+        const QString texts[] = {QStringLiteral("找到新版本，您现在可以下载它"),
+                                 QStringLiteral("当前没有可用的新版本，请以后再检查"),
                                  QStringLiteral("未能从网络获取信息，请以后再检查")};
         const QColor colours[] = {QColor(0, 0, 128), QColor(200, 0, 200), QColor(255, 0, 0)};
         const int k = int(state) - int(State::NewVersion);
@@ -183,8 +194,8 @@ private slots:
             widths << w.ProgressPic2->width();
         }
         QCOMPARE(widths.mid(0, 2), (QList<int>{0, 12})); // a new fill, then 4 % of 304
-        QCOMPARE(widths.at(24), 0); // 96 + 4 reaches 99: a new fill in the same tick
-        QCOMPARE(widths.at(25), 3); // and the next tick draws 1 %
+        QCOMPARE(widths.at(24), 0);                      // 96 + 4 reaches 99: a new fill in the same tick
+        QCOMPARE(widths.at(25), 3);                      // and the next tick draws 1 %
 
         // While the step is 0 at percentage 0, every tick starts yet another fill.
         frmUpdate idle;
@@ -214,7 +225,7 @@ private slots:
         QTest::keyClick(w, Qt::Key_F1);
         QCOMPARE(help.size(), 2);
         QCOMPARE(help.at(0).at(0).toString(), QStringLiteral("Sveltra.htm"));
-        QVERIFY(w->Command5->x() >= w->width()); // designed right of the visible area,
+        QVERIFY(w->Command5->x() >= w->width());           // designed right of the visible area,
         QCOMPARE(w->Command5->focusPolicy(), Qt::NoFocus); // so Tab never lands out of sight
 
         w->Timer2_Timer();

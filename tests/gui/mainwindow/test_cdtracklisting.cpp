@@ -1,6 +1,6 @@
 // CD tracks from a disc image made at test time, named by a CDDB peer on 127.0.0.1: the folder
-// tree shows the opened image on top, the file list shows its tracks with their lengths, adding them fills rows from CDDB with one lookup, a run rips
-// and encodes them, and an unknown disc or a silent server falls back to TRACKnn.
+// tree shows the opened image on top, the file list shows its tracks with their lengths, adding them fills rows from CDDB with
+// one lookup, a run rips and encodes them, and an unknown disc or a silent server falls back to TRACKnn.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,19 +11,19 @@
 #include <QTest>
 
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
-#include "core/settings/settings.h"
 #include "core/cd/audiograbber.h"
-#include "gui/mainwindow/cdtracklisting.h"
+#include "core/convert/jobrules.h"
+#include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
-#include "gui/skin/picturebutton.h"
+#include "gui/mainwindow/cdtracklisting.h"
 #include "gui/mainwindow/filelist.h"
 #include "gui/mainwindow/foldertree.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/joblist.h"
-#include "core/convert/jobrules.h"
-#include "tests/support/httppeer.h"
+#include "gui/skin/picturebutton.h"
 #include "tests/support/cdimage.h"
+#include "tests/support/httppeer.h"
 #include "tests/support/loadedform.h"
 #include "tests/support/mediafixtures.h"
 
@@ -44,17 +44,19 @@ private:
         if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
             return {200, QStringLiteral("200 misc 1a2b3c03 歌手 / 专辑\r\n").toUtf8()};
         if (CddbCmd(request).startsWith(QLatin1String("cddb read")))
-            return {200, QStringLiteral("210 misc 1a2b3c03 CD database entry follows (until terminating `.')\r\n"
-                                        "# xmcd\r\nDISCID=1a2b3c03\r\nDTITLE=歌手 / 专辑\r\nDYEAR=2001\r\nDGENRE=流行\r\n"
-                                        "TTITLE0=第一首\r\nTTITLE1=AC/DC: 二\r\nTTITLE2=第三\r\nEXTD=\r\n.\r\n")
-                                  .toUtf8()};
+            return {200,
+                    QStringLiteral("210 misc 1a2b3c03 CD database entry follows (until terminating `.')\r\n"
+                                   "# xmcd\r\nDISCID=1a2b3c03\r\nDTITLE=歌手 / 专辑\r\nDYEAR=2001\r\nDGENRE=流行\r\n"
+                                   "TTITLE0=第一首\r\nTTITLE1=AC/DC: 二\r\nTTITLE2=第三\r\nEXTD=\r\n.\r\n")
+                        .toUtf8()};
         return {404, {}};
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(TestCd::MakeImage(&m_image, m_dir.path(), QStringLiteral("碟片"), {{1.0, 440}, {2.0, 660}, {3.0, 880}}, false, 2, 30));
+        QVERIFY(TestCd::MakeImage(&m_image, m_dir.path(), QStringLiteral("碟片"), {{1.0, 440}, {2.0, 660}, {3.0, 880}}, false, 2,
+                                  30));
         App().EncoderProgram = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
     }
 
@@ -76,7 +78,8 @@ private slots:
         // The image is a folder of tracks in the file list.
         form.XListView1->setFolderPath(m_image.cuePath);
         QTRY_COMPARE(form.XListView1->FolderPath(), m_image.cuePath);
-        form.XListView1->selectNames({QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"), QStringLiteral("Track03.cda")});
+        form.XListView1->selectNames(
+            {QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"), QStringLiteral("Track03.cda")});
         QStringList listed;
         for (auto item = form.XListView1->FirstSelected(); item; item = form.XListView1->NextSelected())
             listed << item->Path();
@@ -153,8 +156,10 @@ private slots:
         QCOMPARE(files->model()->rowCount(root), 3);
         for (int n = 1; n <= 3; ++n) {
             const qint64 sectors = m_image.trackSectors(n);
-            QCOMPARE(files->model()->index(n - 1, 0, root).data().toString(), QStringLiteral("Track%1.cda").arg(n, 2, 10, QLatin1Char('0')));
-            QCOMPARE(files->model()->index(n - 1, 1, root).data().toString(), QLocale::system().formattedDataSize(44 + sectors * 2352));
+            QCOMPARE(files->model()->index(n - 1, 0, root).data().toString(),
+                     QStringLiteral("Track%1.cda").arg(n, 2, 10, QLatin1Char('0')));
+            QCOMPARE(files->model()->index(n - 1, 1, root).data().toString(),
+                     QLocale::system().formattedDataSize(44 + sectors * 2352));
             QCOMPARE(files->model()->index(n - 1, 4, root).data().toString(), FormatDuration(sectors * 1000 / 75));
         }
         QCOMPARE(files->model()->index(2, 4, root).data().toString(), QStringLiteral("00:00:03"));

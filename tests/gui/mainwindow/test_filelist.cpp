@@ -2,9 +2,9 @@
 // out, and virtual folders (tracks with their lengths, an image file opened as a folder).
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,8 +77,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        for (const char *name : {"b.mp3", "A.MP3", "10.mp3", "2.mp3", "c.wav", "d.wma", "e.txt", "README",
-                                 "[live] 歌曲.mp3", ".hidden.mp3", "x.cue"})
+        for (const char *name : {"b.mp3", "A.MP3", "10.mp3", "2.mp3", "c.wav", "d.wma", "e.txt", "README", "[live] 歌曲.mp3",
+                                 ".hidden.mp3", "x.cue"})
             touch(m_dir.filePath(QString::fromUtf8(name)));
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sub/inner")));
         touch(m_dir.filePath(QStringLiteral("sub/s.mp3")));
@@ -89,17 +89,17 @@ private slots:
         FileListView list;
         list.setFilePattern(QStringLiteral("*.*"));
         showFolder(list, m_dir.path());
-        QTRY_COMPARE(shownNames(list),
-                     (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"), QStringLiteral("2.mp3"),
-                                  QStringLiteral("10.mp3"), QStringLiteral("A.MP3"), QStringLiteral("b.mp3"),
-                                  QStringLiteral("c.wav"), QStringLiteral("d.wma"), QStringLiteral("e.txt"),
-                                  QStringLiteral("README"), QStringLiteral("x.cue")}));
+        QTRY_COMPARE(
+            shownNames(list),
+            (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"), QStringLiteral("2.mp3"),
+                         QStringLiteral("10.mp3"), QStringLiteral("A.MP3"), QStringLiteral("b.mp3"), QStringLiteral("c.wav"),
+                         QStringLiteral("d.wma"), QStringLiteral("e.txt"), QStringLiteral("README"), QStringLiteral("x.cue")}));
 
         list.setFilePattern(QStringLiteral("*.MP3"));
         QCOMPARE(list.FilePattern(), QStringLiteral("*.MP3"));
-        QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"),
-                                                    QStringLiteral("2.mp3"), QStringLiteral("10.mp3"),
-                                                    QStringLiteral("A.MP3"), QStringLiteral("b.mp3")}));
+        QTRY_COMPARE(shownNames(list),
+                     (QStringList{QStringLiteral("sub"), QStringLiteral("[live] 歌曲.mp3"), QStringLiteral("2.mp3"),
+                                  QStringLiteral("10.mp3"), QStringLiteral("A.MP3"), QStringLiteral("b.mp3")}));
         list.setFilePattern(QStringLiteral("*.WMA"));
         QTRY_COMPARE(shownNames(list), (QStringList{QStringLiteral("sub"), QStringLiteral("d.wma")}));
         list.setFilePattern(QStringLiteral("*.CDA"));
@@ -172,8 +172,9 @@ private slots:
         list.selectNames({QStringLiteral("b.mp3"), QStringLiteral("2.mp3")});
         std::unique_ptr<QMimeData> data(list.model()->mimeData(list.selectionModel()->selectedIndexes()));
         QVERIFY(data);
-        QCOMPARE(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("2.mp3"))),
-                                            QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("b.mp3")))}));
+        QCOMPARE(data->urls(),
+                 (QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("2.mp3"))),
+                              QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("b.mp3")))}));
         QCOMPARE(list.model()->supportedDragActions(), Qt::CopyAction);
     }
 
@@ -226,8 +227,8 @@ private slots:
 
         list.setFolderPath(QStringLiteral("/dev/fakecd"));
         QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
-        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"),
-                                                QStringLiteral("Track10.cda")}));
+        QCOMPARE(shownNames(list),
+                 (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"), QStringLiteral("Track10.cda")}));
 
         // Tracks show their size like files, and their play length in a column of its own.
         QAbstractItemModel *model = list.model();
@@ -240,8 +241,8 @@ private slots:
                 texts << model->index(row, column, root).data().toString();
             return texts;
         };
-        QCOMPARE(cells(1), (QStringList{QLocale::system().formattedDataSize(44), QLocale::system().formattedDataSize(1985244),
-                                        QString()}));
+        QCOMPARE(cells(1),
+                 (QStringList{QLocale::system().formattedDataSize(44), QLocale::system().formattedDataSize(1985244), QString()}));
         QCOMPARE(cells(2), QStringList(3, QStringLiteral("CD 音轨")));
         QCOMPARE(cells(4), (QStringList{QStringLiteral("00:00:00"), QStringLiteral("00:00:11"), QStringLiteral("00:03:25")}));
         QVERIFY(list.header()->sectionSize(4) > 40);
@@ -250,14 +251,14 @@ private slots:
         QVERIFY(list.header()->isSectionHidden(3));
         // Sorted by length, longest first; then by size, the unknown size with the smallest.
         list.sortByColumn(4, Qt::DescendingOrder);
-        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track02.cda"),
-                                                QStringLiteral("Track01.cda")}));
+        QCOMPARE(shownNames(list),
+                 (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track02.cda"), QStringLiteral("Track01.cda")}));
         list.sortByColumn(1, Qt::AscendingOrder);
-        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track01.cda"),
-                                                QStringLiteral("Track02.cda")}));
+        QCOMPARE(shownNames(list),
+                 (QStringList{QStringLiteral("Track10.cda"), QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda")}));
         list.sortByColumn(4, Qt::AscendingOrder);
-        QCOMPARE(shownNames(list), (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"),
-                                                QStringLiteral("Track10.cda")}));
+        QCOMPARE(shownNames(list),
+                 (QStringList{QStringLiteral("Track01.cda"), QStringLiteral("Track02.cda"), QStringLiteral("Track10.cda")}));
 
         list.selectNames({QStringLiteral("Track02.cda")});
         QCOMPARE(list.FirstSelected()->Path(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd/Track02.cda")));
@@ -287,7 +288,6 @@ private slots:
         QCOMPARE(list.FolderPath(), path(QStringLiteral("x.cue")));
         QCOMPARE(shownNames(list).size(), 3);
     }
-
 };
 
 QTEST_MAIN(TestFileList)

@@ -126,7 +126,6 @@ private slots:
         QCOMPARE(list.FolderPath(), path(QStringLiteral("sub/inner")));
     }
 
-
     void treeShowsDrivesAboveTheFileSystem()
     {
         FakeDrives drives;
@@ -189,7 +188,6 @@ private slots:
         QTest::keyClick(tree.viewport(), Qt::Key_Home);
         QCOMPARE(list.FolderPath(), QDir::toNativeSeparators(QStringLiteral("/dev/fakecd")));
     }
-
 
     void listChoosesVirtualFoldersToo()
     {
@@ -259,7 +257,8 @@ private slots:
         // A second folder: the first keeps its row, the source's rows move down.
         QPersistentModelIndex first = model.index(0, 0);
         model.setFolders({drive, image});
-        QCOMPARE(topNames(), (QStringList{drive.name, image.name, QStringLiteral("0"), QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(topNames(),
+                 (QStringList{drive.name, image.name, QStringLiteral("0"), QStringLiteral("a"), QStringLiteral("b")}));
         QCOMPARE(first.row(), 0);
         QCOMPARE(a.row(), 3);
         const QModelIndex imageRow = model.folderIndex(image.path);

@@ -13,13 +13,13 @@
 #include <QToolBar>
 
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
-#include "gui/dialogs/frmstartup.h"
 #include "core/base/instanceguard.h"
-#include "gui/platform/publicfunctions.h"
 #include "core/settings/settings.h"
-#include "gui/skin/skinnedwindow.h"
+#include "gui/dialogs/frmstartup.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/statusbar.h"
+#include "gui/platform/publicfunctions.h"
+#include "gui/skin/skinnedwindow.h"
 #include "tests/support/boxanswerer.h"
 
 using namespace Sveltra;
@@ -88,11 +88,11 @@ private slots:
         InstanceGuard guard(lockPath());
         Form1 form(settings, guard);
 
-        const QStringList keys = {QStringLiteral("Add"), QStringLiteral("Remove"), QStringLiteral("Clear"),
-                                  QStringLiteral("Output"), QStringLiteral("layout"), QStringLiteral("Options"),
+        const QStringList keys = {QStringLiteral("Add"),     QStringLiteral("Remove"), QStringLiteral("Clear"),
+                                  QStringLiteral("Output"),  QStringLiteral("layout"), QStringLiteral("Options"),
                                   QStringLiteral("refresh"), QStringLiteral("Diet")};
-        const QStringList captions = {QStringLiteral("添加"), QStringLiteral("移除"), QStringLiteral("全部清除"),
-                                      QStringLiteral("输出"), QStringLiteral("界面"), QStringLiteral("选项"),
+        const QStringList captions = {QStringLiteral("添加"), QStringLiteral("移除"),    QStringLiteral("全部清除"),
+                                      QStringLiteral("输出"), QStringLiteral("界面"),    QStringLiteral("选项"),
                                       QStringLiteral("刷新"), QStringLiteral("开始压缩")};
         QStringList seenKeys, seenCaptions;
         int separators = 0;
@@ -119,7 +119,8 @@ private slots:
         QCOMPARE(form.findChild<QAction *>(QStringLiteral("Toolbar1_layout"))->toolTip(), QStringLiteral("切换界面 "));
 
         const QList<QPair<QMenu *, QStringList>> menus = {
-            {form.mnuFile, {QStringLiteral("添加项目"), QStringLiteral("移除项目"), QStringLiteral("清除所有项目"), QStringLiteral("退出")}},
+            {form.mnuFile,
+             {QStringLiteral("添加项目"), QStringLiteral("移除项目"), QStringLiteral("清除所有项目"), QStringLiteral("退出")}},
             {form.mnuAction, {QStringLiteral("开始压缩"), QStringLiteral("检查新版本")}},
             {form.mnuOptions, {QStringLiteral("程序设置"), QStringLiteral("界面转换"), QStringLiteral("输出路径")}},
             {form.mnuHlp, {QStringLiteral("帮助"), QStringLiteral("技术支持"), QStringLiteral("关于")}},
@@ -132,8 +133,9 @@ private slots:
                 seen << a->text();
             QCOMPARE(seen, entries);
         }
-        QCOMPARE(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("操作(&A)"), QStringLiteral("选项(&O)"),
-                                      QStringLiteral("帮助(&H)")}));
+        QCOMPARE(titles,
+                 (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("操作(&A)"), QStringLiteral("选项(&O)"),
+                              QStringLiteral("帮助(&H)")}));
         QVERIFY(form.findChild<QAction *>(QStringLiteral("mnuRemoveAll")));
         form.Toolbar1_ButtonClick(QStringLiteral("add")); // keys compare exactly; nothing happens
     }
@@ -237,10 +239,7 @@ private slots:
         QCOMPARE(w.pos(), start + QPoint(30, 20));
     }
 
-    void tempFolderEndsWithASeparator()
-    {
-        QVERIFY(GetTempFolder().endsWith(QLatin1Char('/')));
-    }
+    void tempFolderEndsWithASeparator() { QVERIFY(GetTempFolder().endsWith(QLatin1Char('/'))); }
 };
 
 QTEST_MAIN(TestForm1)

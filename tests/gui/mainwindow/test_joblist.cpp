@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,11 +19,11 @@
 #include <memory>
 
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
-#include "core/settings/settings.h"
 #include "core/convert/audioinformation.h"
+#include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/skin/picturebutton.h"
 #include "tests/support/boxanswerer.h"
@@ -96,18 +96,29 @@ private slots:
         const QString mp3 = path(QStringLiteral("中文.mp3"));
         // Offered a move, the list takes a copy: the file manager must not delete the files.
         const QList<Qt::DropAction> copy{Qt::MoveAction, Qt::CopyAction, Qt::CopyAction, Qt::CopyAction};
-        QCOMPARE(drop(&list, urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
-                                      path(QStringLiteral("song.wma")), m_dir.path()})),
+        QCOMPARE(drop(&list,
+                      urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
+                               path(QStringLiteral("song.wma")), m_dir.path()})),
                  copy);
         QCOMPARE(list.rowCount(), 4);
         QCOMPARE(messages.size(), 10);
         QCOMPARE(messages.first().first().toString(), QStringLiteral("获取媒体文件信息"));
         QCOMPARE(messages.last().first().toString(), QStringLiteral("IDLE"));
 
-        const QStringList first = {QStringLiteral("中文.mp3"), QStringLiteral("夜曲"), m_dir.path() + QLatin1Char('/'),
-                                   QStringLiteral("中文.mp3"), QStringLiteral("00:00:03"), QString::number(QFileInfo(mp3).size()),
-                                   QString(), QString(), QString(), QStringLiteral("十一月"), QStringLiteral("歌手"),
-                                   QStringLiteral("2006"), QStringLiteral("好"), QString()};
+        const QStringList first = {QStringLiteral("中文.mp3"),
+                                   QStringLiteral("夜曲"),
+                                   m_dir.path() + QLatin1Char('/'),
+                                   QStringLiteral("中文.mp3"),
+                                   QStringLiteral("00:00:03"),
+                                   QString::number(QFileInfo(mp3).size()),
+                                   QString(),
+                                   QString(),
+                                   QString(),
+                                   QStringLiteral("十一月"),
+                                   QStringLiteral("歌手"),
+                                   QStringLiteral("2006"),
+                                   QStringLiteral("好"),
+                                   QString()};
         for (int c = 0; c < JobColumn::Count; ++c)
             QCOMPARE(list.cell(0, c), first[c]);
         QCOMPARE(list.status(0), int(JobStatus::Queued));

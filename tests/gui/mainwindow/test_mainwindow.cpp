@@ -27,19 +27,19 @@
 
 #include <functional>
 
-#include "tests/support/boxanswerer.h"
-#include "tests/support/urlcatcher.h"
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
-#include "core/settings/settings.h"
 #include "core/convert/jobrows.h"
+#include "core/settings/settings.h"
 #include "gui/mainwindow/filelist.h"
 #include "gui/mainwindow/foldertree.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/helpwindow.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/mainwindow/statusbar.h"
 #include "gui/skin/splitbar.h"
+#include "tests/support/boxanswerer.h"
+#include "tests/support/urlcatcher.h"
 
 using namespace Sveltra;
 using TestSupport::BoxAnswerer;
@@ -107,7 +107,6 @@ void sendMouse(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton button,
     QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
-
 
 } // namespace
 
@@ -180,8 +179,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
             items << combo->itemText(i);
-        QCOMPARE(items, (QStringList{QStringLiteral("*.*"), QStringLiteral("*.MP3"), QStringLiteral("*.WAV"),
-                                     QStringLiteral("*.CDA")}));
+        QCOMPARE(items,
+                 (QStringList{QStringLiteral("*.*"), QStringLiteral("*.MP3"), QStringLiteral("*.WAV"), QStringLiteral("*.CDA")}));
         QCOMPARE(combo->currentText(), QStringLiteral("*.*"));
         QVERIFY(combo->isEditable());
 
@@ -297,7 +296,8 @@ private slots:
         QStringList boxes = BoxAnswerer::answering([&] { QTest::mouseClick(toolbarButton(form, "Add"), Qt::LeftButton); });
         // The list shows one, three, two (by name): the second of them is the queued one.
         QCOMPARE(boxes, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + music(QStringLiteral("three.wav"))});
-        QCOMPARE(jobNames(jobs), (QStringList{QStringLiteral("three.wav"), QStringLiteral("one.wav"), QStringLiteral("two.wav")}));
+        QCOMPARE(jobNames(jobs),
+                 (QStringList{QStringLiteral("three.wav"), QStringLiteral("one.wav"), QStringLiteral("two.wav")}));
         QCOMPARE(jobs->cell(1, JobColumn::SourcePath), music(QString()));
         QCOMPARE(form.tbStatus->panel(StatusBar::SystemInformation)->text(), QStringLiteral("IDLE"));
         jobs->clear();
@@ -326,7 +326,8 @@ private slots:
         list->setFocus();
         list->selectionModel()->setCurrentIndex(list->selectionModel()->selectedRows().value(0), QItemSelectionModel::NoUpdate);
         QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(jobNames(jobs), (QStringList{QStringLiteral("two.wav"), QStringLiteral("one.wav"), QStringLiteral("three.wav")}));
+        QCOMPARE(jobNames(jobs),
+                 (QStringList{QStringLiteral("two.wav"), QStringLiteral("one.wav"), QStringLiteral("three.wav")}));
         jobs->clear();
 
         // Dragging the selection onto the job list adds it, in the list's order.
@@ -347,7 +348,8 @@ private slots:
         QApplication::sendEvent(jobs->viewport(), &textEnter);
         QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(jobs->viewport(), &textDrop);
-        QCOMPARE(jobNames(jobs), (QStringList{QStringLiteral("one.wav"), QStringLiteral("two.wav"), QStringLiteral("three.wav")}));
+        QCOMPARE(jobNames(jobs),
+                 (QStringList{QStringLiteral("one.wav"), QStringLiteral("two.wav"), QStringLiteral("three.wav")}));
     }
 
     void outputFolderChooserAndBox()
@@ -382,11 +384,12 @@ private slots:
 
         // A chosen folder lands in the box, its tooltip and TargetFolder.
         const QString chosen = m_music + QStringLiteral("/sub");
-        BoxAnswerer::answering([&] { form.Command1_Click(); }, [&chosen](QWidget *modal) {
-            auto *dialog = qobject_cast<QFileDialog *>(modal);
-            dialog->setDirectory(chosen);
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
+        BoxAnswerer::answering([&] { form.Command1_Click(); },
+                               [&chosen](QWidget *modal) {
+                                   auto *dialog = qobject_cast<QFileDialog *>(modal);
+                                   dialog->setDirectory(chosen);
+                                   QMetaObject::invokeMethod(dialog, "accept");
+                               });
         QCOMPARE(box->text(), QDir::toNativeSeparators(chosen));
         QCOMPARE(box->toolTip(), QDir::toNativeSeparators(chosen));
         QCOMPARE(App().TargetFolder, QDir::toNativeSeparators(chosen));
@@ -569,9 +572,9 @@ private slots:
 
         // The controls by their names.
         const QStringList names = {QStringLiteral("XTreeView1"), QStringLiteral("XListView1"), QStringLiteral("tbFormat"),
-                                   QStringLiteral("cbFormat"), QStringLiteral("Picture1"), QStringLiteral("txtOutput"),
-                                   QStringLiteral("Command1"), QStringLiteral("SplitH"), QStringLiteral("SplitV"),
-                                   QStringLiteral("ListView1"), QStringLiteral("Toolbar1"), QStringLiteral("tbStatus")};
+                                   QStringLiteral("cbFormat"),   QStringLiteral("Picture1"),   QStringLiteral("txtOutput"),
+                                   QStringLiteral("Command1"),   QStringLiteral("SplitH"),     QStringLiteral("SplitV"),
+                                   QStringLiteral("ListView1"),  QStringLiteral("Toolbar1"),   QStringLiteral("tbStatus")};
         for (const QString &name : names) {
             auto *w = form.findChild<QWidget *>(name);
             QVERIFY2(w, qPrintable(name));

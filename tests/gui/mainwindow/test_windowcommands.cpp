@@ -9,15 +9,15 @@
 #include <QTimer>
 
 #include "core/base/appstate.h"
-#include "gui/mainwindow/form1.h"
 #include "core/base/instanceguard.h"
 #include "core/settings/settings.h"
-#include "gui/mainwindow/helpwindow.h"
+#include "gui/dialogs/frmabout.h"
 #include "gui/dialogs/frmoption.h"
+#include "gui/dialogs/frmupdate.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/mainwindow/helpwindow.h"
 #include "gui/mainwindow/statusbar.h"
 #include "gui/skin/picturebutton.h"
-#include "gui/dialogs/frmabout.h"
-#include "gui/dialogs/frmupdate.h"
 
 using namespace Sveltra;
 

@@ -11,7 +11,10 @@ using namespace Sveltra;
 
 namespace {
 
-QRgb colour(int number) { return QColor::fromHsv(number * 36 % 360, 200, 90 + number * 15).rgb(); }
+QRgb colour(int number)
+{
+    return QColor::fromHsv(number * 36 % 360, 200, 90 + number * 15).rgb();
+}
 
 // Ten 300 × 50 pictures of one colour each.
 QList<QPixmap> pictures()
@@ -132,8 +135,9 @@ private slots:
         for (int percent : {1, 37, 100}) {
             progress->SetProgressPic(percent);
             const QImage seen = bar.window.grab(bar.track->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
-            QCOMPARE(seen, RenderProgressPicture(pictures().at(1).toImage(), pictures().at(2).toImage(), QSize(304, 54),
-                                                 ProgressFillWidth(percent, 304)));
+            QCOMPARE(seen,
+                     RenderProgressPicture(pictures().at(1).toImage(), pictures().at(2).toImage(), QSize(304, 54),
+                                           ProgressFillWidth(percent, 304)));
         }
         const QImage r = RenderProgressPicture(pictures().at(1).toImage(), pictures().at(2).toImage(), QSize(304, 54), 152);
         QCOMPARE(r.pixel(151, 20), colour(3));
