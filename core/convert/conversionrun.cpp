@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
 #include <QtDebug>
@@ -11,9 +12,12 @@
 #include <atomic>
 #include <limits>
 
+#include <sys/stat.h>
+
 #include "core/base/version.h"
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/failurereason.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
 #include "core/convert/naming.h"
@@ -23,6 +27,19 @@ namespace Sveltra {
 namespace {
 // How long a cancelled encoder gets to clean up before it is killed.
 constexpr int TerminateGraceMs = 3000;
+// A CD track's progress: the rip takes this share, the encoder the rest.
+constexpr int RipShare = 70;
+
+// The file a path names, by device and inode, so another name for it (a link) is the same.
+std::optional<QPair<quint64, quint64>> fileIdentity(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return QPair<quint64, quint64>(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
+}
 } // namespace
 
 // One conversion in flight. Owned by the run; lives on the run's thread.
@@ -35,6 +52,9 @@ struct ConversionRun::Job
     MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
     QProcess *process = nullptr;
     bool ended = false;
+    QByteArray output;   // the encoder's standard output not yet split into lines
+    bool copied = false; // the encoder kept the source's MP3 frames instead of encoding
+    int percent = -1;    // the progress reported last
 
     // CD tracks: read into wavPath first, one track at a time, on a worker thread.
     QString cdDrive;
@@ -99,6 +119,10 @@ void ConversionRun::start()
     for (int row = 0; row < m_rowsAtStart; ++row) {
         if (m_env.rows->status(row) == JobStatus::Queued)
             ++m_total;
+        const auto identity = fileIdentity(m_env.rows->cell(row, JobColumn::SourcePath)
+                                           + m_env.rows->cell(row, JobColumn::Source));
+        if (identity)
+            m_sources.insert(*identity);
     }
     emit started(m_total);
     scheduleMore();
@@ -137,7 +161,7 @@ void ConversionRun::endIdleJobs()
             idle.push_back(job.get());
     }
     for (Job *job : idle)
-        finishJob(job, false, QString());
+        finishJob(job, false, {}, {});
     checkDone();
 }
 
@@ -175,6 +199,14 @@ void ConversionRun::startRow(int row)
     job->options = BuildEncoderArgs(channel, quality);
     Job *raw = job.get();
     m_jobs.push_back(std::move(job));
+    // Writing over a file the list converts (this row's or another's) would lose it.
+    const auto target = fileIdentity(raw->target);
+    if (target && m_sources.contains(*target)) {
+        QTimer::singleShot(0, this, [this, raw] {
+            finishJob(raw, false, OverwritesSourceReason(), QStringLiteral("the target is the source of a row of the list"));
+        });
+        return;
+    }
     MediaConvert(raw);
 }
 
@@ -189,7 +221,8 @@ void ConversionRun::MediaConvert(Job *raw)
         raw->cdTrack = CdTrackNumber(raw->source);
         if (raw->cdDrive.isEmpty() || raw->cdTrack == 0) {
             // No drive holds the track: nothing is ripped or encoded. Ended from the event loop.
-            QTimer::singleShot(0, this, [this, raw] { finishJob(raw, false, QStringLiteral("找不到 CD 驱动器或音轨")); });
+            QTimer::singleShot(
+                0, this, [this, raw] { finishJob(raw, false, NoCdDriveReason(), QStringLiteral("no drive holds the track")); });
             return;
         }
         raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
@@ -214,19 +247,31 @@ void ConversionRun::startNextRip()
     const int track = job->cdTrack;
     const QString wav = job->wavPath;
     const std::shared_ptr<std::atomic<bool>> abort = job->abortRip;
-    job->ripThread = QThread::create([this, job, drive, track, wav, abort] {
-        const RipResult result = RipTrackToWav(drive, track, wav, [abort](int) { return !abort->load(); });
-        const QString failure = result.ok ? QString()
-                                          : (result.message.isEmpty() ? QStringLiteral("无法读取 CD 音轨") : result.message);
+    const int row = job->row;
+    job->ripThread = QThread::create([this, job, row, drive, track, wav, abort] {
+        int shown = -1;
+        const auto progress = [this, row, abort, &shown](int percent) {
+            const int share = percent * RipShare / 100;
+            if (share != shown) {
+                shown = share;
+                QMetaObject::invokeMethod(
+                    this, [this, row, share] { emit rowProgress(row, share); }, Qt::QueuedConnection);
+            }
+            return !abort->load();
+        };
+        const RipResult result = RipTrackToWav(drive, track, wav, progress);
+        const QString detail = result.ok
+            ? QString()
+            : (result.message.isEmpty() ? QStringLiteral("the track cannot be read") : result.message);
         QMetaObject::invokeMethod(
-            this, [this, job, ok = result.ok, failure] { ripEnded(job, ok, failure); }, Qt::QueuedConnection);
+            this, [this, job, ok = result.ok, detail] { ripEnded(job, ok, detail); }, Qt::QueuedConnection);
     });
     job->ripThread->setObjectName(QStringLiteral("CD rip"));
     job->ripThread->start();
     updateMonitorState();
 }
 
-void ConversionRun::ripEnded(Job *job, bool ok, const QString &failure)
+void ConversionRun::ripEnded(Job *job, bool ok, const QString &detail)
 {
     job->ripThread->wait();
     job->ripThread->deleteLater();
@@ -235,7 +280,7 @@ void ConversionRun::ripEnded(Job *job, bool ok, const QString &failure)
     m_ripping = nullptr;
     if (!ok || m_cancelled) {
         QFile::remove(job->wavPath);
-        finishJob(job, false, failure);
+        finishJob(job, false, CdReadFailedReason(), detail);
     } else {
         startEncoder(job, job->wavPath);
     }
@@ -256,31 +301,65 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     if (m_env.maxParallel > 1)
         arguments << QStringLiteral("-1t");
     process->setArguments(arguments);
-    process->setStandardOutputFile(QProcess::nullDevice());
+    // Its messages in English whatever the user's language, so the run can tell them apart.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process->setProcessEnvironment(environment);
+    const int base = job->cdTrack > 0 ? RipShare : 0;
+    connect(process, &QProcess::readyReadStandardOutput, this, [this, job, base] { readEncoderOutput(job, base); });
     // Queued, so a job always ends from the event loop, never inside scheduleMore().
     connect(
         process, &QProcess::finished, this,
-        [this, job](int exitCode, QProcess::ExitStatus status) {
+        [this, job, base](int exitCode, QProcess::ExitStatus status) {
+            readEncoderOutput(job, base);
             const bool ok = status == QProcess::NormalExit && exitCode == 0;
-            QString failure;
-            if (!ok) {
-                failure = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
-                if (failure.isEmpty())
-                    failure = status == QProcess::CrashExit ? QStringLiteral("编码器异常退出")
-                                                            : QStringLiteral("编码器失败，退出码 %1").arg(exitCode);
+            if (ok) {
+                finishJob(job, true, {}, {});
+                return;
             }
-            finishJob(job, ok, failure);
+            QString detail = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
+            if (detail.isEmpty())
+                detail = status == QProcess::CrashExit ? QStringLiteral("the encoder crashed")
+                                                       : QStringLiteral("the encoder ended with exit code %1").arg(exitCode);
+            finishJob(job, false, EncoderFailureReason(exitCode, status == QProcess::CrashExit, detail), detail);
         },
         Qt::QueuedConnection);
     connect(
         process, &QProcess::errorOccurred, this,
         [this, job](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
-                finishJob(job, false, QStringLiteral("无法启动编码器: ") + job->process->errorString());
+                finishJob(job, false, EncoderNotStartedReason(),
+                          QStringLiteral("cannot start the encoder: ") + job->process->errorString());
         },
         Qt::QueuedConnection);
     process->start();
     updateMonitorState();
+}
+
+void ConversionRun::readEncoderOutput(Job *job, int base)
+{
+    if (!job->process)
+        return;
+    job->output += job->process->readAllStandardOutput();
+    qsizetype start = 0;
+    for (qsizetype end = job->output.indexOf('\n'); end >= 0; end = job->output.indexOf('\n', start)) {
+        const QByteArray line = job->output.mid(start, end - start).trimmed();
+        start = end + 1;
+        if (line.startsWith("progress ")) {
+            bool ok = false;
+            const int percent = line.mid(9).toInt(&ok);
+            if (!ok || percent < 0 || percent > 100)
+                continue;
+            const int shown = base + percent * (100 - base) / 100;
+            if (shown > job->percent) {
+                job->percent = shown;
+                emit rowProgress(job->row, shown);
+            }
+        } else if (line == "copied" || line.startsWith("copied ")) {
+            job->copied = true;
+        }
+    }
+    job->output.remove(0, start);
 }
 
 void ConversionRun::updateMonitorState()
@@ -296,7 +375,7 @@ void ConversionRun::updateMonitorState()
     }
 }
 
-void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
+void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &reason, const QString &detail)
 {
     // A job may be ended from two queued events (a cancel and its own end); the second finds it
     // gone. Compare pointers only: a job that has gone is freed.
@@ -309,7 +388,7 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
     // one leaves its row queued.
     const bool recorded = !m_cancelled || encoderOk;
     if (recorded)
-        recordOutcome(*job, encoderOk, failure);
+        recordOutcome(*job, encoderOk, reason, detail);
     if (QFile::exists(m_env.tempBasePath))
         QFile::remove(m_env.tempBasePath);
 
@@ -327,15 +406,15 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &failure)
     checkDone();
 }
 
-void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString &failure)
+void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString &reason, const QString &detail)
 {
     JobRows &rows = *m_env.rows;
     if (!encoderOk) {
         // A failed encoder never leaves a file at the target (it writes under a temporary
         // name), so whatever is there is not this conversion's: leave the row's cells alone.
-        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(failure));
+        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(detail));
         rows.setStatus(job.row, JobStatus::Failed);
-        rows.setNote(job.row, failure);
+        rows.setNote(job.row, reason);
         return;
     }
 
@@ -345,7 +424,9 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
     rows.setCell(job.row, JobColumn::TargetSize, sizeText);
     const double targetSize = NumericValue(sizeText);
     rows.setStatus(job.row, targetSize > 0 ? JobStatus::Done : JobStatus::Failed);
-    rows.setNote(job.row, targetSize > 0 ? QString() : QStringLiteral("没有生成输出文件"));
+    if (targetSize <= 0)
+        qWarning("Conversion of %s left no file at %s", qPrintable(job.source), qPrintable(job.target));
+    rows.setNote(job.row, targetSize <= 0 ? NoOutputReason() : job.copied ? KeptAsItWasNote() : QString());
     const std::optional<qint64> ratio = RatioPercent(targetSize, NumericValue(rows.cell(job.row, JobColumn::Size)));
     if (ratio && *ratio != 0)
         rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPair>
 #include <QProcess>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -78,6 +80,9 @@ signals:
     void rowStarted(int ordinal, const QString &source, const QString &target);
     // 2 while a CD track is ripped, else 1 while any encoder runs, else 0.
     void monitorStateChanged(int state);
+    // How far a row has come, 0 to 100, growing only: the encoder's own progress, and for a CD
+    // track first its rip (up to 70) and then the encoder (the rest).
+    void rowProgress(int row, int percent);
     void rowFinished(int row, int status);
     void finished(bool cancelled);
 
@@ -90,11 +95,16 @@ private:
     // runs on the source or the ripped WAV.
     void MediaConvert(Job *job);
     void startNextRip();
-    void ripEnded(Job *job, bool ok, const QString &failure);
+    void ripEnded(Job *job, bool ok, const QString &detail);
     void startEncoder(Job *job, const QString &input);
+    // Reads the encoder's "progress N" and "copied" lines; base is the share already done
+    // before the encoder started.
+    void readEncoderOutput(Job *job, int base);
     void updateMonitorState();
-    void finishJob(Job *job, bool encoderOk, const QString &failure);
-    void recordOutcome(const Job &job, bool encoderOk, const QString &failure);
+    // Ends a job; a failed one carries the reason the user reads (Chinese) and the detail that
+    // goes to the log.
+    void finishJob(Job *job, bool encoderOk, const QString &reason, const QString &detail);
+    void recordOutcome(const Job &job, bool encoderOk, const QString &reason, const QString &detail);
     // Ends the jobs of a cancelled run that wait for nothing that could end them.
     void endIdleJobs();
     void checkDone();
@@ -111,6 +121,7 @@ private:
     bool m_cancelled = false;
     bool m_done = false;
     QString m_encoderCommand;
+    QSet<QPair<quint64, quint64>> m_sources; // the rows' sources by device and inode
 };
 
 } // namespace Sveltra

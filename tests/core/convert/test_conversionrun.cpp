@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -141,6 +142,7 @@ private slots:
         table.add(path(QStringLiteral("broken.mp3")));
         table.add(path(QStringLiteral("歌 曲.wma")));
         table.add(path(QStringLiteral("song.wav")));
+        table.add(path(QStringLiteral("gone.wav"))); // not there any more
 
         // Leftovers of an older program version in the temporary folder are cleared.
         QFile stale(path(QStringLiteral("~sveltratmp")));
@@ -148,17 +150,30 @@ private slots:
         stale.close();
 
         ConversionRun run(environment(table, 2));
+        QHash<int, QList<int>> progress;
+        connect(&run, &ConversionRun::rowProgress, this, [&](int row, int percent) { progress[row] << percent; });
         const RunResult result = runToEnd(run);
         QVERIFY(!result.cancelled);
-        QCOMPARE(result.queuedAtStart, 4);
-        QCOMPARE(result.ordinals, (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(result.queuedAtStart, 5);
+        QCOMPARE(result.ordinals, (QList<int>{1, 2, 3, 4, 5}));
+        // Each converted row's progress only grows and ends at 100.
+        for (int row : {0, 3, 4}) {
+            const QList<int> seen = progress.value(row);
+            QVERIFY(!seen.isEmpty());
+            QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+            QCOMPARE(seen.last(), 100);
+        }
+        // Failed rows say why in a sentence the user reads.
+        QCOMPARE(table.rows[2].note, QStringLiteral("源文件无法作为音频读取"));
+        QCOMPARE(table.rows[5].note, QStringLiteral("源文件不存在"));
         QCOMPARE(m_output, out + QLatin1Char('/'));
         QVERIFY(!QFile::exists(stale.fileName()));
 
         const QString mp3Target = out + QStringLiteral("/D-Mono-FM-song.mp3");
-        QCOMPARE(result.targets,
-                 (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"),
-                              out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"), out + QStringLiteral("/D-Mono-FM-song.MP3")}));
+        QCOMPARE(
+            result.targets,
+            (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"), out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"),
+                         out + QStringLiteral("/D-Mono-FM-song.MP3"), out + QStringLiteral("/D-Mono-FM-gone.MP3")}));
         QCOMPARE(table.rows[0].status, int(JobStatus::Done));
         QCOMPARE(table.rows[1].status, int(JobStatus::Done)); // skipped, untouched
         QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
@@ -358,6 +373,57 @@ private slots:
         written.sort();
         QVERIFY2(present == written,
                  qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
+    }
+
+    // A target that is the source of a row (its own, or another's) is never written: the row
+    // fails with a reason and the source stays as it was.
+    void aTargetNeverOverwritesASource()
+    {
+        const QString out = path(QStringLiteral("guard/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        // x.wav's target is a file that the list converts too.
+        const QString victim = out + QStringLiteral("D-Mono-FM-x.MP3");
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), victim));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), path(QStringLiteral("x.wav"))));
+        QFile before(victim);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray original = before.readAll();
+
+        Table table;
+        table.add(path(QStringLiteral("x.wav")));
+        table.add(victim);
+        ConversionRun run(environment(table, 1));
+        runToEnd(run);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Failed));
+        QCOMPARE(table.rows[0].note, QStringLiteral("输出文件会覆盖列表中的源文件"));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Done));
+        QFile after(victim);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY(after.readAll() == original);
+    }
+
+    // An encoder that keeps the source's frames says "copied": the row is done like any other,
+    // with a note saying why the audio was left as it was.
+    void keptFramesAreDoneWithANote()
+    {
+        const QString encoder = path(QStringLiteral("keeper.sh"));
+        QFile script(encoder);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho 'progress 0'\necho 'copied 48000'\ncp \"$1\" \"$2\"\necho 'progress 100'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        const QString out = path(QStringLiteral("kept/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        Table table;
+        table.add(path(QStringLiteral("song.mp3")), QStringLiteral("小"));
+        ConversionRun run(environment(table, 1, encoder));
+        runToEnd(run);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[0].note, QStringLiteral("源文件的比特率不高于所选音质，音频已原样保留，未重新编码"));
+        QCOMPARE(TestMedia::probe(table.rows[0].cells[JobColumn::Target]).tags().value(QStringLiteral("title")).toString(),
+                 QStringLiteral("小"));
     }
 
     void nothingQueuedEndsAtOnce()

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Why a row failed, as the user reads it: one short Chinese sentence for each way a conversion
+// can fail. The encoder's own English message goes to the log; these go to the row.
+namespace Sveltra {
+
+// The encoder ended with exitCode (crashed: by a signal or a crash) and said errorText on its
+// standard error. Its exit codes: 1 encoding failed, 2 usage, 3 the input cannot be read as
+// audio, 4 the output cannot be written, 5 the input is the output; 128+N stopped by signal N.
+QString EncoderFailureReason(int exitCode, bool crashed, const QString &errorText);
+
+// The run's own failures, before or around the encoder.
+QString EncoderNotStartedReason(); // the encoder program cannot be started
+QString NoCdDriveReason();         // no drive holds the track
+QString CdReadFailedReason();      // the rip failed
+QString OverwritesSourceReason();  // the target is the source of a row
+QString NoOutputReason();          // the encoder said yes but left no file
+
+// The note of a row whose MP3 frames were kept as they were.
+QString KeptAsItWasNote();
+
+} // namespace Sveltra
