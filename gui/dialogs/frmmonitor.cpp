@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "core/base/appstate.h"
+#include "core/base/encoderprogram.h"
 #include "core/base/tempfolder.h"
 #include "core/convert/conversionrun.h"
 #include "core/convert/naming.h"
@@ -151,9 +152,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
     env.setOutputFolder = m_host.setOutputFolder;
     env.channelChoice = [] { return Profile::ChoiceNumber(App().ChannelChoice); };
     env.qualityChoice = [] { return Profile::ChoiceNumber(App().QualityChoice); };
-    env.encoderPath = App().EncoderProgram.isEmpty()
-        ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fastencc"))
-        : App().EncoderProgram;
+    env.encoderPath = App().EncoderProgram.isEmpty() ? FindEncoderProgram() : App().EncoderProgram;
     env.tempBasePath = TempBasePath;
     env.cdDriveFor = m_host.cdDriveFor;
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());

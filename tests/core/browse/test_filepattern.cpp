@@ -1,7 +1,13 @@
-// The file list's name patterns and the format buttons' keys.
+// The file list's name patterns, the format buttons' keys, and the audio files that paths
+// named on the command line or handed over by another start stand for.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "core/browse/audiofiles.h"
 #include "core/browse/filepattern.h"
 
 using namespace Sveltra;
@@ -88,6 +94,48 @@ private slots:
         QVERIFY(!PatternForFormatKey(QString()));
         QCOMPARE(FormatPatterns(),
                  (QStringList{QStringLiteral("*.*"), QStringLiteral("*.MP3"), QStringLiteral("*.WAV"), QStringLiteral("*.CDA")}));
+    }
+    void audioFilesOfFilesAndFolders()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString root = dir.path();
+        auto touch = [&](const QString &relative) {
+            const QString path = root + QLatin1Char('/') + relative;
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        };
+        for (const char *name : {"album/10 ten.mp3", "album/2 two.MP3", "album/1 one.wav", "album/cover.jpg", "album/notes.txt",
+                                 "album/.hidden.mp3", "album/b-side/a.wma", "album/a.flac", "album/.cache/x.mp3",
+                                 "album/音乐/歌.ogg", "album/Z.Mp3", "single.mp3", "readme"})
+            touch(QString::fromUtf8(name));
+        // A link back up the tree is walked once.
+        QVERIFY(QFile::link(root + QStringLiteral("/album"), root + QStringLiteral("/album/b-side/loop")));
+
+        auto in = [&](const char *relative) -> QString { return root + QLatin1Char('/') + QString::fromUtf8(relative); };
+        const QStringList files = AudioFilesIn({in("album")});
+        // Numbers by value, letters without case, subfolders where they sort, hidden ones left out.
+        QCOMPARE(files,
+                 QStringList({in("album/1 one.wav"), in("album/2 two.MP3"), in("album/10 ten.mp3"), in("album/a.flac"),
+                              in("album/b-side/a.wma"), in("album/Z.Mp3"), in("album/音乐/歌.ogg")}));
+
+        // Files are taken as given, whatever their ending; relative paths become absolute; a
+        // missing path is left out; a file named twice (also through its folder) appears once.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root));
+        const QStringList mixed = AudioFilesIn({QStringLiteral("readme"), QStringLiteral("./album/../single.mp3"),
+                                                QStringLiteral("missing.mp3"), QString(), in("album/Z.Mp3"), in("album/音乐"),
+                                                in("single.mp3")});
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(mixed, QStringList({in("readme"), in("single.mp3"), in("album/Z.Mp3"), in("album/音乐/歌.ogg")}));
+        QVERIFY(AudioFilesIn({}).isEmpty());
+        QVERIFY(AudioFilesIn({in("album/cover.jpg/none")}).isEmpty());
+
+        QVERIFY(IsAudioFileName(QStringLiteral("a.WMA")));
+        QVERIFY(!IsAudioFileName(QStringLiteral("mp3")));
+        QVERIFY(!IsAudioFileName(QStringLiteral(".mp3")));
+        QVERIFY(!IsAudioFileName(QStringLiteral("song.mp3.part")));
     }
 };
 
