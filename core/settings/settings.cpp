@@ -30,12 +30,24 @@ SettingsFile::SettingsFile(QString path)
 
 QString SettingsFile::DefaultPath()
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    const QFileInfo folder(programFolder);
-    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
-        return QDir(programFolder).filePath(QStringLiteral("Sveltra.ini"));
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    return QDir(config).filePath(QStringLiteral("Sveltra.ini"));
+    return DefaultPath(QCoreApplication::applicationDirPath(),
+                       QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString SettingsFile::DefaultPath(const QString &programFolder, const QString &configFolder)
+{
+    const QString name = QStringLiteral("Sveltra.ini");
+    if (!programFolder.isEmpty()) {
+        const QString portable = QDir(programFolder).filePath(name);
+        if (QFileInfo(portable).isFile())
+            return portable;
+    }
+    return QDir(configFolder).filePath(name);
+}
+
+QString SettingsFile::WindowStatePath(const QString &settingsPath)
+{
+    return QFileInfo(settingsPath).dir().filePath(QStringLiteral("window.conf"));
 }
 
 void SettingsFile::InitSettingsTable(ApplicationState &state)

@@ -14,8 +14,15 @@ public:
     // Tests give a throw-away path; the program uses DefaultPath().
     explicit SettingsFile(QString path);
 
-    // The program folder when it is writable, else the user's configuration folder.
+    // The user's configuration folder (~/.config/Sveltra/Sveltra.ini), unless a "Sveltra.ini"
+    // already lies beside the program: a portable copy, which keeps using that one.
     static QString DefaultPath();
+    // The rule itself, with the folders given.
+    static QString DefaultPath(const QString &programFolder, const QString &configFolder);
+
+    // Where the window keeps its size, splitters and arrangement: "window.conf" beside the
+    // settings file, so that Sveltra.ini itself stays as it always was.
+    static QString WindowStatePath(const QString &settingsPath);
 
     const QString &path() const { return m_path; }
 

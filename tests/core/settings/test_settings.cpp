@@ -252,6 +252,40 @@ private slots:
         QCOMPARE(loaded(path).DeviceChoice, QStringLiteral("2- Palm PDA"));
     }
 
+    void settingsLiveInTheConfigFolderUnlessAPortableCopyHasThem()
+    {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("bin")), config = dir.filePath(QStringLiteral("config"));
+        QVERIFY(QDir().mkpath(program));
+        const QString inConfig = config + QStringLiteral("/Sveltra.ini");
+        const QString beside = program + QStringLiteral("/Sveltra.ini");
+
+        // A writable program folder is not enough: only a file already there makes a portable copy.
+        QCOMPARE(SettingsFile::DefaultPath(program, config), inConfig);
+        QVERIFY(QDir().mkpath(beside)); // a folder of that name is no settings file
+        QCOMPARE(SettingsFile::DefaultPath(program, config), inConfig);
+        QVERIFY(QDir().rmdir(beside));
+        writeAll(beside, QByteArray());
+        QCOMPARE(SettingsFile::DefaultPath(program, config), beside);
+        QCOMPARE(SettingsFile::DefaultPath(QString(), config), inConfig);
+        QCOMPARE(SettingsFile::WindowStatePath(inConfig), config + QStringLiteral("/window.conf"));
+        QCOMPARE(SettingsFile::WindowStatePath(beside), program + QStringLiteral("/window.conf"));
+
+        // The first save creates the configuration folder.
+        ApplicationState state = loaded(inConfig);
+        QVERIFY(SettingsFile(inConfig).SaveSettings(state));
+        QVERIFY(QFile::exists(inConfig));
+        QCOMPARE(loaded(inConfig).TargetFolder, state.TargetFolder);
+
+        // The program's own rule follows XDG_CONFIG_HOME.
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        QCoreApplication::setApplicationName(QStringLiteral("Sveltra"));
+        const QString path = SettingsFile::DefaultPath();
+        saved.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", saved);
+        QCOMPARE(path, config + QStringLiteral("/Sveltra/Sveltra.ini"));
+    }
+
     void unwritableFolderIsReportedNotFatal()
     {
         if (geteuid() == 0)
