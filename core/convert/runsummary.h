@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace Sveltra {
+
+class JobRows;
+
+// What a run did, counted as its rows end: the rows converted and failed, those still queued
+// when it stopped, and the bytes the converted rows saved (source size less target size; less
+// than zero when the outputs are larger). Plain value.
+struct RunSummary
+{
+    int converted = 0;
+    int failed = 0;
+    int queued = 0;
+    qint64 savedBytes = 0;
+
+    // Counts a row that has just ended, reading its status and sizes from the list.
+    void addFinishedRow(const JobRows &rows, int row);
+    // The rows of the run that have not ended: those queued at the start less those counted.
+    void setQueuedAtStart(int queuedAtStart);
+};
+
+// The summary as the status bar and the notification say it:
+// "完成 40 个，失败 1 个，节省 212.4 MB", with "等待 N 个" before the saving when rows are left,
+// and "多占" instead of "节省" when the outputs take more room than the sources.
+QString RunSummaryText(const RunSummary &summary);
+
+// A byte count for people: "512 B", "1.5 KB", "212.4 MB", "1.2 GB" (1024 to the unit).
+QString ByteSizeText(qint64 bytes);
+
+// A row's state as a screen reader reads it: "等待", "已完成" (followed by its note, if any)
+// or "失败：" and the reason.
+QString RowStatusText(int status, const QString &note);
+
+} // namespace Sveltra
