@@ -1,9 +1,13 @@
 #include "gui/dialogs/frmmonitor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QKeySequence>
 #include <QLabel>
+#include <QProgressBar>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -14,6 +18,7 @@
 #include "core/convert/conversionrun.h"
 #include "core/convert/naming.h"
 #include "core/profile/profile.h"
+#include "gui/platform/desktopbus.h"
 #include "gui/skin/digitdisplay.h"
 #include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
@@ -71,6 +76,25 @@ frmMonitor::frmMonitor(Host host, QWidget *parent)
     imgExit->setAccessibleName(QStringLiteral("停止"));
     imgExit->setToolTip(QStringLiteral("停止"));
     connect(imgExit, &PictureButton::clicked, this, &frmMonitor::imgExit_Click);
+    // Escape stops the run as the exit picture does.
+    auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stop->setObjectName(QStringLiteral("stopShortcut"));
+    connect(stop, &QShortcut::activated, this, &frmMonitor::imgExit_Click);
+
+    // In the title strip, right of the window's name, clear of the panel and the sweep.
+    lblProgress = new QProgressBar(this);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    lblProgress->setGeometry(176, 11, 140, 18);
+    lblProgress->setRange(0, 100);
+    lblProgress->setValue(0);
+    lblProgress->setFormat(ProgressText(0, std::nullopt));
+    lblProgress->setAlignment(Qt::AlignCenter);
+    lblProgress->setAccessibleName(QStringLiteral("总进度"));
+    lblProgress->setAccessibleDescription(lblProgress->format());
+    lblProgress->setStyleSheet(
+        QStringLiteral("QProgressBar { color: #ffffff; background: #16204a; border: 1px solid #5b74c4; border-radius: 3px;"
+                       " font-size: 11px; }"
+                       "QProgressBar::chunk { background: #3a6fd8; border-radius: 2px; }"));
 
     Picture1 = DigitGlyphStrip();
     // Until the first new fill, the last strip lies under the first one being uncovered, so
@@ -161,6 +185,20 @@ void frmMonitor::DietMediaFile(int maxParallel)
     connect(m_run, &ConversionRun::started, this, [this](int queued) {
         DisplayDigital(PicFile1, CounterText(queued));
         DisplayDigital(PicFile2, QStringLiteral("000"));
+        if (m_host.rows)
+            m_runProgress.begin(*m_host.rows);
+        m_clock.start();
+        showRunProgress();
+    });
+    connect(m_run, &ConversionRun::rowProgress, this, [this](int row, int percent) {
+        m_runProgress.setRowPercent(row, percent);
+        showRunProgress();
+    });
+    connect(m_run, &ConversionRun::rowFinished, this, [this](int row, int) {
+        m_runProgress.finishRow(row);
+        if (m_host.rows)
+            m_summary.addFinishedRow(*m_host.rows, row);
+        showRunProgress();
     });
     connect(m_run, &ConversionRun::rowStarted, this, [this](int ordinal, const QString &source, const QString &target) {
         DisplayDigital(PicFile2, CounterText(ordinal));
@@ -172,9 +210,33 @@ void frmMonitor::DietMediaFile(int maxParallel)
     connect(m_run, &ConversionRun::monitorStateChanged, this, [this](int state) { MonitorState = state; });
     connect(m_run, &ConversionRun::finished, this, [this] {
         m_runFinished = true;
+        m_summary.setQueuedAtStart(m_run->queuedAtStart());
+        DesktopBus::SetLauncherProgress(m_runProgress.fraction(), false);
+        m_launcherPercent = -1;
+        if (m_host.runEnded) {
+            const QWidget *active = QApplication::activeWindow();
+            m_host.runEnded(m_summary, active && (active == this || active == m_host.mainWindow));
+        }
         close();
     });
     m_run->start();
+}
+
+void frmMonitor::showRunProgress()
+{
+    if (!m_clock.isValid())
+        return;
+    const int percent = m_runProgress.percent();
+    const QString text = ProgressText(percent, EstimateRemainingMs(m_runProgress.fraction(), m_clock.elapsed()));
+    lblProgress->setValue(percent);
+    if (text != lblProgress->format()) {
+        lblProgress->setFormat(text);
+        lblProgress->setAccessibleDescription(text);
+    }
+    if (percent != m_launcherPercent && !m_runFinished) {
+        m_launcherPercent = percent;
+        DesktopBus::SetLauncherProgress(m_runProgress.fraction(), true);
+    }
 }
 
 void frmMonitor::Timer3_Timer()
@@ -189,6 +251,8 @@ void frmMonitor::Timer3_Timer()
     if (ArrowCount > 4)
         ArrowCount = 1;
     imgIcon->setPixmap(ImageListPixmap(QStringLiteral("monitor/icons"), MonitorState == 1 ? ArrowCount + 4 : ArrowCount));
+    // The time left goes down between the encoders' reports too.
+    showRunProgress();
 }
 
 void frmMonitor::imgExit_Click()
@@ -219,6 +283,11 @@ void frmMonitor::Form_Unload()
     m_unloaded = true;
     Timer1->stop();
     Timer3->stop();
+    // A window that goes before its run has ended takes its progress off the launcher too.
+    if (m_launcherPercent >= 0) {
+        DesktopBus::SetLauncherProgress(0.0, false);
+        m_launcherPercent = -1;
+    }
     if (m_host.mainWindow) {
         m_host.mainWindow->setEnabled(true);
         m_host.mainWindow->show();

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
 
+#include "core/convert/runprogress.h"
+#include "core/convert/runsummary.h"
 #include "gui/skin/skinnedwindow.h"
 
 class QLabel;
+class QProgressBar;
 class QTemporaryDir;
 class QTimer;
 
@@ -21,9 +25,11 @@ class ProgressPicture;
 
 // The progress window that stands in for the main window during a conversion run: source and
 // target of the most recently started file, two LED counters, an endless progress sweep, an
-// animated icon, a caption with a growing row of ">" marks, and the exit picture that stops the
-// run. Showing it hides the main window; closing it brings the main window back. One second
-// after it is shown it starts the run. User-interface thread only.
+// animated icon, a caption with a growing row of ">" marks, and the exit picture (or Escape)
+// that stops the run. Beside the sweep, lblProgress shows the run's real share done and the
+// time left, and the launcher entry shows the share too. Showing it hides the main window;
+// closing it brings the main window back. One second after it is shown it starts the run.
+// User-interface thread only.
 class frmMonitor final : public SkinnedWindow
 {
     Q_OBJECT
@@ -39,6 +45,9 @@ public:
         std::function<void(const QString &)> setOutputFolder;
         // The CD drive whose name is a track path's folder, or empty.
         std::function<QString(const QString &folder)> cdDriveFor;
+        // The run has ended (finished or stopped), before the window closes: what it did, and
+        // whether one of the program's windows was the active window at that moment.
+        std::function<void(const RunSummary &summary, bool inFront)> runEnded;
     };
 
     explicit frmMonitor(Host host, QWidget *parent = nullptr);
@@ -67,6 +76,8 @@ public:
     QLabel *ProgressPic2 = nullptr;
     QLabel *imgIcon = nullptr;
     PictureButton *imgExit = nullptr;
+    // The run's share done, weighted by play time, with the time left as its text.
+    QProgressBar *lblProgress = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer3 = nullptr;
     QImage Picture1; // the glyph strip
@@ -90,6 +101,8 @@ private:
     void Timer1_Timer();
     void Timer3_Timer();
     void Form_Unload();
+    // Shows the run's share done and the time left, on the window and the launcher entry.
+    void showRunProgress();
 
     Host m_host;
     std::unique_ptr<ProgressPicture> m_progress;
@@ -97,6 +110,10 @@ private:
     ConversionRun *m_run = nullptr;
     std::unique_ptr<QTemporaryDir> m_tempDir; // holds ripped tracks until they are encoded
     bool m_runFinished = false;
+    RunProgress m_runProgress;
+    RunSummary m_summary;
+    QElapsedTimer m_clock;      // since the run started
+    int m_launcherPercent = -1; // the share sent to the launcher entry last
     bool m_unloaded = false;
 };
 

@@ -1,14 +1,17 @@
 #include "gui/mainwindow/form1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtDebug>
 
 #include <exception>
@@ -20,6 +23,7 @@
 #include "core/base/website.h"
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/runsummary.h"
 #include "core/layout/layout.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmabout.h"
@@ -32,8 +36,10 @@
 #include "gui/mainwindow/foldertree.h"
 #include "gui/mainwindow/helpwindow.h"
 #include "gui/mainwindow/joblist.h"
+#include "gui/mainwindow/joblistmenu.h"
 #include "gui/mainwindow/statusbar.h"
 #include "gui/mainwindow/windowareas.h"
+#include "gui/platform/desktopbus.h"
 #include "gui/platform/publicfunctions.h"
 #include "gui/skin/splitbar.h"
 
@@ -85,6 +91,10 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     ListView1 = new JobList(*AudioInformation1, central);
     connect(ListView1, &JobList::statusMessage, this, &Form1::ShowStatusMessage);
     connect(ListView1, &JobList::addSelectionRequested, this, &Form1::AddSelectedFiles);
+    m_listMenu = new JobListMenu(
+        ListView1, [this] { RemoveSelected(); }, [this](const QString &m) { ShowStatusMessage(m); });
+    m_desktop = new DesktopBus(this);
+    connect(m_desktop, &DesktopBus::actionInvoked, this, &Form1::OpenOutputFolder);
     AudioGrabber1 = new AudioGrabber(this);
     cdTracks = new CdTrackListing(
         *AudioGrabber1, *ListView1, [this](const QString &m) { ShowStatusMessage(m); }, this);
@@ -133,6 +143,8 @@ void Form1::createMenus()
     mnuAction = menuBar()->addMenu(QStringLiteral("操作(&A)"));
     mnuAction->setObjectName(QStringLiteral("mnuAction"));
     mnuDiet = addEntry(mnuAction, QStringLiteral("mnuDiet"), QStringLiteral("开始压缩"), &Form1::StartDiet);
+    mnuOpenOutput = addEntry(mnuAction, QStringLiteral("mnuOpenOutput"), QStringLiteral("打开输出文件夹"),
+                             &Form1::OpenOutputFolder);
     mnuCheck = addEntry(mnuAction, QStringLiteral("mnuCheck"), QStringLiteral("检查新版本"), &Form1::mnuCheck_Click);
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("选项(&O)"));
@@ -338,7 +350,7 @@ void Form1::RemoveAll()
 
 void Form1::BrowseOutput()
 {
-    const QString folder = BrowseForFolder(this, QStringLiteral("请选择一个文件夹。"));
+    const QString folder = BrowseForFolder(this, QStringLiteral("请选择一个文件夹。"), txtOutput->text());
     if (folder.isEmpty())
         return;
     txtOutput->setText(folder);
@@ -376,8 +388,30 @@ void Form1::StartDiet()
     host.outputFolder = [this] { return txtOutput->text(); };
     host.setOutputFolder = [this](const QString &text) { txtOutput->setText(text); };
     host.cdDriveFor = [this](const QString &folder) { return cdTracks->DriveFor(folder); };
+    host.runEnded = [this](const RunSummary &summary, bool inFront) { runEnded(summary, inFront); };
     m_monitor = new frmMonitor(std::move(host));
     m_monitor->show();
+}
+
+void Form1::runEnded(const RunSummary &summary, bool inFront)
+{
+    const QString text = RunSummaryText(summary);
+    ShowStatusMessage(text);
+    if (inFront)
+        return;
+    m_desktop->notify(summary.failed > 0 ? QStringLiteral("压缩结束") : QStringLiteral("压缩完成"), text,
+                      QStringLiteral("打开输出文件夹"));
+    // Once the monitor has gone and this window is back.
+    QTimer::singleShot(0, this, [this] { QApplication::alert(this); });
+}
+
+void Form1::OpenOutputFolder()
+{
+    const QString folder = txtOutput->text();
+    if (OpenLocalPath(folder))
+        return;
+    qWarning("Cannot open the output folder '%s'", qPrintable(folder));
+    ShowStatusMessage(QFileInfo(folder).isDir() ? QStringLiteral("无法打开输出文件夹") : QStringLiteral("输出文件夹不存在"));
 }
 
 void Form1::RefreshCDInfo()

@@ -19,15 +19,18 @@ namespace Sveltra {
 class AudioGrabber;
 class AudioInformation;
 class CdTrackListing;
+class DesktopBus;
 class FileItem;
 class FileListView;
 class FolderTreeView;
 class InstanceGuard;
 class JobList;
+class JobListMenu;
 class SplitBar;
 class SettingsFile;
 class StatusBar;
 class WindowAreas;
+struct RunSummary;
 class frmAbout;
 class frmMonitor;
 class frmOption;
@@ -82,6 +85,8 @@ public:
     // Shows the progress window, which hides this window and runs the conversion.
     void StartDiet();
     frmMonitor *monitorWindow() const;
+    // Opens the output folder in the file manager ("打开输出文件夹"); says so when it cannot.
+    void OpenOutputFolder();
     void RefreshCDInfo();
 
     // Commands only the menus offer.
@@ -129,6 +134,7 @@ public:
     QAction *mnuRemoveAll = nullptr;
     QAction *mnuExit = nullptr;
     QAction *mnuDiet = nullptr;
+    QAction *mnuOpenOutput = nullptr;
     QAction *mnuCheck = nullptr;
     QAction *mnuOption = nullptr;
     QAction *mnuLayout = nullptr;
@@ -148,6 +154,9 @@ private:
     // The unload step: writes the settings and ends the process.
     void Form_Unload();
     void saveSettings();
+    // A run has ended: its summary goes to the status bar and, when the program was not in
+    // front, to a desktop notification, and the window asks for attention.
+    void runEnded(const RunSummary &summary, bool inFront);
 
     SettingsFile &m_settings;
     InstanceGuard &m_guard;
@@ -156,6 +165,8 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     WindowAreas *m_areas = nullptr;
+    JobListMenu *m_listMenu = nullptr;
+    DesktopBus *m_desktop = nullptr;
     // The skinned secondary windows, each open at most once; they have no owner, so the main
     // window deletes those still open when it goes.
     WindowSlot<frmOption> m_option;

@@ -12,6 +12,7 @@
 
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/runsummary.h"
 #include "core/layout/layout.h"
 #include "gui/skin/imagelist.h"
 
@@ -20,6 +21,15 @@ namespace Sveltra {
 namespace {
 
 constexpr int StatusRole = Qt::UserRole + 1;
+
+// Every cell of a row tells a screen reader the row's state: "等待", "已完成" or "失败：" and the
+// reason that its tooltip shows.
+void describeRow(QTreeWidgetItem *item)
+{
+    const QString text = RowStatusText(item->data(JobColumn::Name, StatusRole).toInt(), item->toolTip(JobColumn::Name));
+    for (int column = 0; column < JobColumn::Count; ++column)
+        item->setData(column, Qt::AccessibleDescriptionRole, text);
+}
 
 struct ColumnSpec
 {
@@ -116,6 +126,7 @@ void JobList::setStatus(int row, int status)
         return;
     item->setData(JobColumn::Name, StatusRole, status);
     item->setIcon(JobColumn::Name, ImageListIcon(QStringLiteral("joblist"), status));
+    describeRow(item);
 }
 
 void JobList::setNote(int row, const QString &note)
@@ -123,6 +134,7 @@ void JobList::setNote(int row, const QString &note)
     if (QTreeWidgetItem *item = topLevelItem(row)) {
         for (int column = 0; column < JobColumn::Count; ++column)
             item->setToolTip(column, note);
+        describeRow(item);
     }
 }
 

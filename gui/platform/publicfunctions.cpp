@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPainterPath>
 #include <QRegion>
 #include <QUrl>
@@ -40,9 +41,17 @@ void OpenUrl(const QString &address)
     QDesktopServices::openUrl(QUrl(address));
 }
 
-QString BrowseForFolder(QWidget *owner, const QString &title)
+bool OpenLocalPath(const QString &path)
 {
-    const QString folder = QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+QString BrowseForFolder(QWidget *owner, const QString &title, const QString &startFolder)
+{
+    const QString start = !startFolder.isEmpty() && QFileInfo(startFolder).isDir() ? startFolder : QString();
+    const QString folder = QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
     return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
 }
 

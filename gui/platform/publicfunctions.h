@@ -20,8 +20,12 @@ void SetTopMost(QWidget *window, bool onTop);
 // Opens the address with the desktop's default handler (a web address in the browser).
 void OpenUrl(const QString &address);
 
-// Asks for a folder, modal to owner. Returns the chosen folder with native separators, or the
-// empty text when the user cancelled.
-QString BrowseForFolder(QWidget *owner, const QString &title);
+// Opens a local file or folder with the desktop's program for it (a folder in the file
+// manager). False when there is nothing at the path or the desktop refused.
+bool OpenLocalPath(const QString &path);
+
+// Asks for a folder, modal to owner, opening at startFolder when that exists. Returns the
+// chosen folder with native separators, or the empty text when the user cancelled.
+QString BrowseForFolder(QWidget *owner, const QString &title, const QString &startFolder = {});
 
 } // namespace Sveltra
