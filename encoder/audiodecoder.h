@@ -39,6 +39,9 @@ public:
     Status open(const std::string &path);
     int sourceSampleRate() const;
     int sourceChannels() const;
+    // Whether the file is a plain MP3 file: MPEG layer III audio in the MP3 container (by its
+    // content, whatever its name), so its frames can be copied as they are.
+    bool isMp3File() const;
 
     // Decodes to the end, handing the audio on in batches of several thousand samples.
     Status run(int sampleRate, int channels, DecodeListener &listener);

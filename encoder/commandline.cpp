@@ -34,6 +34,11 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
         } else if (arg == "-h" || arg == "--help") {
             o.help = true;
             return result;
+        } else if (arg == "-V" || arg == "--version") {
+            o.version = true;
+            return result;
+        } else if (arg == "-reencode") {
+            o.reencode = true;
         } else if (arg == "-dm") {
             o.mono = true;
         } else if (arg == "-1t") {
@@ -79,12 +84,19 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
 
 std::string usageText()
 {
-    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND] [-1t]\n"
+    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND] [-1t] [-reencode]\n"
            "\n"
            "Encodes the first audio stream of INPUT (any format FFmpeg reads) into a\n"
            "constant-bit-rate MP3 file at OUTPUT. The sample rate is the one LAME picks\n"
            "for the bit rate and channel count; a mono source stays mono. OUTPUT appears\n"
            "only when complete (written beside it under a temporary name, then renamed).\n"
+           "\n"
+           "An MP3 file (MPEG layer III, known by its content, not its name) whose\n"
+           "average bit rate is at or below the one OUTPUT would get is not encoded\n"
+           "again, as that would only make it larger and lose quality: its frames are\n"
+           "copied unchanged (with -dm only when it is mono already). Its tags are not\n"
+           "copied; its info frame is, when it still holds for the frames copied. A\n"
+           "file damaged inside is always encoded.\n"
            "\n"
            "Options (before or after the paths):\n"
            "  -dm                  downmix to mono\n"
@@ -93,10 +105,15 @@ std::string usageText()
            "                       128000 stereo, 64000 mono)\n"
            "  -1t                  work on one thread; for when several encoders run at\n"
            "                       once (by default decoding overlaps with encoding)\n"
+           "  -reencode            always encode, also an MP3 whose frames could be copied\n"
            "  -h, --help           show this text\n"
+           "  -V, --version        show the version\n"
            "  --                   every later argument is a path\n"
            "\n"
-           "Standard output carries only lines \"progress N\" (N from 0 to 100).\n"
+           "Standard output carries lines \"progress N\" (N from 0 to 100, the last one\n"
+           "100 on success), and, when the frames were copied instead of encoded, one\n"
+           "line \"copied BITS_PER_SECOND\" (the source's average bit rate, rounded)\n"
+           "just before the last \"progress 100\".\n"
            "\n"
            "Exit status:\n"
            "  0    the MP3 file is complete at OUTPUT\n"
@@ -109,6 +126,11 @@ std::string usageText()
            "Any other signal that ends a program, a crash included, ends it by that signal.\n"
            "On failure nothing is written at OUTPUT (a file already there stays as it was)\n"
            "and no temporary file is left behind, however the program ends (SIGKILL aside).\n";
+}
+
+std::string versionText()
+{
+    return std::string("fastencc ") + FASTENCC_VERSION + "\n";
 }
 
 } // namespace fastencc

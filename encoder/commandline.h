@@ -15,7 +15,9 @@ struct Options
     bool mono = false;      // -dm: downmix to one channel
     int bitrateKbps = 0;    // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
     bool oneThread = false; // -1t: decode and encode on one thread (when several run at once)
+    bool reencode = false;  // -reencode: encode an MP3 source even when its frames could be copied
     bool help = false;      // -h / --help: print the usage and do nothing else
+    bool version = false;   // -V / --version: print the program's version and do nothing else
 };
 
 struct ParseResult
@@ -31,5 +33,8 @@ ParseResult parseCommandLine(const std::vector<std::string> &args);
 
 // The text -h prints: synopsis, options and exit codes.
 std::string usageText();
+
+// The line --version prints: "fastencc " and the version of the program it belongs to.
+std::string versionText();
 
 } // namespace fastencc

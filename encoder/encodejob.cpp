@@ -11,6 +11,7 @@
 #include "encoder/audiodecoder.h"
 #include "encoder/batchqueue.h"
 #include "encoder/interrupt.h"
+#include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
 #include "encoder/outputfile.h"
 
@@ -116,7 +117,28 @@ Status checkInput(const std::string &path)
     return Status::success();
 }
 
+// Copies the source's frames instead of encoding them: no second loss of quality, no growth.
+Status copyFrames(const Options &options, const Mp3Scan &scan)
+{
+    OutputFile file(options.output);
+    if (Status s = file.create(); !s.ok())
+        return s;
+    if (Status s = copyMp3(options.input, scan, file, printProgress); !s.ok())
+        return s;
+    if (Status s = file.commit(); !s.ok())
+        return s;
+    std::printf("copied %lld\n", static_cast<long long>(scan.averageBitrate() + 0.5));
+    printProgress(100);
+    return Status::success();
+}
+
 } // namespace
+
+bool copyFits(const Mp3Scan &scan, int bitrateKbps, bool mono)
+{
+    return scan.copyable && scan.frames > 0 && bitrateKbps > 0
+        && scan.bitrateSum <= static_cast<std::uint64_t>(bitrateKbps) * scan.frames && (!mono || scan.allMono);
+}
 
 bool sameFile(const std::string &a, const std::string &b)
 {
@@ -150,6 +172,15 @@ Status encodeFile(const Options &options)
         return Status::fail(ExitCode::Failure,
                             "MP3 encoder: no output format for " + std::to_string(decoder.sourceSampleRate()) + " Hz at "
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
+
+    if (!options.reencode && decoder.isMp3File()) {
+        Mp3Scan scan;
+        if (Status s = scanMp3(options.input, scan); !s.ok())
+            return s;
+        if (copyFits(scan, format.bitrateKbps, options.mono))
+            return copyFrames(options, scan);
+    }
+
     Mp3Encoder encoder;
     if (Status s = encoder.open(format); !s.ok())
         return s;

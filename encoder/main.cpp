@@ -24,6 +24,10 @@ int main(int argc, char **argv)
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (parsed.options.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
 
     const Status status = encodeFile(parsed.options);
     if (!status.ok())

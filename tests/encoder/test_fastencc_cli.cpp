@@ -225,6 +225,23 @@ QStringList profileArgs(const Profile &p)
     return args;
 }
 
+// The size and MD5 of each audio packet as ffmpeg's demuxer delivers them from a stream copy:
+// the frame data, whatever tags surround it.
+QStringList framesOf(const QString &file)
+{
+    const Run r = run(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file, QStringLiteral("-map"),
+                       QStringLiteral("0:a"), QStringLiteral("-c"), QStringLiteral("copy"), QStringLiteral("-f"),
+                       QStringLiteral("framemd5"), QStringLiteral("-")});
+    QStringList frames;
+    for (const QByteArray &line : r.out.split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (!line.startsWith('#') && fields.size() >= 6) // side data may follow
+            frames << QString::fromLatin1(fields[4].trimmed() + ' ' + fields[5].trimmed());
+    }
+    return frames;
+}
+
 // One kind of input: how it is made, and the WAV file of the same sample rate and channel
 // count (at most two) on which the lame command tells the expected output format.
 struct InputKind
@@ -246,6 +263,8 @@ private slots:
     void encodesEveryInputAtEveryProfile_data();
     void encodesEveryInputAtEveryProfile();
     void defaultBitRateIsLames();
+    void copiesAnMp3NoLargerThanTheProfile_data();
+    void copiesAnMp3NoLargerThanTheProfile();
 
     void downmixKeepsBothChannelsWithoutClipping();
     void ignoresCoverArtAndTakesFirstAudioStream();
@@ -434,6 +453,138 @@ void TestFastenccCli::defaultBitRateIsLames()
     }
 }
 
+void TestFastenccCli::copiesAnMp3NoLargerThanTheProfile_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("encodedAt"); // the output's bit rate when encoded; 0: the frames are copied
+    const QString br = QStringLiteral("-br");
+    const QString dm = QStringLiteral("-dm");
+    const auto at = [&](int bitrate, bool mono = false) {
+        return mono ? QStringList{dm, br, QString::number(bitrate)} : QStringList{br, QString::number(bitrate)};
+    };
+    QTest::newRow("64k at 64000 stereo (equal)") << QStringLiteral("cbr64.mp3") << at(64000) << 0;
+    QTest::newRow("64k at 96000 stereo") << QStringLiteral("cbr64.mp3") << at(96000) << 0;
+    QTest::newRow("96k at 64000 stereo (above)") << QStringLiteral("cbr96.mp3") << at(64000) << 64000;
+    QTest::newRow("64k stereo at 96000 mono (downmix)") << QStringLiteral("cbr64.mp3") << at(96000, true) << 96000;
+    QTest::newRow("32k mono at 32000 mono (equal)") << QStringLiteral("mono32.mp3") << at(32000, true) << 0;
+    QTest::newRow("32k mono at 16000 mono (above)") << QStringLiteral("mono32.mp3") << at(16000, true) << 16000;
+    QTest::newRow("16k mono at 16000 mono, MPEG-2") << QStringLiteral("mono16.mp3") << at(16000, true) << 0;
+    QTest::newRow("lame's 48k with ID3 tags, no info frame") << QStringLiteral("lame48.mp3") << at(64000) << 0;
+    QTest::newRow("variable rate averaging below") << QStringLiteral("vbr.mp3") << at(64000) << 0;
+    QTest::newRow("MP3 named .wav") << QStringLiteral("mp3-named.wav") << at(64000) << 0;
+    QTest::newRow("last frame cut short") << QStringLiteral("cut.mp3") << at(64000) << 0;
+    QTest::newRow("damaged inside") << QStringLiteral("damaged.mp3") << at(64000) << 64000;
+    QTest::newRow("equal, -reencode") << QStringLiteral("cbr64.mp3") << (at(64000) << QStringLiteral("-reencode")) << 64000;
+    QTest::newRow("MP3 inside a WAV file") << QStringLiteral("mp3-in.wav") << at(96000) << 96000;
+}
+
+// An MP3 at or below the output's bit rate keeps its frames as they are (no second loss, no
+// growth), says so with "copied RATE" before the last progress line, and loses its tags and
+// any info frame that no longer holds. Anything else is encoded at the profile's rate.
+void TestFastenccCli::copiesAnMp3NoLargerThanTheProfile()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, args);
+    QFETCH(int, encodedAt);
+    const QString base = m_inputs.value(QStringLiteral("base.wav")).file;
+    const QString in = path(QStringLiteral("copy-") + source);
+    if (!QFile::exists(in)) {
+        const QString cbr64 = path(QStringLiteral("copy-cbr64.mp3"));
+        const QString ca = QStringLiteral("-c:a");
+        const QString lame = QStringLiteral("libmp3lame");
+        const QString ba = QStringLiteral("-b:a");
+        const QStringList tags{QStringLiteral("-metadata"), QStringLiteral("title=Old title"), QStringLiteral("-write_id3v1"),
+                               QStringLiteral("1")};
+        QString error;
+        if (source == QLatin1String("cbr64.mp3"))
+            error = ffmpeg(QStringList{QStringLiteral("-i"), base, ca, lame, ba, QStringLiteral("64k")} + tags << in);
+        else if (source == QLatin1String("cbr96.mp3"))
+            error = ffmpeg(QStringList{QStringLiteral("-i"), base, ca, lame, ba, QStringLiteral("96k")} + tags << in);
+        else if (source == QLatin1String("mono32.mp3"))
+            error = ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-ac"), QStringLiteral("1"), ca, lame, ba,
+                            QStringLiteral("32k"), in});
+        else if (source == QLatin1String("mono16.mp3"))
+            error = ffmpeg({QStringLiteral("-i"), base, QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+                            QStringLiteral("16000"), ca, lame, ba, QStringLiteral("16k"), in});
+        else if (source == QLatin1String("lame48.mp3"))
+            error = tool(QStringLiteral("lame"),
+                         {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("48"), QStringLiteral("--tt"),
+                          QStringLiteral("Old"), QStringLiteral("--add-id3v2"), base, in});
+        else if (source == QLatin1String("vbr.mp3"))
+            error = tool(QStringLiteral("lame"),
+                         {QStringLiteral("--quiet"), QStringLiteral("-V"), QStringLiteral("9"), base, in});
+        else if (source == QLatin1String("mp3-in.wav"))
+            error = ffmpeg({QStringLiteral("-i"), base, ca, lame, ba, QStringLiteral("64k"), QStringLiteral("-f"),
+                            QStringLiteral("wav"), in});
+        if (!error.isEmpty())
+            QFAIL(qPrintable(error));
+        if (source == QLatin1String("mp3-named.wav") || source == QLatin1String("cut.mp3")
+            || source == QLatin1String("damaged.mp3")) {
+            if (!QFile::exists(cbr64))
+                QSKIP("needs the 64k source of an earlier row");
+            QFile from(cbr64);
+            QVERIFY(from.open(QIODevice::ReadOnly));
+            QByteArray data = from.readAll();
+            if (source == QLatin1String("cut.mp3"))
+                data.chop(128 + 100); // the ID3v1 tag and part of the last frame
+            else if (source == QLatin1String("damaged.mp3"))
+                data.insert(data.size() / 2, QByteArray(333, '\x5a'));
+            QFile to(in);
+            QVERIFY(to.open(QIODevice::WriteOnly));
+            to.write(data);
+        }
+    }
+    const QString out = path(QStringLiteral("copied.mp3"));
+    QFile::remove(out);
+
+    const Run r = fastencc(QStringList{in, out} + args);
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    QVERIFY(r.err.isEmpty());
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.last(), QByteArray("progress 100"));
+    const Probe mp3 = probe(out);
+    QCOMPARE(mp3.codec, QStringLiteral("mp3"));
+    if (encodedAt > 0) {
+        QVERIFY(!r.out.contains("copied"));
+        QCOMPARE(mp3.bitRate, encodedAt);
+        return;
+    }
+
+    // Copied: announced once, with the source's bit rate, right before the end.
+    QCOMPARE(r.out.count("copied"), 1);
+    const QList<QByteArray> copied = lines[lines.size() - 2].split(' ');
+    QCOMPARE(copied.size(), 2);
+    QCOMPARE(copied[0], QByteArray("copied"));
+    const int rate = copied[1].toInt();
+    if (source == QLatin1String("vbr.mp3"))
+        QVERIFY2(rate > 8000 && rate <= 64000, copied[1].constData());
+    else
+        QCOMPARE(rate, probe(in).bitRate);
+
+    // The same frames, byte for byte; a frame cut short is left out.
+    const QStringList before = framesOf(in);
+    const QStringList after = framesOf(out);
+    QVERIFY(after.size() > 100);
+    if (source == QLatin1String("cut.mp3"))
+        QVERIFY(after.size() == before.size() || after.size() == before.size() - 1);
+    QCOMPARE(after, before.mid(0, after.size()));
+    QVERIFY(QFileInfo(out).size() <= QFileInfo(in).size());
+
+    // No tags of the source: the stream starts with a frame and ends with one.
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(0xFF));
+    QVERIFY(!bytes.right(128).startsWith("TAG"));
+    QVERIFY(!bytes.contains("Old title"));
+    // An info frame kept only while it holds: the copy plays exactly as long as the source.
+    if (source != QLatin1String("cut.mp3"))
+        QCOMPARE(decode(out).size(), decode(in).size());
+    else
+        QVERIFY(!bytes.left(200).contains("Info"));
+}
+
 void TestFastenccCli::downmixKeepsBothChannelsWithoutClipping()
 {
     // Full-scale identical channels: a -3 dB-per-side downmix would reach 1.41.
@@ -552,6 +703,8 @@ void TestFastenccCli::encodesFloatFilesWithNaNAndInfinity_data()
     QTest::newRow("32-bit, 16000 mono") << QStringLiteral("float.wav") << 4 << lowMono;
     QTest::newRow("64-bit") << QStringLiteral("double.wav") << 8 << QStringList();
     QTest::newRow("64-bit, 16000 mono") << QStringLiteral("double.wav") << 8 << lowMono;
+    QTest::newRow("32-bit, 64000 stereo") << QStringLiteral("float.wav") << 4
+                                          << QStringList{QStringLiteral("-br"), QStringLiteral("64000")};
 }
 
 // NaN is taken as silence and everything beyond full scale is clipped, so LAME gets numbers it
@@ -825,6 +978,15 @@ void TestFastenccCli::acceptsAnyCharacterInPaths()
     const Run help = fastencc({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("Exit status"));
+    QVERIFY(help.out.contains("-reencode") && help.out.contains("\"copied BITS_PER_SECOND\""));
+    for (const QString &option : {QStringLiteral("--version"), QStringLiteral("-V")}) {
+        const Run version = fastencc({option});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^fastencc \\d+\\.\\d+\\.\\d+\n$"))
+                     .match(QString::fromLatin1(version.out))
+                     .hasMatch(),
+                 version.out.constData());
+    }
 
     const QString folder = path(QStringLiteral("歌曲 'folder' \"x\""));
     QVERIFY(QDir().mkpath(folder));

@@ -1,16 +1,25 @@
-// The encoder's pure parts: the command line, and the info frame checked against the one LAME
-// itself writes.
+// The encoder's pure parts: the command line, the info frame checked against the one LAME
+// itself writes, the walk over an MP3 file's frames and the decision to copy them, and the
+// decoder's promise of finite samples within full scale through the resampler.
 
 #include <QTest>
 
 #include <lame/lame.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
+#include "encoder/audiodecoder.h"
 #include "encoder/commandline.h"
+#include "encoder/encodejob.h"
 #include "encoder/infoframe.h"
+#include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
 
 using namespace fastencc;
@@ -45,6 +54,110 @@ struct LameDeleter
     void operator()(lame_global_flags *f) const { lame_close(f); }
 };
 
+using Bytes = std::vector<unsigned char>;
+
+void append(Bytes &to, const Bytes &from)
+{
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+// One MPEG-1 layer III frame at 44.1 kHz with an empty payload (a byte that differs per frame),
+// stereo or mono, at the bit-rate index given (5: 64 kbit/s, 208 bytes).
+Bytes frame(int bitrateIndex, bool mono = false, unsigned char fill = 0x55, int rateIndex = 0)
+{
+    const std::uint32_t word = 0xFFFB0000u | (static_cast<std::uint32_t>(bitrateIndex) << 12)
+        | (static_cast<std::uint32_t>(rateIndex) << 10) | (mono ? 0xC0u : 0u);
+    const Mp3Header h = parseMp3Header(word);
+    Bytes f(h.valid ? h.size : 300, fill); // free format (index 0): a length of its own
+    f[0] = static_cast<unsigned char>(word >> 24);
+    f[1] = static_cast<unsigned char>(word >> 16);
+    f[2] = static_cast<unsigned char>(word >> 8);
+    f[3] = static_cast<unsigned char>(word);
+    return f;
+}
+
+Bytes frames(int count, int bitrateIndex, bool mono = false)
+{
+    Bytes all;
+    for (int i = 0; i < count; ++i)
+        append(all, frame(bitrateIndex, mono, static_cast<unsigned char>(i)));
+    return all;
+}
+
+// An ID3v2.4 tag of size bytes of body, then zero padding the tag does not count.
+Bytes id3v2(std::size_t body, std::size_t strayZeros = 0)
+{
+    Bytes tag{'I', 'D', '3', 4, 0, 0};
+    tag.push_back(static_cast<unsigned char>((body >> 21) & 0x7F));
+    tag.push_back(static_cast<unsigned char>((body >> 14) & 0x7F));
+    tag.push_back(static_cast<unsigned char>((body >> 7) & 0x7F));
+    tag.push_back(static_cast<unsigned char>(body & 0x7F));
+    tag.resize(10 + body + strayZeros, 0);
+    return tag;
+}
+
+Bytes id3v1()
+{
+    Bytes tag(128, ' ');
+    std::memcpy(tag.data(), "TAG", 3);
+    return tag;
+}
+
+// A float WAV file of interleaved samples.
+bool writeFloatWav(const QString &path, const std::vector<float> &samples, int channels, int rate)
+{
+    const auto dataBytes = static_cast<quint32>(samples.size() * sizeof(float));
+    QByteArray wav;
+    const auto u32 = [&](quint32 v) { wav.append(reinterpret_cast<const char *>(&v), 4); };
+    const auto u16 = [&](quint16 v) { wav.append(reinterpret_cast<const char *>(&v), 2); };
+    wav.append("RIFF");
+    u32(36 + dataBytes);
+    wav.append("WAVEfmt ");
+    u32(16);
+    u16(3); // IEEE float
+    u16(static_cast<quint16>(channels));
+    u32(static_cast<quint32>(rate));
+    u32(static_cast<quint32>(rate * channels * 4));
+    u16(static_cast<quint16>(channels * 4));
+    u16(32);
+    wav.append("data");
+    u32(dataBytes);
+    wav.append(reinterpret_cast<const char *>(samples.data()), static_cast<qsizetype>(dataBytes));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
+}
+
+// Checks every sample the decoder hands on.
+class SampleChecker final : public DecodeListener
+{
+public:
+    explicit SampleChecker(int channels)
+        : m_channels(channels)
+    {
+    }
+    Status samples(const float *const *planes, int count) override
+    {
+        for (int c = 0; c < m_channels; ++c) {
+            for (int i = 0; i < count; ++i) {
+                const float v = planes[c][i];
+                if (!std::isfinite(v) || v < -1.0f || v > 1.0f)
+                    ++bad;
+                peak = std::max(peak, std::abs(v));
+            }
+        }
+        frames += count;
+        return Status::success();
+    }
+    void progress(int) override { }
+
+    long long frames = 0;
+    long long bad = 0;
+    float peak = 0;
+
+private:
+    int m_channels;
+};
+
 } // namespace
 
 class TestFastenccUnits : public QObject
@@ -58,6 +171,12 @@ private slots:
     void infoTagFitsExactlyWhereLameWritesOne();
     void ownInfoFrameAgreesWithLames_data();
     void ownInfoFrameAgreesWithLames();
+    void walksMp3Frames_data();
+    void walksMp3Frames();
+    void keepsOnlyATruthfulInfoFrame();
+    void copiesAtOrBelowTheProfilesBitRate();
+    void resamplerGivesFiniteSamplesWithinFullScale_data();
+    void resamplerGivesFiniteSamplesWithinFullScale();
 };
 
 void TestFastenccUnits::parsesCommandLines_data()
@@ -218,6 +337,198 @@ void TestFastenccUnits::ownInfoFrameAgreesWithLames()
     const std::uint16_t crc = crc16(std::span(ours.data(), crcAt));
     QCOMPARE(ours[crcAt], static_cast<unsigned char>(crc >> 8));
     QCOMPARE(ours[crcAt + 1], static_cast<unsigned char>(crc & 0xFF));
+}
+
+void TestFastenccUnits::walksMp3Frames_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("copyable");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("audioStart");
+    const auto bytes = [](const Bytes &b) { return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())); };
+
+    QTest::newRow("bare frames") << bytes(frames(20, 5)) << true << 20 << 0;
+    Bytes tagged = id3v2(300, 17);
+    append(tagged, frames(20, 5));
+    append(tagged, id3v1());
+    QTest::newRow("ID3v2 with stray padding, ID3v1") << bytes(tagged) << true << 20 << 327;
+    Bytes ape = frames(20, 5);
+    const char apeFooter[] = "APETAGEX\xd0\x07\0\0";
+    ape.insert(ape.end(), apeFooter, apeFooter + 12);
+    ape.resize(ape.size() + 40, 0x41);
+    append(ape, id3v1());
+    QTest::newRow("APE tag and ID3v1") << bytes(ape) << true << 20 << 0;
+    Bytes zeros = frames(20, 5);
+    zeros.resize(zeros.size() + 3000, 0);
+    QTest::newRow("zero bytes after the frames") << bytes(zeros) << true << 20 << 0;
+    Bytes cut = frames(20, 5);
+    cut.resize(cut.size() - 100);
+    QTest::newRow("last frame cut short") << bytes(cut) << true << 19 << 0;
+    Bytes one = frame(5);
+    QTest::newRow("a single frame") << bytes(one) << true << 1 << 0;
+    Bytes junk = frames(10, 5);
+    junk.insert(junk.end(), 37, 0x42);
+    append(junk, frames(10, 5));
+    QTest::newRow("junk between frames") << bytes(junk) << false << 0 << 0;
+    Bytes rates = frames(10, 5);
+    append(rates, frame(5, false, 1, 1)); // 48 kHz
+    append(rates, frames(10, 5));
+    QTest::newRow("another sample rate midway") << bytes(rates) << false << 0 << 0;
+    Bytes freeFormat = frame(0);
+    append(freeFormat, frame(0));
+    QTest::newRow("free format") << bytes(freeFormat) << false << 0 << 0;
+    QTest::newRow("empty") << QByteArray() << false << 0 << 0;
+    QTest::newRow("only a tag") << bytes(id3v2(100)) << false << 0 << 0;
+    QTest::newRow("text") << QByteArray(5000, 'x') << false << 0 << 0;
+}
+
+// The walk counts the audio frames between the tags, drops a frame cut short, and refuses a
+// stream damaged inside or one that changes its format.
+void TestFastenccUnits::walksMp3Frames()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, copyable);
+    QFETCH(int, frames);
+    QFETCH(int, audioStart);
+    const Mp3Scan scan = scanMp3(std::span(reinterpret_cast<const unsigned char *>(file.constData()), std::size_t(file.size())));
+    QCOMPARE(scan.copyable, copyable);
+    if (!copyable) {
+        QVERIFY(!scan.why.empty());
+        return;
+    }
+    QCOMPARE(scan.frames, std::uint64_t(frames));
+    QCOMPARE(scan.audioStart, std::uint64_t(audioStart));
+    QCOMPARE(scan.audioEnd, std::uint64_t(audioStart) + std::uint64_t(frames) * 208);
+    QCOMPARE(scan.averageBitrate(), 64000.0);
+    QCOMPARE(scan.sampleRate, 44100);
+    QVERIFY(!scan.allMono);
+    QVERIFY(scan.infoFrame.empty());
+}
+
+// LAME's own info frame is kept while it tells the truth about the frames that follow; once the
+// file has been cut it is left out rather than copied with wrong counts.
+void TestFastenccUnits::keepsOnlyATruthfulInfoFrame()
+{
+    std::unique_ptr<lame_global_flags, LameDeleter> lame(lame_init());
+    lame_set_in_samplerate(lame.get(), 44100);
+    lame_set_out_samplerate(lame.get(), 44100);
+    lame_set_num_channels(lame.get(), 1);
+    lame_set_mode(lame.get(), MONO);
+    lame_set_brate(lame.get(), 64);
+    lame_set_bWriteVbrTag(lame.get(), 1);
+    QVERIFY(lame_init_params(lame.get()) >= 0);
+    const std::vector<float> pcm = tone(44100, 440);
+    Bytes mp3(pcm.size() * 2 + 7200);
+    int n = lame_encode_buffer_ieee_float(lame.get(), pcm.data(), pcm.data(), int(pcm.size()), mp3.data(), int(mp3.size()));
+    QVERIFY(n >= 0);
+    const int m = lame_encode_flush(lame.get(), mp3.data() + n, int(mp3.size()) - n);
+    QVERIFY(m >= 0);
+    mp3.resize(std::size_t(n + m));
+    Bytes info(2880);
+    info.resize(lame_get_lametag_frame(lame.get(), info.data(), info.size()));
+    QVERIFY(!info.empty());
+    std::copy(info.begin(), info.end(), mp3.begin());
+
+    Bytes file = id3v2(50);
+    append(file, mp3);
+    append(file, id3v1());
+    const Mp3Scan whole = scanMp3(file);
+    QVERIFY(whole.copyable);
+    QCOMPARE(whole.infoFrame, info);
+    QCOMPARE(whole.audioStart, 60 + info.size());
+    QCOMPARE(whole.frames, std::uint64_t(lame_get_frameNum(lame.get())));
+    QVERIFY(whole.allMono);
+
+    Bytes cut(mp3.begin(), mp3.end() - 2000);
+    const Mp3Scan shorter = scanMp3(cut);
+    QVERIFY(shorter.copyable);
+    QVERIFY(shorter.infoFrame.empty());
+    QCOMPARE(shorter.audioStart, info.size()); // the info frame is still no audio
+    QVERIFY(shorter.frames < whole.frames);
+
+    // The same counts with one audio byte changed: the music CRC no longer holds.
+    Bytes edited = mp3;
+    edited[info.size() + 100] ^= 0x10;
+    QVERIFY(scanMp3(edited).infoFrame.empty());
+}
+
+// The boundary: a source at exactly the output's bit rate is copied, one a step above is not;
+// a variable bit rate counts by its average; a stereo source is encoded for a mono output.
+void TestFastenccUnits::copiesAtOrBelowTheProfilesBitRate()
+{
+    const Mp3Scan at64 = scanMp3(frames(30, 5));
+    QVERIFY(copyFits(at64, 64, false));
+    QVERIFY(copyFits(at64, 96, false));
+    QVERIFY(!copyFits(at64, 63, false));
+    QVERIFY(!copyFits(at64, 56, false));
+    QVERIFY(!copyFits(at64, 96, true)); // stereo: must be downmixed
+    QVERIFY(!copyFits(at64, 0, false));
+
+    const Mp3Scan mono = scanMp3(frames(30, 5, true));
+    QVERIFY(copyFits(mono, 64, true));
+    QVERIFY(copyFits(mono, 64, false));
+
+    // 56 and 80 kbit/s alternating: 68 on average, though half the frames are above 64.
+    Bytes vbr;
+    for (int i = 0; i < 20; ++i)
+        append(vbr, frame(i % 2 ? 6 : 4));
+    const Mp3Scan variable = scanMp3(vbr);
+    QCOMPARE(variable.averageBitrate(), 68000.0);
+    QVERIFY(!copyFits(variable, 64, false));
+    QVERIFY(copyFits(variable, 68, false));
+    QVERIFY(copyFits(variable, 80, false));
+
+    Mp3Scan damaged = at64;
+    damaged.copyable = false;
+    QVERIFY(!copyFits(damaged, 96, false));
+}
+
+void TestFastenccUnits::resamplerGivesFiniteSamplesWithinFullScale_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("32000 stereo") << 32000 << 2;
+    QTest::newRow("24000 stereo") << 24000 << 2;
+    QTest::newRow("22050 mono") << 22050 << 1;
+    QTest::newRow("16000 mono") << 16000 << 1;
+    QTest::newRow("48000 stereo (up)") << 48000 << 2;
+}
+
+// A full-scale square wave (whose band limiting overshoots full scale), NaN, infinities and
+// the largest floats go through the resampler at every output rate of the profiles: LAME gets
+// only finite samples within full scale, and the length comes out in proportion.
+void TestFastenccUnits::resamplerGivesFiniteSamplesWithinFullScale()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString wav = dir.filePath(QStringLiteral("extreme.wav"));
+    constexpr int kRate = 44100;
+    std::vector<float> samples(std::size_t(kRate) * 2 * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (i / 2 / 20) % 2 ? 1.0f : -1.0f; // 1102.5 Hz square, both channels
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    samples[0] = nan;
+    for (std::size_t i = 10000; i < 10800; ++i)
+        samples[i] = nan;
+    for (std::size_t i = 30000; i < 30040; ++i)
+        samples[i] = i % 2 ? inf : -inf;
+    samples[50000] = std::numeric_limits<float>::max();
+    samples[50001] = -std::numeric_limits<float>::max();
+    samples[60000] = 1e30f;
+    samples.back() = inf;
+    QVERIFY(writeFloatWav(wav, samples, 2, kRate));
+
+    AudioDecoder decoder;
+    QVERIFY(decoder.open(wav.toStdString()).ok());
+    SampleChecker checker(channels);
+    const Status s = decoder.run(rate, channels, checker);
+    QVERIFY2(s.ok(), s.message.c_str());
+    QCOMPARE(checker.bad, 0LL);
+    QVERIFY(checker.peak > 0.9f);
+    QVERIFY2(std::abs(checker.frames - 2LL * rate) <= 2, qPrintable(QString::number(checker.frames)));
 }
 
 QTEST_GUILESS_MAIN(TestFastenccUnits)

@@ -1,0 +1,374 @@
+#include "encoder/mp3copy.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "encoder/infoframe.h"
+#include "encoder/outputfile.h"
+
+namespace fastencc {
+
+namespace {
+
+constexpr std::array<int, 15> kMpeg1Kbps{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 15> kMpeg2Kbps{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+constexpr std::array<std::array<int, 3>, 4> kRates{{
+    {11025, 12000, 8000},  // MPEG-2.5
+    {0, 0, 0},             // reserved
+    {22050, 24000, 16000}, // MPEG-2
+    {44100, 48000, 32000}, // MPEG-1
+}};
+
+// Junk allowed before the first frame (padding after an ID3v2 tag, a stray byte or two).
+constexpr std::uint64_t kMaxLeadingJunk = 64 * 1024;
+constexpr std::size_t kMaxFrameSize = 2881; // MPEG-1, 320 kbit/s, 32 kHz, padded
+constexpr std::size_t kWindowSize = 256 * 1024;
+
+std::uint32_t be32(const unsigned char *p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+std::uint16_t be16(const unsigned char *p)
+{
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+// Random access to the file's bytes; reads past the end come back short.
+class Bytes
+{
+public:
+    virtual ~Bytes() = default;
+    virtual std::uint64_t size() const = 0;
+    // Up to n bytes at offset into out; returns how many there were, or -1 on a read error.
+    virtual long read(std::uint64_t offset, std::size_t n, unsigned char *out) = 0;
+};
+
+class MemoryBytes final : public Bytes
+{
+public:
+    explicit MemoryBytes(std::span<const unsigned char> data)
+        : m_data(data)
+    {
+    }
+    std::uint64_t size() const override { return m_data.size(); }
+    long read(std::uint64_t offset, std::size_t n, unsigned char *out) override
+    {
+        if (offset >= m_data.size())
+            return 0;
+        const std::size_t count = std::min<std::uint64_t>(n, m_data.size() - offset);
+        std::memcpy(out, m_data.data() + offset, count);
+        return static_cast<long>(count);
+    }
+
+private:
+    std::span<const unsigned char> m_data;
+};
+
+// A file read through a window that moves forward with the scan, so memory stays small
+// whatever the file's size.
+class FileBytes final : public Bytes
+{
+public:
+    FileBytes(int fd, std::uint64_t size)
+        : m_fd(fd)
+        , m_size(size)
+        , m_window(kWindowSize)
+    {
+    }
+    std::uint64_t size() const override { return m_size; }
+    long read(std::uint64_t offset, std::size_t n, unsigned char *out) override
+    {
+        if (offset >= m_size)
+            return 0;
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, m_size - offset));
+        if (offset < m_start || offset + n > m_start + m_filled) {
+            m_start = offset;
+            m_filled = 0;
+            while (m_filled < m_window.size()) {
+                const ssize_t got = ::pread(m_fd, m_window.data() + m_filled, m_window.size() - m_filled,
+                                            static_cast<off_t>(m_start + m_filled));
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got < 0) {
+                    m_error = errno;
+                    return -1;
+                }
+                if (got == 0)
+                    break;
+                m_filled += static_cast<std::size_t>(got);
+            }
+            n = std::min(n, m_filled);
+        }
+        std::memcpy(out, m_window.data() + (offset - m_start), n);
+        return static_cast<long>(n);
+    }
+    int error() const { return m_error; }
+
+private:
+    int m_fd;
+    std::uint64_t m_size;
+    std::vector<unsigned char> m_window;
+    std::uint64_t m_start = 0;
+    std::size_t m_filled = 0;
+    int m_error = 0;
+};
+
+// The header at offset, or an invalid one when there is none (or not all four bytes).
+Mp3Header headerAt(Bytes &bytes, std::uint64_t offset)
+{
+    unsigned char b[4];
+    if (bytes.read(offset, 4, b) != 4)
+        return {};
+    return parseMp3Header(be32(b));
+}
+
+bool startsWith(Bytes &bytes, std::uint64_t offset, const char *text)
+{
+    const std::size_t n = std::strlen(text);
+    unsigned char b[16];
+    return bytes.read(offset, n, b) == static_cast<long>(n) && std::memcmp(b, text, n) == 0;
+}
+
+// Whether what lies at offset ends the audio cleanly: the end of the file, a tag that files
+// carry after their frames, or zero bytes to the end.
+bool endsCleanly(Bytes &bytes, std::uint64_t offset)
+{
+    if (offset >= bytes.size())
+        return true;
+    if (startsWith(bytes, offset, "TAG") || startsWith(bytes, offset, "APETAGEX") || startsWith(bytes, offset, "LYRICSBEGIN")
+        || startsWith(bytes, offset, "ID3"))
+        return true;
+    std::array<unsigned char, 4096> chunk{};
+    for (std::uint64_t at = offset; at < bytes.size();) {
+        const long n = bytes.read(at, chunk.size(), chunk.data());
+        if (n <= 0)
+            return false;
+        if (std::any_of(chunk.begin(), chunk.begin() + n, [](unsigned char c) { return c != 0; }))
+            return false;
+        at += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// Where the audio starts after any ID3v2 tags.
+std::uint64_t skipId3v2(Bytes &bytes)
+{
+    std::uint64_t offset = 0;
+    unsigned char h[10];
+    while (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
+           && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+        const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7) | h[9];
+        offset += 10 + size + ((h[5] & 0x10) ? 10 : 0);
+    }
+    return offset;
+}
+
+// Whether a frame at offset starts a stream: its successor is a frame of the same stream or
+// the clean end.
+bool startsStream(Bytes &bytes, std::uint64_t offset, const Mp3Header &h)
+{
+    const Mp3Header next = headerAt(bytes, offset + h.size);
+    return (next.valid && next.sameStream(h)) || (offset + h.size <= bytes.size() && endsCleanly(bytes, offset + h.size));
+}
+
+std::size_t sideInfoSize(const Mp3Header &h)
+{
+    if (h.mpeg1)
+        return h.mono ? 17 : 32;
+    return h.mono ? 9 : 17;
+}
+
+// Whether frame (the stream's first) is an info frame, and so holds no audio.
+bool isInfoFrame(std::span<const unsigned char> frame, const Mp3Header &h)
+{
+    const std::size_t xing = 4 + sideInfoSize(h);
+    if (frame.size() >= xing + 8 && (std::memcmp(&frame[xing], "Xing", 4) == 0 || std::memcmp(&frame[xing], "Info", 4) == 0))
+        return true;
+    return frame.size() >= 36 + 18 && std::memcmp(&frame[36], "VBRI", 4) == 0;
+}
+
+// Whether the info frame states what the copy will hold: frames audio frames of audioBytes
+// bytes whose CRC is musicCrc, after the info frame.
+bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &h, std::uint64_t frames, std::uint64_t audioBytes,
+                         std::uint16_t musicCrc)
+{
+    const std::uint64_t streamBytes = frame.size() + audioBytes;
+    if (frame.size() >= 54 && std::memcmp(&frame[36], "VBRI", 4) == 0) {
+        const std::uint32_t bytes = be32(&frame[46]);
+        return be32(&frame[50]) == frames && (bytes == streamBytes || bytes == audioBytes);
+    }
+    std::size_t at = 4 + sideInfoSize(h);
+    const std::uint32_t flags = be32(&frame[at + 4]);
+    at += 8;
+    const auto field = [&](std::uint32_t flag, std::size_t size, std::uint32_t &value) {
+        if (!(flags & flag))
+            return true;
+        if (at + size > frame.size())
+            return false;
+        if (size == 4)
+            value = be32(&frame[at]);
+        at += size;
+        return true;
+    };
+    std::uint32_t frameCount = static_cast<std::uint32_t>(frames);
+    std::uint32_t byteCount = static_cast<std::uint32_t>(streamBytes);
+    std::uint32_t ignored = 0;
+    if (!field(1, 4, frameCount) || !field(2, 4, byteCount) || !field(4, 100, ignored) || !field(8, 4, ignored))
+        return false;
+    if (frameCount != frames || byteCount != streamBytes)
+        return false;
+    // A LAME extension is known by the CRC that closes it; its music length and CRC must hold too.
+    if (at + 36 <= frame.size() && crc16(frame.first(at + 34)) == be16(&frame[at + 34]))
+        return be32(&frame[at + 28]) == streamBytes && be16(&frame[at + 32]) == musicCrc;
+    return true;
+}
+
+Mp3Scan scan(Bytes &bytes)
+{
+    Mp3Scan result;
+    const auto fail = [&](std::string why) {
+        result.copyable = false;
+        result.why = std::move(why);
+        return result;
+    };
+
+    // The first frame: the first header after the tags that a frame of the same stream follows.
+    std::uint64_t offset = skipId3v2(bytes);
+    const std::uint64_t searchEnd = std::min(bytes.size(), offset + kMaxLeadingJunk);
+    Mp3Header first;
+    for (; offset < searchEnd; ++offset) {
+        first = headerAt(bytes, offset);
+        if (first.valid && startsStream(bytes, offset, first))
+            break;
+    }
+    if (offset >= searchEnd || !first.valid)
+        return fail("no MPEG layer III frames at the start");
+    result.sampleRate = first.sampleRate;
+
+    std::vector<unsigned char> firstFrame(first.size);
+    if (bytes.read(offset, first.size, firstFrame.data()) == static_cast<long>(first.size) && isInfoFrame(firstFrame, first)) {
+        result.infoFrame = std::move(firstFrame);
+        offset += first.size;
+    }
+    result.audioStart = offset;
+
+    std::uint16_t musicCrc = 0;
+    std::array<unsigned char, kMaxFrameSize> frame{};
+    for (;;) {
+        const Mp3Header h = headerAt(bytes, offset);
+        if (!h.valid) {
+            if (endsCleanly(bytes, offset))
+                break;
+            return fail("damaged: no MP3 frame at byte " + std::to_string(offset));
+        }
+        if (!h.sameStream(first))
+            return fail("frames of another MPEG version or sample rate at byte " + std::to_string(offset));
+        const long got = bytes.read(offset, h.size, frame.data());
+        if (got < 0)
+            return fail("read error");
+        if (static_cast<std::size_t>(got) < h.size)
+            break; // the last frame, cut short
+        musicCrc = crc16(std::span(frame.data(), h.size), musicCrc);
+        ++result.frames;
+        result.bitrateSum += static_cast<std::uint64_t>(h.bitrateKbps);
+        result.allMono = result.allMono && h.mono;
+        offset += h.size;
+    }
+    result.audioEnd = offset;
+    if (result.frames == 0)
+        return fail("no audio frames");
+    if (!result.infoFrame.empty()
+        && !infoFrameTellsTruth(result.infoFrame, first, result.frames, result.audioEnd - result.audioStart, musicCrc))
+        result.infoFrame.clear();
+    result.copyable = true;
+    return result;
+}
+
+} // namespace
+
+Mp3Header parseMp3Header(std::uint32_t word)
+{
+    Mp3Header h;
+    const unsigned version = (word >> 19) & 3;
+    const unsigned layer = (word >> 17) & 3;
+    const unsigned bitrateIndex = (word >> 12) & 15;
+    const unsigned rateIndex = (word >> 10) & 3;
+    if ((word >> 21) != 0x7FF || version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return h;
+    h.valid = true;
+    h.version = static_cast<int>(version);
+    h.mpeg1 = version == 3;
+    h.bitrateKbps = (h.mpeg1 ? kMpeg1Kbps : kMpeg2Kbps)[bitrateIndex];
+    h.sampleRate = kRates[version][rateIndex];
+    h.mono = ((word >> 6) & 3) == 3;
+    const std::size_t padding = (word >> 9) & 1;
+    h.size = static_cast<std::size_t>((h.mpeg1 ? 144000 : 72000) * h.bitrateKbps / h.sampleRate) + padding;
+    return h;
+}
+
+Mp3Scan scanMp3(std::span<const unsigned char> file)
+{
+    MemoryBytes bytes(file);
+    return scan(bytes);
+}
+
+Status scanMp3(const std::string &path, Mp3Scan &result)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info
+    {
+    };
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + std::strerror(error));
+    }
+    FileBytes bytes(fd, static_cast<std::uint64_t>(info.st_size));
+    result = scan(bytes);
+    ::close(fd);
+    if (bytes.error() != 0)
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\": read error: " + std::strerror(bytes.error()));
+    return Status::success();
+}
+
+Status copyMp3(const std::string &path, const Mp3Scan &scan, OutputFile &file, void (*progress)(int percent))
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + std::strerror(errno));
+    Status status = file.write(scan.infoFrame);
+    std::vector<unsigned char> buffer(kWindowSize);
+    const std::uint64_t total = scan.audioEnd - scan.audioStart;
+    int lastPercent = -1;
+    for (std::uint64_t at = scan.audioStart; status.ok() && at < scan.audioEnd;) {
+        const auto percent = static_cast<int>((at - scan.audioStart) * 100 / total);
+        if (percent > lastPercent) {
+            lastPercent = percent;
+            progress(percent);
+        }
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), scan.audioEnd - at));
+        const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            status = Status::fail(ExitCode::BadInput,
+                                  "input \"" + path
+                                      + "\": " + (got < 0 ? std::string(std::strerror(errno)) : "changed while being read"));
+            break;
+        }
+        status = file.write(std::span(buffer.data(), static_cast<std::size_t>(got)));
+        at += static_cast<std::uint64_t>(got);
+    }
+    ::close(fd);
+    return status;
+}
+
+} // namespace fastencc
