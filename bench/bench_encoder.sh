@@ -1,25 +1,33 @@
 #!/usr/bin/env bash
 # Times fastencc against the lame command and ffmpeg's libmp3lame on the same inputs: a
 # 4-minute stereo WAV, the same as a 192k MP3 and as a WMA, at the four profiles the program
-# uses. Runs alternate between the two programs of a pair (hyperfine, one run each per round,
+# uses; then against the lame command on real recorded music (the game soundtrack that Debian's
+# drascula-music package ships as Ogg Vorbis, decoded to one WAV first), where fastencc must
+# take at most 0.70 of lame's time at every profile. Runs alternate between the two programs of a pair (hyperfine, one run each per round,
 # order swapped every round) and the table gives median times, their ratio against the target,
 # and each program's peak resident memory (/usr/bin/time). A last row encodes a one-hour WAV to
 # show that memory does not grow with the input.
 #
 # Run it alone on the machine, under the build lock, so no build disturbs it:
-#   bash bench/bench_encoder.sh [-r ROUNDS] [-b BUILD_DIR] [--no-long]
-# FASTENCC=/path/to/fastencc overrides the program taken from BUILD_DIR/bin.
+#   bash bench/bench_encoder.sh [-r ROUNDS] [-b BUILD_DIR] [--no-long] [--music-only]
+#                               [--music FILE_OR_FOLDER]
+# FASTENCC=/path/to/fastencc overrides the program taken from BUILD_DIR/bin. --music takes other
+# recordings (every Ogg, FLAC, MP3 or WAV file of a folder, joined; at most 5 minutes).
 set -euo pipefail
 
 rounds=5
 build_dir=""
 long=1
+synthetic=1
+music=/usr/share/scummvm/drascula/audio
 while [ $# -gt 0 ]; do
   case "$1" in
     -r) rounds="$2"; shift 2 ;;
     -b) build_dir="$2"; shift 2 ;;
     --no-long) long=0; shift ;;
-    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+    --music-only) synthetic=0; long=0; shift ;;
+    --music) music="$2"; shift 2 ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "bench_encoder: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -39,8 +47,25 @@ work="$(mktemp -d /tmp/bench-encoder.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
+[ -e "$music" ] || { echo "bench_encoder: no music at $music (apt-get install drascula-music, or --music)" >&2; exit 1; }
+
 echo "fastencc: $FASTENCC"
 echo "making inputs in $work ..."
+# Real recordings, joined into one 16-bit stereo WAV of at most 5 minutes.
+if [ -d "$music" ]; then
+  find "$music" -maxdepth 1 -type f \( -iname '*.ogg' -o -iname '*.flac' -o -iname '*.mp3' -o -iname '*.wav' \) | sort > list.txt
+else
+  echo "$music" > list.txt
+fi
+n=0
+while read -r f; do
+  n=$((n + 1))
+  ffmpeg -nostdin -v error -y -i "$f" -map 0:a:0 -ar 44100 -ac 2 -c:a pcm_s16le "part$n.wav"
+done < list.txt
+sox part*.wav music-all.wav
+sox music-all.wav music.wav trim 0 300
+rm -f part*.wav music-all.wav
+echo "music: $(soxi -D music.wav | awk '{ printf "%.0f", $1 }') s from $(wc -l < list.txt) file(s) of $music"
 # Music-like material: two moving tones with tremolo over pink noise.
 sox -n -r 44100 -c 2 -b 16 song.wav synth 240 sine 220-880 sine 330-990 pinknoise tremolo 3 40 vol 0.5
 lame --quiet -b 192 song.wav song.mp3
@@ -84,6 +109,7 @@ row() { # profile input versus target fastencc-command other-command
 }
 
 for profile in "96000 2" "64000 2" "32000 1" "16000 1"; do
+  [ "$synthetic" = 1 ] || break
   set -- $profile; bps="$1"; ch="$2"; kbps=$((bps / 1000))
   if [ "$ch" = 1 ]; then name="$bps mono"; dm="-dm"; lame_mode="-m m"; else name="$bps stereo"; dm=""; lame_mode=""; fi
   # ffmpeg gets the sample rate fastencc (that is, LAME) picks for this profile.
@@ -95,6 +121,13 @@ for profile in "96000 2" "64000 2" "32000 1" "16000 1"; do
     row "$name" "${input^^}" ffmpeg 1.00 "$FASTENCC song.$input ours.mp3 $dm -br $bps" \
       "ffmpeg -v error -y -i song.$input -c:a libmp3lame -b:a ${kbps}k -ar $rate -ac $ch ffmpeg.mp3"
   done
+done
+
+for profile in "96000 2" "64000 2" "32000 1" "16000 1"; do
+  set -- $profile; bps="$1"; ch="$2"; kbps=$((bps / 1000))
+  if [ "$ch" = 1 ]; then name="$bps mono"; dm="-dm"; lame_mode="-m m"; else name="$bps stereo"; dm=""; lame_mode=""; fi
+  row "$name" music lame 0.70 "$FASTENCC music.wav ours.mp3 $dm -br $bps" \
+    "lame --quiet $lame_mode -b $kbps music.wav lame.mp3"
 done
 
 if [ "$long" = 1 ]; then
