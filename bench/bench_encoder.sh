@@ -3,14 +3,15 @@
 # 4-minute stereo WAV, the same as a 192k MP3 and as a WMA, at the four profiles the program
 # uses; then against the lame command on real recorded music (the game soundtrack that Debian's
 # drascula-music package ships as Ogg Vorbis, decoded to one WAV first), where fastencc must
-# take at most 0.70 of lame's time at every profile. Runs alternate between the two programs of a pair (hyperfine, one run each per round,
-# order swapped every round) and the table gives median times, their ratio against the target,
-# and each program's peak resident memory (/usr/bin/time). A last row encodes a one-hour WAV to
-# show that memory does not grow with the input.
+# take at most 0.70 of lame's time at every profile. Runs alternate between the two programs of
+# a pair (hyperfine, one run each per round, order swapped every round) and the table gives
+# median times, their ratio against the target, and each program's peak resident memory
+# (/usr/bin/time). A one-hour WAV shows that memory does not grow with the input. Last,
+# bench_sweep.sh measures aliasing per profile for the three encoders (--no-sweep leaves it out).
 #
 # Run it alone on the machine, under the build lock, so no build disturbs it:
 #   bash bench/bench_encoder.sh [-r ROUNDS] [-b BUILD_DIR] [--no-long] [--music-only]
-#                               [--music FILE_OR_FOLDER]
+#                               [--music FILE_OR_FOLDER] [--no-sweep]
 # FASTENCC=/path/to/fastencc overrides the program taken from BUILD_DIR/bin. --music takes other
 # recordings (every Ogg, FLAC, MP3 or WAV file of a folder, joined; at most 5 minutes).
 set -euo pipefail
@@ -19,6 +20,7 @@ rounds=5
 build_dir=""
 long=1
 synthetic=1
+sweep=1
 music=/usr/share/scummvm/drascula/audio
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -27,7 +29,8 @@ while [ $# -gt 0 ]; do
     --no-long) long=0; shift ;;
     --music-only) synthetic=0; long=0; shift ;;
     --music) music="$2"; shift 2 ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    --no-sweep) sweep=0; shift ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     *) echo "bench_encoder: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -141,6 +144,12 @@ if [ "$long" = 1 ]; then
   printf '  %.1f s, peak %.1f MB (4-minute input: %.1f MB; target 40 MB)\n' \
     "$seconds" "$(awk -v k="$kb" 'BEGIN { print k / 1024 }')" "$(awk -v k="$short_kb" 'BEGIN { print k / 1024 }')"
   awk -v k="$kb" 'BEGIN { exit !(k / 1024 > 40) }' && fails=$((fails + 1))
+fi
+
+if [ "$sweep" = 1 ]; then
+  echo
+  echo "aliasing (bench_sweep.sh):"
+  FASTENCC="$FASTENCC" bash "$here/bench/bench_sweep.sh" | sed -n '/^profile/,$p' || fails=$((fails + 1))
 fi
 
 echo
