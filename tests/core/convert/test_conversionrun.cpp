@@ -15,6 +15,7 @@
 #include "core/convert/conversionrun.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/runprogress.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/mediafixtures.h"
 
@@ -475,6 +476,81 @@ private slots:
             }
         }
         QCOMPARE(outputs[0], outputs[1]);
+    }
+
+    // The run's share, fed by the real encoder's progress as the progress window feeds it, only
+    // grows and ends at 100, for one long file and for a batch of forty files of mixed lengths.
+    // How far the time-left estimate was from the truth is printed, not judged: that depends on
+    // the machine.
+    void theRunsShareOnlyGrowsToTheEnd_data()
+    {
+        QTest::addColumn<QList<double>>("seconds");
+        QTest::newRow("one ten-minute file") << QList<double>{600.0};
+        QList<double> batch;
+        for (int i = 0; i < 40; ++i)
+            batch << 1.0 + i % 5;
+        QTest::newRow("forty files") << batch;
+    }
+    void theRunsShareOnlyGrowsToTheEnd()
+    {
+        QFETCH(QList<double>, seconds);
+        const QString folder = path(QStringLiteral("share%1/").arg(seconds.size()));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("out")));
+        m_output = folder + QStringLiteral("out/");
+        Table table;
+        for (int i = 0; i < seconds.size(); ++i) {
+            // One file of each length, copied under the names of the others of that length.
+            const QString model = folder + QStringLiteral("tone%1.wav").arg(seconds[i]);
+            if (!QFile::exists(model))
+                QVERIFY(TestMedia::makeTone(model, seconds[i], 22050, 1, 200 + 40 * i));
+            const QString file = folder + QStringLiteral("%1.wav").arg(i, 2, 10, QLatin1Char('0'));
+            QVERIFY(QFile::copy(model, file));
+            table.add(file);
+            table.rows.last().cells[JobColumn::PlayTime] = FormatDuration(static_cast<qint64>(seconds[i] * 1000));
+        }
+
+        ConversionRun run(environment(table, 2));
+        RunProgress share;
+        QElapsedTimer clock;
+        struct Sample
+        {
+            qint64 at;
+            int percent;
+            std::optional<qint64> left;
+        };
+        QList<Sample> samples;
+        const auto sample = [&] {
+            samples << Sample{clock.elapsed(), share.percent(), EstimateRemainingMs(share.fraction(), clock.elapsed())};
+        };
+        connect(&run, &ConversionRun::started, this, [&] {
+            share.begin(table);
+            clock.start();
+        });
+        connect(&run, &ConversionRun::rowProgress, this, [&](int row, int percent) {
+            share.setRowPercent(row, percent);
+            sample();
+        });
+        connect(&run, &ConversionRun::rowFinished, this, [&](int row, int) {
+            share.finishRow(row);
+            sample();
+        });
+        QVERIFY(!runToEnd(run).cancelled);
+        const qint64 end = clock.elapsed();
+        for (const auto &row : table.rows)
+            QCOMPARE(row.status, int(JobStatus::Done));
+
+        QVERIFY(samples.size() > 2);
+        int last = 0;
+        double worst = 0;
+        for (const Sample &s : std::as_const(samples)) {
+            QVERIFY(s.percent >= last);
+            last = s.percent;
+            if (s.percent >= 10 && s.left && end - s.at > 1000)
+                worst = std::max(worst, std::abs(static_cast<double>(*s.left - (end - s.at))) / static_cast<double>(end - s.at));
+        }
+        QCOMPARE(last, 100);
+        qInfo("%s: %lld ms, %lld reports, time left off by at most %.0f %% after the first tenth", QTest::currentDataTag(), end,
+              static_cast<long long>(samples.size()), worst * 100);
     }
 
     void cancelStopsEveryEncoderAndLeavesRowsQueued()
