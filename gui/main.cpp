@@ -1,19 +1,31 @@
-// Sveltra's entry point: the splash, the main window's load step, then the event loop.
+// Sveltra's entry point: the command line, the hand-over to a copy already running, the splash,
+// the main window's load step, then the event loop.
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+#include <optional>
 
 #include "core/base/appstate.h"
 #include "core/base/buildinfo.h"
+#include "core/base/instancechannel.h"
 #include "core/base/instanceguard.h"
+#include "core/base/startarguments.h"
 #include "core/base/version.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmstartup.h"
 #include "gui/mainwindow/form1.h"
+#include "gui/mainwindow/openrequests.h"
 
 namespace {
+
+// How long a second start waits for the running copy to take its files.
+constexpr int HandOverTimeoutMs = 15000;
 
 // The interface is Chinese throughout, so Qt's own texts (standard buttons, file dialogs) are
 // too, whatever the desktop's language.
@@ -28,20 +40,43 @@ void loadQtTranslations(QApplication &app)
         qWarning("Qt's Chinese translations were not found; standard buttons stay in English");
 }
 
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 } // namespace
 
 namespace Sveltra {
 
 // The start-up entry: the build number, the splash, the main window's load step (which refuses
-// a second copy), then the main window and the event loop.
-int Main(QApplication &app)
+// a second copy), then the main window and the event loop. The items named on the command line
+// are added once the window shows; later starts hand theirs over through the instance server.
+int Main(QApplication &app, InstanceGuard &guard, const QStringList &paths)
 {
     QApplication::setApplicationName(QStringLiteral("Sveltra"));
     QApplication::setApplicationVersion(VersionText());
+    QApplication::setDesktopFileName(QStringLiteral("sveltra"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sveltra.png")));
     loadQtTranslations(app);
 
     App().BuildNumber = ComputeBuildNumber(Build::VersionMajor, Build::VersionMinor, Build::VersionPatch);
+
+    // Listening starts before the slow part of loading, so that a second start does not wait
+    // long; what arrives before the window is ready waits in `early`.
+    InstanceServer server;
+    QStringList early;
+    OpenRequests *opener = nullptr;
+    QObject::connect(&server, &InstanceServer::pathsReceived, &server, [&](const QStringList &handed) {
+        if (opener)
+            opener->open(handed, true);
+        else
+            early << handed;
+    });
+    if (guard.acquire() && guard.isHeld())
+        server.listen();
 
     frmStartUp splash;
     splash.show();
@@ -49,12 +84,19 @@ int Main(QApplication &app)
     QApplication::processEvents();
 
     SettingsFile settings(SettingsFile::DefaultPath());
-    InstanceGuard guard;
     Form1 form(settings, guard, &splash);
     if (form.Form_Load() == Form1::LoadResult::SecondCopy)
-        return 0;
+        return paths.isEmpty() ? 0 : 1; // with files: the hand-over failed before this
     form.InitForm();
+    form.RestoreWindowState();
     form.show();
+
+    OpenRequests requests(form);
+    QTimer::singleShot(0, &form, [&] {
+        opener = &requests;
+        requests.open(paths + early, false);
+        early.clear();
+    });
     return QApplication::exec();
 }
 
@@ -62,6 +104,37 @@ int Main(QApplication &app)
 
 int main(int argc, char *argv[])
 {
+    using namespace Sveltra;
+
+    // The command line first, without a display: --help and --version work on a terminal, and
+    // a second start only hands its files over.
+    StartRequest request;
+    std::optional<InstanceGuard> guard;
+    {
+        QCoreApplication early(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Sveltra"));
+        request = ParseStartArguments(QCoreApplication::arguments(), QDir::currentPath());
+        switch (request.action) {
+        case StartRequest::Action::ShowHelp:
+        case StartRequest::Action::ShowVersion:
+            print(stdout, request.text);
+            return 0;
+        case StartRequest::Action::Error:
+            print(stderr, request.text);
+            return 2;
+        case StartRequest::Action::Run:
+            break;
+        }
+        guard.emplace();
+        if (!request.paths.isEmpty() && !guard->acquire()) {
+            QString error;
+            if (InstanceChannel::SendToRunningCopy(InstanceChannel::DefaultName(), request.paths, HandOverTimeoutMs, &error))
+                return 0;
+            // Told as a second start without files is: the refusal follows.
+            qWarning("Sveltra is already running but did not take the files: %s", qPrintable(error));
+        }
+    }
+
     QApplication app(argc, argv);
-    return Sveltra::Main(app);
+    return Sveltra::Main(app, *guard, request.paths);
 }

@@ -248,6 +248,14 @@ void Form1::Form_Resize()
     m_areas->Form_Resize();
 }
 
+void Form1::RestoreWindowState()
+{
+    guarded("window state", [this] {
+        if (!m_areas->restoreState(SettingsFile::WindowStatePath(m_settings.path())))
+            m_areas->sizeToScreen();
+    });
+}
+
 int Form1::arrangement() const
 {
     return m_areas->arrangement();
@@ -472,6 +480,7 @@ void Form1::saveSettings()
     // The file list reopens where the user left it.
     guarded("SourceFolder", [this] { App().SourceFolder = XListView1->FolderPath(); });
     guarded("SaveSettings", [this] { m_settings.SaveSettings(App()); });
+    guarded("window state", [this] { m_areas->saveState(SettingsFile::WindowStatePath(m_settings.path())); });
 }
 
 } // namespace Sveltra

@@ -64,6 +64,9 @@ public:
     // SplitV is dragged).
     void InitForm();
     void Form_Resize();
+    // Before the first show: the size, place, splitters and arrangement the user left (kept in
+    // window.conf beside the settings file), or at a first start a size relative to the screen.
+    void RestoreWindowState();
     int arrangement() const;
     int dragState() const;
 

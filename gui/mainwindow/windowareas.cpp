@@ -1,9 +1,17 @@
 #include "gui/mainwindow/windowareas.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMainWindow>
+#include <QScreen>
+#include <QSettings>
 #include <QToolBar>
+
+#include <cmath>
+#include <optional>
 
 #include "gui/mainwindow/twips.h"
 #include "gui/skin/splitbar.h"
@@ -64,8 +72,105 @@ void WindowAreas::Form_Resize()
     if (m_window.isMinimized())
         return;
     Layout::Areas areas = readAreas();
-    Layout::LayoutPass(areas, frame(), m_arrangement);
+    const Layout::Frame f = frame();
+    if (f.W > 0) {
+        if (m_shareWidth > 0 && f.W != m_shareWidth)
+            areas.tree.width = int(std::lround(m_treeShare * f.W));
+        else
+            m_treeShare = double(areas.tree.width) / f.W;
+        m_shareWidth = f.W;
+    }
+    Layout::LayoutPass(areas, f, m_arrangement);
     writeAreas(areas);
+}
+
+namespace {
+
+const QString GeometryKey = QStringLiteral("MainWindow/geometry");
+const QString ArrangementKey = QStringLiteral("MainWindow/arrangement");
+const QString TreeWidthKey = QStringLiteral("MainWindow/treeWidth");
+const QString TreeHeightKey = QStringLiteral("MainWindow/treeHeight");
+const QString FileListHeightKey = QStringLiteral("MainWindow/fileListHeight");
+
+// A size kept in pixels, in twips when it lies strictly inside the margins a drag keeps.
+std::optional<int> keptSize(const QSettings &store, const QString &key, int limit)
+{
+    bool ok = false;
+    const int pixels = store.value(key).toInt(&ok);
+    const int twips = Layout::ToTwips(pixels);
+    if (!ok || pixels <= 0 || twips <= Layout::DragMargin || twips >= limit - Layout::DragMargin)
+        return std::nullopt;
+    return twips;
+}
+
+} // namespace
+
+bool WindowAreas::saveState(const QString &path) const
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSettings store(path, QSettings::IniFormat);
+    store.setValue(GeometryKey, m_window.saveGeometry());
+    store.setValue(ArrangementKey, m_arrangement);
+    store.setValue(TreeWidthKey, m_controls.tree->width());
+    store.setValue(TreeHeightKey, m_controls.tree->height());
+    store.setValue(FileListHeightKey, m_controls.fileList->height());
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        qWarning("Cannot write the window's state to %s", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+bool WindowAreas::restoreState(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    const QSettings store(path, QSettings::IniFormat);
+    if (store.status() != QSettings::NoError || !m_window.restoreGeometry(store.value(GeometryKey).toByteArray())) {
+        qWarning("The window's state in %s cannot be read; the window opens as at a first start", qPrintable(path));
+        return false;
+    }
+    placeAfresh();
+
+    // The sizes as the arrangement that was left had them, then the pass of that arrangement.
+    const Layout::Frame f = frame();
+    Layout::Areas areas = readAreas();
+    const int arrangement = store.value(ArrangementKey).toInt();
+    if (arrangement == 1 || arrangement == 2)
+        m_arrangement = arrangement;
+    if (const auto width = keptSize(store, TreeWidthKey, f.W))
+        areas.tree.width = *width;
+    if (const auto height = keptSize(store, TreeHeightKey, f.H); height && m_arrangement == 1)
+        areas.tree.height = *height;
+    if (const auto height = keptSize(store, FileListHeightKey, f.H); height && m_arrangement == 2)
+        areas.fileList.height = *height;
+    writeAreas(areas);
+    m_shareWidth = 0; // the kept width is the user's: take the share from it
+    Form_Resize();
+    return true;
+}
+
+void WindowAreas::sizeToScreen()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        const QSize designed = m_window.size();
+        QSize size(available.width() * 2 / 3, available.height() * 3 / 4);
+        size = size.expandedTo(designed).boundedTo(available.size());
+        m_window.resize(size);
+        m_window.move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+    placeAfresh();
+}
+
+void WindowAreas::placeAfresh()
+{
+    m_shareWidth = 0;
+    setInitialSizes();
+    InitForm();
+    Form_Resize();
 }
 
 void WindowAreas::ButtonLayout()

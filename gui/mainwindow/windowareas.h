@@ -13,11 +13,11 @@ namespace Sveltra {
 class SplitBar;
 
 // The main window's working areas and the two splitter bars between them: the first placement,
-// the layout pass of either arrangement, the switch between arrangements and the splitter drags
-// by mouse and keyboard. The sizes the user sets live in the controls: each pass reads them into
-// twips, runs the rules of core/layout/layout.h and writes the result back, converting to pixels
-// at this boundary only. The areas are laid out again whenever the work area changes size or the
-// window comes back from being minimized. User-interface thread only.
+// the layout pass of either arrangement, the switch between arrangements, the splitter drags
+// by mouse and keyboard, and keeping the window's state between starts. The sizes the user sets live in the controls: each pass
+// reads them into twips, runs the rules of core/layout/layout.h and writes the result back, converting to pixels at this boundary
+// only. The areas are laid out again whenever the work area changes size or the window comes back from being minimized.
+// User-interface thread only.
 class WindowAreas final : public QObject
 {
     Q_OBJECT
@@ -61,6 +61,19 @@ public:
     // Switches the arrangement and lays the areas out again.
     void ButtonLayout();
 
+    // What the user leaves behind, for the next start: the window's size and place, the
+    // arrangement and the sizes the splitters set, in a file of Qt's own settings format.
+    // Returns false when the file cannot be written.
+    bool saveState(const QString &path) const;
+    // Brings back what saveState kept and places the areas again, before the window is shown.
+    // Values that do not fit the window are left at their start-up sizes. Returns false when
+    // nothing was kept (a first start).
+    bool restoreState(const QString &path);
+    // The first start: the window takes two thirds of the screen's width and three quarters of
+    // its height (never less than its designed size, never more than the screen), centred,
+    // and the areas start from their initial shares of it.
+    void sizeToScreen();
+
     // The splitter bars: mouse button and pointer offsets in pixels from the bar's edge.
     void SplitH_MouseDown(Qt::MouseButton button);
     void SplitH_MouseMove(int offset);
@@ -79,6 +92,9 @@ private:
     // A keyboard step on a bar, taken as a drag by that many pixels.
     void keyboardStep(SplitBar *bar, int pixels);
 
+    // Places everything afresh for the window's current size: initial sizes, first placement.
+    void placeAfresh();
+
     QMainWindow &m_window;
     QToolBar &m_toolbar;
     QWidget *m_area; // the work area
@@ -87,6 +103,12 @@ private:
     SplitBar *m_splitV = nullptr;
     int m_arrangement = 2;
     int m_dragState = 0;
+    // The tree keeps its share of the client width when the window changes width, so that a
+    // larger window gives the folder names more room too. m_shareWidth is the width the share
+    // was taken at (0: none yet); a pass at the same width takes the share afresh, since only
+    // the user (a drag, the keyboard) changes the tree's width then.
+    double m_treeShare = 0;
+    int m_shareWidth = 0;
 };
 
 } // namespace Sveltra

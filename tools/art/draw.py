@@ -15,6 +15,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 from artlib import save  # noqa: E402
+import appsvg  # noqa: E402
 import icons  # noqa: E402
 import toolbar  # noqa: E402
 
@@ -33,9 +34,12 @@ def save_1x_2x(render, base, size):
 
 def g_icons():
     save(toolbar.render_app(256), out("icons", "sveltra.png"))
-    for px in (16, 32, 48, 64, 128):
+    for px in (16, 24, 32, 48, 64, 128):
         save(toolbar.render_app(px), out("icons", "sveltra-%d.png" % px))
         save(toolbar.render_app(2 * px), out("icons", "sveltra-%d@2x.png" % px))
+    # The desktop's icon theme also takes a scalable one.
+    with open(out("icons", "sveltra.svg"), "w", encoding="utf-8") as f:
+        f.write(appsvg.app_svg())
 
 
 def g_toolbar():

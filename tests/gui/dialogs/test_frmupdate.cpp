@@ -74,7 +74,7 @@ private slots:
     void loadShowsConnecting()
     {
         frmUpdate w;
-        QCOMPARE(w.versionFileUrl(), QStringLiteral("http://www.sveltra.example/download/Sveltra.txt"));
+        QCOMPARE(w.versionFileUrl(), WebSiteHost() + QStringLiteral("/download/Sveltra.txt"));
         QCOMPARE(w.state(), State::Connecting);
         QCOMPARE(w.Label1->text(), QStringLiteral("连接到互联网......"));
         QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));

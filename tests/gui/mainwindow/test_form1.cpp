@@ -1,5 +1,6 @@
-// Start-up, the refusal of a second copy and shutdown through the real main window, plus the
-// window utilities shared by the skinned windows.
+// Start-up, the refusal of a second copy, the hand-over of a second start's files and shutdown
+// through the real main window and the real program, plus the window utilities shared by the
+// skinned windows.
 
 #include <QAction>
 #include <QApplication>
@@ -7,20 +8,28 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
 #include "core/base/appstate.h"
+#include "core/base/instancechannel.h"
 #include "core/base/instanceguard.h"
+#include "core/base/version.h"
+#include "core/convert/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmstartup.h"
 #include "gui/mainwindow/form1.h"
+#include "gui/mainwindow/joblist.h"
+#include "gui/mainwindow/openrequests.h"
 #include "gui/mainwindow/statusbar.h"
 #include "gui/platform/publicfunctions.h"
 #include "gui/skin/skinnedwindow.h"
 #include "tests/support/boxanswerer.h"
+#include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
 
@@ -196,6 +205,84 @@ private slots:
         QCOMPARE(ok.seen, QStringList{QStringLiteral("Sveltra|Sveltra 正在运行，您不需要再次运行它")});
         QCOMPARE(ok.buttons.value(0).size(), 1);
         QCOMPARE(readAll(iniPath()), QByteArray("[x]\ny=z\n"));
+    }
+
+    void commandLineNeedsNoDisplay()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        auto run = [&](const QStringList &arguments, QByteArray *out, QByteArray *err) {
+            QProcess program;
+            program.setProcessEnvironment(env);
+            program.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"), arguments);
+            if (!program.waitForFinished(30000))
+                program.kill();
+            *out = program.readAllStandardOutput();
+            *err = program.readAllStandardError();
+            return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        };
+        QByteArray out, err;
+        QCOMPARE(run({QStringLiteral("--version")}, &out, &err), 0);
+        QCOMPARE(out, QByteArray("Sveltra ") + VersionText().toUtf8() + '\n');
+        QCOMPARE(run({QStringLiteral("--help")}, &out, &err), 0);
+        QVERIFY(out.startsWith("Usage: sveltra [options] [FILE|FOLDER...]\n"));
+        QVERIFY(err.isEmpty());
+        QCOMPARE(run({QStringLiteral("--no-such-option"), QStringLiteral("a.mp3")}, &out, &err), 2);
+        QVERIFY(out.isEmpty());
+        QVERIFY(err.contains("no-such-option"));
+    }
+
+    void secondStartHandsItsFilesToTheRunningCopy()
+    {
+        // This test is the running copy: it holds the user's lock and listens, in a runtime
+        // folder of its own; the second start is the real program in a process of its own.
+        QTemporaryDir runtime;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        auto restore = qScopeGuard(
+            [&] { savedRuntime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+        QVERIFY(InstanceGuard::DefaultLockPath().startsWith(runtime.path()));
+
+        const QString music = m_dir.filePath(QStringLiteral("音乐"));
+        QVERIFY(QDir().mkpath(music + QStringLiteral("/album")));
+        for (const char *name : {"one.wav", "album/10 ten.wav", "album/2 two.wav"})
+            QVERIFY(TestMedia::makeTone(music + QLatin1Char('/') + QString::fromUtf8(name), 0.3));
+
+        SettingsFile settings(iniPath());
+        InstanceGuard guard;
+        Form1 form(settings, guard);
+        QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+        form.show();
+        InstanceServer server;
+        QVERIFY(server.listen());
+        OpenRequests requests(form);
+        connect(&server, &InstanceServer::pathsReceived, &requests,
+                [&](const QStringList &paths) { requests.open(paths, true); });
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(music);
+        second.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"), {QStringLiteral("one.wav"), QStringLiteral("album")});
+        QVERIFY(second.waitForStarted());
+        // The event loop runs while waiting, so this copy serves the hand-over meanwhile.
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+
+        // The file, then the folder's audio files in name order, as rows of this window.
+        QTRY_COMPARE(form.ListView1->rowCount(), 3);
+        QStringList names;
+        for (int row = 0; row < 3; ++row)
+            names << form.ListView1->cell(row, JobColumn::Source);
+        QCOMPARE(names, (QStringList{QStringLiteral("one.wav"), QStringLiteral("2 two.wav"), QStringLiteral("10 ten.wav")}));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("config/Sveltra/Sveltra.ini")))); // it never loaded
+        form.hide();
     }
 
     void roundRegionCutsTheCorners()

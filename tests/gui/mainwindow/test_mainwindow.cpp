@@ -15,10 +15,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -29,6 +31,7 @@
 
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
+#include "core/base/website.h"
 #include "core/convert/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/mainwindow/filelist.h"
@@ -76,6 +79,12 @@ void writeWav(const QString &path, int milliseconds)
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(header);
     f.write(QByteArray(qsizetype(dataBytes), '\0'));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void touch(const QString &path)
@@ -459,14 +468,23 @@ private slots:
         QCOMPARE(jobs->y(), 0);
         QCOMPARE(output->y() + output->height(), area->height());
 
-        // Widening the window in arrangement 1 widens only the right column.
-        const QRect treeBefore = tree->geometry(), listBefore = list->geometry();
-        const int jobsWidth = jobs->width();
+        // Widening the window in arrangement 1 widens both columns: the tree keeps its share of
+        // the width (so folder names get room in a large window), its height stays.
+        const QRect treeBefore = tree->geometry();
+        const int areaWidth = area->width(), jobsWidth = jobs->width();
         form.resize(form.width() + 100, form.height());
-        QTRY_COMPARE(jobs->width(), jobsWidth + 100);
-        QCOMPARE(tree->geometry(), treeBefore);
-        QCOMPARE(list->geometry(), listBefore);
+        QTRY_COMPARE(area->width(), areaWidth + 100);
+        QVERIFY(qAbs(tree->width() - qRound(treeBefore.width() * double(areaWidth + 100) / areaWidth)) <= 1);
+        QCOMPARE(tree->height(), treeBefore.height());
+        QCOMPARE(list->width(), tree->width());
+        QCOMPARE(jobs->x(), splitH->x() + splitH->width());
+        QCOMPARE(jobs->x() + jobs->width(), area->width());
+        QVERIFY(jobs->width() > jobsWidth);
         QCOMPARE(output->width(), jobs->width());
+        // Narrowing it back gives the tree its width back: the share does not drift.
+        form.resize(form.width() - 100, form.height());
+        QTRY_COMPARE(area->width(), areaWidth);
+        QCOMPARE(tree->width(), treeBefore.width());
 
         // 1 → 2 sets the file list to half the job list's height.
         const int jobsHeight = jobs->height();
@@ -559,6 +577,101 @@ private slots:
             QCOMPARE(form.txtOutput->text(), QStringLiteral("/home/音乐/瘦身"));
             QCOMPARE(form.cbFormat->currentText(), QStringLiteral("*.*")); // the pattern is not kept
         }
+    }
+
+    void windowStateComesBackAtTheNextStart()
+    {
+        seedSettings(QStringLiteral("/tmp"));
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        const QString statePath = SettingsFile::WindowStatePath(iniPath());
+        QFile::remove(statePath);
+        struct Seen
+        {
+            QSize size;
+            int arrangement = 0, treeWidth = 0, treeHeight = 0, listHeight = 0;
+        };
+        auto seen = [](Form1 &form) {
+            return Seen{form.size(), form.arrangement(), form.XTreeView1->width(), form.XTreeView1->height(),
+                        form.XListView1->height()};
+        };
+        auto start = [&](Form1 &form) {
+            QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+            form.InitForm();
+            form.RestoreWindowState();
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+        };
+
+        // First start: a size relative to the screen (never below the designed one), the tree
+        // 0.3 of the width.
+        Seen left;
+        {
+            Form1 form(settings, guard);
+            start(form);
+            const QSize available = form.screen()->availableGeometry().size();
+            const QSize designed(574, 509 + form.menuBar()->sizeHint().height());
+            QCOMPARE(form.size(),
+                     QSize(available.width() * 2 / 3, available.height() * 3 / 4).expandedTo(designed).boundedTo(available));
+            QVERIFY(qAbs(form.XTreeView1->width() - qRound(0.3 * form.centralWidget()->width())) <= 2);
+            QCOMPARE(form.arrangement(), 2);
+
+            // Resized, arrangement 1, the tree made wider and taller by its bars.
+            form.resize(form.width() + 60, form.height() + 40);
+            QTRY_COMPARE(form.centralWidget()->height(), form.height() - form.centralWidget()->y() - form.tbStatus->height());
+            form.ButtonLayout();
+            form.SplitH->setFocus();
+            QTest::keyClick(form.SplitH, Qt::Key_Right);
+            QTest::keyClick(form.SplitV, Qt::Key_Down);
+            left = seen(form);
+            QVERIFY(form.close());
+        }
+        QVERIFY(QFile::exists(statePath));
+        // The settings file keeps its section and eight keys, all digits, and nothing else.
+        const QStringList lines = QString::fromUtf8(readAll(iniPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 9);
+        for (const QString &line : lines.mid(1))
+            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9-]+=[0-9-]*$")).match(line).hasMatch(), qPrintable(line));
+
+        App() = ApplicationState();
+        {
+            Form1 form(settings, guard);
+            start(form);
+            const Seen back = seen(form);
+            QCOMPARE(back.size, left.size);
+            QCOMPARE(back.arrangement, 1);
+            QCOMPARE(back.treeWidth, left.treeWidth);
+            QCOMPARE(back.treeHeight, left.treeHeight);
+
+            // Arrangement 2 with the file list sized by its bar.
+            form.ButtonLayout();
+            form.SplitV->setFocus();
+            QTest::keyClick(form.SplitV, Qt::Key_Up);
+            left = seen(form);
+            QVERIFY(form.close());
+        }
+        App() = ApplicationState();
+        {
+            Form1 form(settings, guard);
+            start(form);
+            const Seen back = seen(form);
+            QCOMPARE(back.arrangement, 2);
+            QCOMPARE(back.treeWidth, left.treeWidth);
+            QCOMPARE(back.listHeight, left.listHeight);
+            form.hide();
+        }
+
+        // A damaged state file opens the window as at a first start.
+        {
+            QFile file(statePath);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("[MainWindow]\ngeometry=@ByteArray(garbage)\narrangement=7\ntreeWidth=-5\n");
+        }
+        App() = ApplicationState();
+        Form1 form(settings, guard);
+        start(form);
+        QCOMPARE(form.arrangement(), 2);
+        QVERIFY(qAbs(form.XTreeView1->width() - qRound(0.3 * form.centralWidget()->width())) <= 2);
     }
 
     void everyControlHasANameAndTheKeyboardReachesIt()
@@ -662,9 +775,11 @@ private slots:
         // The support page goes to the desktop's browser.
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
         form.mnuSupport->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QCOMPARE(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("http://www.sveltra.example/sveltra/sveltra.asp"))});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl(WebSiteHost() + QStringLiteral("/sveltra/sveltra.asp"))});
     }
 
     void helpOpensOnceAtItsPages()

@@ -1,0 +1,90 @@
+#include "core/base/startarguments.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QUrl>
+
+#include "core/base/version.h"
+
+namespace Sveltra {
+
+namespace {
+
+// Options the window system reads from the same command line; naming them here keeps them from
+// being refused as unknown. The session manager restarts a program with -session.
+const QStringList &WindowSystemOptionsWithValue()
+{
+    static const QStringList names = {
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("display"),         QStringLiteral("style"),
+        QStringLiteral("stylesheet"),      QStringLiteral("session"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowtitle"),
+        QStringLiteral("qwindowicon"),
+    };
+    return names;
+}
+
+QString AbsolutePath(const QString &argument, const QString &workingFolder)
+{
+    QString path = argument;
+    if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl url(argument);
+        if (url.isLocalFile())
+            path = url.toLocalFile();
+    }
+    return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(path));
+}
+
+} // namespace
+
+StartRequest ParseStartArguments(const QStringList &arguments, const QString &workingFolder)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Sveltra puts music on a diet: it re-encodes MP3, WAV and WMA files and audio-CD tracks into smaller,\n"
+                       "tagged MP3 files. Files and folders named here are added to the job list (folders: the audio files\n"
+                       "inside, recursively, in name order); when Sveltra is already running, they are handed to that copy."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const QString &name : WindowSystemOptionsWithValue()) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    QCommandLineOption reverse(QStringLiteral("reverse"));
+    reverse.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(reverse);
+    parser.addPositionalArgument(QStringLiteral("items"), QStringLiteral("Audio files or folders to add to the job list."),
+                                 QStringLiteral("[FILE|FOLDER...]"));
+
+    StartRequest request;
+    if (!parser.parse(arguments)) {
+        request.action = StartRequest::Action::Error;
+        request.text = parser.errorText() + QStringLiteral("\nTry 'sveltra --help' for more information.\n");
+        return request;
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        request.action = StartRequest::Action::ShowHelp;
+        request.text = parser.helpText();
+        // The usage line names the program as a person types it, not the path it was started by.
+        const qsizetype options = request.text.indexOf(QLatin1String(" [options]"));
+        const qsizetype lineEnd = request.text.indexOf(QLatin1Char('\n'));
+        if (request.text.startsWith(QLatin1String("Usage: ")) && options > 0 && (lineEnd < 0 || options < lineEnd))
+            request.text.replace(7, options - 7, QStringLiteral("sveltra"));
+        return request;
+    }
+    if (parser.isSet(version)) {
+        request.action = StartRequest::Action::ShowVersion;
+        request.text = QStringLiteral("Sveltra ") + VersionText() + QLatin1Char('\n');
+        return request;
+    }
+    for (const QString &argument : parser.positionalArguments()) {
+        if (!argument.isEmpty())
+            request.paths << AbsolutePath(argument, workingFolder);
+    }
+    return request;
+}
+
+} // namespace Sveltra

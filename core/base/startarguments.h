@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QStringList>
+
+namespace Sveltra {
+
+// What the command line asks of a start: `sveltra [FILE|FOLDER...]`, `--help`, `--version`.
+struct StartRequest
+{
+    enum class Action {
+        Run,         // start (or hand the paths to the running copy)
+        ShowHelp,    // print text on standard output, exit 0
+        ShowVersion, // print text on standard output, exit 0
+        Error,       // print text on standard error, exit 2
+    };
+    Action action = Action::Run;
+    // The files and folders named, absolute and clean, in the order given. file:// addresses
+    // (as some file managers pass them) become their local paths.
+    QStringList paths;
+    QString text;
+};
+
+// Reads the arguments (the program name first, as in argv) with the working folder that
+// relative paths are taken from. Options Qt's window system takes (-platform, -display,
+// -style, -session ...) are accepted and left to it. Needs no display and no application object.
+StartRequest ParseStartArguments(const QStringList &arguments, const QString &workingFolder);
+
+} // namespace Sveltra
