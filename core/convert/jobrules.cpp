@@ -32,4 +32,11 @@ QString MediaType(const QString &path)
     return path.size() >= 5 ? path.right(3).toUpper() : QString();
 }
 
+QString RefusedFilesMessage(int count, const QString &firstName)
+{
+    if (count == 1)
+        return QStringLiteral("无法作为音频读取，未添加：%1").arg(firstName);
+    return QStringLiteral("%1 个文件无法作为音频读取，未添加：%2 等").arg(count).arg(firstName);
+}
+
 } // namespace Sveltra

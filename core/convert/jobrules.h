@@ -16,4 +16,8 @@ QString GetFileName(const QString &path);
 // the path has at least five characters, else empty ("CDA" makes a CD-track row).
 QString MediaType(const QString &path);
 
+// The status bar's line for files that were not added because they cannot be read as audio:
+// how many, and the name of the first.
+QString RefusedFilesMessage(int count, const QString &firstName);
+
 } // namespace Sveltra

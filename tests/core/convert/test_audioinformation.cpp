@@ -1,13 +1,16 @@
 // Reading facts and tags of real files (made with sox and ffmpeg) and writing MP3 tags that
 // TagLib, ffprobe and GBK-reading players see.
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "core/base/textcut.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/mediainforeader.h"
 #include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
@@ -100,6 +103,85 @@ private slots:
             QCOMPARE(info.Duration, 0);
             QVERIFY(!info.lastError().isEmpty());
         }
+    }
+
+    void readerHandsResultsBackInTheOrderGiven()
+    {
+        // Files of three lengths, hard-linked many times under names that do not sort like their
+        // lengths; a missing file, a CD track and a folder in between; two calls of read().
+        QTemporaryDir dir;
+        const QString one = dir.filePath(QStringLiteral("one.wav")), two = dir.filePath(QStringLiteral("two.wav"));
+        QVERIFY(TestMedia::makeTone(one, 1.0));
+        QVERIFY(TestMedia::makeTone(two, 2.0));
+        const QString mp3 = dir.filePath(QStringLiteral("three.mp3"));
+        QVERIFY(TestMedia::makeTone(dir.filePath(QStringLiteral("t.wav")), 3.0));
+        QVERIFY(TestMedia::makeId3v1OnlyMp3(dir.filePath(QStringLiteral("t.wav")), mp3, "Three"));
+        const QString folder = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        QVERIFY(QFile::link(two, folder + QStringLiteral("/10.wav")));
+        QVERIFY(QFile::link(one, folder + QStringLiteral("/9.wav")));
+        QVERIFY(QFile::link(mp3, folder + QStringLiteral("/sub/a.mp3")));
+
+        QStringList first, expected;
+        QList<qint64> lengths;
+        for (int i = 0; i < 150; ++i) {
+            const QString &source = i % 3 == 0 ? one : i % 3 == 1 ? two : mp3;
+            const QString link = dir.filePath(QStringLiteral("f%1.%2").arg(149 - i).arg(QFileInfo(source).suffix()));
+            QVERIFY(QFile::link(source, link));
+            first << link;
+            expected << link;
+            lengths << (i % 3 + 1) * 1000;
+        }
+        first.insert(40, dir.filePath(QStringLiteral("missing.wav")));
+        expected.insert(40, first[40]);
+        lengths.insert(40, 0);
+        first.insert(70, QStringLiteral("/dev/nothing/Track02.cda"));
+        expected.insert(70, first[70]);
+        lengths.insert(70, 0);
+        const QStringList second = {folder, one};
+        expected << folder + QStringLiteral("/9.wav") << folder + QStringLiteral("/10.wav")
+                 << folder + QStringLiteral("/sub/a.mp3") << one;
+        lengths << 1000 << 2000 << 3000 << 1000;
+
+        MediaInfoReader reader(nullptr, 3);
+        QSignalSpy finished(&reader, &MediaInfoReader::finished);
+        QList<MediaInfo> got;
+        int batches = 0;
+        connect(&reader, &MediaInfoReader::batchReady, this, [&](const QList<MediaInfo> &infos) {
+            got << infos;
+            ++batches;
+        });
+        reader.read(first);
+        reader.read(second);
+        QVERIFY(reader.pending() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(reader.pending() == 0 && !finished.isEmpty(), 30000);
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i].path, expected[i]);
+            QVERIFY2(qAbs(got[i].duration - lengths[i]) < 150, qPrintable(expected[i]));
+        }
+        QVERIFY(!got[70].wasRead); // the CD track is left to its owner
+        QVERIFY(got[40].wasRead && !got[40].error.isEmpty());
+        QCOMPARE(got[2].title, QStringLiteral("Three")); // read again for its ID3v1 tag
+        QCOMPARE(got.last().fileSize, QFileInfo(one).size());
+
+        // Nothing is delivered once cancelled, and a reader destroyed while reading waits for its
+        // workers instead of leaving them behind.
+        got.clear();
+        reader.read(first);
+        reader.cancel();
+        QCOMPARE(reader.pending(), 0);
+        QTest::qWait(200);
+        QVERIFY(got.isEmpty());
+        {
+            MediaInfoReader dropped;
+            dropped.read(first);
+        }
+        // A folder with no audio in it still ends the read.
+        finished.clear();
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("empty"))));
+        reader.read({dir.filePath(QStringLiteral("empty"))});
+        QVERIFY(finished.wait(10000));
     }
 
     void writesId3v23AndGbkId3v1()

@@ -1,0 +1,216 @@
+#include "core/convert/mediainforeader.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <deque>
+#include <optional>
+
+#include "core/browse/audiofiles.h"
+#include "core/convert/audioinformation.h"
+#include "core/convert/jobrules.h"
+
+namespace Sveltra {
+
+MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path)
+{
+    info.TagMode = 1;
+    info.ReadFile(path);
+    if (MediaType(path) == QLatin1String("MP3") && info.Title.isEmpty()) {
+        info.TagMode = 2;
+        info.ReadFile(path);
+    }
+    MediaInfo result;
+    result.path = path;
+    result.wasRead = true;
+    result.duration = info.Duration;
+    result.fileSize = info.FileSize;
+    result.title = info.Title;
+    result.album = info.Album;
+    result.artist = info.Artist;
+    result.year = info.Year;
+    result.comment = info.Comment;
+    result.error = info.lastError();
+    return result;
+}
+
+// The work shared by the owner and its workers. Every path gets a sequence number; the entries
+// hold the paths from the first one not yet delivered (number `base`) on.
+struct MediaInfoReader::Queue
+{
+    struct Slot
+    {
+        QString path;
+        std::optional<MediaInfo> result;
+    };
+
+    QMutex mutex;
+    std::deque<QStringList> intake; // given, folders not yet walked
+    qsizetype intakePaths = 0;
+    bool walking = false;
+    int generation = 0; // counts cancels, so a walk that was cancelled puts nothing in
+    std::deque<Slot> entries;
+    qint64 base = 0;
+    qint64 nextClaim = 0;
+    int workers = 0;
+    int maxWorkers = 1;
+    bool wakePosted = false;
+};
+
+MediaInfoReader::MediaInfoReader(QObject *parent, int threads)
+    : QObject(parent)
+    , m_queue(std::make_shared<Queue>())
+{
+    qRegisterMetaType<QList<Sveltra::MediaInfo>>();
+    m_queue->maxWorkers = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    // The readers, and one more thread that walks folders.
+    m_pool.setMaxThreadCount(m_queue->maxWorkers + 1);
+    m_pool.setObjectName(QStringLiteral("MediaInfoReader"));
+}
+
+MediaInfoReader::~MediaInfoReader()
+{
+    cancel();
+    m_pool.waitForDone();
+}
+
+void MediaInfoReader::read(const QStringList &paths)
+{
+    QMutexLocker lock(&m_queue->mutex);
+    m_queue->intake.push_back(paths);
+    m_queue->intakePaths += paths.size();
+    if (m_queue->walking)
+        return;
+    m_queue->walking = true;
+    // Folders are walked in the given order on a thread of their own, so that a whole library
+    // dropped at once never holds up the owner's event loop.
+    m_pool.start([queue = m_queue, owner = this] {
+        for (;;) {
+            QStringList given;
+            int generation = 0;
+            {
+                QMutexLocker take(&queue->mutex);
+                if (queue->intake.empty()) {
+                    queue->walking = false;
+                    return;
+                }
+                given = queue->intake.front();
+                generation = queue->generation;
+            }
+            QStringList files;
+            files.reserve(given.size());
+            for (const QString &path : std::as_const(given)) {
+                if (MediaType(path) != QLatin1String("CDA") && QFileInfo(path).isDir())
+                    files << AudioFilesIn({path});
+                else
+                    files << path;
+            }
+            bool wake = false;
+            {
+                QMutexLocker put(&queue->mutex);
+                if (generation != queue->generation)
+                    continue; // cancelled while walking: the intake was emptied
+                queue->intake.pop_front();
+                queue->intakePaths -= given.size();
+                for (const QString &file : std::as_const(files))
+                    queue->entries.push_back({file, std::nullopt});
+                // A walk that found nothing still ends the add when it was the last.
+                if (queue->entries.empty() && queue->intake.empty() && !queue->wakePosted) {
+                    queue->wakePosted = true;
+                    wake = true;
+                }
+            }
+            if (wake)
+                QMetaObject::invokeMethod(owner, &MediaInfoReader::deliver, Qt::QueuedConnection);
+            owner->startWorkers();
+        }
+    });
+}
+
+void MediaInfoReader::cancel()
+{
+    QMutexLocker lock(&m_queue->mutex);
+    ++m_queue->generation;
+    m_queue->intake.clear();
+    m_queue->intakePaths = 0;
+    m_queue->base += static_cast<qint64>(m_queue->entries.size());
+    m_queue->nextClaim = m_queue->base;
+    m_queue->entries.clear();
+}
+
+int MediaInfoReader::pending() const
+{
+    QMutexLocker lock(&m_queue->mutex);
+    return static_cast<int>(m_queue->entries.size() + m_queue->intakePaths);
+}
+
+void MediaInfoReader::startWorkers()
+{
+    QMutexLocker lock(&m_queue->mutex);
+    const qint64 unclaimed = m_queue->base + static_cast<qint64>(m_queue->entries.size()) - m_queue->nextClaim;
+    const qint64 toStart = std::min<qint64>(unclaimed, m_queue->maxWorkers - m_queue->workers);
+    for (qint64 i = 0; i < toStart; ++i) {
+        ++m_queue->workers;
+        // The lambda keeps the queue alive; the reader itself outlives every worker (its
+        // destructor waits for the pool), so posting to it is safe.
+        m_pool.start([queue = m_queue, owner = this] {
+            AudioInformation audio;
+            for (;;) {
+                QString path;
+                qint64 number = 0;
+                {
+                    QMutexLocker claim(&queue->mutex);
+                    if (queue->nextClaim >= queue->base + static_cast<qint64>(queue->entries.size())) {
+                        --queue->workers;
+                        return;
+                    }
+                    number = queue->nextClaim++;
+                    path = queue->entries[static_cast<std::size_t>(number - queue->base)].path;
+                }
+                MediaInfo info;
+                if (MediaType(path) == QLatin1String("CDA"))
+                    info.path = path;
+                else
+                    info = ReadMediaInfo(audio, path);
+                bool wake = false;
+                {
+                    QMutexLocker store(&queue->mutex);
+                    if (number >= queue->base) { // else cancelled meanwhile
+                        queue->entries[static_cast<std::size_t>(number - queue->base)].result = std::move(info);
+                        // The owner only needs waking when the result it waits for next is in.
+                        if (number == queue->base && !queue->wakePosted) {
+                            queue->wakePosted = true;
+                            wake = true;
+                        }
+                    }
+                }
+                if (wake)
+                    QMetaObject::invokeMethod(owner, &MediaInfoReader::deliver, Qt::QueuedConnection);
+            }
+        });
+    }
+}
+
+void MediaInfoReader::deliver()
+{
+    QList<MediaInfo> batch;
+    bool done = false;
+    {
+        QMutexLocker lock(&m_queue->mutex);
+        m_queue->wakePosted = false;
+        while (!m_queue->entries.empty() && m_queue->entries.front().result) {
+            batch.append(std::move(*m_queue->entries.front().result));
+            m_queue->entries.pop_front();
+            ++m_queue->base;
+        }
+        done = m_queue->entries.empty() && m_queue->intake.empty();
+    }
+    if (!batch.isEmpty())
+        emit batchReady(batch);
+    if (done)
+        emit finished();
+}
+
+} // namespace Sveltra
