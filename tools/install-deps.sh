@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Installs every Debian package Sveltra needs to build, run, test and benchmark.
-# Safe to run again; works as root or through sudo.
+# Installs the Debian packages Sveltra needs. Safe to run again; works as root or through sudo.
+#
+#   bash tools/install-deps.sh          # build, run and package Sveltra
+#   bash tools/install-deps.sh --test   # also what the tests, the benchmarks and the format
+#                                       # check use (tools/test.sh asks for this)
 set -euo pipefail
 
+WITH_TEST=0
+for arg in "$@"; do
+  case "$arg" in
+    --test) WITH_TEST=1 ;;
+    -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "install-deps: unknown option $arg (--test, --help)" >&2; exit 2 ;;
+  esac
+done
+
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
 APT="$SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q"
 
 PACKAGES=(
@@ -18,11 +29,19 @@ PACKAGES=(
   libcdio-dev libcdio-paranoia-dev
   # Chinese text on screen
   fonts-wqy-microhei
-  # tools used by tests and benchmarks
-  ffmpeg sox libsox-fmt-all xvfb xauth lame hyperfine time imagemagick
-  # the code's formatter
-  clang-format
+  # the Debian package (cpack -G DEB reads the dependencies with dpkg-shlibdeps, which needs
+  # file) and the checks of its desktop entry and AppStream data
+  dpkg-dev file desktop-file-utils appstream
 )
+TEST_PACKAGES=(
+  # audio made and checked by the tests, a display for trying the windows
+  ffmpeg sox libsox-fmt-all xvfb xauth
+  # benchmarks
+  lame hyperfine time imagemagick
+  # the code's formatter, man pages read back by the package check
+  clang-format man-db
+)
+if [ "$WITH_TEST" = 1 ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -33,4 +52,4 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $APT update
   $APT install --no-install-recommends "${missing[@]}"
 fi
-echo "install-deps: all packages present"
+echo "install-deps: all packages present$([ "$WITH_TEST" = 1 ] && echo ' (with the test tools)')"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what Sveltra needs, builds it and runs every test (offscreen, no display needed).
+# Installs what Sveltra and its tests need, builds it and runs every test (offscreen, no display
+# needed).
 # BUILD_DIR and SANITIZE=1 as for build.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh --test
 bash tools/build.sh
 export QT_QPA_PLATFORM=offscreen
 # Qt and fontconfig keep caches for the life of the process; leak reports would be about them.
