@@ -35,6 +35,7 @@ constexpr int SortRole = Qt::UserRole + 41;
 
 // The file system's four columns; a virtual folder's entries also have a play length.
 enum ListColumn { ColName = 0, ColSize, ColType, ColModified, ColLength, VirtualColumnCount };
+constexpr int DesignedNameWidth = 220;
 
 // A drive or disc image, and a track of one.
 QIcon cdFolderIcon()
@@ -277,7 +278,9 @@ FileListView::FileListView(QWidget *parent)
     sortByColumn(ColName, Qt::AscendingOrder);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    setColumnWidth(ColName, 220);
+    m_fittingName = true;
+    setColumnWidth(ColName, DesignedNameWidth);
+    m_fittingName = false;
     setColumnWidth(ColSize, 80);
     setColumnWidth(ColType, 100);
     setColumnWidth(ColModified, 140);
@@ -285,11 +288,36 @@ FileListView::FileListView(QWidget *parent)
     connect(header(), &QHeaderView::sectionCountChanged, this, [this](int oldCount, int newCount) {
         if (oldCount <= ColLength && newCount > ColLength)
             setColumnWidth(ColLength, 80);
+        fitNameColumn();
+    });
+    connect(header(), &QHeaderView::sectionResized, this, [this](int section, int, int) {
+        if (section == ColName && !m_fittingName)
+            m_nameFollowsWidth = false;
     });
 
     connect(this, &QAbstractItemView::activated, this, &FileListView::openIndex);
 
     setFolderPath(QDir::homePath());
+}
+
+void FileListView::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    fitNameColumn();
+}
+
+void FileListView::fitNameColumn()
+{
+    if (!m_nameFollowsWidth)
+        return;
+    int others = 0;
+    for (int column = 0; column < header()->count(); ++column) {
+        if (column != ColName && !header()->isSectionHidden(column))
+            others += header()->sectionSize(column);
+    }
+    m_fittingName = true;
+    setColumnWidth(ColName, qMax(DesignedNameWidth, viewport()->width() - others));
+    m_fittingName = false;
 }
 
 FileListView::~FileListView()

@@ -83,10 +83,14 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void openIndex(const QModelIndex &index);
     void showParentFolder();
+    // The name column takes the room the other columns leave, never less than its designed
+    // width, so names get longer as the list grows; once the user sizes it by hand, it stays.
+    void fitNameColumn();
 
     QFileSystemModel *m_fsModel = nullptr;
     QStandardItemModel *m_virtualModel = nullptr;
@@ -98,6 +102,8 @@ private:
     QStringList m_walk;
     QList<bool> m_walkFolders;
     qsizetype m_walkNext = 0;
+    bool m_nameFollowsWidth = true;
+    bool m_fittingName = false;
 };
 
 } // namespace Sveltra

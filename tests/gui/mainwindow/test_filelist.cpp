@@ -114,6 +114,27 @@ private slots:
         QCOMPARE(list.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名称"));
     }
 
+    void nameColumnTakesTheRoomOfAWiderList()
+    {
+        FileListView list;
+        list.resize(400, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QHeaderView *header = list.header();
+        auto others = [&] { return header->sectionSize(1) + header->sectionSize(2) + header->sectionSize(3); };
+        // Narrow: the designed width, the rest scrolls.
+        QCOMPARE(header->sectionSize(0), 220);
+        list.resize(1000, 300);
+        QTRY_COMPARE(header->sectionSize(0), list.viewport()->width() - others());
+        list.resize(400, 300);
+        QTRY_COMPARE(header->sectionSize(0), 220);
+        // Sized by hand, it stays as the user left it.
+        header->resizeSection(0, 300);
+        list.resize(1000, 300);
+        QTest::qWait(50);
+        QCOMPARE(header->sectionSize(0), 300);
+    }
+
     void unknownFoldersFallBackToHome()
     {
         FileListView list;
