@@ -35,7 +35,7 @@ PACKAGES=(
 )
 TEST_PACKAGES=(
   # audio made and checked by the tests, a display for trying the windows
-  ffmpeg sox libsox-fmt-all xvfb xauth
+  ffmpeg sox libsox-fmt-all xvfb xauth dbus
   # benchmarks
   lame hyperfine time imagemagick
   # the code's formatter, man pages read back by the package check
