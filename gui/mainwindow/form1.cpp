@@ -300,16 +300,22 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
 void Form1::AddSelectedFiles()
 {
     // In the list's order; each file meets the duplicate test and the media check on its own.
+    QStringList paths;
     for (auto item = XListView1->FirstSelected(); item; item = XListView1->NextSelected()) {
         if (!item->isFolder())
-            AddMediaFile(item->Path());
-        ListView1->viewport()->update();
+            paths << item->Path();
     }
+    AddMediaFiles(paths);
 }
 
 void Form1::AddMediaFile(const QString &path)
 {
     ListView1->AddMediaFile(path);
+}
+
+void Form1::AddMediaFiles(const QStringList &paths)
+{
+    ListView1->AddMediaFiles(paths);
 }
 
 void Form1::cbFormat_Change(const QString &)

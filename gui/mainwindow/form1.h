@@ -101,6 +101,8 @@ public:
 
     // Adds one file or CD track to the job list.
     void AddMediaFile(const QString &path);
+    // Adds many, read on worker threads; the rows come in, in this order, after it returns.
+    void AddMediaFiles(const QStringList &paths);
 
     // The file browser and the output folder.
     void cbFormat_Change(const QString &text);

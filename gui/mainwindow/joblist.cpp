@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
@@ -30,6 +31,11 @@ void describeRow(QTreeWidgetItem *item)
     for (int column = 0; column < JobColumn::Count; ++column)
         item->setData(column, Qt::AccessibleDescriptionRole, text);
 }
+
+// How long one slice of adding may hold the event loop: rows come in between repaints.
+constexpr qint64 SliceMs = 25;
+// The refused files a notice names one by one; the rest are in its details.
+constexpr int NoticeNames = 20;
 
 struct ColumnSpec
 {
@@ -99,6 +105,30 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setDropIndicatorShown(false);
+
+    m_reader = new MediaInfoReader(this);
+    connect(m_reader, &MediaInfoReader::batchReady, this, [this](const QList<MediaInfo> &infos) {
+        m_results.insert(m_results.end(), infos.begin(), infos.end());
+        if (!m_applyTimer.isActive())
+            m_applyTimer.start();
+    });
+    connect(m_reader, &MediaInfoReader::finished, this, [this] {
+        if (!m_applyTimer.isActive())
+            m_applyTimer.start();
+    });
+    m_applyTimer.setSingleShot(true);
+    m_applyTimer.setInterval(0);
+    connect(&m_applyTimer, &QTimer::timeout, this, &JobList::applyResults);
+
+    // Rows that go away, by whatever path, make the duplicate test count again; rows put in
+    // by others than this list's own add do too.
+    const auto stale = [this] { m_queuedPathsStale = true; };
+    connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, stale);
+    connect(model(), &QAbstractItemModel::modelReset, this, stale);
+    connect(model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!m_inserting)
+            m_queuedPathsStale = true;
+    });
 }
 
 QString JobList::cell(int row, int column) const
@@ -109,8 +139,11 @@ QString JobList::cell(int row, int column) const
 
 void JobList::setCell(int row, int column, const QString &text)
 {
-    if (QTreeWidgetItem *item = topLevelItem(row))
+    if (QTreeWidgetItem *item = topLevelItem(row)) {
         item->setText(column, text);
+        if (column == JobColumn::SourcePath || column == JobColumn::Source)
+            m_queuedPathsStale = true;
+    }
 }
 
 int JobList::status(int row) const
@@ -124,9 +157,44 @@ void JobList::setStatus(int row, int status)
     QTreeWidgetItem *item = topLevelItem(row);
     if (!item)
         return;
+    const int before = item->data(JobColumn::Name, StatusRole).toInt();
+    if ((before == JobStatus::Queued) != (status == JobStatus::Queued))
+        countQueuedPath(sourcePath(row), status == JobStatus::Queued ? 1 : -1);
     item->setData(JobColumn::Name, StatusRole, status);
-    item->setIcon(JobColumn::Name, ImageListIcon(QStringLiteral("joblist"), status));
+    item->setIcon(JobColumn::Name, statusIcon(status));
     describeRow(item);
+}
+
+const QIcon &JobList::statusIcon(int status) const
+{
+    // One icon per state, shared by every row (a list of thousands would otherwise load the
+    // picture thousands of times).
+    auto it = m_icons.find(status);
+    if (it == m_icons.end())
+        it = m_icons.insert(status, ImageListIcon(QStringLiteral("joblist"), status));
+    return *it;
+}
+
+void JobList::countQueuedPath(const QString &path, int change)
+{
+    if (m_queuedPathsStale)
+        return; // counted afresh when next asked
+    auto it = m_queuedPaths.find(path);
+    if (it == m_queuedPaths.end())
+        it = m_queuedPaths.insert(path, 0);
+    *it += change;
+    if (*it <= 0)
+        m_queuedPaths.erase(it);
+}
+
+void JobList::rebuildQueuedPaths() const
+{
+    m_queuedPaths.clear();
+    for (int row = 0; row < rowCount(); ++row) {
+        if (status(row) == JobStatus::Queued)
+            ++m_queuedPaths[sourcePath(row)];
+    }
+    m_queuedPathsStale = false;
 }
 
 void JobList::setNote(int row, const QString &note)
@@ -143,59 +211,172 @@ QString JobList::sourcePath(int row) const
     return cell(row, JobColumn::SourcePath) + cell(row, JobColumn::Source);
 }
 
+QTreeWidgetItem *JobList::newRow(const QStringList &cells, int status)
+{
+    QStringList texts = cells.mid(0, JobColumn::Count);
+    auto *item = new QTreeWidgetItem(texts);
+    item->setData(JobColumn::Name, StatusRole, status);
+    item->setIcon(JobColumn::Name, statusIcon(status));
+    describeRow(item);
+    if (status == JobStatus::Queued)
+        countQueuedPath(texts.value(JobColumn::SourcePath) + texts.value(JobColumn::Source), 1);
+    return item;
+}
+
+void JobList::insertRows(QList<QTreeWidgetItem *> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const bool sorting = isSortingEnabled();
+    setSortingEnabled(false);
+    setUpdatesEnabled(false);
+    m_inserting = true;
+    addTopLevelItems(rows);
+    m_inserting = false;
+    setUpdatesEnabled(true);
+    setSortingEnabled(sorting);
+    scrollToItem(rows.last());
+    rows.clear();
+}
+
 QTreeWidgetItem *JobList::appendRow(const QStringList &cells, int status)
 {
-    auto *item = new QTreeWidgetItem(this);
-    for (int i = 0; i < cells.size() && i < JobColumn::Count; ++i)
-        item->setText(i, cells[i]);
-    setStatus(indexOfTopLevelItem(item), status);
+    QTreeWidgetItem *item = newRow(cells, status);
+    QList<QTreeWidgetItem *> rows{item};
+    m_inserting = true;
+    addTopLevelItems(rows);
+    m_inserting = false;
     return item;
 }
 
 bool JobList::IsDuplicate(const QString &path) const
 {
-    for (int row = 0; row < rowCount(); ++row) {
-        if (status(row) == JobStatus::Queued && sourcePath(row) == path)
-            return true;
-    }
-    return false;
+    if (m_queuedPathsStale)
+        rebuildQueuedPaths();
+    return m_queuedPaths.contains(path);
 }
 
 void JobList::AddMediaFile(const QString &path)
 {
+    if (m_adding) {
+        AddMediaFiles({path});
+        return;
+    }
     emit statusMessage(QStringLiteral("获取媒体文件信息"));
+    m_refused.clear();
+    QList<QTreeWidgetItem *> rows;
+    if (IsDuplicate(path) || MediaType(path) == QLatin1String("CDA")) {
+        MediaInfo unread;
+        unread.path = path;
+        applyOne(unread, rows);
+    } else {
+        applyOne(ReadMediaInfo(m_info, path), rows);
+    }
+    insertRows(rows);
+    emit statusMessage(QStringLiteral("IDLE"));
+    if (!m_refused.isEmpty())
+        emit statusMessage(RefusedFilesMessage(1, GetFileName(m_refused.first())));
+    m_refused.clear();
+}
 
+void JobList::AddMediaFiles(const QStringList &paths, bool listRefused)
+{
+    if (paths.isEmpty())
+        return;
+    if (!m_adding) {
+        m_adding = true;
+        m_resultsApplied = 0;
+        m_listRefused = false;
+        m_refused.clear();
+        emit statusMessage(QStringLiteral("获取媒体文件信息"));
+    }
+    m_listRefused = m_listRefused || listRefused;
+    m_reader->read(paths);
+}
+
+void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
+{
+    const QString &path = info.path;
     if (IsDuplicate(path)) {
+        // The box runs an event loop of its own: the rows before it go in first.
+        insertRows(rows);
         QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
     } else if (MediaType(path) == QLatin1String("CDA")) {
+        insertRows(rows);
         emit cdTrackRequested(path);
+    } else if (info.duration > 0) {
+        const QString name = GetFileName(path);
+        QStringList cells(JobColumn::Count);
+        cells[JobColumn::Name] = name;
+        cells[JobColumn::Source] = name;
+        cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
+        cells[JobColumn::Size] = QString::number(info.fileSize);
+        cells[JobColumn::PlayTime] = FormatDuration(info.duration);
+        cells[JobColumn::Title] = info.title.isEmpty() ? QStringLiteral("Unknown") : info.title;
+        cells[JobColumn::Album] = info.album;
+        cells[JobColumn::Artist] = info.artist;
+        cells[JobColumn::Year] = QString::number(info.year);
+        cells[JobColumn::Comment] = info.comment;
+        rows.append(newRow(cells, JobStatus::Queued));
     } else {
-        m_info.TagMode = 1;
-        m_info.ReadFile(path);
-        if (MediaType(path) == QLatin1String("MP3") && m_info.Title.isEmpty()) {
-            m_info.TagMode = 2;
-            m_info.ReadFile(path);
-        }
-        if (m_info.Duration > 0) {
-            const QString name = GetFileName(path);
-            QStringList cells(JobColumn::Count);
-            cells[JobColumn::Name] = name;
-            cells[JobColumn::Source] = name;
-            cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
-            cells[JobColumn::Size] = QString::number(m_info.FileSize);
-            cells[JobColumn::PlayTime] = FormatDuration(m_info.Duration);
-            cells[JobColumn::Title] = m_info.Title.isEmpty() ? QStringLiteral("Unknown") : m_info.Title;
-            cells[JobColumn::Album] = m_info.Album;
-            cells[JobColumn::Artist] = m_info.Artist;
-            cells[JobColumn::Year] = QString::number(m_info.Year);
-            cells[JobColumn::Comment] = m_info.Comment;
-            scrollToItem(appendRow(cells));
-        } else {
-            qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(m_info.lastError()));
+        qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(info.error));
+        m_refused.append(path);
+    }
+}
+
+void JobList::applyResults()
+{
+    // A duplicate's box or a CD track's re-read runs the event loop in the middle of a slice;
+    // the slice that is running picks up what arrives meanwhile.
+    if (m_applying)
+        return;
+    m_applying = true;
+    QElapsedTimer slice;
+    slice.start();
+    QList<QTreeWidgetItem *> rows;
+    while (!m_results.empty() && slice.elapsed() < SliceMs) {
+        const MediaInfo info = std::move(m_results.front());
+        m_results.pop_front();
+        ++m_resultsApplied;
+        applyOne(info, rows);
+    }
+    insertRows(rows);
+    m_applying = false;
+    if (!m_results.empty())
+        m_applyTimer.start();
+    else if (m_adding && m_reader->pending() == 0)
+        finishAdding();
+}
+
+void JobList::finishAdding()
+{
+    m_adding = false;
+    const QStringList refused = std::exchange(m_refused, {});
+    emit statusMessage(QStringLiteral("IDLE"));
+    if (!refused.isEmpty()) {
+        emit statusMessage(RefusedFilesMessage(static_cast<int>(refused.size()), GetFileName(refused.first())));
+        if (m_listRefused && m_resultsApplied > 1) {
+            // One notice for the whole add, replacing one still open from an earlier add.
+            if (m_refusedNotice)
+                m_refusedNotice->close();
+            QStringList names;
+            for (const QString &path : refused.mid(0, NoticeNames))
+                names << GetFileName(path);
+            if (refused.size() > NoticeNames)
+                names << QStringLiteral("……");
+            auto *notice = new QMessageBox(QMessageBox::Information, QStringLiteral("未添加的文件"),
+                                           QStringLiteral("以下 %1 个文件无法作为音频读取，未添加：\n").arg(refused.size())
+                                               + names.join(QLatin1Char('\n')),
+                                           QMessageBox::Ok, window());
+            notice->setObjectName(QStringLiteral("RefusedNotice"));
+            notice->setDetailedText(refused.join(QLatin1Char('\n')));
+            notice->setWindowModality(Qt::NonModal);
+            notice->setAttribute(Qt::WA_DeleteOnClose);
+            notice->show();
+            m_refusedNotice = notice;
         }
     }
-
-    emit statusMessage(QStringLiteral("IDLE"));
+    emit addingFinished();
 }
 
 void JobList::RemoveSelected()
@@ -262,12 +443,15 @@ void JobList::ListView1_OLEDragDrop(const QMimeData *dropped)
 {
     if (!dropped)
         return;
-    // A list of files, as file managers (and the program's own file list) drag them.
+    // A list of files, as file managers (and the program's own file list) drag them. A folder
+    // brings the audio files inside it, in name order.
     if (dropped->hasUrls()) {
+        QStringList paths;
         for (const QUrl &url : dropped->urls()) {
             if (url.isLocalFile())
-                AddMediaFile(QDir::toNativeSeparators(url.toLocalFile()));
+                paths << QDir::toNativeSeparators(url.toLocalFile());
         }
+        AddMediaFiles(paths, true);
         return;
     }
     emit addSelectionRequested();

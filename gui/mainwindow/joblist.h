@@ -1,8 +1,16 @@
 #pragma once
 
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 
+#include <deque>
+
 #include "core/convert/jobrows.h"
+#include "core/convert/mediainforeader.h"
+
+class QMessageBox;
 
 namespace Sveltra {
 
@@ -11,6 +19,12 @@ class AudioInformation;
 // The job list `ListView1`: one row per file or CD track to slim, fourteen text columns and a
 // status icon (5 queued, 4 done, 3 failed). The conversion run reads and writes the rows by
 // position. Lives on the user-interface thread.
+//
+// Many paths at once (a drop, "添加", the command line) are read by a MediaInfoReader on worker
+// threads; their rows are appended here in the order given, a slice at a time between turns of
+// the event loop, so the window keeps repainting while a whole library comes in. The queued
+// rows' paths are kept in a hash for the duplicate test; rows change through the methods below
+// (or are removed, which the hash notices), never by writing an item's status directly.
 class JobList final : public QTreeWidget, public JobRows
 {
     Q_OBJECT
@@ -20,8 +34,18 @@ public:
     explicit JobList(AudioInformation &info, QWidget *parent = nullptr);
 
     // Adds at most one row for the path: refuses a duplicate of a queued row with a message
-    // box, skips what is not readable audio, and shows progress in the status bar.
+    // box, skips what is not readable audio (saying so in the status bar), and shows progress
+    // in the status bar. Done before it returns, unless an add of many is still running: then
+    // the path is queued behind it.
     void AddMediaFile(const QString &path);
+    // Adds the paths in the order given, each as AddMediaFile would (a folder: the audio files
+    // inside it and its subfolders, in name order), and returns at once:
+    // addingFinished() follows when the last one is in. Paths given while an add is running
+    // come after its own. What cannot be read as audio is named in the status bar; with
+    // listRefused, when the add brought more than one file, one notice (not modal) lists them.
+    void AddMediaFiles(const QStringList &paths, bool listRefused = false);
+    // True from AddMediaFiles until addingFinished().
+    bool isAdding() const { return m_adding; }
     // True when a queued row holds exactly this path.
     bool IsDuplicate(const QString &path) const;
     void RemoveSelected();
@@ -48,6 +72,8 @@ signals:
     void addSelectionRequested();
     // A path whose type is "CDA": the CD track listing adds it.
     void cdTrackRequested(const QString &path);
+    // An add of many has put its last row in (or refused it).
+    void addingFinished();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -58,7 +84,34 @@ protected:
 private:
     void ListView1_OLEDragDrop(const QMimeData *dropped);
 
+    // Applies read results in order for a slice of time, then yields to the event loop.
+    void applyResults();
+    // Applies one result: a row into `rows` (not yet in the list), a duplicate's box, a CD
+    // track handed on, or a refusal noted.
+    void applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows);
+    void insertRows(QList<QTreeWidgetItem *> &rows);
+    void finishAdding();
+    QTreeWidgetItem *newRow(const QStringList &cells, int status);
+    const QIcon &statusIcon(int status) const;
+    void countQueuedPath(const QString &path, int change);
+    void rebuildQueuedPaths() const;
+
     AudioInformation &m_info;
+    MediaInfoReader *m_reader = nullptr;
+    std::deque<MediaInfo> m_results; // read, not yet applied
+    QTimer m_applyTimer;
+    bool m_adding = false;
+    bool m_applying = false;
+    int m_resultsApplied = 0; // in the add running now
+    bool m_listRefused = false;
+    QStringList m_refused; // paths of that add that are not readable audio
+    QPointer<QMessageBox> m_refusedNotice;
+
+    // Paths of the queued rows, with how many rows hold each; rebuilt after rows went away.
+    mutable QHash<QString, int> m_queuedPaths;
+    mutable bool m_queuedPathsStale = false;
+    bool m_inserting = false;
+    mutable QHash<int, QIcon> m_icons;
 };
 
 } // namespace Sveltra

@@ -87,6 +87,7 @@ private slots:
 
         form.AddSelectedFiles();
         JobList *list = form.ListView1;
+        QTRY_VERIFY_WITH_TIMEOUT(!list->isAdding(), 20000);
         QCOMPARE(list->rowCount(), 3);
         QCOMPARE(peer.requests.size(), 2); // one query and one read for the whole disc
         QCOMPARE(list->cell(0, JobColumn::Title), QStringLiteral("第一首"));

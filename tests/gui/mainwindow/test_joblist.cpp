@@ -98,10 +98,11 @@ private slots:
         const QList<Qt::DropAction> copy{Qt::MoveAction, Qt::CopyAction, Qt::CopyAction, Qt::CopyAction};
         QCOMPARE(drop(&list,
                       urlData({mp3, path(QStringLiteral("old.mp3")), path(QStringLiteral("tone.wav")),
-                               path(QStringLiteral("song.wma")), m_dir.path()})),
+                               path(QStringLiteral("song.wma"))})),
                  copy);
+        QTRY_VERIFY_WITH_TIMEOUT(!list.isAdding(), 20000);
         QCOMPARE(list.rowCount(), 4);
-        QCOMPARE(messages.size(), 10);
+        QCOMPARE(messages.size(), 2);
         QCOMPARE(messages.first().first().toString(), QStringLiteral("获取媒体文件信息"));
         QCOMPARE(messages.last().first().toString(), QStringLiteral("IDLE"));
 
@@ -138,6 +139,27 @@ private slots:
         QCOMPARE(list.rowCount(), 5);
         QVERIFY(!list.IsDuplicate(mp3.toUpper()));
         QCOMPARE(answer.seen.size(), 1);
+        // The test follows every way a row changes: failed again queued, removed, emptied, a CD
+        // track's row put in, a source cell rewritten.
+        const QString wav = path(QStringLiteral("tone.wav"));
+        list.setStatus(0, JobStatus::Failed);
+        QVERIFY(list.IsDuplicate(mp3));
+        delete list.takeTopLevelItem(4);
+        QVERIFY(!list.IsDuplicate(mp3));
+        list.setStatus(0, JobStatus::Queued);
+        QVERIFY(list.IsDuplicate(mp3));
+        list.setCell(2, JobColumn::Source, QStringLiteral("other.wav"));
+        QVERIFY(!list.IsDuplicate(wav));
+        QVERIFY(list.IsDuplicate(m_dir.path() + QStringLiteral("/other.wav")));
+        list.setCell(2, JobColumn::Source, QStringLiteral("tone.wav"));
+        list.appendRow({QStringLiteral("Track01.cda"), QString(), QStringLiteral("/dev/sr0/"), QStringLiteral("Track01.cda")});
+        QVERIFY(list.IsDuplicate(QStringLiteral("/dev/sr0/Track01.cda")));
+        QVERIFY(list.IsDuplicate(wav));
+        list.clear();
+        QVERIFY(!list.IsDuplicate(wav));
+        list.AddMediaFile(wav);
+        QCOMPARE(list.rowCount(), 1);
+        QCOMPARE(answer.seen.size(), 1);
 
         // A drop without files asks for the file browser's selection.
         QSignalSpy selection(&list, &JobList::addSelectionRequested);
@@ -151,6 +173,90 @@ private slots:
         QCOMPARE(drop(&list, urlData({path(QStringLiteral("tone.wav"))}), Qt::MoveAction),
                  (QList<Qt::DropAction>{Qt::MoveAction, Qt::IgnoreAction, Qt::IgnoreAction, Qt::IgnoreAction}));
         QCOMPARE(list.rowCount(), rows);
+    }
+
+    void aDroppedLibraryComesInInOrderAndSaysWhatItRefused()
+    {
+        // Twenty files dropped, three of which are no audio: a file, a folder walked in name
+        // order (numbers by value, subfolders where they sort), another file. Two lengths of
+        // tone, so that a result put on the wrong row shows.
+        QTemporaryDir lib;
+        const QString shortTone = lib.filePath(QStringLiteral("short.wav")), longTone = lib.filePath(QStringLiteral("long.wav"));
+        QVERIFY(TestMedia::makeTone(shortTone, 1.0));
+        QVERIFY(TestMedia::makeTone(longTone, 2.0));
+        const QString root = lib.filePath(QStringLiteral("音乐"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/CD 2")) && QDir().mkpath(root + QStringLiteral("/CD 10")));
+        QStringList rows; // as they must come in
+        QStringList lengths;
+        const auto tone = [&](const QString &file, bool isLong) {
+            QVERIFY(QFile::copy(isLong ? longTone : shortTone, file));
+            rows << file;
+            lengths << (isLong ? QStringLiteral("00:00:02") : QStringLiteral("00:00:01"));
+        };
+        const auto junk = [&](const QString &file) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4000, 'x'));
+        };
+        const QString first = lib.filePath(QStringLiteral("first.wav")), last = lib.filePath(QStringLiteral("last.wav"));
+        tone(first, true);
+        for (const char *name : {"1.wav", "2.wav", "10.wav"})
+            tone(root + QLatin1Char('/') + QLatin1String(name), rows.size() % 2 == 0);
+        junk(root + QStringLiteral("/bad3.flac"));
+        QFile(root + QStringLiteral("/cover.jpg")).open(QIODevice::WriteOnly); // not audio by name: not taken
+        for (const char *disc : {"/CD 2/", "/CD 10/"}) {
+            for (int track = 1; track <= 6; ++track)
+                tone(root + QLatin1String(disc) + QStringLiteral("%1.wav").arg(track, 2, 10, QLatin1Char('0')), track % 2 == 0);
+        }
+        junk(root + QStringLiteral("/CD 2/bad1.mp3"));
+        junk(root + QStringLiteral("/CD 10/bad2.wav"));
+        tone(last, false);
+        QCOMPARE(rows.size(), 17);
+
+        AudioInformation info;
+        JobList list(info);
+        QSignalSpy messages(&list, &JobList::statusMessage);
+        QSignalSpy finished(&list, &JobList::addingFinished);
+        BoxAnswerer answer(QMessageBox::Ok);
+        drop(&list, urlData({first, root, last}));
+        QVERIFY(list.isAdding());
+        // Added while the drop is still coming in: after it, with the duplicate box in its place.
+        list.AddMediaFile(first);
+        list.AddMediaFile(shortTone);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(answer.seen, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + first});
+
+        rows << shortTone;
+        lengths << QStringLiteral("00:00:01");
+        QCOMPARE(list.rowCount(), rows.size());
+        for (int row = 0; row < rows.size(); ++row) {
+            QCOMPARE(list.sourcePath(row), rows[row]);
+            QCOMPARE(list.cell(row, JobColumn::PlayTime), lengths[row]);
+            QCOMPARE(list.status(row), int(JobStatus::Queued));
+        }
+
+        // Said once: in the status bar after "IDLE", and in one notice that waits for no answer.
+        QStringList said;
+        for (const QList<QVariant> &m : std::as_const(messages))
+            said << m.first().toString();
+        QCOMPARE(said,
+                 (QStringList{QStringLiteral("获取媒体文件信息"), QStringLiteral("IDLE"),
+                              QStringLiteral("3 个文件无法作为音频读取，未添加：bad3.flac 等")}));
+        const QList<QMessageBox *> notices = list.findChildren<QMessageBox *>(QStringLiteral("RefusedNotice"));
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(notices[0]->isVisible() && !notices[0]->isModal());
+        QCOMPARE(notices[0]->text(), QStringLiteral("以下 3 个文件无法作为音频读取，未添加：\nbad3.flac\nbad1.mp3\nbad2.wav"));
+        QVERIFY(notices[0]->detailedText().contains(root + QStringLiteral("/CD 10/bad2.wav")));
+
+        // One file that cannot be read, given alone: the status bar names it, no notice.
+        notices[0]->close();
+        messages.clear();
+        list.AddMediaFile(root + QStringLiteral("/bad3.flac"));
+        QCOMPARE(messages.last().first().toString(), QStringLiteral("无法作为音频读取，未添加：bad3.flac"));
+        QTest::qWait(50);
+        QVERIFY(list.findChildren<QMessageBox *>(QStringLiteral("RefusedNotice")).isEmpty());
+        QCOMPARE(answer.seen.size(), 1);
     }
 
     void removingRows()

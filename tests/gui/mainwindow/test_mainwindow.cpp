@@ -103,8 +103,15 @@ QStringList shownNames(FileListView *list)
     return names;
 }
 
+// Waits for an add of many to put its last row in.
+bool settled(JobList *jobs)
+{
+    return QTest::qWaitFor([jobs] { return !jobs->isAdding(); }, 20000);
+}
+
 QStringList jobNames(JobList *jobs)
 {
+    settled(jobs);
     QStringList names;
     for (int row = 0; row < jobs->rowCount(); ++row)
         names << jobs->cell(row, JobColumn::Source);
@@ -302,7 +309,10 @@ private slots:
         form.AddMediaFile(music(QStringLiteral("three.wav")));
         QCOMPARE(jobs->rowCount(), 1);
         list->selectNames({QStringLiteral("one.wav"), QStringLiteral("three.wav"), QStringLiteral("two.wav")});
-        QStringList boxes = BoxAnswerer::answering([&] { QTest::mouseClick(toolbarButton(form, "Add"), Qt::LeftButton); });
+        QStringList boxes = BoxAnswerer::answering([&] {
+            QTest::mouseClick(toolbarButton(form, "Add"), Qt::LeftButton);
+            QVERIFY(settled(jobs));
+        });
         // The list shows one, three, two (by name): the second of them is the queued one.
         QCOMPARE(boxes, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + music(QStringLiteral("three.wav"))});
         QCOMPARE(jobNames(jobs),
@@ -311,11 +321,17 @@ private slots:
         QCOMPARE(form.tbStatus->panel(StatusBar::SystemInformation)->text(), QStringLiteral("IDLE"));
         jobs->clear();
 
-        // The menu entry adds the same selection; what is not audio is skipped without a box.
+        // The menu entry adds the same selection; what is not audio is skipped without a box,
+        // and the status bar names it.
         list->selectNames({QStringLiteral("one.wav"), QStringLiteral("notes.txt"), QStringLiteral("sub")});
-        boxes = BoxAnswerer::answering([&] { form.mnuAdd->trigger(); });
+        boxes = BoxAnswerer::answering([&] {
+            form.mnuAdd->trigger();
+            QVERIFY(settled(jobs));
+        });
         QVERIFY(boxes.isEmpty());
         QCOMPARE(jobNames(jobs), QStringList{QStringLiteral("one.wav")});
+        QCOMPARE(form.tbStatus->panel(StatusBar::SystemInformation)->text(),
+                 QStringLiteral("无法作为音频读取，未添加：notes.txt"));
         jobs->clear();
 
         // Nothing selected: nothing happens.
