@@ -19,8 +19,8 @@ void OpenRequests::open(const QStringList &paths, bool raise)
     const QStringList files = AudioFilesIn(paths);
     if (files.isEmpty() && !paths.isEmpty())
         qWarning("Nothing to add from %s: no such file, or no audio file inside", qPrintable(paths.join(QStringLiteral(", "))));
-    for (const QString &file : files)
-        m_form.AddMediaFile(file);
+    // Read on worker threads: a whole library given at once leaves the window responsive.
+    m_form.AddMediaFiles(files);
 }
 
 void OpenRequests::bringForward()
