@@ -6,6 +6,8 @@
 #include <QShortcut>
 #include <QtDebug>
 
+#include <algorithm>
+
 #include "core/convert/jobrows.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/platform/publicfunctions.h"
@@ -44,9 +46,12 @@ JobListMenu::JobListMenu(JobList *list, std::function<void()> removeSelected, st
     auto *keyboard = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), m_list, nullptr, nullptr,
                                    Qt::WidgetWithChildrenShortcut);
     connect(keyboard, &QShortcut::activated, this, [this] {
+        // Below the current row, near its start: the row is often wider than the view.
         QTreeWidgetItem *item = m_list->currentItem();
         const QRect rect = item ? m_list->visualItemRect(item) : QRect();
-        popup(rect.isValid() ? rect.center() : QPoint(0, 0));
+        const QRect view = m_list->viewport()->rect();
+        popup(rect.isValid() ? QPoint(std::clamp(rect.left() + 24, 0, view.right()), std::clamp(rect.bottom(), 0, view.bottom()))
+                             : QPoint(0, 0));
     });
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &JobListMenu::updateActions);
     updateActions();
