@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 
 namespace Sveltra {
 
@@ -52,6 +53,8 @@ struct Walk
     QSet<QString> foldersSeen; // canonical paths: a link back up the tree ends here
     QSet<QString> filesTaken;  // absolute paths, so a file named twice is added once
     QStringList files;
+    // When set, gets the files found so far after each folder, and files starts again.
+    std::function<void(const QStringList &)> found;
 
     void take(const QString &absolutePath)
     {
@@ -77,6 +80,23 @@ struct Walk
                 walkFolder(entry.absoluteFilePath());
             else if (IsAudioFileName(entry.fileName()))
                 take(entry.absoluteFilePath());
+        }
+        if (found && !files.isEmpty()) {
+            found(files);
+            files.clear();
+        }
+    }
+
+    void walk(const QStringList &paths)
+    {
+        for (const QString &path : paths) {
+            if (path.isEmpty())
+                continue;
+            const QFileInfo info(QDir::fromNativeSeparators(path));
+            if (info.isDir())
+                walkFolder(info.absoluteFilePath());
+            else if (info.exists())
+                take(info.absoluteFilePath());
         }
     }
 };
@@ -105,16 +125,17 @@ bool IsAudioFileName(const QString &name)
 QStringList AudioFilesIn(const QStringList &paths)
 {
     Walk walk;
-    for (const QString &path : paths) {
-        if (path.isEmpty())
-            continue;
-        const QFileInfo info(QDir::fromNativeSeparators(path));
-        if (info.isDir())
-            walk.walkFolder(info.absoluteFilePath());
-        else if (info.exists())
-            walk.take(info.absoluteFilePath());
-    }
+    walk.walk(paths);
     return walk.files;
+}
+
+void AudioFilesIn(const QStringList &paths, const std::function<void(const QStringList &)> &found)
+{
+    Walk walk;
+    walk.found = found;
+    walk.walk(paths);
+    if (!walk.files.isEmpty())
+        found(walk.files);
 }
 
 } // namespace Sveltra

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // Turning what the user names (on the command line, from "Open with", from a running copy's
 // hand-over) into the audio files to add to the job list. Pure file-system walks; no window.
 namespace Sveltra {
@@ -20,5 +22,8 @@ bool IsAudioFileName(const QString &name);
 // links is walked once, a path that does not exist is left out, and each file appears once.
 // Paths come back absolute and clean, with native separators.
 QStringList AudioFilesIn(const QStringList &paths);
+// The same files, handed to found a folder at a time as the walk goes on (for a caller that
+// starts on the first files while a large tree is still being walked).
+void AudioFilesIn(const QStringList &paths, const std::function<void(const QStringList &)> &found);
 
 } // namespace Sveltra

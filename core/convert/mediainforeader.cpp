@@ -99,24 +99,39 @@ void MediaInfoReader::read(const QStringList &paths)
                 given = queue->intake.front();
                 generation = queue->generation;
             }
+            // The files go into the queue as they are found (a large tree a folder at a time),
+            // so reading starts while the walk goes on; the request stays in the intake until
+            // it is walked, which keeps pending() above 0.
+            bool cancelled = false;
+            const auto put = [&](const QStringList &files) {
+                {
+                    QMutexLocker store(&queue->mutex);
+                    cancelled = cancelled || generation != queue->generation;
+                    if (cancelled)
+                        return;
+                    for (const QString &file : files)
+                        queue->entries.push_back({file, std::nullopt});
+                }
+                owner->startWorkers();
+            };
             QStringList files;
-            files.reserve(given.size());
             for (const QString &path : std::as_const(given)) {
-                if (MediaType(path) != QLatin1String("CDA") && QFileInfo(path).isDir())
-                    files << AudioFilesIn({path});
-                else
+                if (MediaType(path) != QLatin1String("CDA") && QFileInfo(path).isDir()) {
+                    put(std::exchange(files, {}));
+                    AudioFilesIn({path}, put);
+                } else {
                     files << path;
+                }
             }
+            put(files);
             bool wake = false;
             {
-                QMutexLocker put(&queue->mutex);
+                QMutexLocker done(&queue->mutex);
                 if (generation != queue->generation)
                     continue; // cancelled while walking: the intake was emptied
                 queue->intake.pop_front();
                 queue->intakePaths -= given.size();
-                for (const QString &file : std::as_const(files))
-                    queue->entries.push_back({file, std::nullopt});
-                // A walk that found nothing still ends the add when it was the last.
+                // The owner may have taken every result while this walk went on.
                 if (queue->entries.empty() && queue->intake.empty() && !queue->wakePosted) {
                     queue->wakePosted = true;
                     wake = true;
@@ -124,7 +139,6 @@ void MediaInfoReader::read(const QStringList &paths)
             }
             if (wake)
                 QMetaObject::invokeMethod(owner, &MediaInfoReader::deliver, Qt::QueuedConnection);
-            owner->startWorkers();
         }
     });
 }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 #include "core/browse/audiofiles.h"
 #include "core/browse/filepattern.h"
 
@@ -119,6 +121,11 @@ private slots:
         QCOMPARE(files,
                  QStringList({in("album/1 one.wav"), in("album/2 two.MP3"), in("album/10 ten.mp3"), in("album/a.flac"),
                               in("album/b-side/a.wma"), in("album/Z.Mp3"), in("album/音乐/歌.ogg")}));
+        // Handed over a folder at a time: the same files in the same order, in more than one piece.
+        QList<QStringList> pieces;
+        AudioFilesIn({in("album")}, [&](const QStringList &some) { pieces << some; });
+        QVERIFY(pieces.size() > 1);
+        QCOMPARE(std::accumulate(pieces.begin(), pieces.end(), QStringList()), files);
 
         // Files are taken as given, whatever their ending; relative paths become absolute; a
         // missing path is left out; a file named twice (also through its folder) appears once.
