@@ -36,15 +36,10 @@ while [ $# -gt 0 ]; do
 done
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -z "${FASTENCC:-}" ]; then
-  for candidate in "$build_dir" "$here/build"; do
-    if [ -n "$candidate" ] && [ -x "$candidate/bin/fastencc" ]; then FASTENCC="$candidate/bin/fastencc"; break; fi
-  done
-fi
-[ -x "${FASTENCC:-}" ] || { echo "bench_encoder: fastencc not found; build it or set FASTENCC" >&2; exit 1; }
-for tool in lame ffmpeg ffprobe sox hyperfine /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "bench_encoder: $tool is missing (tools/install-deps.sh)" >&2; exit 1; }
-done
+# shellcheck source=bench/common.sh
+. "$here/bench/common.sh"
+find_fastencc bench_encoder "$build_dir"
+need_tools bench_encoder lame ffmpeg ffprobe sox hyperfine /usr/bin/time
 
 work="$(mktemp -d /tmp/bench-encoder.XXXXXX)"
 trap 'rm -rf "$work"' EXIT

@@ -22,15 +22,10 @@ while [ $# -gt 0 ]; do
 done
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -z "${FASTENCC:-}" ]; then
-  for candidate in "$build_dir" "$here/build"; do
-    if [ -n "$candidate" ] && [ -x "$candidate/bin/fastencc" ]; then FASTENCC="$candidate/bin/fastencc"; break; fi
-  done
-fi
-[ -x "${FASTENCC:-}" ] || { echo "bench_sweep: fastencc not found; build it or set FASTENCC" >&2; exit 1; }
-for tool in lame ffmpeg ffprobe sox; do
-  command -v "$tool" >/dev/null || { echo "bench_sweep: $tool is missing (tools/install-deps.sh)" >&2; exit 1; }
-done
+# shellcheck source=bench/common.sh
+. "$here/bench/common.sh"
+find_fastencc bench_sweep "$build_dir"
+need_tools bench_sweep lame ffmpeg ffprobe sox
 
 work="$(mktemp -d /tmp/bench-sweep.XXXXXX)"
 trap 'rm -rf "$work"' EXIT

@@ -30,15 +30,10 @@ while [ $# -gt 0 ]; do
 done
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -z "${FASTENCC:-}" ]; then
-  for candidate in "$build_dir" "$here/build"; do
-    if [ -n "$candidate" ] && [ -x "$candidate/bin/fastencc" ]; then FASTENCC="$candidate/bin/fastencc"; break; fi
-  done
-fi
-[ -x "${FASTENCC:-}" ] || { echo "fuzz_encoder: fastencc not found; build it or set FASTENCC" >&2; exit 1; }
-for tool in sox ffmpeg ffprobe perl timeout; do
-  command -v "$tool" >/dev/null || { echo "fuzz_encoder: $tool is missing (tools/install-deps.sh)" >&2; exit 1; }
-done
+# shellcheck source=bench/common.sh
+. "$here/bench/common.sh"
+find_fastencc fuzz_encoder "$build_dir"
+need_tools fuzz_encoder sox ffmpeg ffprobe perl timeout
 if [ -n "$keep" ]; then mkdir -p "$keep"; keep="$(cd "$keep" && pwd)"; fi
 
 work="$(mktemp -d /tmp/fuzz-encoder.XXXXXX)"
