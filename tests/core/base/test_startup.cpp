@@ -61,14 +61,15 @@ private slots:
         row("unknown option", {QStringLiteral("--frobnicate")}, A::Error);
         row("relative and absolute",
             {QStringLiteral("a.mp3"), QStringLiteral("sub/../音乐/b.wav"), QStringLiteral("/music/c.wma")}, A::Run,
-            {QStringLiteral("/work/a.mp3"), QStringLiteral("/work/音乐/b.wav"), QStringLiteral("/music/c.wma")});
-        row("folder", {QStringLiteral("albums/")}, A::Run, {QStringLiteral("/work/albums")});
+            {QStringLiteral("/home/ann/a.mp3"), QStringLiteral("/home/ann/音乐/b.wav"), QStringLiteral("/music/c.wma")});
+        row("folder", {QStringLiteral("albums/")}, A::Run, {QStringLiteral("/home/ann/albums")});
         row("file address", {QStringLiteral("file:///music/a%20b.mp3")}, A::Run, {QStringLiteral("/music/a b.mp3")});
-        row("dash name after --", {QStringLiteral("--"), QStringLiteral("-odd.mp3")}, A::Run, {QStringLiteral("/work/-odd.mp3")});
+        row("dash name after --", {QStringLiteral("--"), QStringLiteral("-odd.mp3")}, A::Run,
+            {QStringLiteral("/home/ann/-odd.mp3")});
         row("window system options are left to Qt",
             {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-session"), QStringLiteral("x1"),
              QStringLiteral("--style=fusion"), QStringLiteral("-reverse"), QStringLiteral("a.mp3")},
-            A::Run, {QStringLiteral("/work/a.mp3")});
+            A::Run, {QStringLiteral("/home/ann/a.mp3")});
         row("empty argument", {QString()}, A::Run);
     }
 
@@ -77,7 +78,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(StartRequest::Action, action);
         QFETCH(QStringList, paths);
-        const StartRequest request = ParseStartArguments(arguments, QStringLiteral("/work"));
+        const StartRequest request = ParseStartArguments(arguments, QStringLiteral("/home/ann"));
         QCOMPARE(request.action, action);
         QCOMPARE(request.paths, paths);
         switch (action) {
