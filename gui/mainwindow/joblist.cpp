@@ -131,6 +131,13 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
     });
 }
 
+JobList::~JobList()
+{
+    // The tree's model outlives this part of the list and empties itself as the tree goes; by
+    // then nothing of the list may hear it.
+    model()->disconnect(this);
+}
+
 QString JobList::cell(int row, int column) const
 {
     const QTreeWidgetItem *item = topLevelItem(row);

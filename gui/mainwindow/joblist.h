@@ -32,6 +32,7 @@ class JobList final : public QTreeWidget, public JobRows
 public:
     // The audio information component belongs to the main window and outlives the list.
     explicit JobList(AudioInformation &info, QWidget *parent = nullptr);
+    ~JobList() override;
 
     // Adds at most one row for the path: refuses a duplicate of a queued row with a message
     // box, skips what is not readable audio (saying so in the status bar), and shows progress
