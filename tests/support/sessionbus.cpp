@@ -2,6 +2,10 @@
 
 #include <QDBusConnectionInterface>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 namespace TestSupport {
 
 PrivateSessionBus::PrivateSessionBus()
@@ -12,6 +16,8 @@ PrivateSessionBus::PrivateSessionBus()
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
     m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                            QStringLiteral("--print-address"), QStringLiteral("--address=") + address});
+    // A test that dies before its destructor runs takes the daemon with it.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start();
     if (!m_daemon.waitForStarted(10000))
         return;
