@@ -23,7 +23,9 @@ rm -f "$BUILD_DIR"/sveltra_*.deb
 (cd "$BUILD_DIR" && cpack -G DEB)
 deb=$(ls "$BUILD_DIR"/sveltra_*.deb)
 dpkg-deb --info "$deb" | sed -n '/Depends/p'
-dpkg-deb --contents "$deb" | grep -q '/usr/share/man/man1/sveltra.1' || fail "no man page in the package"
+# Read whole before searching: grep -q would stop reading early and break the pipe.
+contents=$(dpkg-deb --contents "$deb")
+grep -q '/usr/share/man/man1/sveltra.1' <<<"$contents" || fail "no man page in the package"
 
 step "apt-get install ./$deb"
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q install "./$deb"
@@ -35,7 +37,8 @@ sveltra_bin=$(command -v sveltra) || fail "sveltra is not on PATH"
 fastencc=/usr/libexec/sveltra/fastencc
 [ -x "$fastencc" ] || fail "$fastencc is missing"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sveltra --version
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sveltra --help | head -n 1
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sveltra --help)
+echo "${help%%$'\n'*}"
 "$fastencc" --version
 desktop-file-validate /usr/share/applications/sveltra.desktop
 grep -q '^Exec=sveltra %F$' /usr/share/applications/sveltra.desktop || fail "the installed desktop entry takes no files"
