@@ -17,24 +17,17 @@
 #include "core/convert/jobrules.h"
 #include "core/convert/runprogress.h"
 #include "tests/support/cdimage.h"
+#include "tests/support/jobtable.h"
 #include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
 
 namespace {
 
-// The job list as a plain table.
-class Table final : public JobRows
+// The job list as a plain table, its rows added by path.
+class Table final : public TestSupport::JobTable
 {
 public:
-    struct Row
-    {
-        QStringList cells = QStringList(JobColumn::Count);
-        int status = JobStatus::Queued;
-        QString note;
-    };
-    QList<Row> rows;
-
     void add(const QString &path, const QString &title = QStringLiteral("Unknown"), int status = JobStatus::Queued)
     {
         Row r;
@@ -47,12 +40,6 @@ public:
         r.status = status;
         rows << r;
     }
-    int rowCount() const override { return static_cast<int>(rows.size()); }
-    QString cell(int row, int column) const override { return rows[row].cells[column]; }
-    void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }
-    int status(int row) const override { return rows[row].status; }
-    void setStatus(int row, int s) override { rows[row].status = s; }
-    void setNote(int row, const QString &note) override { rows[row].note = note; }
 };
 
 struct RunResult

@@ -11,21 +11,15 @@
 #include "core/convert/jobrows.h"
 #include "core/convert/runprogress.h"
 #include "core/convert/runsummary.h"
+#include "tests/support/jobtable.h"
 
 using namespace Sveltra;
 
 namespace {
 
-class Table final : public JobRows
+class Table final : public TestSupport::JobTable
 {
 public:
-    struct Row
-    {
-        QStringList cells = QStringList(JobColumn::Count);
-        int status = JobStatus::Queued;
-    };
-    QList<Row> rows;
-
     void add(const QString &playTime, const QString &size, int status = JobStatus::Queued)
     {
         Row r;
@@ -34,12 +28,6 @@ public:
         r.status = status;
         rows << r;
     }
-    int rowCount() const override { return static_cast<int>(rows.size()); }
-    QString cell(int row, int column) const override { return rows[row].cells[column]; }
-    void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }
-    int status(int row) const override { return rows[row].status; }
-    void setStatus(int row, int s) override { rows[row].status = s; }
-    void setNote(int, const QString &) override { }
 };
 
 // A run on a clock of its own: files of the given lengths, `parallel` encoders that each encode

@@ -1,0 +1,32 @@
+#pragma once
+
+// The job list as a plain table, for tests of the run and its rules without a window.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "core/convert/jobrows.h"
+
+namespace TestSupport {
+
+class JobTable : public Sveltra::JobRows
+{
+public:
+    struct Row
+    {
+        QStringList cells = QStringList(Sveltra::JobColumn::Count);
+        int status = Sveltra::JobStatus::Queued;
+        QString note;
+    };
+    QList<Row> rows;
+
+    int rowCount() const override { return static_cast<int>(rows.size()); }
+    QString cell(int row, int column) const override { return rows[row].cells[column]; }
+    void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }
+    int status(int row) const override { return rows[row].status; }
+    void setStatus(int row, int s) override { rows[row].status = s; }
+    void setNote(int row, const QString &note) override { rows[row].note = note; }
+};
+
+} // namespace TestSupport
