@@ -77,7 +77,9 @@ peak_mb() { /usr/bin/time -f '%M' -o mem.txt "$@" >/dev/null 2>&1; awk '{ printf
 time_pair() {
   local a="$1" b="$2" i
   : > a.txt; : > b.txt
-  hyperfine -N --runs 1 --export-csv warm.csv "$a" "$b" >/dev/null 2>&1   # warm the caches
+  # Warms the caches, and stops the whole benchmark when either command fails.
+  hyperfine -N --runs 1 --export-csv warm.csv "$a" "$b" >/dev/null 2>hyperfine.err \
+    || { echo "bench_encoder: a command failed: $a | $b" >&2; cat hyperfine.err >&2; exit 1; }
   for ((i = 1; i <= rounds; i++)); do
     if ((i % 2)); then
       hyperfine -N --runs 1 --export-csv r.csv "$a" "$b" >/dev/null 2>&1

@@ -13,6 +13,8 @@ find_fastencc() {
     done
   fi
   [ -x "${FASTENCC:-}" ] || { echo "$name: fastencc not found; build it or set FASTENCC" >&2; exit 1; }
+  # The scripts work in a folder of their own: a relative path would no longer lead here.
+  FASTENCC="$(realpath "$FASTENCC")"
 }
 
 need_tools() {

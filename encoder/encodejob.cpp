@@ -14,6 +14,7 @@
 #include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
 #include "encoder/outputfile.h"
+#include "encoder/pieceencoder.h"
 
 namespace fastencc {
 
@@ -132,6 +133,41 @@ Status copyFrames(const Options &options, const Mp3Scan &scan)
     return Status::success();
 }
 
+// Encodes with one LAME encoder: on the calling thread alone (oneThread), or with decoding and
+// resampling on a second thread that overlaps with LAME.
+Status encodeInOne(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, bool oneThread)
+{
+    Mp3Encoder encoder;
+    if (Status s = encoder.open(format); !s.ok())
+        return s;
+    Status encoded = Status::success();
+    if (oneThread) {
+        DirectEncoder direct(encoder, file);
+        encoded = decoder.run(format.sampleRate, format.channels, direct);
+    } else {
+        BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
+        std::thread decoding([&] {
+            interrupt::AlternateStack faultStack;
+            QueueFeeder feeder(queue);
+            queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
+        });
+        encoded = encodeQueued(queue, encoder, file);
+        decoding.join();
+    }
+    if (!encoded.ok())
+        return encoded;
+
+    std::span<const unsigned char> tail;
+    if (Status s = encoder.flush(tail); !s.ok())
+        return s;
+    if (Status s = file.write(tail); !s.ok())
+        return s;
+    const std::vector<unsigned char> info = encoder.infoFrame();
+    if (!info.empty())
+        return file.overwriteStart(info);
+    return Status::success();
+}
+
 } // namespace
 
 bool copyFits(const Mp3Scan &scan, int bitrateKbps, bool mono)
@@ -181,44 +217,19 @@ Status encodeFile(const Options &options)
             return copyFrames(options, scan);
     }
 
-    Mp3Encoder encoder;
-    if (Status s = encoder.open(format); !s.ok())
-        return s;
-
     OutputFile file(options.output);
     if (Status s = file.create(); !s.ok())
         return s;
-
+    const int cores = availableCores();
     Status encoded = Status::success();
-    if (options.oneThread) {
-        // Several encoders share the cores: a second thread each would only add handovers.
-        DirectEncoder direct(encoder, file);
-        encoded = decoder.run(format.sampleRate, format.channels, direct);
+    if (options.oneThread || cores < 2) {
+        encoded = encodeInOne(decoder, format, file, options.oneThread);
     } else {
-        // Decoding and resampling on a second thread overlap with LAME, the larger part of the
-        // work.
-        BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
-        std::thread decoding([&] {
-            interrupt::AlternateStack faultStack;
-            QueueFeeder feeder(queue);
-            queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
-        });
-        encoded = encodeQueued(queue, encoder, file);
-        decoding.join();
+        // Pieces of the input on every core: LAME, the larger part of the work, in parallel.
+        encoded = encodeInPieces(decoder, format, file, cores, printProgress);
     }
     if (!encoded.ok())
         return encoded;
-
-    std::span<const unsigned char> tail;
-    if (Status s = encoder.flush(tail); !s.ok())
-        return s;
-    if (Status s = file.write(tail); !s.ok())
-        return s;
-    const std::vector<unsigned char> info = encoder.infoFrame();
-    if (!info.empty()) {
-        if (Status s = file.overwriteStart(info); !s.ok())
-            return s;
-    }
     if (Status s = file.commit(); !s.ok())
         return s;
     printProgress(100);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
+
 #include "encoder/commandline.h"
 #include "encoder/encodejob.h"
 #include "encoder/interrupt.h"
@@ -13,6 +15,10 @@ int main(int argc, char **argv)
 {
     using namespace fastencc;
     interrupt::install();
+    // Buffers of the size of a piece of audio come and go all the time on several threads;
+    // taken straight from the system, they go back to it when freed instead of leaving the
+    // heaps of the threads fragmented and the program larger than it needs to be.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = parseCommandLine(args);

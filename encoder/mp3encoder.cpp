@@ -80,7 +80,7 @@ Mp3Format Mp3Encoder::chooseFormat(int sourceRate, int channels, int bitrateKbps
 Mp3Encoder::Mp3Encoder() = default;
 Mp3Encoder::~Mp3Encoder() = default;
 
-Status Mp3Encoder::open(const Mp3Format &format)
+Status Mp3Encoder::open(const Mp3Format &format, bool infoFrame)
 {
     m_handle = std::make_unique<Handle>();
     m_handle->flags.reset(lame_init());
@@ -88,6 +88,8 @@ Status Mp3Encoder::open(const Mp3Format &format)
         return encoderError("cannot start", -2);
     lame_global_flags *flags = m_handle->flags.get();
     configure(flags, format.channels, format.bitrateKbps);
+    lame_set_bWriteVbrTag(flags, infoFrame ? 1 : 0);
+    m_infoFrame = infoFrame;
     lame_set_in_samplerate(flags, format.sampleRate);
     lame_set_out_samplerate(flags, format.sampleRate);
     if (const int rc = lame_init_params(flags); rc < 0)
@@ -113,6 +115,20 @@ Status Mp3Encoder::encode(const float *const *planes, int frames, std::span<cons
     return Status::success();
 }
 
+Status Mp3Encoder::encode(const std::int16_t *const *planes, int frames, std::span<const unsigned char> &out)
+{
+    const std::size_t bound = outputBound(frames);
+    if (m_buffer.size() < bound)
+        m_buffer.resize(bound);
+    const std::int16_t *right = m_channels > 1 ? planes[1] : planes[0];
+    const int n = lame_encode_buffer(m_handle->flags.get(), planes[0], right, frames, m_buffer.data(),
+                                     static_cast<int>(m_buffer.size()));
+    if (n < 0)
+        return encoderError("encoding failed", n);
+    out = account(n);
+    return Status::success();
+}
+
 Status Mp3Encoder::flush(std::span<const unsigned char> &out)
 {
     const std::size_t bound = outputBound(0);
@@ -129,7 +145,7 @@ std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
 {
     auto size = static_cast<std::size_t>(lameBytes);
     std::size_t prefix = 0;
-    if (!m_started && size >= 4) {
+    if (m_infoFrame && !m_started && size >= 4) {
         // LAME's first frame tells the stream's format, and whether it is LAME's placeholder
         // for its own info frame (there is one when that frame holds the tag).
         m_started = true;
@@ -168,21 +184,28 @@ std::vector<unsigned char> Mp3Encoder::infoFrame()
 std::vector<unsigned char> Mp3Encoder::ownInfoFrame()
 {
     lame_global_flags *flags = m_handle->flags.get();
-    InfoFrameFields fields;
+    InfoFrameFields fields = settingsFields();
     fields.header = m_header;
     fields.musicFrames = static_cast<std::uint32_t>(lame_get_frameNum(flags));
     fields.fileBytes = static_cast<std::uint32_t>(m_bytes);
     fields.musicCrc = m_musicCrc;
+    fields.padding = lame_get_encoder_padding(flags);
+    return buildInfoFrame(fields);
+}
+
+InfoFrameFields Mp3Encoder::settingsFields()
+{
+    lame_global_flags *flags = m_handle->flags.get();
+    InfoFrameFields fields;
     fields.encoder = get_lame_very_short_version();
     fields.quality = 100 - 10 * lame_get_VBR_q(flags) - lame_get_quality(flags);
     fields.lowpassHz = lame_get_lowpassfreq(flags);
     fields.athType = lame_get_ATHtype(flags);
     fields.bitrateKbps = lame_get_brate(flags);
     fields.encoderDelay = lame_get_encoder_delay(flags);
-    fields.padding = lame_get_encoder_padding(flags);
     fields.noiseShaping = kNoiseShapingAtQuality;
     fields.sampleRate = m_sampleRate;
-    return buildInfoFrame(fields);
+    return fields;
 }
 
 } // namespace fastencc

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "encoder/infoframe.h"
 #include "encoder/status.h"
 
 namespace fastencc {
@@ -35,10 +36,14 @@ public:
     Mp3Encoder(const Mp3Encoder &) = delete;
     Mp3Encoder &operator=(const Mp3Encoder &) = delete;
 
-    Status open(const Mp3Format &format);
+    // Without infoFrame the output is frames of audio only, with no room kept for an info
+    // frame (for a piece of a stream that is joined to others).
+    Status open(const Mp3Format &format, bool infoFrame = true);
     // Encodes frames samples of each plane (one plane for mono). The returned bytes are valid
     // until the next call; they may be empty while LAME collects a frame.
     Status encode(const float *const *planes, int frames, std::span<const unsigned char> &out);
+    // The same for 16-bit samples (full scale 32768), which LAME takes as the floats s / 32768.
+    Status encode(const std::int16_t *const *planes, int frames, std::span<const unsigned char> &out);
     // Encodes what LAME still holds, padding the last frame.
     Status flush(std::span<const unsigned char> &out);
     // The completed info frame that replaces the first bytes of the output; call after flush().
@@ -47,6 +52,9 @@ public:
     // The info frame built here for the stream so far, which infoFrame() returns when LAME
     // writes none. Where LAME does write one, tests compare the two.
     std::vector<unsigned char> ownInfoFrame();
+    // What the info frame says of the settings (all but the header, the counts, the CRC and
+    // the padding), for a stream joined from pieces.
+    InfoFrameFields settingsFields();
 
 private:
     std::span<const unsigned char> account(int lameBytes);
@@ -56,6 +64,7 @@ private:
     std::vector<unsigned char> m_buffer;
     int m_channels = 0;
     int m_sampleRate = 0;
+    bool m_infoFrame = true;     // the output starts with room for an info frame
     bool m_started = false;      // the first frame has been seen
     bool m_ownInfoFrame = false; // LAME writes none: the output starts with room for ours
     std::uint32_t m_header = 0;

@@ -296,9 +296,10 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     job->process = process;
     process->setProgram(m_env.encoderPath);
     QStringList arguments = QStringList{input, job->target} + EncoderOptionList(job->options);
-    // With several encoders sharing the cores, each works on one thread: the same output, with
-    // no handovers between a decoding and an encoding thread.
-    if (m_env.maxParallel > 1)
+    // In a run of several rows each encoder works on one thread: the cores go to several files
+    // at once, and every row comes out the same however many run together. A run of one row
+    // lets the encoder spread its file over every core.
+    if (m_total > 1)
         arguments << QStringLiteral("-1t");
     process->setArguments(arguments);
     // Its messages in English whatever the user's language, so the run can tell them apart.

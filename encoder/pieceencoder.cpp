@@ -1,0 +1,386 @@
+#include "encoder/pieceencoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <sched.h>
+
+#include "encoder/audiodecoder.h"
+#include "encoder/framejoin.h"
+#include "encoder/infoframe.h"
+#include "encoder/interrupt.h"
+#include "encoder/mp3encoder.h"
+#include "encoder/outputfile.h"
+
+namespace fastencc {
+
+namespace {
+
+// The layout's defaults: pieces long enough that the frames encoded twice around each join
+// cost little, short enough that a song gives every core several pieces and that the pieces
+// held at once stay small. The lead covers the analysis filter bank, the transform's overlap
+// and the psychoacoustic model's memory.
+constexpr long kPieceBytes = 768 * 1024;
+// Input beyond the frames where a join is sought, so that LAME has put all of them out.
+constexpr long kSettleFrames = 3;
+// LAME encodes a piece in calls of at most this many samples.
+constexpr long kCallFrames = 8192;
+
+// Audio waiting to be encoded is held as 16-bit samples: half the memory of floats, and LAME
+// gets the same numbers from a 16-bit source (x / 32768 and back are exact).
+using Planes = std::array<std::vector<std::int16_t>, 2>;
+
+void appendSamples(std::vector<std::int16_t> &to, const float *from, int frames)
+{
+    const std::size_t at = to.size();
+    to.resize(at + static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        to[at + static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::min(32767L, std::lrint(from[i] * 32768.0f)));
+}
+
+struct Piece
+{
+    bool last = false;
+    long joinFrom = 0;   // where the join with the piece before it is sought
+    long inputStart = 0; // samples of the whole input that planes begin at
+    long inputEnd = 0;
+    Planes planes;
+    std::unique_ptr<Mp3Encoder> encoder;
+    EncodedPiece out;
+    Status status;
+    bool done = false; // set by the worker, under the pipeline's lock
+};
+
+// Passes samples [from, to) of planes (relative to their start) to an encoder, and flushes it
+// when last.
+Status feed(Mp3Encoder &encoder, EncodedPiece &out, const Planes &planes, long from, long to,
+            bool last)
+{
+    std::span<const unsigned char> bytes;
+    for (long at = from; at < to; at += kCallFrames) {
+        const long n = std::min(kCallFrames, to - at);
+        const std::int16_t *channels[2] = {planes[0].data() + at, (planes[1].empty() ? planes[0] : planes[1]).data() + at};
+        if (Status s = encoder.encode(channels, static_cast<int>(n), bytes); !s.ok())
+            return s;
+        out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());
+    }
+    if (last) {
+        if (Status s = encoder.flush(bytes); !s.ok())
+            return s;
+        out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());
+    }
+    if (!out.readNewFrames())
+        return Status::fail(ExitCode::Failure, "MP3 encoder: its output is no MP3 stream");
+    return Status::success();
+}
+
+// Writes the joined frames, after room for the info frame, which finish() fills in.
+class StreamWriter final
+{
+public:
+    StreamWriter(OutputFile &file, InfoFrameFields settings, int frameSamples)
+        : m_file(file)
+        , m_fields(std::move(settings))
+        , m_frameSamples(frameSamples)
+    {
+    }
+
+    Status write(const EncodedPiece &piece, long from, long to)
+    {
+        if (from >= to)
+            return Status::success();
+        const std::size_t start = piece.startOf(from);
+        if (!m_started) {
+            const unsigned char *p = piece.bytes.data() + start;
+            m_fields.header = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+            const std::vector<unsigned char> room(infoFrameSize(m_fields.header), 0);
+            if (Status s = m_file.write(room); !s.ok())
+                return s;
+            m_bytes = room.size();
+            m_started = true;
+        }
+        const std::span<const unsigned char> frames(piece.bytes.data() + start, piece.startOf(to) - start);
+        m_musicCrc = crc16(frames, m_musicCrc);
+        m_bytes += frames.size();
+        m_frames += static_cast<std::uint64_t>(to - from);
+        return m_file.write(frames);
+    }
+
+    Status finish(long samples)
+    {
+        if (!m_started || infoFrameSize(m_fields.header) == 0)
+            return Status::success();
+        m_fields.musicFrames = static_cast<std::uint32_t>(m_frames);
+        m_fields.fileBytes = static_cast<std::uint32_t>(m_bytes);
+        m_fields.musicCrc = m_musicCrc;
+        // What a decoder drops at the end: everything the frames hold beyond the delay and
+        // the input.
+        m_fields.padding = static_cast<int>(static_cast<long>(m_frames) * m_frameSamples - m_fields.encoderDelay - samples);
+        return m_file.overwriteStart(buildInfoFrame(m_fields));
+    }
+
+private:
+    OutputFile &m_file;
+    InfoFrameFields m_fields;
+    int m_frameSamples;
+    bool m_started = false;
+    std::uint64_t m_bytes = 0;
+    std::uint64_t m_frames = 0;
+    std::uint16_t m_musicCrc = 0;
+};
+
+class PiecePipeline final : public DecodeListener
+{
+public:
+    PiecePipeline(const Mp3Format &format, const PieceLayout &layout, OutputFile &file, InfoFrameFields settings,
+                  int workers, void (*report)(int))
+        : m_format(format)
+        , m_layout(layout)
+        , m_frameSamples(format.sampleRate >= 32000 ? 1152 : 576)
+        , m_pieceFrames(std::max(1L, std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
+                                              kPieceBytes / (m_frameSamples * format.channels * 2))))
+        , m_frameBytes(static_cast<long>(m_frameSamples / 8) * format.bitrateKbps * 1000 / format.sampleRate)
+        , m_maxPieces(static_cast<std::size_t>(workers))
+        , m_writer(file, std::move(settings), m_frameSamples)
+        , m_progress(report)
+    {
+        // The most the input waiting to be cut holds (see samples()), so it never grows by doubling.
+        const long most = (m_layout.leadFrames + m_pieceFrames + m_layout.joinFrames + kSettleFrames + 1) * m_frameSamples
+            + AudioDecoder::kMaxBatchFrames;
+        for (int c = 0; c < format.channels; ++c)
+            m_buffer[c].reserve(static_cast<std::size_t>(most));
+        for (int i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+
+    ~PiecePipeline() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_work.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+
+    Status samples(const float *const *planes, int frames) override
+    {
+        for (int c = 0; c < m_format.channels; ++c)
+            appendSamples(m_buffer[c], planes[c], frames);
+        m_inputEnd += frames;
+        // A piece is cut once its input is all there. The last piece may come out short; if it
+        // is too short to join, the piece before it goes on through it.
+        while (m_inputEnd >= (m_nextPiece + m_pieceFrames + m_layout.joinFrames + kSettleFrames) * m_frameSamples) {
+            if (Status s = cut(false); !s.ok())
+                return s;
+        }
+        return Status::success();
+    }
+
+    void progress(int percent) override { m_progress(percent); }
+
+    // The input has ended: encodes and joins what is left and completes the stream.
+    Status finish()
+    {
+        if (Status s = cut(true); !s.ok())
+            return s;
+        for (;;) {
+            if (Status s = takeDone(); !s.ok())
+                return s;
+            std::unique_lock lock(m_mutex);
+            if (m_pieces.empty())
+                break;
+            m_done.wait(lock, [this] { return m_pieces.front()->done; });
+        }
+        if (!m_tail || !m_tail->last || !m_tail->out.complete())
+            return Status::fail(ExitCode::Failure, "MP3 encoder: the joined stream is incomplete");
+        if (Status s = m_writer.write(m_tail->out, m_tail->out.keepFrom, m_tail->out.endFrame()); !s.ok())
+            return s;
+        return m_writer.finish(m_inputEnd);
+    }
+
+private:
+    // Hands the next piece, from m_nextPiece on, to the workers.
+    Status cut(bool last)
+    {
+        // Wait for room first, so the new piece's copy of the input never comes on top of a
+        // full line: the pieces in order are taken as they are done.
+        for (;;) {
+            if (Status s = takeDone(); !s.ok())
+                return s;
+            std::unique_lock lock(m_mutex);
+            if (m_pieces.size() < m_maxPieces)
+                break;
+            m_done.wait(lock, [this] { return m_pieces.front()->done; });
+        }
+
+        auto piece = std::make_unique<Piece>();
+        const long first = std::max(0L, m_nextPiece - m_layout.leadFrames);
+        piece->last = last;
+        piece->joinFrom = m_nextPiece;
+        piece->inputStart = first * m_frameSamples;
+        piece->inputEnd = last ? m_inputEnd : (m_nextPiece + m_pieceFrames + m_layout.joinFrames + kSettleFrames) * m_frameSamples;
+        piece->out.firstFrame = first;
+        piece->out.keepFrom = m_nextPiece;
+        for (int c = 0; c < m_format.channels; ++c) {
+            const auto begin = m_buffer[c].begin() + (piece->inputStart - m_bufferStart);
+            piece->planes[c].assign(begin, begin + (piece->inputEnd - piece->inputStart));
+        }
+        // Room for the frames, so the output does not grow by doubling: a frame of the bit
+        // rate (and its padding byte) for every frame of input, and the few a flush adds.
+        const long frames = (piece->inputEnd - piece->inputStart) / m_frameSamples + 4;
+        piece->out.bytes.reserve(static_cast<std::size_t>(frames * (m_frameBytes + 1)));
+
+        m_nextPiece += m_pieceFrames;
+        // The next piece's encoder starts the lead before it; nothing earlier is needed.
+        const long keep = std::min(m_inputEnd, std::max(0L, m_nextPiece - m_layout.leadFrames) * m_frameSamples);
+        if (keep > m_bufferStart) {
+            for (int c = 0; c < m_format.channels; ++c)
+                m_buffer[c].erase(m_buffer[c].begin(), m_buffer[c].begin() + (keep - m_bufferStart));
+            m_bufferStart = keep;
+        }
+
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(piece.get());
+        m_pieces.push_back(std::move(piece));
+        m_work.notify_one();
+        return Status::success();
+    }
+
+    // Joins the finished pieces at the front of the line onto the stream.
+    Status takeDone()
+    {
+        for (;;) {
+            std::unique_ptr<Piece> piece;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_pieces.empty() || !m_pieces.front()->done)
+                    return Status::success();
+                piece = std::move(m_pieces.front());
+                m_pieces.pop_front();
+            }
+            if (!piece->status.ok())
+                return piece->status;
+            if (Status s = take(std::move(piece)); !s.ok())
+                return s;
+        }
+    }
+
+    Status take(std::unique_ptr<Piece> piece)
+    {
+        if (!m_tail) {
+            piece->planes = {};
+            m_tail = std::move(piece);
+            return Status::success();
+        }
+        Piece &left = *m_tail;
+        const long to = piece->joinFrom + m_layout.joinFrames;
+        long at = findJoin(left.out, piece->out, piece->joinFrom, to, true);
+        if (at < 0)
+            at = findJoin(left.out, piece->out, piece->joinFrom, to, false);
+        if (at >= 0) {
+            makeJoin(left.out, piece->out, at);
+            if (Status s = m_writer.write(left.out, left.out.keepFrom, at); !s.ok())
+                return s;
+            piece->planes = {};
+            m_tail = std::move(piece);
+            return Status::success();
+        }
+        // No join fits: the left encoder goes on through this piece, which it replaces.
+        const Status s = feed(*left.encoder, left.out, piece->planes, left.inputEnd - piece->inputStart,
+                              piece->inputEnd - piece->inputStart, piece->last);
+        left.inputEnd = piece->inputEnd;
+        left.last = piece->last;
+        return s;
+    }
+
+    // A worker thread: encodes the pieces in the order they were cut.
+    void work()
+    {
+        interrupt::AlternateStack faultStack;
+        for (;;) {
+            Piece *piece = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_work.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+                if (m_stopping)
+                    return;
+                piece = m_queue.front();
+                m_queue.pop_front();
+            }
+            piece->encoder = std::make_unique<Mp3Encoder>();
+            Status s = piece->encoder->open(m_format, false);
+            if (s.ok())
+                s = feed(*piece->encoder, piece->out, piece->planes, 0, piece->inputEnd - piece->inputStart, piece->last);
+            {
+                std::lock_guard lock(m_mutex);
+                piece->status = std::move(s);
+                piece->done = true;
+            }
+            m_done.notify_all();
+        }
+    }
+
+    const Mp3Format &m_format;
+    const PieceLayout m_layout;
+    const int m_frameSamples;
+    const long m_pieceFrames;
+    const long m_frameBytes; // of a frame at the bit rate, without padding
+    const std::size_t m_maxPieces;
+    StreamWriter m_writer;
+    void (*m_progress)(int);
+
+    // The input not yet cut into pieces (decoding thread only).
+    Planes m_buffer;
+    long m_bufferStart = 0; // the input sample m_buffer begins with
+    long m_inputEnd = 0;    // samples of input so far
+    long m_nextPiece = 0;   // the frame the next piece begins with
+    std::unique_ptr<Piece> m_tail; // the last piece joined; its frames from keepFrom on are not yet written
+
+    std::mutex m_mutex;
+    std::condition_variable m_work; // a piece is waiting, or the workers are to stop
+    std::condition_variable m_done; // a worker finished a piece
+    std::deque<std::unique_ptr<Piece>> m_pieces; // cut and not yet joined, in order
+    std::deque<Piece *> m_queue;                 // of those, the ones no worker has begun
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads; // last: they end before the rest goes
+};
+
+} // namespace
+
+Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
+                      void (*progress)(int percent), const PieceLayout &layout)
+{
+    // What the info frame says of the pieces' settings, from an encoder that goes before the
+    // pieces' encoders come.
+    InfoFrameFields fields;
+    {
+        Mp3Encoder settings;
+        if (Status s = settings.open(format, false); !s.ok())
+            return s;
+        fields = settings.settingsFields();
+    }
+    PiecePipeline pipeline(format, layout, file, std::move(fields), workers, progress);
+    if (Status s = decoder.run(format.sampleRate, format.channels, pipeline); !s.ok())
+        return s;
+    return pipeline.finish();
+}
+
+int availableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int cores = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set)
+                                                                     : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, 8);
+}
+
+} // namespace fastencc

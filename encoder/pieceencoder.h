@@ -1,0 +1,35 @@
+#pragma once
+
+#include "encoder/status.h"
+
+namespace fastencc {
+
+class AudioDecoder;
+class OutputFile;
+struct Mp3Format;
+
+// Encodes one input on several cores. The decoded audio is cut into pieces of some seconds;
+// LAME encoders on worker threads encode each piece, starting a few frames before it (so the
+// encoder has settled by the piece's first frame) and going a few frames beyond it (where the
+// join with the next piece is sought). The pieces' frames are joined into one stream
+// (framejoin.h) and written in order, after room for the info frame that is completed at the
+// end. Where no join fits, the left piece's encoder simply goes on through the next piece, so
+// the output is always one valid stream, at worst encoded in one go.
+//
+// Decoding and joining run on the calling thread. At most as many pieces as workers are held at
+// a time (and the input of the next one), so memory stays the same whatever the input's length.
+// On success the stream is complete in file, which the caller commits; progress gets the
+// percentage of input read.
+struct PieceLayout
+{
+    double seconds = 6.0; // of a piece, at most: none holds more than 768 KiB of input
+    long leadFrames = 8;  // an encoder starts this many frames before its piece
+    long joinFrames = 12; // the join with the next piece is sought among this many frames
+};
+Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
+                      void (*progress)(int percent), const PieceLayout &layout = {});
+
+// How many encoders encodeInPieces() should run: the processors this process may use, at most 8.
+int availableCores();
+
+} // namespace fastencc
