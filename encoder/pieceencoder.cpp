@@ -1,8 +1,8 @@
 #include "encoder/pieceencoder.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -60,8 +60,7 @@ struct Piece
 
 // Passes samples [from, to) of planes (relative to their start) to an encoder, and flushes it
 // when last.
-Status feed(Mp3Encoder &encoder, EncodedPiece &out, const Planes &planes, long from, long to,
-            bool last)
+Status feed(Mp3Encoder &encoder, EncodedPiece &out, const Planes &planes, long from, long to, bool last)
 {
     std::span<const unsigned char> bytes;
     for (long at = from; at < to; at += kCallFrames) {
@@ -139,13 +138,14 @@ private:
 class PiecePipeline final : public DecodeListener
 {
 public:
-    PiecePipeline(const Mp3Format &format, const PieceLayout &layout, OutputFile &file, InfoFrameFields settings,
-                  int workers, void (*report)(int))
+    PiecePipeline(const Mp3Format &format, const PieceLayout &layout, OutputFile &file, InfoFrameFields settings, int workers,
+                  void (*report)(int))
         : m_format(format)
         , m_layout(layout)
         , m_frameSamples(format.sampleRate >= 32000 ? 1152 : 576)
-        , m_pieceFrames(std::max(1L, std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
-                                              kPieceBytes / (m_frameSamples * format.channels * 2))))
+        , m_pieceFrames(std::max(1L,
+                                 std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
+                                          kPieceBytes / (m_frameSamples * format.channels * 2))))
         , m_frameBytes(static_cast<long>(m_frameSamples / 8) * format.bitrateKbps * 1000 / format.sampleRate)
         , m_maxPieces(static_cast<std::size_t>(workers))
         , m_writer(file, std::move(settings), m_frameSamples)
@@ -227,7 +227,8 @@ private:
         piece->last = last;
         piece->joinFrom = m_nextPiece;
         piece->inputStart = first * m_frameSamples;
-        piece->inputEnd = last ? m_inputEnd : (m_nextPiece + m_pieceFrames + m_layout.joinFrames + kSettleFrames) * m_frameSamples;
+        piece->inputEnd = last ? m_inputEnd
+                               : (m_nextPiece + m_pieceFrames + m_layout.joinFrames + kSettleFrames) * m_frameSamples;
         piece->out.firstFrame = first;
         piece->out.keepFrom = m_nextPiece;
         for (int c = 0; c < m_format.channels; ++c) {
@@ -340,14 +341,14 @@ private:
 
     // The input not yet cut into pieces (decoding thread only).
     Planes m_buffer;
-    long m_bufferStart = 0; // the input sample m_buffer begins with
-    long m_inputEnd = 0;    // samples of input so far
-    long m_nextPiece = 0;   // the frame the next piece begins with
+    long m_bufferStart = 0;        // the input sample m_buffer begins with
+    long m_inputEnd = 0;           // samples of input so far
+    long m_nextPiece = 0;          // the frame the next piece begins with
     std::unique_ptr<Piece> m_tail; // the last piece joined; its frames from keepFrom on are not yet written
 
     std::mutex m_mutex;
-    std::condition_variable m_work; // a piece is waiting, or the workers are to stop
-    std::condition_variable m_done; // a worker finished a piece
+    std::condition_variable m_work;              // a piece is waiting, or the workers are to stop
+    std::condition_variable m_done;              // a worker finished a piece
     std::deque<std::unique_ptr<Piece>> m_pieces; // cut and not yet joined, in order
     std::deque<Piece *> m_queue;                 // of those, the ones no worker has begun
     bool m_stopping = false;
@@ -379,7 +380,7 @@ int availableCores()
     cpu_set_t set;
     CPU_ZERO(&set);
     const int cores = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set)
-                                                                     : static_cast<int>(std::thread::hardware_concurrency());
+                                                                    : static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(cores, 1, 8);
 }
 

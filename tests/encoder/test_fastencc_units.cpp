@@ -1,14 +1,17 @@
 // The encoder's pure parts: the command line, the info frame checked against the one LAME
-// itself writes, the walk over an MP3 file's frames and the decision to copy them, and the
-// decoder's promise of finite samples within full scale through the resampler.
+// itself writes, the walk over an MP3 file's frames and the decision to copy them, the
+// decoder's promise of finite samples within full scale through the resampler, and a file
+// encoded in pieces on several threads and joined, checked by FFmpeg's decoder.
 
 #include <QTest>
 
 #include <lame/lame.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -21,6 +24,8 @@
 #include "encoder/infoframe.h"
 #include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
+#include "encoder/outputfile.h"
+#include "encoder/pieceencoder.h"
 
 using namespace fastencc;
 
@@ -158,6 +163,91 @@ private:
     int m_channels;
 };
 
+// Something like music for the pieces: two gliding tones, noise, and a click every 0.7 s that
+// makes LAME switch to short windows. Interleaved, on the 16-bit grid (x / 32768), so that
+// every path hands LAME the very same numbers.
+std::vector<float> musicLike(int rate, int channels, double seconds)
+{
+    const auto frames = static_cast<std::size_t>(seconds * rate);
+    std::vector<float> samples(frames * static_cast<std::size_t>(channels));
+    unsigned noise = 12345;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        for (int c = 0; c < channels; ++c) {
+            noise = noise * 1103515245u + 12345u;
+            double v = 0.3 * std::sin(2 * M_PI * (220 + 40 * t + 30 * c) * t)
+                + 0.2 * std::sin(2 * M_PI * 1250 * t * (1 + 0.1 * std::sin(t))) + 0.05 * ((noise >> 16) / 32768.0 - 1.0);
+            if (std::fmod(t, 0.7) < 0.002)
+                v += 0.4 * ((noise >> 20) & 1 ? 1 : -1);
+            samples[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = static_cast<float>(
+                std::lround(std::clamp(v, -1.0, 1.0) * 32767) / 32768.0);
+        }
+    }
+    return samples;
+}
+
+// Encodes wav in pieces as the program does on several cores.
+Status encodeWavInPieces(const QString &wav, const QString &mp3, const Mp3Format &format, const PieceLayout &layout)
+{
+    AudioDecoder decoder;
+    if (Status s = decoder.open(wav.toStdString()); !s.ok())
+        return s;
+    OutputFile file(mp3.toStdString());
+    if (Status s = file.create(); !s.ok())
+        return s;
+    if (Status s = encodeInPieces(
+            decoder, format, file, 2, [](int) {}, layout);
+        !s.ok())
+        return s;
+    return file.commit();
+}
+
+// What FFmpeg's decoder makes of an MP3 file, as interleaved floats; any complaint of the
+// decoder (a frame borrowing bytes that are not there, say) is a failure.
+std::vector<float> decodeStrictly(const QString &mp3, int channels)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), mp3, QStringLiteral("-ac"),
+                  QString::number(channels), QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return {};
+    const QByteArray complaints = ffmpeg.readAllStandardError();
+    if (!complaints.isEmpty()) {
+        qWarning("%s", complaints.constData());
+        return {};
+    }
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    std::vector<float> samples(static_cast<std::size_t>(pcm.size()) / sizeof(float));
+    std::memcpy(samples.data(), pcm.constData(), samples.size() * sizeof(float));
+    return samples;
+}
+
+// Signal to noise of a decoded file against its source, in dB.
+double snr(const std::vector<float> &source, const std::vector<float> &decoded)
+{
+    double signal = 0;
+    double noise = 0;
+    for (std::size_t i = 0; i < std::min(source.size(), decoded.size()); ++i) {
+        signal += double(source[i]) * source[i];
+        noise += (double(source[i]) - decoded[i]) * (double(source[i]) - decoded[i]);
+    }
+    return 10 * std::log10(signal / std::max(noise, 1e-12));
+}
+
+// The audio frames of an MP3 file that starts with an info frame.
+QByteArray audioFrames(const QString &mp3)
+{
+    QFile f(mp3);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    if (all.size() < 4)
+        return {};
+    const auto *p = reinterpret_cast<const unsigned char *>(all.constData());
+    return all.mid(static_cast<qsizetype>(parseMp3Header((std::uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3]).size));
+}
+
 } // namespace
 
 class TestFastenccUnits : public QObject
@@ -177,6 +267,9 @@ private slots:
     void copiesAtOrBelowTheProfilesBitRate();
     void resamplerGivesFiniteSamplesWithinFullScale_data();
     void resamplerGivesFiniteSamplesWithinFullScale();
+    void piecesJoinIntoOneStreamAsGoodAsOneEncoders_data();
+    void piecesJoinIntoOneStreamAsGoodAsOneEncoders();
+    void whereNoJoinFitsTheEncoderGoesOnThroughTheNextPiece();
 };
 
 void TestFastenccUnits::parsesCommandLines_data()
@@ -529,6 +622,81 @@ void TestFastenccUnits::resamplerGivesFiniteSamplesWithinFullScale()
     QCOMPARE(checker.bad, 0LL);
     QVERIFY(checker.peak > 0.9f);
     QVERIFY2(std::abs(checker.frames - 2LL * rate) <= 2, qPrintable(QString::number(checker.frames)));
+}
+
+void TestFastenccUnits::piecesJoinIntoOneStreamAsGoodAsOneEncoders_data()
+{
+    QTest::addColumn<int>("kbps");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("96k stereo") << 96 << 2;
+    QTest::newRow("64k stereo") << 64 << 2;
+    QTest::newRow("32k mono") << 32 << 1;
+    QTest::newRow("16k mono") << 16 << 1;
+    QTest::newRow("128k stereo") << 128 << 2;
+}
+
+// Pieces of a second, so that eleven joins fall into 11.3 s and the last piece is a short one:
+// FFmpeg decodes the joined stream without a complaint, to the exact length of the source (the
+// info frame counts right), as close to it as one encoder's stream.
+void TestFastenccUnits::piecesJoinIntoOneStreamAsGoodAsOneEncoders()
+{
+    QFETCH(int, kbps);
+    QFETCH(int, channels);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Mp3Format format = Mp3Encoder::chooseFormat(44100, channels, kbps);
+    QVERIFY(format.sampleRate > 0);
+    const std::vector<float> source = musicLike(format.sampleRate, channels, 11.3);
+    const QString wav = dir.filePath(QStringLiteral("music.wav"));
+    QVERIFY(writeFloatWav(wav, source, channels, format.sampleRate));
+
+    const QString joined = dir.filePath(QStringLiteral("joined.mp3"));
+    PieceLayout layout;
+    layout.seconds = 1.0;
+    const Status s = encodeWavInPieces(wav, joined, format, layout);
+    QVERIFY2(s.ok(), s.message.c_str());
+    Options options;
+    options.input = wav.toStdString();
+    options.output = dir.filePath(QStringLiteral("whole.mp3")).toStdString();
+    options.bitrateKbps = kbps;
+    options.mono = channels == 1;
+    options.oneThread = true;
+    QVERIFY(encodeFile(options).ok());
+
+    const std::vector<float> pieces = decodeStrictly(joined, channels);
+    const std::vector<float> whole = decodeStrictly(QString::fromStdString(options.output), channels);
+    QCOMPARE(pieces.size(), source.size());
+    QCOMPARE(whole.size(), source.size());
+    const double piecesSnr = snr(source, pieces);
+    const double wholeSnr = snr(source, whole);
+    QVERIFY2(piecesSnr > wholeSnr - 0.5, qPrintable(QStringLiteral("%1 dB against %2 dB").arg(piecesSnr).arg(wholeSnr)));
+}
+
+// With no frame to join at, the first piece's encoder goes on through every later piece: the
+// audio frames are then byte for byte those of one encoder over the whole input.
+void TestFastenccUnits::whereNoJoinFitsTheEncoderGoesOnThroughTheNextPiece()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Mp3Format format = Mp3Encoder::chooseFormat(44100, 2, 64);
+    const QString wav = dir.filePath(QStringLiteral("music.wav"));
+    QVERIFY(writeFloatWav(wav, musicLike(format.sampleRate, 2, 5.5), 2, format.sampleRate));
+
+    const QString joined = dir.filePath(QStringLiteral("joined.mp3"));
+    const QString whole = dir.filePath(QStringLiteral("whole.mp3"));
+    PieceLayout layout;
+    layout.seconds = 1.0;
+    layout.joinFrames = 0;
+    Status s = encodeWavInPieces(wav, joined, format, layout);
+    QVERIFY2(s.ok(), s.message.c_str());
+    layout.seconds = 100;
+    s = encodeWavInPieces(wav, whole, format, layout);
+    QVERIFY2(s.ok(), s.message.c_str());
+
+    const QByteArray frames = audioFrames(joined);
+    QVERIFY(frames.size() > 10000);
+    QCOMPARE(frames, audioFrames(whole));
+    QCOMPARE(decodeStrictly(joined, 2).size(), std::size_t(format.sampleRate) * 11);
 }
 
 QTEST_GUILESS_MAIN(TestFastenccUnits)
