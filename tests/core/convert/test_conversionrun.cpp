@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <utility>
+
 #include "core/base/appstate.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/conversionrun.h"
@@ -438,6 +440,37 @@ private slots:
         for (const auto &row : table.rows)
             QCOMPARE(row.status, int(JobStatus::Failed));
         QVERIFY(table.rows[0].note.contains(QStringLiteral("无法启动编码器")));
+    }
+
+    // A run of one row lets the encoder use every core; in a run of several rows each encoder
+    // works on one thread, one at a time or several at once, so every row comes out the same.
+    void oneRowSpreadsOverTheCoresSeveralRowsShareThem()
+    {
+        const QString log = path(QStringLiteral("arguments.log"));
+        const QString encoder = path(QStringLiteral("logging-encoder"));
+        QFile script(encoder);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\nexec '%2' \"$@\"\n")
+                         .arg(log, QStringLiteral(SVELTRA_BIN_DIR "/fastencc"))
+                         .toUtf8());
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        for (const auto &[rows, parallel] : {std::pair{1, 2}, std::pair{2, 1}, std::pair{2, 2}}) {
+            QFile::remove(log);
+            m_output = path(QStringLiteral("spread%1-%2/").arg(rows).arg(parallel));
+            QVERIFY(QDir().mkpath(m_output));
+            Table table;
+            for (int i = 0; i < rows; ++i)
+                table.add(path(QStringLiteral("song.wav")), QStringLiteral("曲%1").arg(i));
+            ConversionRun run(environment(table, parallel, encoder));
+            QVERIFY(!runToEnd(run).cancelled);
+            QFile lines(log);
+            QVERIFY(lines.open(QIODevice::ReadOnly));
+            const QList<QByteArray> started = lines.readAll().trimmed().split('\n');
+            QCOMPARE(started.size(), rows);
+            for (const QByteArray &arguments : started)
+                QCOMPARE(arguments.endsWith(" -1t"), rows > 1);
+        }
     }
 
     void severalAtOnceGiveTheSameFilesAsOneAtATime()
