@@ -103,26 +103,22 @@ Status Mp3Encoder::open(const Mp3Format &format, bool infoFrame)
 
 Status Mp3Encoder::encode(const float *const *planes, int frames, std::span<const unsigned char> &out)
 {
-    const std::size_t bound = outputBound(frames);
-    if (m_buffer.size() < bound)
-        m_buffer.resize(bound);
-    const float *right = m_channels > 1 ? planes[1] : planes[0];
-    const int n = lame_encode_buffer_ieee_float(m_handle->flags.get(), planes[0], right, frames, m_buffer.data(),
-                                                static_cast<int>(m_buffer.size()));
-    if (n < 0)
-        return encoderError("encoding failed", n);
-    out = account(n);
-    return Status::success();
+    return encodeWith(lame_encode_buffer_ieee_float, planes, frames, out);
 }
 
 Status Mp3Encoder::encode(const std::int16_t *const *planes, int frames, std::span<const unsigned char> &out)
 {
+    return encodeWith(lame_encode_buffer, planes, frames, out);
+}
+
+template <typename Sample, typename LameCall>
+Status Mp3Encoder::encodeWith(LameCall call, const Sample *const *planes, int frames, std::span<const unsigned char> &out)
+{
     const std::size_t bound = outputBound(frames);
     if (m_buffer.size() < bound)
         m_buffer.resize(bound);
-    const std::int16_t *right = m_channels > 1 ? planes[1] : planes[0];
-    const int n = lame_encode_buffer(m_handle->flags.get(), planes[0], right, frames, m_buffer.data(),
-                                     static_cast<int>(m_buffer.size()));
+    const Sample *right = m_channels > 1 ? planes[1] : planes[0];
+    const int n = call(m_handle->flags.get(), planes[0], right, frames, m_buffer.data(), static_cast<int>(m_buffer.size()));
     if (n < 0)
         return encoderError("encoding failed", n);
     out = account(n);

@@ -57,6 +57,9 @@ public:
     InfoFrameFields settingsFields();
 
 private:
+    // Hands one of LAME's encoding calls (float or 16-bit) the samples and room for the output.
+    template <typename Sample, typename LameCall>
+    Status encodeWith(LameCall call, const Sample *const *planes, int frames, std::span<const unsigned char> &out);
     std::span<const unsigned char> account(int lameBytes);
 
     struct Handle;
