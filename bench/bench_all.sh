@@ -24,7 +24,7 @@ run=${PIPESTATUS[0]}
 
 echo
 echo "== summary"
-grep -E '^profile +fastencc|^(96000|64000|32000|16000) (stereo|mono) +-?[0-9]' "$log/encoder.txt" | grep -v ' music \| WAV \| MP3 \| WMA ' || true
+sed -n '/^aliasing/,/^fastencc leaks/p' "$log/encoder.txt" | grep -E '^profile|^[0-9]+ (stereo|mono) ' || true
 grep -E '^profile +input|^.* music +lame ' "$log/encoder.txt" || true
 grep -E '^added|^peak|^one at a time|^ffmpeg' "$log/run.txt" || true
 [ "$encoder" = 0 ] && [ "$run" = 0 ]

@@ -26,8 +26,9 @@ namespace {
 // The layout's defaults: pieces long enough that the frames encoded twice around each join
 // cost little, short enough that a song gives every core several pieces and that the pieces
 // held at once stay small. The lead covers the analysis filter bank, the transform's overlap
-// and the psychoacoustic model's memory.
-constexpr long kPieceBytes = 768 * 1024;
+// and the psychoacoustic model's memory. The input of all pieces held at once stays within
+// kPiecesBytes, so more workers get shorter pieces and the program stays small on any machine.
+constexpr long kPiecesBytes = 1536 * 1024;
 // Input beyond the frames where a join is sought, so that LAME has put all of them out.
 constexpr long kSettleFrames = 3;
 // LAME encodes a piece in calls of at most this many samples.
@@ -145,7 +146,7 @@ public:
         , m_frameSamples(format.sampleRate >= 32000 ? 1152 : 576)
         , m_pieceFrames(std::max(1L,
                                  std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
-                                          kPieceBytes / (m_frameSamples * format.channels * 2))))
+                                          kPiecesBytes / workers / (m_frameSamples * format.channels * 2))))
         , m_frameBytes(static_cast<long>(m_frameSamples / 8) * format.bitrateKbps * 1000 / format.sampleRate)
         , m_maxPieces(static_cast<std::size_t>(workers))
         , m_writer(file, std::move(settings), m_frameSamples)
@@ -381,7 +382,9 @@ int availableCores()
     CPU_ZERO(&set);
     const int cores = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set)
                                                                     : static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores, 1, 8);
+    // Every encoder more holds a LAME encoder and a piece of its own: beyond three, fastencc
+    // would outgrow its 40 MB, and the shorter pieces would spend more on the joins.
+    return std::clamp(cores, 1, 3);
 }
 
 } // namespace fastencc

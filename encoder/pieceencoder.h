@@ -22,14 +22,14 @@ struct Mp3Format;
 // percentage of input read.
 struct PieceLayout
 {
-    double seconds = 6.0; // of a piece, at most: none holds more than 768 KiB of input
+    double seconds = 6.0; // of a piece, at most: all held at once hold at most 1.5 MiB of input
     long leadFrames = 8;  // an encoder starts this many frames before its piece
     long joinFrames = 12; // the join with the next piece is sought among this many frames
 };
 Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
                       void (*progress)(int percent), const PieceLayout &layout = {});
 
-// How many encoders encodeInPieces() should run: the processors this process may use, at most 8.
+// How many encoders encodeInPieces() should run: the processors this process may use, at most 3.
 int availableCores();
 
 } // namespace fastencc
