@@ -12,17 +12,12 @@
 #include <QUrl>
 
 #include "gui/mainwindow/filelist.h"
+#include "tests/support/browsefixtures.h"
 
 using namespace Sveltra;
+using namespace TestBrowse;
 
 namespace {
-
-void touch(const QString &path)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("x");
-}
 
 // The names the list shows, top to bottom.
 QStringList shownNames(FileListView &list)
@@ -33,35 +28,6 @@ QStringList shownNames(FileListView &list)
         names << list.model()->index(row, 0, root).data().toString();
     return names;
 }
-
-// Shows the folder and waits until the file system has listed it.
-void showFolder(FileListView &list, const QString &folder)
-{
-    QSignalSpy loaded(&list, &FileListView::folderLoaded);
-    list.setFolderPath(folder);
-    if (loaded.isEmpty())
-        QVERIFY(loaded.wait(5000));
-    QTRY_VERIFY(list.model()->rowCount(list.rootIndex()) > 0);
-}
-
-// A drive that is always there, and every image a folder of the same three tracks.
-class FakeDrives final : public VirtualFolderProvider
-{
-public:
-    QStringList roots{QStringLiteral("/dev/fakecd")};
-
-    bool isVirtualFolder(const QString &path) const override
-    {
-        return roots.contains(path) || path.endsWith(QLatin1String(".cue"));
-    }
-    QList<VirtualEntry> entries(const QString &) override
-    {
-        return {{QStringLiteral("Track02.cda"), 1985244, 11253},
-                {QStringLiteral("Track01.cda"), 44, 0},
-                {QStringLiteral("Track10.cda"), -1, 205000}};
-    }
-    QStringList rootFolders() const override { return roots; }
-};
 
 } // namespace
 

@@ -13,27 +13,12 @@
 
 #include "gui/mainwindow/filelist.h"
 #include "gui/mainwindow/foldertree.h"
+#include "tests/support/browsefixtures.h"
 
 using namespace Sveltra;
+using namespace TestBrowse;
 
 namespace {
-
-void touch(const QString &path)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("x");
-}
-
-// Shows the folder and waits until the file system has listed it.
-void showFolder(FileListView &list, const QString &folder)
-{
-    QSignalSpy loaded(&list, &FileListView::folderLoaded);
-    list.setFolderPath(folder);
-    if (loaded.isEmpty())
-        QVERIFY(loaded.wait(5000));
-    QTRY_VERIFY(list.model()->rowCount(list.rootIndex()) > 0);
-}
 
 // The entry of a folder of the tree with this name, once the file system has read the folder;
 // invalid after five seconds without it.
@@ -51,27 +36,6 @@ QModelIndex childNamed(QAbstractItemModel *model, const QModelIndex &parent, con
     };
     return QTest::qWaitFor(find, 5000) ? found : QModelIndex();
 }
-
-// A drive that is always there; an image becomes a drive once its tracks are listed.
-class FakeDrives final : public VirtualFolderProvider
-{
-public:
-    QStringList roots{QStringLiteral("/dev/fakecd")};
-
-    bool isVirtualFolder(const QString &path) const override
-    {
-        return roots.contains(path) || path.endsWith(QLatin1String(".cue"));
-    }
-    QList<VirtualEntry> entries(const QString &folder) override
-    {
-        if (!roots.contains(folder))
-            roots << folder;
-        return {{QStringLiteral("Track02.cda"), 1985244, 11253},
-                {QStringLiteral("Track01.cda"), 44, 0},
-                {QStringLiteral("Track10.cda"), -1, 205000}};
-    }
-    QStringList rootFolders() const override { return roots; }
-};
 
 } // namespace
 
@@ -129,6 +93,7 @@ private slots:
     void treeShowsDrivesAboveTheFileSystem()
     {
         FakeDrives drives;
+        drives.imagesBecomeDrives = true;
         FolderTreeView tree;
         FileListView list;
         tree.resize(300, 400);
@@ -192,6 +157,7 @@ private slots:
     void listChoosesVirtualFoldersToo()
     {
         FakeDrives drives;
+        drives.imagesBecomeDrives = true;
         FolderTreeView tree;
         FileListView list;
         list.setVirtualFolderProvider(&drives);
