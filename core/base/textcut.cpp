@@ -8,16 +8,33 @@ QString CutText(const QString &text, qsizetype maxLength)
 {
     if (text.size() <= maxLength)
         return text;
+    return text.left(FittingLength(text, maxLength, [](QStringView piece) { return piece.size(); }));
+}
+
+qsizetype FittingLength(const QString &text, qsizetype budget, const std::function<qsizetype(QStringView)> &measure)
+{
     QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
-    boundaries.setPosition(maxLength);
-    qsizetype end = boundaries.isAtBoundary() ? maxLength : boundaries.toPreviousBoundary();
-    if (end <= 0) {
-        // One character longer than the whole length: cut between code points.
-        end = maxLength;
-        if (end > 0 && text.at(end - 1).isHighSurrogate())
-            --end;
+    qsizetype used = 0;
+    qsizetype end = 0;
+    for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
+        used += measure(QStringView(text).mid(end, next - end));
+        if (used > budget)
+            break;
+        end = next;
     }
-    return text.left(end);
+    if (end > 0 || budget <= 0)
+        return end;
+    // Not even the first character with its accents fits: cut between code points instead.
+    used = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        used += measure(QStringView(text).mid(i, width));
+        if (used > budget)
+            break;
+        i += width;
+        end = i;
+    }
+    return end;
 }
 
 } // namespace Sveltra

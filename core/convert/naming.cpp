@@ -3,13 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextBoundaryFinder>
 
 #include <cerrno>
 #include <cmath>
 #include <limits>
 
 #include <unistd.h>
+
+#include "core/base/textcut.h"
 
 namespace Sveltra {
 
@@ -145,33 +146,8 @@ QString FitFileName(const QString &head, const QString &body, const QString &tai
     if (QFile::encodeName(body).size() <= budget)
         return head + body + tail;
 
-    // The longest start of body that fits, ending on a boundary of the given kind.
-    const auto longestStart = [&](QTextBoundaryFinder::BoundaryType type) {
-        QTextBoundaryFinder boundaries(type, body);
-        qsizetype used = 0;
-        qsizetype end = 0;
-        for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
-            used += QFile::encodeName(body.mid(end, next - end)).size();
-            if (used > budget)
-                break;
-            end = next;
-        }
-        return end;
-    };
-    qsizetype end = longestStart(QTextBoundaryFinder::Grapheme);
-    if (end == 0 && budget > 0) {
-        // Not even the first character with its accents fits: cut between code points instead.
-        qsizetype used = 0;
-        for (qsizetype i = 0; i < body.size();) {
-            const qsizetype width = body.at(i).isHighSurrogate() && i + 1 < body.size() && body.at(i + 1).isLowSurrogate() ? 2
-                                                                                                                           : 1;
-            used += QFile::encodeName(body.mid(i, width)).size();
-            if (used > budget)
-                break;
-            i += width;
-            end = i;
-        }
-    }
+    const auto bytes = [](QStringView piece) { return QFile::encodeName(piece.toString()).size(); };
+    const qsizetype end = FittingLength(body, budget, bytes);
     return head + body.left(end) + tail;
 }
 
