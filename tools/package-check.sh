@@ -25,7 +25,7 @@ deb=$(ls "$BUILD_DIR"/sveltra_*.deb)
 dpkg-deb --info "$deb" | sed -n '/Depends/p'
 # Read whole before searching: grep -q would stop reading early and break the pipe.
 contents=$(dpkg-deb --contents "$deb")
-grep -q '/usr/share/man/man1/sveltra.1' <<<"$contents" || fail "no man page in the package"
+grep -q '/usr/share/man/man1/sveltra.1.gz' <<<"$contents" || fail "no compressed man page in the package"
 
 step "apt-get install ./$deb"
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q install "./$deb"
@@ -42,7 +42,7 @@ echo "${help%%$'\n'*}"
 "$fastencc" --version
 desktop-file-validate /usr/share/applications/sveltra.desktop
 grep -q '^Exec=sveltra %F$' /usr/share/applications/sveltra.desktop || fail "the installed desktop entry takes no files"
-if command -v man >/dev/null && [ -e /usr/share/man/man1/sveltra.1 ]; then man -w sveltra; fi
+if command -v man >/dev/null && [ -e /usr/share/man/man1/sveltra.1.gz ]; then man -w sveltra; fi
 
 work=$(mktemp -d)
 first_pid=""
