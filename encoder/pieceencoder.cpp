@@ -35,8 +35,9 @@ constexpr long kSettleFrames = 3;
 // LAME encodes a piece in calls of at most this many samples.
 constexpr long kCallFrames = 8192;
 
-// Audio waiting to be encoded is held as 16-bit samples: half the memory of floats, and LAME
-// gets the same numbers from a 16-bit source (x / 32768 and back are exact).
+// Audio waiting to be encoded is held as 16-bit samples: half the memory of floats. A 16-bit
+// source loses nothing (x * 32768 is exact); resampled audio is rounded at -98 dB, far below
+// what the MP3 keeps.
 using Planes = std::array<std::vector<std::int16_t>, 2>;
 
 void appendSamples(std::vector<std::int16_t> &to, const float *from, int frames)
