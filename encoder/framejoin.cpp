@@ -118,7 +118,7 @@ bool EncodedPiece::readNewFrames()
     std::size_t at = frames.empty() ? 0 : frames.back().end();
     while (at + 4 <= bytes.size()) {
         const unsigned char *p = bytes.data() + at;
-        const std::uint32_t word = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+        const std::uint32_t word = bigEndian32(p);
         const Mp3Header h = parseMp3Header(word);
         if (!h.valid)
             return false;

@@ -30,11 +30,6 @@ constexpr std::uint64_t kMaxLeadingJunk = 64 * 1024;
 constexpr std::size_t kMaxFrameSize = 2881; // MPEG-1, 320 kbit/s, 32 kHz, padded
 constexpr std::size_t kWindowSize = 256 * 1024;
 
-std::uint32_t be32(const unsigned char *p)
-{
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
 std::uint16_t be16(const unsigned char *p)
 {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -126,7 +121,7 @@ Mp3Header headerAt(Bytes &bytes, std::uint64_t offset)
     unsigned char b[4];
     if (bytes.read(offset, 4, b) != 4)
         return {};
-    return parseMp3Header(be32(b));
+    return parseMp3Header(bigEndian32(b));
 }
 
 bool startsWith(Bytes &bytes, std::uint64_t offset, const char *text)
@@ -201,11 +196,11 @@ bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &
 {
     const std::uint64_t streamBytes = frame.size() + audioBytes;
     if (frame.size() >= 54 && std::memcmp(&frame[36], "VBRI", 4) == 0) {
-        const std::uint32_t bytes = be32(&frame[46]);
-        return be32(&frame[50]) == frames && (bytes == streamBytes || bytes == audioBytes);
+        const std::uint32_t bytes = bigEndian32(&frame[46]);
+        return bigEndian32(&frame[50]) == frames && (bytes == streamBytes || bytes == audioBytes);
     }
     std::size_t at = 4 + sideInfoSize(h);
-    const std::uint32_t flags = be32(&frame[at + 4]);
+    const std::uint32_t flags = bigEndian32(&frame[at + 4]);
     at += 8;
     const auto field = [&](std::uint32_t flag, std::size_t size, std::uint32_t &value) {
         if (!(flags & flag))
@@ -213,7 +208,7 @@ bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &
         if (at + size > frame.size())
             return false;
         if (size == 4)
-            value = be32(&frame[at]);
+            value = bigEndian32(&frame[at]);
         at += size;
         return true;
     };
@@ -226,7 +221,7 @@ bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &
         return false;
     // A LAME extension is known by the CRC that closes it; its music length and CRC must hold too.
     if (at + 36 <= frame.size() && crc16(frame.first(at + 34)) == be16(&frame[at + 34]))
-        return be32(&frame[at + 28]) == streamBytes && be16(&frame[at + 32]) == musicCrc;
+        return bigEndian32(&frame[at + 28]) == streamBytes && be16(&frame[at + 32]) == musicCrc;
     return true;
 }
 

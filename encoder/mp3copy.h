@@ -34,6 +34,12 @@ struct Mp3Header
 
 Mp3Header parseMp3Header(std::uint32_t word);
 
+// Four bytes read as one big-endian number, as MP3 headers and info tags store them.
+inline std::uint32_t bigEndian32(const unsigned char *p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
 // What scanMp3() learns of a file.
 struct Mp3Scan
 {

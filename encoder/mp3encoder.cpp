@@ -8,6 +8,7 @@
 #include <string>
 
 #include "encoder/infoframe.h"
+#include "encoder/mp3copy.h"
 
 namespace fastencc {
 
@@ -145,8 +146,7 @@ std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
         // LAME's first frame tells the stream's format, and whether it is LAME's placeholder
         // for its own info frame (there is one when that frame holds the tag).
         m_started = true;
-        m_header = (std::uint32_t{m_buffer[0]} << 24) | (std::uint32_t{m_buffer[1]} << 16) | (std::uint32_t{m_buffer[2]} << 8)
-            | m_buffer[3];
+        m_header = bigEndian32(m_buffer.data());
         m_ownInfoFrame = !frameHoldsInfoTag(m_header);
         if (m_ownInfoFrame) {
             prefix = infoFrameSize(m_header);

@@ -17,6 +17,7 @@
 #include "encoder/framejoin.h"
 #include "encoder/infoframe.h"
 #include "encoder/interrupt.h"
+#include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
 #include "encoder/outputfile.h"
 
@@ -51,10 +52,8 @@ void appendSamples(std::vector<std::int16_t> &to, const float *from, int frames)
 struct Piece
 {
     bool last = false;
-    long joinFrom = 0;   // where the join with the piece before it is sought
-    long inputStart = 0; // samples of the whole input that planes begin at
-    long inputEnd = 0;
-    Planes planes;
+    long inputEnd = 0; // the sample of the whole input its encoder has been given up to
+    Planes planes;     // from out.firstFrame's first sample on
     std::unique_ptr<Mp3Encoder> encoder;
     EncodedPiece out;
     Status status;
@@ -101,7 +100,7 @@ public:
         const std::size_t start = piece.startOf(from);
         if (!m_started) {
             const unsigned char *p = piece.bytes.data() + start;
-            m_fields.header = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+            m_fields.header = bigEndian32(p);
             const std::vector<unsigned char> room(infoFrameSize(m_fields.header), 0);
             if (Status s = m_file.write(room); !s.ok())
                 return s;
@@ -211,6 +210,9 @@ public:
     }
 
 private:
+    // The sample of the whole input that a piece's planes begin with.
+    long inputStart(const Piece &piece) const { return piece.out.firstFrame * m_frameSamples; }
+
     // Hands the next piece, from m_nextPiece on, to the workers.
     Status cut(bool last)
     {
@@ -228,19 +230,17 @@ private:
         auto piece = std::make_unique<Piece>();
         const long first = std::max(0L, m_nextPiece - m_layout.leadFrames);
         piece->last = last;
-        piece->joinFrom = m_nextPiece;
-        piece->inputStart = first * m_frameSamples;
         piece->inputEnd = last ? m_inputEnd
                                : (m_nextPiece + m_pieceFrames + m_layout.joinFrames + kSettleFrames) * m_frameSamples;
         piece->out.firstFrame = first;
         piece->out.keepFrom = m_nextPiece;
         for (int c = 0; c < m_format.channels; ++c) {
-            const auto begin = m_buffer[c].begin() + (piece->inputStart - m_bufferStart);
-            piece->planes[c].assign(begin, begin + (piece->inputEnd - piece->inputStart));
+            const auto begin = m_buffer[c].begin() + (inputStart(*piece) - m_bufferStart);
+            piece->planes[c].assign(begin, begin + (piece->inputEnd - inputStart(*piece)));
         }
         // Room for the frames, so the output does not grow by doubling: a frame of the bit
         // rate (and its padding byte) for every frame of input, and the few a flush adds.
-        const long frames = (piece->inputEnd - piece->inputStart) / m_frameSamples + 4;
+        const long frames = (piece->inputEnd - inputStart(*piece)) / m_frameSamples + 4;
         piece->out.bytes.reserve(static_cast<std::size_t>(frames * (m_frameBytes + 1)));
 
         m_nextPiece += m_pieceFrames;
@@ -286,10 +286,12 @@ private:
             return Status::success();
         }
         Piece &left = *m_tail;
-        const long to = piece->joinFrom + m_layout.joinFrames;
-        long at = findJoin(left.out, piece->out, piece->joinFrom, to, true);
+        // Until joined, the piece keeps its frames from its own first one on.
+        const long from = piece->out.keepFrom;
+        const long to = from + m_layout.joinFrames;
+        long at = findJoin(left.out, piece->out, from, to, true);
         if (at < 0)
-            at = findJoin(left.out, piece->out, piece->joinFrom, to, false);
+            at = findJoin(left.out, piece->out, from, to, false);
         if (at >= 0) {
             makeJoin(left.out, piece->out, at);
             if (Status s = m_writer.write(left.out, left.out.keepFrom, at); !s.ok())
@@ -302,8 +304,8 @@ private:
             return Status::success();
         }
         // No join fits: the left encoder goes on through this piece, which it replaces.
-        const Status s = feed(*left.encoder, left.out, piece->planes, left.inputEnd - piece->inputStart,
-                              piece->inputEnd - piece->inputStart, piece->last);
+        const Status s = feed(*left.encoder, left.out, piece->planes, left.inputEnd - inputStart(*piece),
+                              piece->inputEnd - inputStart(*piece), piece->last);
         left.inputEnd = piece->inputEnd;
         left.last = piece->last;
         return s;
@@ -326,7 +328,7 @@ private:
             piece->encoder = std::make_unique<Mp3Encoder>();
             Status s = piece->encoder->open(m_format, false);
             if (s.ok())
-                s = feed(*piece->encoder, piece->out, piece->planes, 0, piece->inputEnd - piece->inputStart, piece->last);
+                s = feed(*piece->encoder, piece->out, piece->planes, 0, piece->inputEnd - inputStart(*piece), piece->last);
             {
                 std::lock_guard lock(m_mutex);
                 piece->status = std::move(s);

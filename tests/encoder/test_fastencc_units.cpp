@@ -255,7 +255,7 @@ QByteArray audioFrames(const QString &mp3)
     if (all.size() < 4)
         return {};
     const auto *p = reinterpret_cast<const unsigned char *>(all.constData());
-    return all.mid(static_cast<qsizetype>(parseMp3Header((std::uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3]).size));
+    return all.mid(static_cast<qsizetype>(parseMp3Header(bigEndian32(p)).size));
 }
 
 } // namespace
@@ -365,8 +365,7 @@ void TestFastenccUnits::infoTagFitsExactlyWhereLameWritesOne()
                 lame_encode_flush(lame.get(), out.data() + n, static_cast<int>(out.size()) - n);
                 unsigned char tag[2880];
                 const bool lameWrites = lame_get_lametag_frame(lame.get(), tag, sizeof tag) > 0;
-                const std::uint32_t header = (std::uint32_t{out[0]} << 24) | (std::uint32_t{out[1]} << 16)
-                    | (std::uint32_t{out[2]} << 8) | out[3];
+                const std::uint32_t header = bigEndian32(out.data());
                 QVERIFY2(frameHoldsInfoTag(header) == lameWrites,
                          qPrintable(QStringLiteral("%1 Hz, %2 ch, %3 kbit/s").arg(rate).arg(channels).arg(kbps)));
                 QVERIFY(infoFrameSize(header) > 0);
@@ -415,9 +414,7 @@ void TestFastenccUnits::ownInfoFrameAgreesWithLames()
     const std::vector<unsigned char> lames = encoder.infoFrame();
     const std::vector<unsigned char> ours = encoder.ownInfoFrame();
     QVERIFY(!lames.empty());
-    QCOMPARE(ours.size(),
-             infoFrameSize((std::uint32_t{stream[0]} << 24) | (std::uint32_t{stream[1]} << 16) | (std::uint32_t{stream[2]} << 8)
-                           | stream[3]));
+    QCOMPARE(ours.size(), infoFrameSize(bigEndian32(stream.data())));
     QVERIFY(ours.size() <= lames.size());
 
     // Header: all but the bit-rate field agree.
