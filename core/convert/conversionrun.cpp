@@ -193,8 +193,12 @@ void ConversionRun::startRow(int row)
     job->target = TargetPath(folder, OutputPrefix(channel, quality), name, rows.cell(row, JobColumn::Title));
     emit rowStarted(m_ordinal, job->source, job->target);
 
-    job->CurrentTag = {rows.cell(row, JobColumn::Title).trimmed(), rows.cell(row, JobColumn::Album).trimmed(),
-                       rows.cell(row, JobColumn::Artist).trimmed(), rows.cell(row, JobColumn::Year).trimmed()};
+    job->CurrentTag.Title = rows.cell(row, JobColumn::Title).trimmed();
+    job->CurrentTag.Album = rows.cell(row, JobColumn::Album).trimmed();
+    job->CurrentTag.Artist = rows.cell(row, JobColumn::Artist).trimmed();
+    job->CurrentTag.Year = rows.cell(row, JobColumn::Year).trimmed();
+    if (MediaType(name) != QLatin1String("CDA"))
+        job->CurrentTag.SourcePath = job->source;
 
     job->options = BuildEncoderArgs(channel, quality);
     Job *raw = job.get();
@@ -225,6 +229,8 @@ void ConversionRun::MediaConvert(Job *raw)
                 0, this, [this, raw] { finishJob(raw, false, NoCdDriveReason(), QStringLiteral("no drive holds the track")); });
             return;
         }
+        if (m_env.cdTagsFor)
+            m_env.cdTagsFor(raw->cdDrive, raw->cdTrack, raw->CurrentTag);
         raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
         raw->abortRip = std::make_shared<std::atomic<bool>>(false);
         startNextRip();

@@ -10,18 +10,11 @@
 #include <memory>
 #include <vector>
 
+#include "core/convert/mediatag.h"
+
 namespace Sveltra {
 
 class JobRows;
-
-// The four texts written into each finished file's tag.
-struct MediaTag
-{
-    QString Title;
-    QString Album;
-    QString Artist;
-    QString Year;
-};
 
 // Writes the tag of a finished conversion: title, album, artist, the year as a number and the
 // software note. Does nothing when there is no file at the path.
@@ -54,6 +47,9 @@ public:
         // The CD drive (device or image path) whose name is a track path's folder, or empty when
         // no drive is; without it CD tracks fail.
         std::function<QString(const QString &folder)> cdDriveFor;
+        // Adds what the disc's lookup knows of a CD track (drive, track number) to its tag: track
+        // and disc numbers, genre, year, album artist, the disc's cover. Optional.
+        std::function<void(const QString &drive, int track, MediaTag &tag)> cdTagsFor;
     };
 
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
