@@ -141,35 +141,75 @@ int MaximumFileNameBytes(const QString &folder)
 
 QString FitFileName(const QString &head, const QString &body, const QString &tail, int limit)
 {
+    // FAT32 and exFAT count a name in UTF-16 units, whatever the byte limit of the system here.
+    constexpr qsizetype MaxUnits = 255;
     const qsizetype fixed = QFile::encodeName(head).size() + QFile::encodeName(tail).size();
     const qsizetype budget = limit - fixed;
-    if (QFile::encodeName(body).size() <= budget)
+    const qsizetype unitBudget = MaxUnits - head.size() - tail.size();
+    if (QFile::encodeName(body).size() <= budget && body.size() <= unitBudget)
         return head + body + tail;
 
     const auto bytes = [](QStringView piece) { return QFile::encodeName(piece.toString()).size(); };
+    const auto units = [](QStringView piece) { return piece.size(); };
     const qsizetype end = FittingLength(body, budget, bytes);
-    return head + body.left(end) + tail;
+    return head + body.left(FittingLength(body.left(end), unitBudget, units)) + tail;
+}
+
+TargetNameParts TargetFileNameParts(const QString &prefix, const QString &name, const QString &title)
+{
+    TargetNameParts parts{prefix, {}, QStringLiteral(".MP3")};
+    const QString ending = name.right(4).toUpper();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (name.size() > 4 && ending == QLatin1String(".CDA")) {
+        parts.head += name.mid(name.size() - 6, 2) + QLatin1Char('-');
+        parts.body = title;
+    } else if (dot <= 0) {
+        parts.body = name; // no extension to take off
+    } else if (name.size() - dot - 1 != 3) {
+        // "x.flac" gives "x", not "x.": the whole extension goes, whatever its length.
+        parts.body = name.left(dot);
+    } else if (name.size() > 4 && ending == QLatin1String(".MP3")) {
+        parts.body = name.left(name.size() - 4);
+        parts.tail = name.right(4);
+    } else {
+        parts.body = name.size() > 4 ? name.left(name.size() - 4) : name;
+    }
+    parts.body = SafeFileNamePart(parts.body);
+    return parts;
+}
+
+QString FitTargetName(const TargetNameParts &parts, int nameLimit, int copy)
+{
+    const QString tail = copy > 1 ? QStringLiteral(" (%1)").arg(copy) + parts.tail : parts.tail;
+    return FitFileName(parts.head, parts.body, tail, nameLimit);
 }
 
 QString TargetPath(const QString &folder, const QString &prefix, const QString &name, const QString &title, int nameLimit)
 {
-    QString head = prefix;
-    QString body;
-    QString tail = QStringLiteral(".MP3");
-    const QString ending = name.right(4).toUpper();
-    if (name.size() > 4 && ending == QLatin1String(".CDA")) {
-        head += name.mid(name.size() - 6, 2) + QLatin1Char('-');
-        body = SafeFileNamePart(title);
-    } else if (name.size() > 4 && ending == QLatin1String(".MP3")) {
-        body = name.left(name.size() - 4);
-        tail = name.right(4);
-    } else if (name.size() > 4) {
-        body = name.left(name.size() - 4);
-    } else {
-        body = name;
-    }
     const int limit = nameLimit >= 0 ? nameLimit : MaximumFileNameBytes(folder);
-    return folder + FitFileName(head, body, tail, limit);
+    return folder + FitTargetName(TargetFileNameParts(prefix, name, title), limit);
+}
+
+QString SafeFolderName(const QString &name, int nameLimit)
+{
+    QString safe = FitFileName({}, SafeFileNamePart(name), {}, nameLimit);
+    // Windows and its cards drop trailing dots and blanks, so "A." and "A" would be one folder
+    // there, and "..." none at all.
+    while (!safe.isEmpty() && (safe.endsWith(QLatin1Char('.')) || safe.endsWith(QLatin1Char(' '))))
+        safe.chop(1);
+    if (safe.isEmpty())
+        return QStringLiteral("_");
+    const qsizetype dot = safe.indexOf(QLatin1Char('.'));
+    const QString stem = (dot < 0 ? safe : safe.left(dot)).trimmed().toUpper();
+    static const QStringList reserved = [] {
+        QStringList names{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("NUL")};
+        for (int i = 1; i <= 9; ++i)
+            names << QStringLiteral("COM%1").arg(i) << QStringLiteral("LPT%1").arg(i);
+        return names;
+    }();
+    if (reserved.contains(stem))
+        safe.insert(dot < 0 ? safe.size() : dot, QLatin1Char('_')); // short enough for any limit
+    return safe;
 }
 
 QString CounterText(qint64 count)

@@ -49,16 +49,25 @@ private slots:
         QTest::newRow("mp3 keeps its case") << QStringLiteral("Song.Mp3") << QString() << QStringLiteral("/out/D-CD-Song.Mp3");
         QTest::newRow("wav") << QStringLiteral("song.wav") << QString() << QStringLiteral("/out/D-CD-song.MP3");
         QTest::newRow("wma") << QStringLiteral("Song.wma") << QString() << QStringLiteral("/out/D-CD-Song.MP3");
-        QTest::newRow("no extension") << QStringLiteral("longname") << QString() << QStringLiteral("/out/D-CD-long.MP3");
-        QTest::newRow("short") << QStringLiteral("a.b") << QString() << QStringLiteral("/out/D-CD-a.b.MP3");
+        QTest::newRow("no extension") << QStringLiteral("longname") << QString() << QStringLiteral("/out/D-CD-longname.MP3");
+        QTest::newRow("hidden, no extension") << QStringLiteral(".flac") << QString() << QStringLiteral("/out/D-CD-.flac.MP3");
+        QTest::newRow("short") << QStringLiteral("a.b") << QString() << QStringLiteral("/out/D-CD-a.MP3");
+        QTest::newRow("short, two-letter extension") << QStringLiteral("a.ok") << QString() << QStringLiteral("/out/D-CD-a.MP3");
         QTest::newRow("exactly four") << QStringLiteral(".mp3") << QString() << QStringLiteral("/out/D-CD-.mp3.MP3");
         QTest::newRow("cd track") << QStringLiteral("Track12.cda") << QStringLiteral("Intro")
                                   << QStringLiteral("/out/D-CD-12-Intro.MP3");
         QTest::newRow("cd title with slash") << QStringLiteral("Track03.CDA") << QStringLiteral("AC/DC: Live?")
                                              << QStringLiteral("/out/D-CD-03-AC／DC： Live？.MP3");
         QTest::newRow("chinese") << QStringLiteral("歌曲.wav") << QString() << QStringLiteral("/out/D-CD-歌曲.MP3");
-        // Only the last four characters go, whatever the extension.
-        QTest::newRow("four-letter extension") << QStringLiteral("a.flac") << QString() << QStringLiteral("/out/D-CD-a..MP3");
+        // An extension of any other length goes whole: no doubled dot.
+        QTest::newRow("four-letter extension") << QStringLiteral("a.flac") << QString() << QStringLiteral("/out/D-CD-a.MP3");
+        QTest::newRow("opus") << QStringLiteral("x.y.opus") << QString() << QStringLiteral("/out/D-CD-x.y.MP3");
+        QTest::newRow("two-letter extension") << QStringLiteral("Song.ra") << QString() << QStringLiteral("/out/D-CD-Song.MP3");
+        // What a card refuses becomes its full-width look-alike in file names too.
+        QTest::newRow("card-unsafe file name") << QStringLiteral("What? Yes: \"No\" <a|b>*.wav") << QString()
+                                               << QStringLiteral("/out/D-CD-What？ Yes： ＂No＂ ＜a｜b＞＊.MP3");
+        QTest::newRow("backslash and control")
+            << QStringLiteral("a\\b\x01.mp3") << QString() << QStringLiteral("/out/D-CD-a＼b_.mp3");
     }
 
     void targetNames()
@@ -125,6 +134,55 @@ private slots:
         // The folder does not count, however long.
         const QString deep = QStringLiteral("/").repeated(2) + QStringLiteral("长").repeated(300) + QLatin1Char('/');
         QCOMPARE(TargetPath(deep, QStringLiteral("D-CD-"), name, title, 255), deep + fileName);
+    }
+
+    // FAT32 and exFAT take 255 UTF-16 units, whatever byte limit the folder here has; a copy's
+    // number stays whole and the body gives way.
+    void namesFitCards()
+    {
+        const QString x = QStringLiteral("x");
+        const TargetNameParts parts = TargetFileNameParts(QStringLiteral("D-CD-"), x.repeated(300) + QStringLiteral(".wav"), {});
+        QCOMPARE(FitTargetName(parts, 4000), QStringLiteral("D-CD-") + x.repeated(246) + QStringLiteral(".MP3"));
+        QCOMPARE(FitTargetName(parts, 4000, 2), QStringLiteral("D-CD-") + x.repeated(242) + QStringLiteral(" (2).MP3"));
+        QCOMPARE(FitTargetName(parts, 255, 12), QStringLiteral("D-CD-") + x.repeated(241) + QStringLiteral(" (12).MP3"));
+        const QString han = QStringLiteral("歌");
+        const TargetNameParts chinese = TargetFileNameParts(QStringLiteral("D-"), han.repeated(300) + QStringLiteral(".mp3"), {});
+        QCOMPARE(FitTargetName(chinese, 4000), QStringLiteral("D-") + han.repeated(249) + QStringLiteral(".mp3"));
+        QCOMPARE(FitTargetName(chinese, 255), QStringLiteral("D-") + han.repeated(83) + QStringLiteral(".mp3"));
+        QCOMPARE(FitTargetName(TargetFileNameParts(QStringLiteral("D-"), QStringLiteral("a.wav"), {}), 255, 3),
+                 QStringLiteral("D-a (3).MP3"));
+    }
+
+    void folderNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("plain") << QStringLiteral("Abbey Road") << QStringLiteral("Abbey Road");
+        QTest::newRow("unsafe characters") << QStringLiteral("AC/DC: \"Live\" <1|2>?*\\")
+                                           << QStringLiteral("AC／DC： ＂Live＂ ＜1｜2＞？＊＼");
+        QTest::newRow("control characters") << QStringLiteral("a\tb\nc") << QStringLiteral("a_b_c");
+        QTest::newRow("trailing dots and blanks") << QStringLiteral("Vol. 1. . ") << QStringLiteral("Vol. 1");
+        QTest::newRow("leading ones stay") << QStringLiteral(" .hidden") << QStringLiteral(" .hidden");
+        QTest::newRow("only dots") << QStringLiteral("...") << QStringLiteral("_");
+        QTest::newRow("empty") << QString() << QStringLiteral("_");
+        QTest::newRow("reserved") << QStringLiteral("CON") << QStringLiteral("CON_");
+        QTest::newRow("reserved, any case") << QStringLiteral("nul") << QStringLiteral("nul_");
+        QTest::newRow("reserved with extension") << QStringLiteral("com1.disc") << QStringLiteral("com1_.disc");
+        QTest::newRow("reserved after trailing dots go") << QStringLiteral("LPT9..") << QStringLiteral("LPT9_");
+        QTest::newRow("not reserved") << QStringLiteral("CONCERT") << QStringLiteral("CONCERT");
+        QTest::newRow("not reserved: COM0") << QStringLiteral("COM0") << QStringLiteral("COM0");
+        QTest::newRow("chinese") << QStringLiteral("专辑：一") << QStringLiteral("专辑：一");
+        QTest::newRow("long") << QStringLiteral("y").repeated(300) << QStringLiteral("y").repeated(255);
+        QTest::newRow("long, cut before a blank")
+            << QStringLiteral("y").repeated(254) + QStringLiteral(" z") << QStringLiteral("y").repeated(254);
+        QTest::newRow("long chinese") << QStringLiteral("长").repeated(100) << QStringLiteral("长").repeated(85);
+    }
+
+    void folderNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, safe);
+        QCOMPARE(SafeFolderName(name), safe);
     }
 
     void shortenedNameIsAccepted()
