@@ -1,5 +1,6 @@
 #include "gui/mainwindow/windowareas.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -12,7 +13,9 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
+#include "core/layout/windowplacement.h"
 #include "gui/mainwindow/twips.h"
 #include "gui/skin/splitbar.h"
 
@@ -86,7 +89,58 @@ void WindowAreas::Form_Resize()
 
 namespace {
 
-const QString GeometryKey = QStringLiteral("MainWindow/geometry");
+const QString GeometryKey = QStringLiteral("MainWindow/geometry"); // earlier versions' form, read only
+const QString LeftKey = QStringLiteral("MainWindow/left");
+const QString TopKey = QStringLiteral("MainWindow/top");
+const QString WidthKey = QStringLiteral("MainWindow/width");
+const QString HeightKey = QStringLiteral("MainWindow/height");
+const QString MaximizedKey = QStringLiteral("MainWindow/maximized");
+
+// A window file is a few hundred bytes; anything much larger is not one, and is not read.
+constexpr qint64 MaxStateFileBytes = 64 * 1024;
+
+// The window's place and size as the file keeps them; nothing is sized from them before
+// Layout::CheckedWindow has taken them.
+struct KeptWindow
+{
+    Layout::PixelRect rect;
+    bool maximized = false;
+};
+
+std::optional<int> keptInt(const QSettings &store, const QString &key)
+{
+    bool ok = false;
+    const int value = store.value(key).toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// The form earlier versions wrote: Qt's geometry record (magic 0x1D9D0CB, version, the frame and
+// the normal geometry, the screen, the maximized flag ...). Only fixed-size fields are read.
+std::optional<KeptWindow> fromGeometryRecord(const QByteArray &record)
+{
+    QDataStream stream(record);
+    stream.setVersion(QDataStream::Qt_4_0);
+    quint32 magic = 0;
+    quint16 major = 0, minor = 0;
+    QRect frame, normal;
+    qint32 screen = 0;
+    quint8 maximized = 0;
+    stream >> magic >> major >> minor >> frame >> normal >> screen >> maximized;
+    if (stream.status() != QDataStream::Ok || magic != 0x1D9D0CB || major < 1 || major > 3)
+        return std::nullopt;
+    return KeptWindow{{frame.x(), frame.y(), normal.width(), normal.height()}, maximized != 0};
+}
+
+std::optional<KeptWindow> keptWindow(const QSettings &store)
+{
+    const auto left = keptInt(store, LeftKey), top = keptInt(store, TopKey);
+    const auto width = keptInt(store, WidthKey), height = keptInt(store, HeightKey);
+    if (left && top && width && height)
+        return KeptWindow{{*left, *top, *width, *height}, store.value(MaximizedKey).toBool()};
+    if (store.contains(GeometryKey))
+        return fromGeometryRecord(store.value(GeometryKey).toByteArray());
+    return std::nullopt;
+}
 const QString ArrangementKey = QStringLiteral("MainWindow/arrangement");
 const QString TreeWidthKey = QStringLiteral("MainWindow/treeWidth");
 const QString TreeHeightKey = QStringLiteral("MainWindow/treeHeight");
@@ -110,7 +164,15 @@ bool WindowAreas::saveState(const QString &path) const
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     QSettings store(path, QSettings::IniFormat);
-    store.setValue(GeometryKey, m_window.saveGeometry());
+    // The normal place and size, also while maximized, so that leaving the maximized state
+    // after the next start gives back the window the user had.
+    const QRect normal = m_window.isMaximized() ? m_window.normalGeometry() : QRect(m_window.pos(), m_window.size());
+    store.remove(GeometryKey);
+    store.setValue(LeftKey, normal.x());
+    store.setValue(TopKey, normal.y());
+    store.setValue(WidthKey, normal.width());
+    store.setValue(HeightKey, normal.height());
+    store.setValue(MaximizedKey, m_window.isMaximized());
     store.setValue(ArrangementKey, m_arrangement);
     store.setValue(TreeWidthKey, m_controls.tree->width());
     store.setValue(TreeHeightKey, m_controls.tree->height());
@@ -125,13 +187,32 @@ bool WindowAreas::saveState(const QString &path) const
 
 bool WindowAreas::restoreState(const QString &path)
 {
-    if (!QFileInfo::exists(path))
+    const QFileInfo file(path);
+    if (!file.exists())
         return false;
+    const auto refuse = [&path](const char *why) {
+        qWarning("The window's state in %s %s; the window opens as at a first start", qPrintable(path), why);
+        return false;
+    };
+    if (file.size() > MaxStateFileBytes)
+        return refuse("is far too large to be one");
     const QSettings store(path, QSettings::IniFormat);
-    if (store.status() != QSettings::NoError || !m_window.restoreGeometry(store.value(GeometryKey).toByteArray())) {
-        qWarning("The window's state in %s cannot be read; the window opens as at a first start", qPrintable(path));
-        return false;
+    const std::optional<KeptWindow> kept = store.status() == QSettings::NoError ? keptWindow(store) : std::nullopt;
+    if (!kept)
+        return refuse("cannot be read");
+    std::vector<Layout::PixelRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect available = screen->availableGeometry();
+        screens.push_back({available.x(), available.y(), available.width(), available.height()});
     }
+    const QSize minimum = m_window.minimumSize().expandedTo(m_window.minimumSizeHint());
+    const auto rect = Layout::CheckedWindow(kept->rect, screens, minimum.width(), minimum.height());
+    if (!rect)
+        return refuse("does not fit the screens present");
+    m_window.resize(rect->width, rect->height);
+    m_window.move(rect->x, rect->y);
+    if (kept->maximized)
+        m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
     placeAfresh();
 
     // The sizes as the arrangement that was left had them, then the pass of that arrangement.
@@ -156,11 +237,10 @@ void WindowAreas::sizeToScreen()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        const QSize designed = m_window.size();
-        QSize size(available.width() * 2 / 3, available.height() * 3 / 4);
-        size = size.expandedTo(designed).boundedTo(available.size());
-        m_window.resize(size);
-        m_window.move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+        const Layout::PixelRect rect = Layout::FirstStartWindow(
+            {available.x(), available.y(), available.width(), available.height()}, m_window.width(), m_window.height());
+        m_window.resize(rect.width, rect.height);
+        m_window.move(rect.x, rect.y);
     }
     placeAfresh();
 }

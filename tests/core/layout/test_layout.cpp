@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "core/layout/layout.h"
+#include "core/layout/windowplacement.h"
 
 using namespace Sveltra::Layout;
 
@@ -231,6 +232,25 @@ private slots:
         QCOMPARE(splitV.y + splitV.height, jobs.y);
         QCOMPARE(bar.width, 4); // 50 twips cover parts of four pixels here
         QCOMPARE(ToTwips(ToPixels(Rect{15, 30, 150, 45})), (Rect{15, 30, 150, 45}));
+    }
+
+    // Two screens side by side, the second lower and offset: a window wholly on either is kept,
+    // one across both or under the first one's taskbar is not; the first start stays on its
+    // screen even when the screen is smaller than the designed size.
+    void keptWindowFitsOneScreenWhole()
+    {
+        const std::vector<PixelRect> screens = {{0, 0, 1920, 1040}, {1920, 200, 1280, 1024}};
+        QCOMPARE(CheckedWindow({2000, 300, 1000, 700}, screens, 494, 111), (PixelRect{2000, 300, 1000, 700}));
+        QCOMPARE(CheckedWindow({0, 0, 1920, 1040}, screens, 494, 111), (PixelRect{0, 0, 1920, 1040}));
+        QVERIFY(!CheckedWindow({1500, 300, 1000, 700}, screens, 494, 111)); // across both
+        QVERIFY(!CheckedWindow({100, 500, 600, 541}, screens, 494, 111));   // one pixel under the first
+        QVERIFY(!CheckedWindow({2000, 100, 600, 400}, screens, 494, 111));  // above the second
+        QVERIFY(!CheckedWindow({100, 100, 600, 400}, {}, 494, 111));        // no screen at all
+        QVERIFY(!CheckedWindow({100, 100, 493, 400}, screens, 494, 111));
+        QVERIFY(!CheckedWindow({-2147483647 - 1, 0, 2147483647, 500}, screens, 0, 0));
+
+        QCOMPARE(FirstStartWindow({0, 0, 1920, 1040}, 574, 530), (PixelRect{320, 130, 1280, 780}));
+        QCOMPARE(FirstStartWindow({1920, 200, 640, 480}, 574, 530), (PixelRect{1953, 200, 574, 480}));
     }
 };
 

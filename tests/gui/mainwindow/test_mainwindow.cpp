@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -688,6 +689,77 @@ private slots:
         start(form);
         QCOMPARE(form.arrangement(), 2);
         QVERIFY(qAbs(form.XTreeView1->width() - qRound(0.3 * form.centralWidget()->width())) <= 2);
+    }
+
+    // What window.conf keeps is checked against the screens present: a place and size that fit
+    // come back exactly; damaged, huge, negative, too small, off-screen or unreadable values open
+    // the window as at a first start, wholly on the screen.
+    void keptWindowIsCheckedAgainstTheScreens_data()
+    {
+        QTest::addColumn<QByteArray>("conf");
+        QTest::addColumn<QByteArray>("record"); // earlier versions' geometry record, when not empty
+        QTest::addColumn<QRect>("kept");        // the window expected; empty: the first start
+
+        QWidget recorded;
+        recorded.setGeometry(30, 40, 600, 450);
+        const QByteArray record = recorded.saveGeometry();
+        recorded.setGeometry(0, 0, 32767, 32767); // never shown
+        const QByteArray huge = recorded.saveGeometry();
+        QByteArray damaged = record;
+        damaged.insert(24, "\x7f\x3c\x91");
+        const QByteArray values = "[MainWindow]\narrangement=2\n";
+
+        QTest::newRow("fits") << values + "left=10\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect(10, 20, 600, 450);
+        QTest::newRow("earlier record") << values << record << QRect(30, 40, 600, 450);
+        QTest::newRow("damaged record") << values << damaged << QRect();
+        QTest::newRow("huge record") << values << huge << QRect();
+        QTest::newRow("huge") << values + "left=0\ntop=0\nwidth=32767\nheight=32767\n" << QByteArray() << QRect();
+        QTest::newRow("negative") << values + "left=10\ntop=20\nwidth=-600\nheight=-450\n" << QByteArray() << QRect();
+        QTest::newRow("below minimum") << values + "left=10\ntop=20\nwidth=40\nheight=30\n" << QByteArray() << QRect();
+        QTest::newRow("off every screen") << values + "left=-9000\ntop=9000\nwidth=600\nheight=450\n" << QByteArray() << QRect();
+        QTest::newRow("partly off") << values + "left=500\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect();
+        QTest::newRow("wraps round") << values + "left=2147483600\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect();
+        QTest::newRow("not numbers") << values + "left=a\ntop=\x01\nwidth=6e2\nheight=450\n" << QByteArray() << QRect();
+        QTest::newRow("far too large") << values + "left=10\ntop=20\nwidth=600\nheight=450\n" + QByteArray(100000, ';')
+                                       << QByteArray() << QRect();
+    }
+
+    void keptWindowIsCheckedAgainstTheScreens()
+    {
+        QFETCH(QByteArray, conf);
+        QFETCH(QByteArray, record);
+        QFETCH(QRect, kept);
+        seedSettings(QStringLiteral("/tmp"));
+        SettingsFile settings(iniPath());
+        InstanceGuard guard(lockPath());
+        const QString statePath = SettingsFile::WindowStatePath(iniPath());
+        {
+            QFile file(statePath);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(conf);
+        }
+        if (!record.isEmpty()) {
+            QSettings store(statePath, QSettings::IniFormat);
+            store.setValue(QStringLiteral("MainWindow/geometry"), record);
+        }
+
+        Form1 form(settings, guard);
+        QCOMPARE(form.Form_Load(), Form1::LoadResult::Loaded);
+        form.InitForm();
+        form.RestoreWindowState();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QRect available = form.screen()->availableGeometry();
+        if (kept.isEmpty()) {
+            const QSize designed(574, 509 + form.menuBar()->sizeHint().height());
+            QCOMPARE(
+                form.size(),
+                QSize(available.width() * 2 / 3, available.height() * 3 / 4).expandedTo(designed).boundedTo(available.size()));
+        } else {
+            QCOMPARE(QRect(form.pos(), form.size()), kept);
+        }
+        QVERIFY(available.contains(QRect(form.pos(), form.size())));
+        form.hide();
     }
 
     void everyControlHasANameAndTheKeyboardReachesIt()
