@@ -152,17 +152,23 @@ bool endsCleanly(Bytes &bytes, std::uint64_t offset)
     return true;
 }
 
-// Where the audio starts after any ID3v2 tags.
-std::uint64_t skipId3v2(Bytes &bytes)
+// Where the bytes go on after the ID3v2 and ID3v1 tags at offset (offset itself when there are
+// none there).
+std::uint64_t skipTags(Bytes &bytes, std::uint64_t offset)
 {
-    std::uint64_t offset = 0;
     unsigned char h[10];
-    while (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
-           && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
-        const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7) | h[9];
-        offset += 10 + size + ((h[5] & 0x10) ? 10 : 0);
+    for (;;) {
+        if (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
+            && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+            const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7)
+                | h[9];
+            offset += 10 + size + ((h[5] & 0x10) ? 10 : 0);
+        } else if (offset + 128 <= bytes.size() && startsWith(bytes, offset, "TAG")) {
+            offset += 128; // ID3v1: always 128 bytes
+        } else {
+            return offset;
+        }
     }
-    return offset;
 }
 
 // Whether a frame at offset starts a stream: its successor is a frame of the same stream or
@@ -171,6 +177,19 @@ bool startsStream(Bytes &bytes, std::uint64_t offset, const Mp3Header &h)
 {
     const Mp3Header next = headerAt(bytes, offset + h.size);
     return (next.valid && next.sameStream(h)) || (offset + h.size <= bytes.size() && endsCleanly(bytes, offset + h.size));
+}
+
+// The first frame at or after offset (within the junk allowed before a stream) that a frame of
+// the same stream follows: moves offset there and returns its header, or an invalid one.
+Mp3Header findStream(Bytes &bytes, std::uint64_t &offset)
+{
+    const std::uint64_t searchEnd = std::min(bytes.size(), offset + kMaxLeadingJunk);
+    for (; offset < searchEnd; ++offset) {
+        const Mp3Header h = headerAt(bytes, offset);
+        if (h.valid && startsStream(bytes, offset, h))
+            return h;
+    }
+    return {};
 }
 
 std::size_t sideInfoSize(const Mp3Header &h)
@@ -225,62 +244,92 @@ bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &
     return true;
 }
 
+// Whether the frame at offset, of a stream whose frames have header h, is an info frame.
+bool infoFrameAt(Bytes &bytes, std::uint64_t offset, const Mp3Header &h, std::vector<unsigned char> &frame)
+{
+    frame.resize(h.size);
+    return bytes.read(offset, h.size, frame.data()) == static_cast<long>(h.size) && isInfoFrame(frame, h);
+}
+
 Mp3Scan scan(Bytes &bytes)
 {
     Mp3Scan result;
     const auto fail = [&](std::string why) {
         result.copyable = false;
+        result.parts.clear();
         result.why = std::move(why);
         return result;
     };
 
     // The first frame: the first header after the tags that a frame of the same stream follows.
-    std::uint64_t offset = skipId3v2(bytes);
-    const std::uint64_t searchEnd = std::min(bytes.size(), offset + kMaxLeadingJunk);
-    Mp3Header first;
-    for (; offset < searchEnd; ++offset) {
-        first = headerAt(bytes, offset);
-        if (first.valid && startsStream(bytes, offset, first))
-            break;
-    }
-    if (offset >= searchEnd || !first.valid)
+    std::uint64_t offset = skipTags(bytes, 0);
+    const Mp3Header first = findStream(bytes, offset);
+    if (!first.valid)
         return fail("no MPEG layer III frames at the start");
     result.sampleRate = first.sampleRate;
 
-    std::vector<unsigned char> firstFrame(first.size);
-    if (bytes.read(offset, first.size, firstFrame.data()) == static_cast<long>(first.size) && isInfoFrame(firstFrame, first)) {
+    std::vector<unsigned char> firstFrame;
+    if (infoFrameAt(bytes, offset, first, firstFrame)) {
         result.infoFrame = std::move(firstFrame);
         offset += first.size;
     }
     result.audioStart = offset;
 
     std::uint16_t musicCrc = 0;
+    std::uint64_t audioBytes = 0;
+    std::uint64_t partStart = offset;
+    const auto endPart = [&] {
+        if (offset > partStart)
+            result.parts.push_back({partStart, offset});
+    };
     std::array<unsigned char, kMaxFrameSize> frame{};
+    std::vector<unsigned char> partInfo;
     for (;;) {
         const Mp3Header h = headerAt(bytes, offset);
         if (!h.valid) {
-            if (endsCleanly(bytes, offset))
-                break;
-            return fail("damaged: no MP3 frame at byte " + std::to_string(offset));
+            endPart();
+            // The end, or the tags between two files joined into one.
+            const std::uint64_t afterTags = skipTags(bytes, offset);
+            if (afterTags == offset || afterTags >= bytes.size()) {
+                if (endsCleanly(bytes, offset))
+                    break;
+                return fail("damaged: no MP3 frame at byte " + std::to_string(offset));
+            }
+            std::uint64_t next = afterTags;
+            const Mp3Header resumed = findStream(bytes, next);
+            if (!resumed.valid) {
+                if (endsCleanly(bytes, afterTags))
+                    break;
+                return fail("damaged: no MP3 frame after the tags at byte " + std::to_string(offset));
+            }
+            if (!resumed.sameStream(first))
+                return fail("a part of another MPEG version or sample rate at byte " + std::to_string(next));
+            // A part's own info frame tells of that part alone, and holds no audio.
+            if (infoFrameAt(bytes, next, resumed, partInfo))
+                next += resumed.size;
+            offset = partStart = next;
+            continue;
         }
         if (!h.sameStream(first))
             return fail("frames of another MPEG version or sample rate at byte " + std::to_string(offset));
         const long got = bytes.read(offset, h.size, frame.data());
         if (got < 0)
             return fail("read error");
-        if (static_cast<std::size_t>(got) < h.size)
-            break; // the last frame, cut short
+        if (static_cast<std::size_t>(got) < h.size) {
+            endPart(); // the last frame, cut short
+            break;
+        }
         musicCrc = crc16(std::span(frame.data(), h.size), musicCrc);
         ++result.frames;
         result.bitrateSum += static_cast<std::uint64_t>(h.bitrateKbps);
         result.allMono = result.allMono && h.mono;
         offset += h.size;
+        audioBytes += h.size;
     }
-    result.audioEnd = offset;
     if (result.frames == 0)
         return fail("no audio frames");
-    if (!result.infoFrame.empty()
-        && !infoFrameTellsTruth(result.infoFrame, first, result.frames, result.audioEnd - result.audioStart, musicCrc))
+    result.audioEnd = result.parts.back().end;
+    if (!result.infoFrame.empty() && !infoFrameTellsTruth(result.infoFrame, first, result.frames, audioBytes, musicCrc))
         result.infoFrame.clear();
     result.copyable = true;
     return result;
@@ -341,26 +390,32 @@ Status copyMp3(const std::string &path, const Mp3Scan &scan, OutputFile &file, v
         return Status::fail(ExitCode::BadInput, "input \"" + path + "\": " + std::strerror(errno));
     Status status = file.write(scan.infoFrame);
     std::vector<unsigned char> buffer(kWindowSize);
-    const std::uint64_t total = scan.audioEnd - scan.audioStart;
+    std::uint64_t total = 0;
+    for (const ByteRange &part : scan.parts)
+        total += part.size();
+    std::uint64_t copied = 0;
     int lastPercent = -1;
-    for (std::uint64_t at = scan.audioStart; status.ok() && at < scan.audioEnd;) {
-        const auto percent = static_cast<int>((at - scan.audioStart) * 100 / total);
-        if (percent > lastPercent) {
-            lastPercent = percent;
-            progress(percent);
+    for (const ByteRange &part : scan.parts) {
+        for (std::uint64_t at = part.start; status.ok() && at < part.end;) {
+            const auto percent = static_cast<int>(copied * 100 / total);
+            if (percent > lastPercent) {
+                lastPercent = percent;
+                progress(percent);
+            }
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), part.end - at));
+            const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                status = Status::fail(ExitCode::BadInput,
+                                      "input \"" + path
+                                          + "\": " + (got < 0 ? std::string(std::strerror(errno)) : "changed while being read"));
+                break;
+            }
+            status = file.write(std::span(buffer.data(), static_cast<std::size_t>(got)));
+            at += static_cast<std::uint64_t>(got);
+            copied += static_cast<std::uint64_t>(got);
         }
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), scan.audioEnd - at));
-        const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            status = Status::fail(ExitCode::BadInput,
-                                  "input \"" + path
-                                      + "\": " + (got < 0 ? std::string(std::strerror(errno)) : "changed while being read"));
-            break;
-        }
-        status = file.write(std::span(buffer.data(), static_cast<std::size_t>(got)));
-        at += static_cast<std::uint64_t>(got);
     }
     ::close(fd);
     return status;

@@ -15,7 +15,9 @@ class OutputFile;
 // frames are copied unchanged, without decoding, which keeps the file from growing and its
 // sound from losing a generation. This walks the frames of a plain MP3 file (MPEG-1, 2 or 2.5
 // layer III, after any ID3v2 tags) and copies them. Tags (ID3v2, ID3v1, APE, Lyrics3) are
-// left behind: the caller writes fresh ones.
+// left behind: the caller writes fresh ones. A file made of MP3 files joined end to end (an
+// audiobook, a podcast), each part with its own tags and perhaps its own info frame, is one
+// stream with tags in between: every part's audio frames are copied, in order, without them.
 
 // One frame header, decoded.
 struct Mp3Header
@@ -40,13 +42,25 @@ inline std::uint32_t bigEndian32(const unsigned char *p)
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
+// Bytes [start, end) of a file.
+struct ByteRange
+{
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    std::uint64_t size() const { return end - start; }
+    bool operator==(const ByteRange &) const = default;
+};
+
 // What scanMp3() learns of a file.
 struct Mp3Scan
 {
-    bool copyable = false;        // a clean run of layer III frames, nothing but tags around it
+    bool copyable = false;        // runs of layer III frames of one stream, nothing but tags around them
     std::string why;              // when not copyable, the reason (for the log)
     std::uint64_t audioStart = 0; // first audio frame
     std::uint64_t audioEnd = 0;   // just past the last whole audio frame
+    // The runs of audio frames between the tags, in order: one for a plain file, one per part
+    // of a joined file (without the info frame a part may start with).
+    std::vector<ByteRange> parts;
     std::uint64_t frames = 0;     // audio frames, an info frame not counted
     std::uint64_t bitrateSum = 0; // of all audio frames' bit rates, in kbit/s
     bool allMono = true;
@@ -63,15 +77,16 @@ struct Mp3Scan
 };
 
 // Walks the file's frames without decoding them. A stream that is damaged inside (bytes that are
-// no frame between frames, frames of another version or sample rate, free-format frames) is not
-// copyable: the decoder deals with damage, and encoding it gives a clean file. A last frame cut
-// short is dropped, as no decoder could play it whole. Fails only when the file cannot be read.
+// no frame or tag between frames, frames of another version or sample rate, free-format frames)
+// is not copyable: the decoder deals with damage, and encoding it gives a clean file. ID3v2 and
+// ID3v1 tags between frames join parts of one stream. A last frame cut short is dropped, as no
+// decoder could play it whole. Fails only when the file cannot be read.
 Status scanMp3(const std::string &path, Mp3Scan &scan);
 
 // The same over bytes in memory, for tests and for scanMp3() itself.
 Mp3Scan scanMp3(std::span<const unsigned char> file);
 
-// Writes the kept info frame and the audio frames of a copyable scan into file, calling
+// Writes the kept info frame and the audio frames of every part of a copyable scan into file, calling
 // progress with the percentage copied.
 Status copyMp3(const std::string &path, const Mp3Scan &scan, OutputFile &file, void (*progress)(int percent));
 

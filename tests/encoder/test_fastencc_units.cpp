@@ -445,51 +445,86 @@ void TestFastenccUnits::walksMp3Frames_data()
     QTest::addColumn<bool>("copyable");
     QTest::addColumn<int>("frames");
     QTest::addColumn<int>("audioStart");
+    QTest::addColumn<int>("parts");
     const auto bytes = [](const Bytes &b) { return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())); };
 
-    QTest::newRow("bare frames") << bytes(frames(20, 5)) << true << 20 << 0;
+    QTest::newRow("bare frames") << bytes(frames(20, 5)) << true << 20 << 0 << 1;
     Bytes tagged = id3v2(300, 17);
     append(tagged, frames(20, 5));
     append(tagged, id3v1());
-    QTest::newRow("ID3v2 with stray padding, ID3v1") << bytes(tagged) << true << 20 << 327;
+    QTest::newRow("ID3v2 with stray padding, ID3v1") << bytes(tagged) << true << 20 << 327 << 1;
     Bytes ape = frames(20, 5);
     const char apeFooter[] = "APETAGEX\xd0\x07\0\0";
     ape.insert(ape.end(), apeFooter, apeFooter + 12);
     ape.resize(ape.size() + 40, 0x41);
     append(ape, id3v1());
-    QTest::newRow("APE tag and ID3v1") << bytes(ape) << true << 20 << 0;
+    QTest::newRow("APE tag and ID3v1") << bytes(ape) << true << 20 << 0 << 1;
     Bytes zeros = frames(20, 5);
     zeros.resize(zeros.size() + 3000, 0);
-    QTest::newRow("zero bytes after the frames") << bytes(zeros) << true << 20 << 0;
+    QTest::newRow("zero bytes after the frames") << bytes(zeros) << true << 20 << 0 << 1;
     Bytes cut = frames(20, 5);
     cut.resize(cut.size() - 100);
-    QTest::newRow("last frame cut short") << bytes(cut) << true << 19 << 0;
+    QTest::newRow("last frame cut short") << bytes(cut) << true << 19 << 0 << 1;
     Bytes one = frame(5);
-    QTest::newRow("a single frame") << bytes(one) << true << 1 << 0;
+    QTest::newRow("a single frame") << bytes(one) << true << 1 << 0 << 1;
     Bytes junk = frames(10, 5);
     junk.insert(junk.end(), 37, 0x42);
     append(junk, frames(10, 5));
-    QTest::newRow("junk between frames") << bytes(junk) << false << 0 << 0;
+    QTest::newRow("junk between frames") << bytes(junk) << false << 0 << 0 << 0;
     Bytes rates = frames(10, 5);
     append(rates, frame(5, false, 1, 1)); // 48 kHz
     append(rates, frames(10, 5));
-    QTest::newRow("another sample rate midway") << bytes(rates) << false << 0 << 0;
+    QTest::newRow("another sample rate midway") << bytes(rates) << false << 0 << 0 << 0;
     Bytes freeFormat = frame(0);
     append(freeFormat, frame(0));
-    QTest::newRow("free format") << bytes(freeFormat) << false << 0 << 0;
-    QTest::newRow("empty") << QByteArray() << false << 0 << 0;
-    QTest::newRow("only a tag") << bytes(id3v2(100)) << false << 0 << 0;
-    QTest::newRow("text") << QByteArray(5000, 'x') << false << 0 << 0;
+    QTest::newRow("free format") << bytes(freeFormat) << false << 0 << 0 << 0;
+    QTest::newRow("empty") << QByteArray() << false << 0 << 0 << 0;
+    QTest::newRow("only a tag") << bytes(id3v2(100)) << false << 0 << 0 << 0;
+    QTest::newRow("text") << QByteArray(5000, 'x') << false << 0 << 0 << 0;
+
+    // Files joined end to end: the tags between them are left out, and so is the info frame a
+    // part starts with (the first part's too, as its counts are of that part alone).
+    Bytes joined = id3v2(300);
+    append(joined, frames(10, 5));
+    append(joined, id3v2(200, 5));
+    append(joined, frames(10, 5));
+    append(joined, id3v1());
+    QTest::newRow("joined, ID3v2 tags between") << bytes(joined) << true << 20 << 310 << 2;
+    Bytes joinedV1 = frames(10, 5);
+    append(joinedV1, id3v1());
+    append(joinedV1, frames(5, 5));
+    append(joinedV1, id3v2(20));
+    append(joinedV1, id3v1());
+    append(joinedV1, frames(5, 5));
+    QTest::newRow("joined, ID3v1 and both tags between") << bytes(joinedV1) << true << 20 << 0 << 3;
+    Bytes info = frame(5);
+    std::memcpy(&info[36], "Info\0\0\0\x03\0\0\0\x0a", 12); // counts of one part: 10 frames
+    Bytes withInfo = info;
+    append(withInfo, frames(10, 5));
+    append(withInfo, id3v2(40));
+    append(withInfo, info);
+    append(withInfo, frames(10, 5));
+    QTest::newRow("joined, each part with its info frame") << bytes(withInfo) << true << 20 << 208 << 2;
+    Bytes tagThenJunk = frames(10, 5);
+    append(tagThenJunk, id3v2(40));
+    tagThenJunk.insert(tagThenJunk.end(), 3000, 0x42);
+    QTest::newRow("joined, junk after the tag") << bytes(tagThenJunk) << false << 0 << 0 << 0;
+    Bytes otherRate = frames(10, 5);
+    append(otherRate, id3v2(40));
+    for (int i = 0; i < 10; ++i)
+        append(otherRate, frame(5, false, 1, 1)); // 48 kHz
+    QTest::newRow("joined, a part at another sample rate") << bytes(otherRate) << false << 0 << 0 << 0;
 }
 
 // The walk counts the audio frames between the tags, drops a frame cut short, and refuses a
-// stream damaged inside or one that changes its format.
+// stream damaged inside or one that changes its format, also from one joined part to the next.
 void TestFastenccUnits::walksMp3Frames()
 {
     QFETCH(QByteArray, file);
     QFETCH(bool, copyable);
     QFETCH(int, frames);
     QFETCH(int, audioStart);
+    QFETCH(int, parts);
     const Mp3Scan scan = scanMp3(std::span(reinterpret_cast<const unsigned char *>(file.constData()), std::size_t(file.size())));
     QCOMPARE(scan.copyable, copyable);
     if (!copyable) {
@@ -498,7 +533,13 @@ void TestFastenccUnits::walksMp3Frames()
     }
     QCOMPARE(scan.frames, std::uint64_t(frames));
     QCOMPARE(scan.audioStart, std::uint64_t(audioStart));
-    QCOMPARE(scan.audioEnd, std::uint64_t(audioStart) + std::uint64_t(frames) * 208);
+    QCOMPARE(scan.parts.size(), std::size_t(parts));
+    QCOMPARE(scan.parts.front().start, scan.audioStart);
+    QCOMPARE(scan.parts.back().end, scan.audioEnd);
+    std::uint64_t audioBytes = 0;
+    for (const ByteRange &part : scan.parts)
+        audioBytes += part.size();
+    QCOMPARE(audioBytes, std::uint64_t(frames) * 208);
     QCOMPARE(scan.averageBitrate(), 64000.0);
     QCOMPARE(scan.sampleRate, 44100);
     QVERIFY(!scan.allMono);
