@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -38,6 +39,14 @@ constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 
 // The resampler's passband, as a fraction of the new Nyquist frequency.
 constexpr double kPassband = 0.97;
+
+// The most channels a source may have: beyond this the resampler takes none, and a header that
+// claims more is damaged rather than a recording.
+constexpr int kMaxChannels = 63;
+
+// Below this, a sample rate is a damaged header: no recording is made so, and encoding it would
+// stretch a small file into hundreds of megabytes of MP3.
+constexpr int kMinSampleRate = 1000;
 
 // A file whose packets fail this often, with hardly a good frame among them, is not audio of
 // the kind its header claims (random bytes under an audio name) rather than a damaged file.
@@ -91,6 +100,73 @@ struct ChannelLayout
             av_channel_layout_copy(&layout, &source);
     }
 };
+
+// Which side of a stereo downmix a channel belongs to: -1 left, 1 right, 0 both (the centre, the
+// low frequencies, a channel whose place is not known).
+int sideOf(AVChannel channel)
+{
+    switch (channel) {
+    case AV_CHAN_FRONT_LEFT:
+    case AV_CHAN_BACK_LEFT:
+    case AV_CHAN_FRONT_LEFT_OF_CENTER:
+    case AV_CHAN_SIDE_LEFT:
+    case AV_CHAN_TOP_FRONT_LEFT:
+    case AV_CHAN_TOP_BACK_LEFT:
+    case AV_CHAN_STEREO_LEFT:
+    case AV_CHAN_WIDE_LEFT:
+    case AV_CHAN_SURROUND_DIRECT_LEFT:
+    case AV_CHAN_TOP_SIDE_LEFT:
+    case AV_CHAN_BOTTOM_FRONT_LEFT:
+        return -1;
+    case AV_CHAN_FRONT_RIGHT:
+    case AV_CHAN_BACK_RIGHT:
+    case AV_CHAN_FRONT_RIGHT_OF_CENTER:
+    case AV_CHAN_SIDE_RIGHT:
+    case AV_CHAN_TOP_FRONT_RIGHT:
+    case AV_CHAN_TOP_BACK_RIGHT:
+    case AV_CHAN_STEREO_RIGHT:
+    case AV_CHAN_WIDE_RIGHT:
+    case AV_CHAN_SURROUND_DIRECT_RIGHT:
+    case AV_CHAN_TOP_SIDE_RIGHT:
+    case AV_CHAN_BOTTOM_FRONT_RIGHT:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// A downmix of any number of channels to one or two, for layouts the resampler has no matrix
+// for (many channels, or channels whose places are not known): row o holds the gain of every
+// input channel in output channel o. In stereo, a channel goes to its side; where the places are
+// not known, channels pair up left and right in order, as WAV files list them. A channel of
+// neither side goes into both at half the gain. Every row adds up to one, so channels at full
+// scale never sum beyond it.
+std::vector<double> downmixMatrix(const AVChannelLayout &in, int outChannels)
+{
+    const int n = in.nb_channels;
+    std::vector<double> matrix(static_cast<std::size_t>(n * outChannels), 0.0);
+    const bool known = in.order == AV_CHANNEL_ORDER_NATIVE || in.order == AV_CHANNEL_ORDER_CUSTOM;
+    for (int c = 0; c < n; ++c) {
+        if (outChannels == 1) {
+            matrix[static_cast<std::size_t>(c)] = 1.0;
+            continue;
+        }
+        int side = 0;
+        if (known)
+            side = sideOf(av_channel_layout_channel_from_index(&in, static_cast<unsigned>(c)));
+        else if (c + 1 < n || c % 2 == 1)
+            side = c % 2 == 0 ? -1 : 1;
+        matrix[static_cast<std::size_t>(c)] = side <= 0 ? (side == 0 ? 0.5 : 1.0) : 0.0;
+        matrix[static_cast<std::size_t>(n + c)] = side >= 0 ? (side == 0 ? 0.5 : 1.0) : 0.0;
+    }
+    for (int o = 0; o < outChannels; ++o) {
+        const auto row = matrix.begin() + o * n;
+        const double sum = std::accumulate(row, row + n, 0.0);
+        for (auto g = row; g != row + n; ++g)
+            *g = sum > 0 ? *g / sum : 0.0;
+    }
+    return matrix;
+}
 
 // Makes samples safe for LAME, whose psychoacoustic model aborts on a value that is not
 // finite: NaN becomes silence, and everything beyond full scale, infinities included, is
@@ -226,6 +302,46 @@ struct AudioDecoder::State
         }
     }
 
+    // A new resampler from inLayout to outChannels, into swr: the SoX resampler, else
+    // libswresample's own (a library built without libsoxr), each on a context of its own.
+    // matrix, when given, is the downmix to use. Returns FFmpeg's error code; swr stays empty
+    // on failure.
+    int makeResampler(const std::vector<double> *matrix)
+    {
+        ChannelLayout outLayout;
+        av_channel_layout_default(&outLayout.layout, outChannels);
+        int rc = 0;
+        for (const int engine : {SWR_ENGINE_SOXR, SWR_ENGINE_SWR}) {
+            swr.reset();
+            SwrContext *raw = nullptr;
+            rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, outRate, &inLayout.layout,
+                                     static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
+            swr.reset(raw);
+            if (rc < 0)
+                continue;
+            if (matrix) {
+                rc = swr_set_matrix(swr.get(), matrix->data(), inLayout.layout.nb_channels);
+                if (rc < 0)
+                    continue;
+            } else {
+                // Scale the downmix so that full-scale channels summed never exceed full scale;
+                // the default matrix adds stereo at -3 dB per side and clips loud material.
+                av_opt_set_double(swr.get(), "rematrix_maxval", 1.0, 0);
+            }
+            // The SoX resampler: its stopband starts at the new Nyquist frequency and is deep,
+            // so nothing above it folds back as aliasing, yet it costs no more time than a short
+            // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
+            // applies at every bit rate, so it takes nothing away that LAME would keep.
+            av_opt_set_int(swr.get(), "resampler", engine, 0);
+            av_opt_set_double(swr.get(), "cutoff", kPassband, 0);
+            rc = swr_init(swr.get());
+            if (rc >= 0)
+                return rc;
+        }
+        swr.reset();
+        return rc;
+    }
+
     Status configureResampler(const AVFrame &frame, DecodeListener &listener)
     {
         if (swr && frame.format == inFormat && frame.sample_rate == inRate
@@ -241,35 +357,23 @@ struct AudioDecoder::State
 
         if (frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0)
             return inputError("the decoder gave audio without a sample rate or channels");
+        if (frame.sample_rate < kMinSampleRate || frame.ch_layout.nb_channels > kMaxChannels)
+            return inputError("not audio: " + std::to_string(frame.ch_layout.nb_channels) + " channels at "
+                              + std::to_string(frame.sample_rate) + " Hz");
         inFormat = frame.format;
         inRate = frame.sample_rate;
         inLayout.assign(frame.ch_layout);
 
-        ChannelLayout outLayout;
-        av_channel_layout_default(&outLayout.layout, outChannels);
-        SwrContext *raw = nullptr;
-        int rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, outRate, &inLayout.layout,
-                                     static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
-        swr.reset(raw);
-        if (rc < 0)
-            return Status::fail(ExitCode::Failure, "cannot set up resampling: " + errorText(rc));
-        // Scale the downmix so that full-scale channels summed never exceed full scale; the
-        // default matrix adds stereo at -3 dB per side and clips loud material.
-        av_opt_set_double(swr.get(), "rematrix_maxval", 1.0, 0);
-        // The SoX resampler: its stopband starts at the new Nyquist frequency and is deep, so
-        // nothing above it folds back as aliasing, yet it costs no more time than a short
-        // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
-        // applies at every bit rate, so it takes nothing away that LAME would keep.
-        av_opt_set_int(swr.get(), "resampler", SWR_ENGINE_SOXR, 0);
-        av_opt_set_double(swr.get(), "cutoff", kPassband, 0);
-        rc = swr_init(swr.get());
-        if (rc < 0) {
-            // A libswresample built without libsoxr: its own filter, as long as the default.
-            av_opt_set_int(swr.get(), "resampler", SWR_ENGINE_SWR, 0);
-            rc = swr_init(swr.get());
+        // The resampler's own downmix where it has one; else one of ours. A context whose set-up
+        // failed is never set up again: it holds freed memory.
+        int rc = makeResampler(nullptr);
+        if (rc < 0 && inLayout.layout.nb_channels > outChannels) {
+            const std::vector<double> matrix = downmixMatrix(inLayout.layout, outChannels);
+            rc = makeResampler(&matrix);
         }
         if (rc < 0)
-            return Status::fail(ExitCode::Failure, "cannot set up resampling: " + errorText(rc));
+            return inputError("cannot convert its audio of " + std::to_string(inLayout.layout.nb_channels) + " channels at "
+                              + std::to_string(inRate) + " Hz: " + errorText(rc));
 
         pieceFrames = std::max<int64_t>(1, int64_t{kBatchFrames / 2} * inRate / outRate);
         inPointers.assign(av_sample_fmt_is_planar(static_cast<AVSampleFormat>(inFormat)) ? inLayout.layout.nb_channels : 1,
@@ -404,6 +508,9 @@ Status AudioDecoder::open(const std::string &path)
         return st.inputError(std::string("no decoder for its audio (") + avcodec_get_name(par->codec_id) + ")");
     if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
         return st.inputError("not an audio file FFmpeg can decode (no sample rate or channels)");
+    if (par->sample_rate < kMinSampleRate || par->ch_layout.nb_channels > kMaxChannels)
+        return st.inputError("not audio: its header claims " + std::to_string(par->ch_layout.nb_channels) + " channels at "
+                             + std::to_string(par->sample_rate) + " Hz");
 
     st.codec.reset(avcodec_alloc_context3(decoder));
     if (!st.codec)

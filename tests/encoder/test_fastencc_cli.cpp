@@ -203,6 +203,27 @@ void damage(QByteArray &data, QRandomGenerator &random)
     }
 }
 
+// A canonical WAV file of 16-bit samples: the header, then samples as data.
+QByteArray wav(int channels, int rate, const QByteArray &samples)
+{
+    QByteArray file;
+    const auto u32 = [&](quint32 v) { file.append(reinterpret_cast<const char *>(&v), 4); };
+    const auto u16 = [&](quint16 v) { file.append(reinterpret_cast<const char *>(&v), 2); };
+    file.append("RIFF");
+    u32(static_cast<quint32>(36 + samples.size()));
+    file.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(static_cast<quint16>(channels));
+    u32(static_cast<quint32>(rate));
+    u32(static_cast<quint32>(rate * channels * 2));
+    u16(static_cast<quint16>(channels * 2));
+    u16(16);
+    file.append("data");
+    u32(static_cast<quint32>(samples.size()));
+    return file + samples;
+}
+
 struct Profile
 {
     const char *name;
@@ -356,6 +377,14 @@ void TestFastenccCli::initTestCase()
     const auto ffFrom = [&](const QString &from, QStringList opts) {
         return [=](const QString &out) { return ffmpeg(QStringList{QStringLiteral("-i"), from} + opts + QStringList{out}); };
     };
+    const auto manyChannels = [&](int channels) {
+        return [=](const QString &out) {
+            return sox({QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                        QString::number(channels), out, QStringLiteral("synth"), QStringLiteral("4"), QStringLiteral("sine"),
+                        QStringLiteral("300"), QStringLiteral("sine"), QStringLiteral("700"), QStringLiteral("gain"),
+                        QStringLiteral("-12")});
+        };
+    };
     const QString s = QStringLiteral("-b");
     const QString e = QStringLiteral("-e");
     const QString ca = QStringLiteral("-c:a");
@@ -382,6 +411,11 @@ void TestFastenccCli::initTestCase()
                          QStringLiteral("sine"),  QStringLiteral("700"),  QStringLiteral("gain"),
                          QStringLiteral("-6")});
          }},
+        // Many channels without a known layout (no channel mask): the resampler has no downmix
+        // for them.
+        {QStringLiteral("channels9.wav"), base, 9, manyChannels(9)},
+        {QStringLiteral("channels12.wav"), base, 12, manyChannels(12)},
+        {QStringLiteral("channels32.wav"), base, 32, manyChannels(32)},
         {QStringLiteral("song.mp3"), base, 2, ffFrom(base, {ca, QStringLiteral("libmp3lame"), ba, QStringLiteral("192k")})},
         {QStringLiteral("song1.wma"), base, 2, ffFrom(base, {ca, QStringLiteral("wmav1"), ba, QStringLiteral("128k")})},
         {QStringLiteral("song2.wma"), base, 2, ffFrom(base, {ca, QStringLiteral("wmav2"), ba, QStringLiteral("128k")})},
@@ -416,11 +450,13 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<int>("profile");
-    const QStringList names{
-        QStringLiteral("base.wav"),  QStringLiteral("pcm8.wav"),       QStringLiteral("pcm24.wav"), QStringLiteral("pcm32.wav"),
-        QStringLiteral("float.wav"), QStringLiteral("alaw.wav"),       QStringLiteral("mono.wav"),  QStringLiteral("low.wav"),
-        QStringLiteral("ref48.wav"), QStringLiteral("surround51.wav"), QStringLiteral("song.mp3"),  QStringLiteral("song1.wma"),
-        QStringLiteral("song2.wma"), QStringLiteral("song.flac"),      QStringLiteral("song.ogg"),  QStringLiteral("song.m4a")};
+    const QStringList names{QStringLiteral("base.wav"),       QStringLiteral("pcm8.wav"),      QStringLiteral("pcm24.wav"),
+                            QStringLiteral("pcm32.wav"),      QStringLiteral("float.wav"),     QStringLiteral("alaw.wav"),
+                            QStringLiteral("mono.wav"),       QStringLiteral("low.wav"),       QStringLiteral("ref48.wav"),
+                            QStringLiteral("surround51.wav"), QStringLiteral("song.mp3"),      QStringLiteral("song1.wma"),
+                            QStringLiteral("song2.wma"),      QStringLiteral("song.flac"),     QStringLiteral("song.ogg"),
+                            QStringLiteral("song.m4a"),       QStringLiteral("channels9.wav"), QStringLiteral("channels12.wav"),
+                            QStringLiteral("channels32.wav")};
     for (const QString &name : names) {
         for (int p = 0; p < 4; ++p)
             QTest::addRow("%s %s", qPrintable(name), kProfiles[p].name) << name << p;
@@ -450,7 +486,8 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile()
     QCOMPARE(mp3.channels, p.mono || kind.channels == 1 ? 1 : 2);
     QCOMPARE(mp3.sampleRate, lameRate(kind.reference, p));
 
-    const qsizetype expected = decode(kind.file, mp3.sampleRate).size();
+    // ffmpeg has no downmix for many channels of unknown places; the reference is as long.
+    const qsizetype expected = decode(kind.channels > 8 ? kind.reference : kind.file, mp3.sampleRate).size();
     const qsizetype got = decode(out).size();
     QVERIFY2(std::abs(got - expected) <= 2,
              qPrintable(QStringLiteral("decoded %1 samples, input has %2").arg(got).arg(expected)));
@@ -839,6 +876,12 @@ void TestFastenccCli::rejectsBadInput_data()
                       "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
                       44);
     QTest::newRow("WAV without samples") << QStringLiteral("nosamples.wav") << header;
+    // Headers no recording has: 64 to 255 channels, a sample rate below 1000 Hz (which would
+    // stretch a small file into hundreds of megabytes).
+    QTest::newRow("WAV of 64 channels") << QStringLiteral("channels64.wav") << wav(64, 44100, random);
+    QTest::newRow("WAV of 255 channels") << QStringLiteral("channels255.wav") << wav(255, 44100, random);
+    QTest::newRow("WAV at 100 Hz") << QStringLiteral("rate100.wav") << wav(2, 100, random);
+    QTest::newRow("WAV at 999 Hz") << QStringLiteral("rate999.wav") << wav(1, 999, random);
     QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray("-");
     QTest::newRow("folder") << QStringLiteral("a folder.wav") << QByteArray("/");
     QTest::newRow("named pipe") << QStringLiteral("pipe.wav") << QByteArray("|");
