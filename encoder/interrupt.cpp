@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace fastencc::interrupt {
@@ -16,12 +18,16 @@ namespace {
 
 // Written only while the signals are blocked, read only by the handlers.
 volatile std::sig_atomic_t g_armed = 0;
-char g_path[PATH_MAX + 1];
+int g_folderFd = -1;
+char g_name[NAME_MAX + 1];
+
+// The process that started this one; set before any handler is installed.
+pid_t g_parent = 0;
 
 void removeArmedFile()
 {
     if (g_armed)
-        ::unlink(g_path);
+        ::unlinkat(g_folderFd, g_name, 0);
 }
 
 // A stop the user asked for: ends with the status the usage text promises.
@@ -40,6 +46,16 @@ extern "C" void onFatal(int signalNumber)
     ::raise(signalNumber);
 }
 
+// The kernel's notice that the parent has died, or that the thread of the parent that started
+// this process has ended. Only the first ends the program: then the parent has changed.
+extern "C" void onParentDeath(int)
+{
+    if (::getppid() == g_parent)
+        return;
+    removeArmedFile();
+    ::_exit(128 + SIGTERM);
+}
+
 extern "C" void onExit()
 {
     removeArmedFile();
@@ -51,15 +67,18 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // blocked fault kills the process without running the handler.
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 
-// Sent from outside, with a default action that ends the process; the real-time signals too.
+// Sent from outside, with a default action that ends the process; the real-time signals too,
+// but for the parent's death notice.
 std::vector<int> otherFatalSignals()
 {
     std::vector<int> signals = {SIGQUIT, SIGALRM, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2, SIGXCPU, SIGIO, SIGPWR};
 #ifdef SIGSTKFLT
     signals.push_back(SIGSTKFLT);
 #endif
-    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
-        signals.push_back(s);
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) {
+        if (s != parentDeathSignal())
+            signals.push_back(s);
+    }
     return signals;
 }
 
@@ -73,6 +92,7 @@ const sigset_t &outsideSignals()
             sigaddset(&set, s);
         for (int s : otherFatalSignals())
             sigaddset(&set, s);
+        sigaddset(&set, parentDeathSignal());
         return set;
     }();
     return signals;
@@ -128,6 +148,25 @@ void install()
     ::sigaction(SIGXFSZ, &ignore, nullptr);
 
     std::atexit(onExit);
+
+    // The parent at start; should it die between here and the request to the kernel, the
+    // parent has changed by the time it is asked again.
+    g_parent = ::getppid();
+    struct sigaction parentDeath
+    {
+    };
+    parentDeath.sa_handler = onParentDeath;
+    parentDeath.sa_mask = outsideSignals();
+    parentDeath.sa_flags = SA_RESTART; // ignored while the parent lives: reads and writes go on
+    ::sigaction(parentDeathSignal(), &parentDeath, nullptr);
+    ::prctl(PR_SET_PDEATHSIG, parentDeathSignal());
+    if (::getppid() != g_parent)
+        ::raise(parentDeathSignal());
+}
+
+int parentDeathSignal()
+{
+    return SIGRTMIN + 3;
 }
 
 AlternateStack::AlternateStack()
@@ -165,12 +204,13 @@ SignalBlock::~SignalBlock()
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-bool arm(const char *path)
+bool arm(int folderFd, const char *name)
 {
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof g_path)
+    const std::size_t length = std::strlen(name);
+    if (length >= sizeof g_name)
         return false;
-    std::memcpy(g_path, path, length + 1);
+    g_folderFd = folderFd;
+    std::memcpy(g_name, name, length + 1);
     // A fault is never blocked: the whole path must be in place before a handler can see it.
     std::atomic_signal_fence(std::memory_order_seq_cst);
     g_armed = 1;

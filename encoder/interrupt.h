@@ -15,8 +15,18 @@ namespace fastencc::interrupt {
 // caught too; other threads need an AlternateStack of their own. A library calling exit()
 // removes the file as well. SIGPIPE and SIGXFSZ are ignored, so neither a closed standard
 // output nor the file-size limit can kill the program: the write fails and the file is removed
-// like after any write error. Call once at start-up, before any other thread exists.
+// like after any write error.
+// The program also ends with the process that started it: when that parent dies (a desktop
+// program killed, or crashed, during a run), the kernel sends kParentDeathSignal, which removes
+// the armed file and ends the program as SIGTERM does (status 143). The same signal while the
+// parent lives (sent when the thread that started the program ends, or from outside) is ignored.
+// A parent already gone at start-up (before the kernel could be asked) ends it at once.
+// Call once at start-up, before any other thread exists.
 void install();
+
+// The signal the kernel sends when the parent process dies: one of the real-time signals that
+// nothing else sends.
+int parentDeathSignal();
 
 // Gives the calling thread its own stack for the fault handler for the object's lifetime, so
 // a fault caused by a stack overflow on this thread still removes the temporary file.
@@ -51,9 +61,10 @@ private:
     unsigned char m_saved[kSavedSize]; // the previous sigset_t, kept opaque to spare callers <signal.h>
 };
 
-// Names the file a signal must remove. Call with the signals blocked. Paths longer than the
-// handler's buffer are refused (returns false).
-bool arm(const char *path);
+// Names the file a signal must remove: name in the folder open as folderFd (which stays open
+// while armed). Call with the signals blocked. A name longer than a file name may be is
+// refused (returns false).
+bool arm(int folderFd, const char *name);
 // Forgets the file; a signal after this removes nothing.
 void disarm();
 

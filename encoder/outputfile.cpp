@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,6 +45,18 @@ int writeAll(int fd, const unsigned char *data, std::size_t size)
     return 0;
 }
 
+// A name for the file while it is renamed into place; unlike the files other programs keep in
+// the folder, it starts with ".fastencc-".
+std::string newTemporaryName()
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    std::string name = ".fastencc-";
+    for (int i = 0; i < 8; ++i)
+        name += kLetters[random() % (sizeof kLetters - 1)];
+    return name + ".part";
+}
+
 mode_t currentUmask()
 {
     const mode_t mask = ::umask(022);
@@ -53,8 +66,9 @@ mode_t currentUmask()
 
 } // namespace
 
-OutputFile::OutputFile(std::string target)
+OutputFile::OutputFile(std::string target, bool allowUnnamed)
     : m_target(std::move(target))
+    , m_allowUnnamed(allowUnnamed)
 {
 }
 
@@ -62,11 +76,13 @@ OutputFile::~OutputFile()
 {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_tempPath.empty() && !m_committed) {
+    if (!m_tempName.empty() && !m_committed) {
         interrupt::SignalBlock block;
         interrupt::disarm();
-        ::unlink(m_tempPath.c_str());
+        ::unlinkat(m_folderFd, m_tempName.c_str(), 0);
     }
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
 }
 
 Status OutputFile::writeError(const char *what, int error) const
@@ -87,22 +103,32 @@ Status OutputFile::create()
         return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\" exists and is not a regular file");
 
     const std::string folder = folderOf(m_target);
-    std::string pattern = folder + "/.fastencc-XXXXXX.part";
+    m_folderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_folderFd < 0)
+        return writeError(("cannot create a file in folder \"" + folder + "\"").c_str(), errno);
     const mode_t mask = currentUmask();
-    {
+    if (m_allowUnnamed) {
+        m_fd = ::openat(m_folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666 & ~mask);
+        m_unnamed = m_fd >= 0;
+    }
+    if (!m_unnamed) {
         // No signal between creating the file and arming its removal.
         interrupt::SignalBlock block;
-        m_fd = ::mkstemps(pattern.data(), 5);
-        if (m_fd < 0) {
-            const int error = errno;
-            return writeError(("cannot create a file in folder \"" + folder + "\"").c_str(), error);
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            const std::string name = newTemporaryName();
+            m_fd = ::openat(m_folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            error = m_fd < 0 ? errno : 0;
+            if (m_fd >= 0)
+                m_tempName = name;
         }
-        m_tempPath = pattern;
-        if (!interrupt::arm(m_tempPath.c_str()))
-            return Status::fail(ExitCode::BadOutput, "output \"" + m_target + "\": path too long");
+        if (m_fd < 0)
+            return writeError(("cannot create a file in folder \"" + folder + "\"").c_str(), error);
+        interrupt::arm(m_folderFd, m_tempName.c_str());
+        // Made private, so no one reads it half written; the result gets what any new file in
+        // the folder would.
+        ::fchmod(m_fd, 0666 & ~mask);
     }
-    // mkstemp makes the file private; the result gets what any new file in the folder would.
-    ::fchmod(m_fd, 0666 & ~mask);
     m_buffer.reserve(kBufferSize);
     return Status::success();
 }
@@ -149,18 +175,42 @@ Status OutputFile::overwriteStart(std::span<const unsigned char> bytes)
     return Status::success();
 }
 
+Status OutputFile::nameUnnamed()
+{
+    // Through /proc, as linking a file by its descriptor alone takes a privilege.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        const std::string name = newTemporaryName();
+        error = ::linkat(AT_FDCWD, self.c_str(), m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+        if (error == ENOENT && ::linkat(m_fd, "", m_folderFd, name.c_str(), AT_EMPTY_PATH) == 0)
+            error = 0; // no /proc, but the privilege
+        if (error == 0) {
+            m_tempName = name;
+            interrupt::arm(m_folderFd, m_tempName.c_str());
+        }
+    }
+    if (error != 0)
+        return writeError("cannot give the finished file a name", error);
+    return Status::success();
+}
+
 Status OutputFile::commit()
 {
     if (Status s = flushBuffer(); !s.ok())
         return s;
+    interrupt::SignalBlock block;
+    if (m_unnamed) {
+        if (Status s = nameUnnamed(); !s.ok())
+            return s;
+    }
     // close() reports errors some file systems hold back until then (NFS, quotas).
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0)
         return writeError("cannot write", errno);
-
-    interrupt::SignalBlock block;
-    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
+    // The target's folder by its path: one renamed meanwhile no longer holds the target.
+    if (::renameat(m_folderFd, m_tempName.c_str(), AT_FDCWD, m_target.c_str()) != 0)
         return writeError("cannot rename the finished file into place", errno);
     m_committed = true;
     interrupt::disarm();

@@ -9,20 +9,24 @@
 
 namespace fastencc {
 
-// The MP3 file being written. Bytes go to a temporary file in the target's folder, which is
-// renamed over the target by commit() once complete. Until then the temporary is armed for the
-// interrupt handler, and the destructor removes it, so a failed or stopped run leaves nothing
-// behind and never touches a file already at the target.
+// The MP3 file being written. Bytes go to a file in the target's folder that has no name while it
+// is written (O_TMPFILE), so however the program ends, nothing unfinished is ever seen or left;
+// commit() gives it a name once complete and renames that over the target. On a file system
+// without unnamed files it is written under a temporary name instead, armed for the interrupt
+// handler and removed by the destructor, through the folder itself, so a failed or stopped run
+// leaves nothing behind even when the folder was renamed meanwhile. A file already at the target
+// is never touched unless a complete one replaces it.
 class OutputFile final
 {
 public:
-    explicit OutputFile(std::string target);
+    // allowUnnamed false always takes the temporary name (for tests of that way).
+    explicit OutputFile(std::string target, bool allowUnnamed = true);
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
-    // Creates the temporary file. Fails with ExitCode::BadOutput when the folder is missing or
-    // read-only, or the target is a folder.
+    // Creates the file. Fails with ExitCode::BadOutput when the folder is missing or read-only,
+    // or the target is a folder.
     Status create();
     Status write(std::span<const unsigned char> bytes);
     // Replaces the first bytes of the file (the MP3 info frame, known only at the end).
@@ -31,14 +35,21 @@ public:
     // target. Signals stay blocked afterwards: once the file is in place, nothing undoes it.
     Status commit();
 
-    const std::string &temporaryPath() const { return m_tempPath; }
+    // Whether the file being written has no name (else it is temporaryName() in the folder).
+    bool unnamed() const { return m_unnamed; }
+    const std::string &temporaryName() const { return m_tempName; }
 
 private:
     Status flushBuffer();
     Status writeError(const char *what, int error) const;
+    // Gives the unnamed file a temporary name in the folder, armed for the interrupt handler.
+    Status nameUnnamed();
 
     std::string m_target;
-    std::string m_tempPath;
+    bool m_allowUnnamed;
+    bool m_unnamed = false;
+    int m_folderFd = -1;    // the target's folder, as it was when the file was created
+    std::string m_tempName; // in that folder, while the file has one
     int m_fd = -1;
     bool m_committed = false;
     std::vector<unsigned char> m_buffer;

@@ -18,8 +18,10 @@
 #include <csignal>
 #include <cstring>
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -335,8 +337,11 @@ private slots:
 
     void signalStopsAndCleansUp_data();
     void signalStopsAndCleansUp();
+    void leavesNothingWhenItsFolderOrItsParentGoes_data();
+    void leavesNothingWhenItsFolderOrItsParentGoes();
 
 private:
+    QString makeLongInput();
     QString path(const QString &name) const { return m_dir.filePath(name); }
     int lameRate(const QString &reference, const Profile &profile);
     QTemporaryDir m_dir;
@@ -1132,14 +1137,8 @@ void TestFastenccCli::signalStopsAndCleansUp()
     QFETCH(int, signal);
     QFETCH(bool, oneThread);
     QFETCH(bool, stop);
-    const QString longInput = path(QStringLiteral("long.flac"));
-    if (!QFile::exists(longInput)) {
-        QCOMPARE(tool(QStringLiteral("sox"),
-                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-                       QStringLiteral("2"), longInput, QStringLiteral("synth"), QStringLiteral("120"),
-                       QStringLiteral("pinknoise"), QStringLiteral("gain"), QStringLiteral("-6")}),
-                 QString());
-    }
+    const QString longInput = makeLongInput();
+    QVERIFY(!longInput.isEmpty());
     const QString folder = path(QStringLiteral("stopped"));
     QDir().mkpath(folder);
 
@@ -1156,7 +1155,6 @@ void TestFastenccCli::signalStopsAndCleansUp()
         progress += p.readAllStandardOutput();
     }
     QCOMPARE(p.state(), QProcess::Running);
-    QVERIFY(!filesIn(folder).isEmpty());
     ::kill(static_cast<pid_t>(p.processId()), signal);
     QVERIFY(p.waitForFinished(kTimeoutMs));
     if (stop) {
@@ -1168,6 +1166,84 @@ void TestFastenccCli::signalStopsAndCleansUp()
         QCOMPARE(p.exitCode(), signal);
     }
     QCOMPARE(filesIn(folder), QStringList());
+}
+
+// Two minutes of noise, made once: long enough to act while the encoder is at work.
+QString TestFastenccCli::makeLongInput()
+{
+    const QString longInput = path(QStringLiteral("long.flac"));
+    if (!QFile::exists(longInput)
+        && !tool(QStringLiteral("sox"),
+                 {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"),
+                  longInput, QStringLiteral("synth"), QStringLiteral("120"), QStringLiteral("pinknoise"), QStringLiteral("gain"),
+                  QStringLiteral("-6")})
+                .isEmpty())
+        return {};
+    return longInput;
+}
+
+void TestFastenccCli::leavesNothingWhenItsFolderOrItsParentGoes_data()
+{
+    QTest::addColumn<bool>("killParent");
+    QTest::newRow("the output folder renamed while it writes") << false;
+    QTest::newRow("its parent killed while it writes") << true;
+}
+
+// An output folder renamed meanwhile gets nothing: neither the output (its place is gone) nor
+// an unfinished file. An encoder whose parent dies (a desktop program killed during a run)
+// stops as on SIGTERM instead of finishing a file nobody will tag.
+void TestFastenccCli::leavesNothingWhenItsFolderOrItsParentGoes()
+{
+    QFETCH(bool, killParent);
+    const QString longInput = makeLongInput();
+    QVERIFY(!longInput.isEmpty());
+    const QString folder = path(QStringLiteral("going"));
+    const QString moved = path(QStringLiteral("gone"));
+    QDir(folder).removeRecursively();
+    QDir(moved).removeRecursively();
+    QDir().mkpath(folder);
+    const QStringList args{longInput, folder + QStringLiteral("/x.mp3"), QStringLiteral("-br"), QStringLiteral("96000")};
+
+    // With the encoder started by a shell, which is then killed, this process adopts it.
+    QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    QProcess p;
+    if (killParent)
+        p.start(QStringLiteral("sh"),
+                QStringList{QStringLiteral("-c"), QStringLiteral("\"$0\" \"$@\" & echo pid $!; wait"), kFastencc} + args);
+    else
+        p.start(kFastencc, args);
+    QVERIFY(p.waitForStarted());
+    QByteArray output;
+    while (!output.contains("progress 1\n") && p.state() == QProcess::Running) {
+        p.waitForReadyRead(kTimeoutMs);
+        output += p.readAllStandardOutput();
+    }
+    QCOMPARE(p.state(), QProcess::Running);
+    int exitCode = -1;
+    if (killParent) {
+        const pid_t encoder = output.mid(output.indexOf("pid ") + 4).split('\n').first().toInt();
+        QVERIFY(encoder > 0);
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        QVERIFY(p.waitForFinished(kTimeoutMs));
+        int status = 0;
+        QCOMPARE(::waitpid(encoder, &status, 0), encoder);
+        QVERIFY(WIFEXITED(status));
+        exitCode = WEXITSTATUS(status);
+    } else {
+        QVERIFY(QDir().rename(folder, moved));
+        QVERIFY(p.waitForFinished(kTimeoutMs));
+        exitCode = p.exitCode();
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    if (killParent) {
+        QCOMPARE(exitCode, 128 + SIGTERM);
+        QCOMPARE(filesIn(folder), QStringList());
+    } else {
+        QCOMPARE(exitCode, 4);
+        QVERIFY2(p.readAllStandardError().contains("rename"), "reported as a failure to put the file in place");
+        QCOMPARE(filesIn(moved), QStringList());
+        QVERIFY(!QFile::exists(folder));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFastenccCli)

@@ -7,6 +7,7 @@
 
 #include <lame/lame.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -280,6 +281,8 @@ private slots:
     void piecesJoinIntoOneStreamAsGoodAsOneEncoders_data();
     void piecesJoinIntoOneStreamAsGoodAsOneEncoders();
     void whereNoJoinFitsTheEncoderGoesOnThroughTheNextPiece();
+    void outputAppearsWholeOrNotAtAll_data();
+    void outputAppearsWholeOrNotAtAll();
 };
 
 void TestFastenccUnits::parsesCommandLines_data()
@@ -742,6 +745,58 @@ void TestFastenccUnits::whereNoJoinFitsTheEncoderGoesOnThroughTheNextPiece()
     QVERIFY(frames.size() > 10000);
     QCOMPARE(frames, audioFrames(whole));
     QCOMPARE(decodeStrictly(joined, 2).size(), std::size_t(format.sampleRate) * 11);
+}
+
+void TestFastenccUnits::outputAppearsWholeOrNotAtAll_data()
+{
+    QTest::addColumn<bool>("allowUnnamed");
+    QTest::newRow("written without a name") << true;
+    QTest::newRow("written under a temporary name") << false;
+}
+
+// The output is written without a name where the file system allows, else under a temporary
+// one; either way it appears only whole at the target, and a folder renamed while it is written
+// keeps nothing of it.
+void TestFastenccUnits::outputAppearsWholeOrNotAtAll()
+{
+    QFETCH(bool, allowUnnamed);
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
+    const QString target = dir.filePath(QStringLiteral("a/x.mp3"));
+    const Bytes bytes(200000, 0x5A);
+    const auto listing = [&](const QString &folder) {
+        return QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    };
+    {
+        OutputFile file(target.toStdString(), allowUnnamed);
+        QVERIFY(file.create().ok());
+        QVERIFY(file.write(bytes).ok());
+        const QStringList during = listing(QStringLiteral("a"));
+        if (file.unnamed()) {
+            QVERIFY(during.isEmpty());
+        } else {
+            QCOMPARE(during.size(), 1);
+            QVERIFY(during.first().startsWith(QLatin1String(".fastencc-")));
+        }
+        QVERIFY(file.commit().ok());
+    }
+    QCOMPARE(listing(QStringLiteral("a")), QStringList{QStringLiteral("x.mp3")});
+    QCOMPARE(QFileInfo(target).size(), qint64(bytes.size()));
+
+    const std::string second = dir.filePath(QStringLiteral("a/y.mp3")).toStdString();
+    for (const bool commit : {true, false}) {
+        {
+            OutputFile file(second, allowUnnamed);
+            QVERIFY(file.create().ok());
+            QVERIFY(file.write(bytes).ok());
+            QVERIFY(QDir(dir.path()).rename(QStringLiteral("a"), QStringLiteral("b")));
+            if (commit)
+                QCOMPARE(file.commit().code, ExitCode::BadOutput);
+        }
+        QCOMPARE(listing(QStringLiteral("b")), QStringList{QStringLiteral("x.mp3")});
+        QVERIFY(QDir(dir.path()).rename(QStringLiteral("b"), QStringLiteral("a")));
+    }
+    QCOMPARE(listing(QStringLiteral("a")), QStringList{QStringLiteral("x.mp3")});
 }
 
 QTEST_GUILESS_MAIN(TestFastenccUnits)
