@@ -26,7 +26,7 @@ PACKAGES=(
   # media libraries
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmp3lame-dev libtag1-dev
-  libcdio-dev libcdio-paranoia-dev
+  libcdio-dev libcdio-paranoia-dev libdiscid-dev
   # Chinese text on screen
   fonts-wqy-microhei
   # the Debian package (cpack -G DEB reads the dependencies with dpkg-shlibdeps, which needs

@@ -1,10 +1,17 @@
 #include "core/cd/audiograbber.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 
+#include <algorithm>
+
 #include "core/cd/cddbhttp.h"
+#include "core/cd/cdtext.h"
+#include "core/cd/musicbrainz.h"
+#include "core/cd/musicbrainzhttp.h"
+#include "core/convert/mediatag.h"
 
 namespace Sveltra {
 
@@ -20,6 +27,18 @@ CddbToc CddbTocOf(const DiscToc &disc)
         toc.offsets.append(start + kLeadInFrames);
     toc.leadout = disc.leadout + kLeadInFrames;
     return toc;
+}
+
+DiscNames NamesOf(const CddbEntry &entry)
+{
+    DiscNames names;
+    names.source = NamesSource::Cddb;
+    names.artist = entry.artist;
+    names.album = entry.album;
+    names.genre = entry.genre;
+    names.year = entry.year;
+    names.trackTitles = entry.trackTitles;
+    return names;
 }
 
 } // namespace
@@ -46,7 +65,7 @@ AudioGrabber::AudioGrabber(QObject *parent, bool scanDevices)
 {
     if (scanDevices) {
         for (const QString &name : CdDeviceNames())
-            m_drives.append(Drive{name, {}, false, {}});
+            m_drives.append(Drive{name, {}, {}, {}, {}});
     }
     m_currentDrive = m_drives.isEmpty() ? 0 : 1;
 }
@@ -102,7 +121,7 @@ int AudioGrabber::OpenImage(const QString &cuePath)
         setError(error);
         return 0;
     }
-    m_drives.append(Drive{path, toc, false, {}});
+    m_drives.append(Drive{path, toc, {}, {}, {}});
     return DriveCount();
 }
 
@@ -152,8 +171,9 @@ bool AudioGrabber::RefreshDisc()
     QString error;
     const DiscToc toc = ReadDiscToc(drive->name, &error);
     if (!(toc == drive->toc)) {
-        drive->cddbFound = false;
-        drive->cddb = CddbEntry();
+        drive->names = DiscNames();
+        drive->cover.clear();
+        drive->coverRelease.clear();
     }
     drive->toc = toc;
     m_lastError.clear();
@@ -176,6 +196,16 @@ QUrl AudioGrabber::CddbUrl() const
     return url;
 }
 
+QUrl AudioGrabber::MusicBrainzUrl() const
+{
+    return m_musicBrainzBaseUrl.isEmpty() ? MusicBrainzBaseUrl() : m_musicBrainzBaseUrl;
+}
+
+QUrl AudioGrabber::CoverArtUrl() const
+{
+    return m_coverArtBaseUrl.isEmpty() ? CoverArtBaseUrl() : m_coverArtBaseUrl;
+}
+
 bool AudioGrabber::QueryCddb(int)
 {
     if (m_querying) {
@@ -187,56 +217,149 @@ bool AudioGrabber::QueryCddb(int)
         setError(QStringLiteral("no drive selected"));
         return false;
     }
-    drive->cddbFound = false;
-    drive->cddb = CddbEntry();
+    drive->names = DiscNames();
     if (drive->toc.trackCount() == 0 && !RefreshDisc())
         return false;
 
     const int driveIndex = m_currentDrive;
     const QString driveName = drive->name;
-    const CddbToc toc = CddbTocOf(drive->toc);
+    const DiscToc disc = drive->toc;
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
+    const QDeadlineTimer limit(qMax(0, LookupLimitMs));
     m_querying = true;
-    const CddbLookupResult result = CddbLookup(*m_network, CddbUrl(), CddbClient, CddbEmail, toc, CddbTimeoutMs);
+    QStringList reasons;
+    DiscNames names;
+    const CddbLookupResult cddb = CddbLookup(*m_network, CddbUrl(), CddbClient, CddbEmail, CddbTocOf(disc),
+                                             int(qMin<qint64>(CddbTimeoutMs, limit.remainingTime())));
+    if (cddb.found)
+        names = NamesOf(cddb.entry);
+    else
+        reasons << cddb.message;
+    if (!names.found()) {
+        const QString discId = MusicBrainzDiscId(MusicBrainzTocOf(disc));
+        const MusicBrainzLookupResult found = MusicBrainzLookup(*m_network, MusicBrainzUrl(), discId,
+                                                                int(qMin<qint64>(MusicBrainzTimeoutMs, limit.remainingTime())));
+        if (found.names.found())
+            names = found.names;
+        else
+            reasons << found.message;
+    }
+    if (!names.found()) {
+        names = CdTextNames(ReadCdText(driveName), disc);
+        if (!names.found())
+            reasons << QStringLiteral("CD-Text: none on the disc");
+    }
     m_querying = false;
 
     // Events ran during the lookup: find the drive again rather than trusting the pointer.
-    if (driveIndex > DriveCount() || m_drives.at(driveIndex - 1).name != driveName)
+    if (driveIndex > DriveCount() || m_drives.at(driveIndex - 1).name != driveName || !(m_drives.at(driveIndex - 1).toc == disc))
         return false;
     Drive &looked = m_drives[driveIndex - 1];
-    looked.cddbFound = result.found;
-    looked.cddb = result.found ? result.entry : CddbEntry();
-    if (!result.found) {
-        setError(result.message);
+    looked.names = names;
+    if (!names.found()) {
+        setError(reasons.join(QStringLiteral("; ")));
         return false;
     }
     m_lastError.clear();
+    startCoverFetch(driveIndex);
     return true;
+}
+
+void AudioGrabber::startCoverFetch(int driveIndex)
+{
+    Drive &drive = m_drives[driveIndex - 1];
+    const QString release = drive.names.releaseId;
+    if (drive.names.source != NamesSource::MusicBrainz || release.isEmpty() || !drive.names.releaseHasFront)
+        return;
+    if (drive.coverRelease == release)
+        return; // fetched, or on its way, once per disc
+    drive.cover.clear();
+    drive.coverRelease = release;
+    const QString name = drive.name;
+    const DiscToc disc = drive.toc;
+    FetchCover(*m_network, CoverArtFrontUrl(CoverArtUrl(), release), CoverTimeoutMs, this,
+               [this, name, disc, release](const QByteArray &image) {
+                   for (int i = 0; i < m_drives.size(); ++i) {
+                       Drive &target = m_drives[i];
+                       if (target.name != name || !(target.toc == disc) || target.coverRelease != release)
+                           continue;
+                       if (image.isEmpty()) {
+                           target.coverRelease.clear(); // a later lookup may try again
+                           return;
+                       }
+                       target.cover = image;
+                       emit CoverArrived(i + 1);
+                       return;
+                   }
+               });
 }
 
 QString AudioGrabber::CddbArtist() const
 {
     const Drive *drive = current();
-    return drive ? drive->cddb.artist : QString();
+    return drive ? drive->names.artist : QString();
 }
 
 QString AudioGrabber::CddbAlbum() const
 {
     const Drive *drive = current();
-    return drive ? drive->cddb.album : QString();
+    return drive ? drive->names.album : QString();
 }
 
 QString AudioGrabber::CddbGenre() const
 {
     const Drive *drive = current();
-    return drive ? drive->cddb.genre : QString();
+    return drive ? drive->names.genre : QString();
 }
 
 QString AudioGrabber::CddbTrackTitle() const
 {
     const Drive *drive = current();
-    return drive ? drive->cddb.trackTitle(m_currentTrack - drive->toc.firstTrack) : QString();
+    return drive ? drive->names.trackTitle(m_currentTrack - drive->toc.firstTrack) : QString();
+}
+
+QString AudioGrabber::CddbYear() const
+{
+    const Drive *drive = current();
+    return drive ? drive->names.year : QString();
+}
+
+NamesSource AudioGrabber::NamesFrom() const
+{
+    const Drive *drive = current();
+    return drive ? drive->names.source : NamesSource::None;
+}
+
+QByteArray AudioGrabber::DiscCover() const
+{
+    const Drive *drive = current();
+    return drive ? drive->cover : QByteArray();
+}
+
+void AudioGrabber::FillTrackTag(const QString &driveName, int track, MediaTag &tag) const
+{
+    const int index = DriveIndexFor(driveName);
+    if (index == 0)
+        return;
+    const Drive &drive = m_drives.at(index - 1);
+    if (!drive.toc.hasTrack(track))
+        return;
+    const DiscNames &names = drive.names;
+    const int audioTracks = int(std::count(drive.toc.audio.begin(), drive.toc.audio.end(), true));
+    const int total = names.trackCount > 0 ? names.trackCount : audioTracks;
+    const int number = track;
+    tag.Track = total >= number ? QStringLiteral("%1/%2").arg(number).arg(total) : QString::number(number);
+    if (names.discCount > 1 && names.discNumber >= 1)
+        tag.Disc = QStringLiteral("%1/%2").arg(names.discNumber).arg(names.discCount);
+    if (!names.genre.isEmpty())
+        tag.Genre = names.genre;
+    if (tag.Year.trimmed().isEmpty())
+        tag.Year = names.year;
+    if (!names.artist.isEmpty())
+        tag.AlbumArtist = names.artist;
+    if (!drive.cover.isEmpty())
+        tag.Cover = drive.cover;
 }
 
 bool AudioGrabber::RipTrack(const QString &basePath)

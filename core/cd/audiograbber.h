@@ -19,10 +19,15 @@
 //           show(CdTrackFileName(n), grabber.TrackLength());   // "Track03.cda", milliseconds
 //   }
 //
-//   // Titles: write the CDDB settings (the defaults are ours), then look the current drive up.
-//   grabber.QueryCddb(0);                        // blocks for at most 10 s, windows keep painting
+//   // Titles: write the CDDB settings (the defaults are ours), then look the current drive up:
+//   // CDDB, then MusicBrainz, then the disc's own CD-Text, the first that knows the disc.
+//   grabber.QueryCddb(0);                        // blocks for at most 19 s, windows keep painting
 //   grabber.SetCurrentTrack(3);
 //   title = grabber.CddbTrackTitle();            // also CddbArtist(), CddbAlbum(), CddbGenre()
+//   from = grabber.NamesFrom();                  // which source named the disc
+//
+//   // When the run starts a CD track: its track and disc numbers, year, album artist and cover.
+//   grabber.FillTrackTag(driveName, 3, tag);
 //
 //   // Ripping during a run, on a worker thread: no grabber object is touched there.
 //   RipResult r = RipTrackToWav(grabber.DriveName(), 3, wavPath, [&](int percent) {
@@ -41,10 +46,13 @@
 
 #include "core/cd/cddb.h"
 #include "core/cd/cddrive.h"
+#include "core/cd/discnames.h"
 
 class QNetworkAccessManager;
 
 namespace Sveltra {
+
+struct MediaTag;
 
 // The number at the start of a path's last six characters ("Track03.cda" gives 3, "Track12.cda"
 // 12); 0 when those characters do not start with a digit.
@@ -116,15 +124,40 @@ public:
     QUrl CddbUrl() const;
     int CddbTimeoutMs = 10000; // for the whole exchange
 
-    // Looks the current drive's disc up (the argument is ignored). Returns true when it was found;
-    // the drive's CDDB texts are replaced either way (emptied when not found). Blocks the caller for
-    // at most CddbTimeoutMs while the event loop keeps windows painted (user input waits until the
-    // lookup is over). Loads the disc information first when none is loaded.
+    // MusicBrainz, asked when CDDB does not know a disc, and the Cover Art Archive, asked for the
+    // front cover of the release MusicBrainz names. Without an address set here the environment's
+    // or the build's is used (see core/cd/musicbrainz.h); an empty URL restores that.
+    void SetMusicBrainzBaseUrl(const QUrl &url) { m_musicBrainzBaseUrl = url; }
+    void SetCoverArtBaseUrl(const QUrl &url) { m_coverArtBaseUrl = url; }
+    QUrl MusicBrainzUrl() const;
+    QUrl CoverArtUrl() const;
+    int MusicBrainzTimeoutMs = 10000;
+    int CoverTimeoutMs = 10000;
+    // The whole lookup, every source together, ends within this.
+    int LookupLimitMs = 19000;
+
+    // Looks the current drive's disc up (the argument is ignored): in CDDB, and when CDDB does not
+    // know it (unknown, no answer, no network) in MusicBrainz, and when that does not either in the
+    // disc's CD-Text. Returns true when one of them named the disc; the drive's texts are replaced
+    // either way (emptied when none did). Blocks the caller for at most CddbTimeoutMs and then
+    // MusicBrainzTimeoutMs, LookupLimitMs in all, while the event loop keeps windows painted (user
+    // input waits until the lookup is over). When MusicBrainz names a release with a front cover,
+    // the cover is fetched in the background once per disc (CoverArrived). Loads the disc
+    // information first when none is loaded.
     bool QueryCddb(int unused = 0);
     QString CddbArtist() const;
     QString CddbAlbum() const;
     QString CddbGenre() const;
     QString CddbTrackTitle() const; // of the current track; empty when the entry has none
+    QString CddbYear() const;
+    NamesSource NamesFrom() const; // the source of the current drive's texts; None when nothing named it
+    QByteArray DiscCover() const;  // the current drive's disc cover; empty until one has arrived
+
+    // What the lookup of the drive's disc knows of one track, added to a tag: the track number and
+    // the disc's track count ("3/12"), the disc's place in a set of several ("1/2"), genre, year
+    // (when the tag has none), the disc artist as album artist and the cover. Leaves the tag alone
+    // when no drive has that name or its disc has no table of contents.
+    void FillTrackTag(const QString &driveName, int track, MediaTag &tag) const;
 
     // Rips the current track of the current drive into basePath + ".wav" on the calling thread and
     // returns when done: RipProgress is emitted meanwhile (a handler may let events run and call
@@ -137,24 +170,30 @@ public:
 
 signals:
     void RipProgress(int percent);
+    // A disc cover arrived for the drive (1-based).
+    void CoverArrived(int drive);
 
 private:
     struct Drive
     {
         QString name;
         DiscToc toc;
-        bool cddbFound = false;
-        CddbEntry cddb;
+        DiscNames names;
+        QByteArray cover;
+        QString coverRelease; // the release whose cover was fetched or is being fetched
     };
 
     const Drive *current() const;
     Drive *current();
     void setError(const QString &message);
+    void startCoverFetch(int driveIndex);
 
     QList<Drive> m_drives;
     int m_currentDrive = 0;
     int m_currentTrack = 0;
     QUrl m_cddbBaseUrl;
+    QUrl m_musicBrainzBaseUrl;
+    QUrl m_coverArtBaseUrl;
     QNetworkAccessManager *m_network = nullptr;
     bool m_querying = false;
     bool m_ripping = false;

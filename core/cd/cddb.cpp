@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 namespace Sveltra {
 
 namespace {
@@ -261,6 +263,10 @@ CddbEntry CddbParseXmcd(const QString &text, const QString &category)
     entry.genre = valueOf(QStringLiteral("DGENRE"));
     if (entry.genre.isEmpty())
         entry.genre = CutText(category);
+    const QString year = valueOf(QStringLiteral("DYEAR"));
+    if (year.size() == 4
+        && std::all_of(year.begin(), year.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
+        entry.year = year;
     for (int i = 0; i <= lastTrack; ++i)
         entry.trackTitles.append(valueOf(QStringLiteral("TTITLE") + QString::number(i)));
     return entry;

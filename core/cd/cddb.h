@@ -70,7 +70,7 @@ CddbMatch CddbParseQueryReply(const QByteArray &reply);
 
 // One disc entry. A DTITLE "artist / album" is split at its first " / "; a DTITLE without one
 // gives both artist and album the whole title. genre is DGENRE, or the category when the entry has
-// none. trackTitles[i] is TTITLEi (0-based, so the disc's first track is index 0); tracks the entry
+// none; year is DYEAR. trackTitles[i] is TTITLEi (0-based, so the disc's first track is index 0); tracks the entry
 // leaves out have empty titles. Keys given on several lines are joined, and the escapes of the
 // format (backslash-n newline, backslash-t tab, two backslashes one backslash) are undone. Each
 // text is cut to CddbMaxTextLength characters, however often its key is repeated.
@@ -79,6 +79,7 @@ struct CddbEntry
     QString artist;
     QString album;
     QString genre;
+    QString year; // DYEAR when it is a year (four digits), else empty
     QStringList trackTitles;
 
     QString trackTitle(int index) const { return index >= 0 && index < trackTitles.size() ? trackTitles.at(index) : QString(); }

@@ -7,12 +7,14 @@
 #include <QSysInfo>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 
 #include <cdio/cdio.h>
+#include <cdio/cdtext.h>
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
@@ -207,6 +209,66 @@ DiscToc ReadDiscToc(const QString &driveName, QString *error)
     if (toc.trackCount() == 0 && error)
         *error = reason;
     return toc;
+}
+
+bool CdTextBlock::isEmpty() const
+{
+    const auto blank = [](const QStringList &texts) {
+        return std::all_of(texts.begin(), texts.end(), [](const QString &text) { return text.trimmed().isEmpty(); });
+    };
+    return blank(titles) && blank(performers) && genre.trimmed().isEmpty();
+}
+
+CdTextBlock ReadCdText(const QString &driveName)
+{
+    CdTextBlock block;
+    const CdioHandle cdio = OpenDrive(driveName, nullptr);
+    if (!cdio)
+        return block;
+    cdtext_t *cdtext = cdio_get_cdtext(cdio.get()); // owned by the handle
+    if (!cdtext)
+        return block;
+    const track_t first = cdio_get_first_track_num(cdio.get());
+    const track_t count = cdio_get_num_tracks(cdio.get());
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK)
+        return block;
+    const int last = qMin(int(first) + int(count) - 1, int(CDIO_CD_MAX_TRACKS));
+    const auto text = [cdtext](cdtext_field_t field, int track) {
+        const char *value = cdtext_get_const(cdtext, field, track_t(track));
+        return value ? QString::fromUtf8(value).trimmed() : QString();
+    };
+    const auto readBlock = [&](cdtext_lang_t language) {
+        CdTextBlock read;
+        read.language = int(language);
+        for (int track = 0; track <= last; ++track) {
+            read.titles.append(track == 0 || track >= first ? text(CDTEXT_FIELD_TITLE, track) : QString());
+            read.performers.append(track == 0 || track >= first ? text(CDTEXT_FIELD_PERFORMER, track) : QString());
+        }
+        read.genre = text(CDTEXT_FIELD_GENRE, 0);
+        const cdtext_genre_t code = cdtext_get_genre(cdtext);
+        if (read.genre.isEmpty() && code != CDTEXT_GENRE_UNUSED && code != CDTEXT_GENRE_UNDEFINED)
+            read.genre = QString::fromUtf8(cdtext_genre2str(code));
+        return read;
+    };
+
+    // The languages the disc holds, in block order; a Chinese block is taken before the others.
+    QList<cdtext_lang_t> languages;
+    if (const cdtext_lang_t *list = cdtext_list_languages_v2(cdtext)) {
+        for (int i = 0; i < 8; ++i) {
+            if (list[i] != CDTEXT_LANGUAGE_BLOCK_UNUSED && list[i] != CDTEXT_LANGUAGE_INVALID && !languages.contains(list[i]))
+                languages.append(list[i]);
+        }
+    }
+    std::stable_partition(languages.begin(), languages.end(),
+                          [](cdtext_lang_t language) { return language == CDTEXT_LANGUAGE_CHINESE; });
+    for (const cdtext_lang_t language : std::as_const(languages)) {
+        if (!cdtext_select_language(cdtext, language))
+            continue;
+        block = readBlock(language);
+        if (!block.isEmpty())
+            return block;
+    }
+    return CdTextBlock();
 }
 
 RipResult RipTrackToWav(const QString &driveName, int track, const QString &wavPath,

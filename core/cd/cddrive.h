@@ -45,6 +45,24 @@ QStringList CdDeviceNames();
 // (trackCount() 0) and the reason in *error when there is no disc or the image cannot be read.
 DiscToc ReadDiscToc(const QString &driveName, QString *error = nullptr);
 
+// The CD-Text of a disc or .cue image as libcdio hands it out: one language block (Chinese when
+// the disc has one, else the first that holds any text), every text already turned into Unicode
+// by libcdio from the block's character code (ISO 8859-1, ASCII or MS-JIS; a .cue sheet's lines
+// are read as ISO 8859-1). Index 0 holds the disc's own field, index n track n's; a field the
+// block lacks is empty.
+struct CdTextBlock
+{
+    int language = -1; // the block's language code (0x75 Chinese, 0x09 English ...); -1 without CD-Text
+    QStringList titles;
+    QStringList performers;
+    QString genre; // the disc's genre: its text, else the name of its genre code
+
+    bool isEmpty() const;
+};
+
+// The CD-Text of a drive's disc or of a .cue image; empty when it has none or cannot be read.
+CdTextBlock ReadCdText(const QString &driveName);
+
 struct RipResult
 {
     bool ok = false;

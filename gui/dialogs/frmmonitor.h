@@ -20,6 +20,7 @@ namespace Sveltra {
 
 class ConversionRun;
 class JobRows;
+struct MediaTag;
 class PictureButton;
 class ProgressPicture;
 
@@ -45,6 +46,8 @@ public:
         std::function<void(const QString &)> setOutputFolder;
         // The CD drive whose name is a track path's folder, or empty.
         std::function<QString(const QString &folder)> cdDriveFor;
+        // Adds what the disc's lookup knows of a CD track (drive, track number) to its tag.
+        std::function<void(const QString &drive, int track, MediaTag &tag)> cdTagsFor;
         // The run has ended (finished or stopped), before the window closes: what it did, and
         // whether one of the program's windows was the active window at that moment.
         std::function<void(const RunSummary &summary, bool inFront)> runEnded;

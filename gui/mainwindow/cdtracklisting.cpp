@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTreeWidgetItem>
 
 #include "core/base/appstate.h"
 #include "core/cd/audiograbber.h"
@@ -103,7 +104,12 @@ void CdTrackListing::AddCdTrack(const QString &path)
     cells[JobColumn::Album] = m_grabber.CddbAlbum();
     cells[JobColumn::Artist] = m_grabber.CddbArtist();
     cells[JobColumn::Genre] = m_grabber.CddbGenre();
-    m_list.scrollToItem(m_list.appendRow(cells));
+    QTreeWidgetItem *row = m_list.appendRow(cells);
+    // Where the names came from, in the row's tooltip.
+    const QString source = NamesSourceName(m_grabber.NamesFrom());
+    if (!source.isEmpty())
+        m_list.setNote(m_list.indexOfTopLevelItem(row), QStringLiteral("曲名来自 ") + source);
+    m_list.scrollToItem(row);
 }
 
 void CdTrackListing::RefreshCDInfo()

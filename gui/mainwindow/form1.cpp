@@ -23,6 +23,7 @@
 #include "core/base/website.h"
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/mediatag.h"
 #include "core/convert/runsummary.h"
 #include "core/layout/layout.h"
 #include "core/settings/settings.h"
@@ -402,6 +403,7 @@ void Form1::StartDiet()
     host.outputFolder = [this] { return txtOutput->text(); };
     host.setOutputFolder = [this](const QString &text) { txtOutput->setText(text); };
     host.cdDriveFor = [this](const QString &folder) { return cdTracks->DriveFor(folder); };
+    host.cdTagsFor = [this](const QString &drive, int track, MediaTag &tag) { AudioGrabber1->FillTrackTag(drive, track, tag); };
     host.runEnded = [this](const RunSummary &summary, bool inFront) { runEnded(summary, inFront); };
     m_monitor = new frmMonitor(std::move(host));
     m_monitor->show();

@@ -81,21 +81,27 @@ QByteArray Swapped16(QByteArray data)
 } // namespace
 
 bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola, int pregapTrack,
-               int pregapSectors)
+               int pregapSectors, const CueText &text)
 {
     *image = Image();
-    QString cue = QStringLiteral("REM made by a test\nFILE \"") + name + QStringLiteral(".bin\" ")
-        + (motorola ? QStringLiteral("MOTOROLA\n") : QStringLiteral("BINARY\n"));
+    const auto textLine = [](const char *indent, const char *key, const QByteArray &value) -> QByteArray {
+        if (value.isEmpty())
+            return {};
+        return QByteArray(indent) + key + " \"" + value + "\"\n";
+    };
+    QByteArray cue = "REM made by a test\n" + textLine("", "TITLE", text.title) + textLine("", "PERFORMER", text.performer)
+        + "FILE \"" + name.toUtf8() + ".bin\" " + (motorola ? "MOTOROLA\n" : "BINARY\n");
     for (int i = 0; i < tones.size(); ++i) {
         const int track = i + 1;
-        cue += QStringLiteral("  TRACK %1 AUDIO\n").arg(track, 2, 10, QLatin1Char('0'));
+        cue += QStringLiteral("  TRACK %1 AUDIO\n").arg(track, 2, 10, QLatin1Char('0')).toUtf8();
+        cue += textLine("    ", "TITLE", text.trackTitles.value(i));
         image->pregaps.append(-1);
         if (track == pregapTrack && pregapSectors > 0) {
             const QByteArray gap = RawTone(dir, QString::number(pregapSectors * 588) + QLatin1Char('s'), 220);
             if (gap.size() != qsizetype(pregapSectors) * kSectorBytes)
                 return false;
             image->pregaps.last() = image->sectors();
-            cue += QStringLiteral("    INDEX 00 ") + Msf(image->sectors()) + QLatin1Char('\n');
+            cue += (QStringLiteral("    INDEX 00 ") + Msf(image->sectors()) + QLatin1Char('\n')).toUtf8();
             image->samples += gap;
         }
         QByteArray data = RawTone(dir, QString::number(tones.at(i).seconds), tones.at(i).frequency);
@@ -103,7 +109,7 @@ bool MakeImage(Image *image, const QString &dir, const QString &name, const QLis
             return false;
         data.append(QByteArray((kSectorBytes - data.size() % kSectorBytes) % kSectorBytes, '\0'));
         image->starts.append(image->sectors());
-        cue += QStringLiteral("    INDEX 01 ") + Msf(image->sectors()) + QLatin1Char('\n');
+        cue += (QStringLiteral("    INDEX 01 ") + Msf(image->sectors()) + QLatin1Char('\n')).toUtf8();
         image->samples += data;
     }
     image->binPath = QDir(dir).filePath(name + QStringLiteral(".bin"));
@@ -112,7 +118,7 @@ bool MakeImage(Image *image, const QString &dir, const QString &name, const QLis
     QFile sheet(image->cuePath);
     return bin.open(QIODevice::WriteOnly)
         && bin.write(motorola ? Swapped16(image->samples) : image->samples) == image->samples.size()
-        && sheet.open(QIODevice::WriteOnly) && sheet.write(cue.toUtf8()) > 0;
+        && sheet.open(QIODevice::WriteOnly) && sheet.write(cue) > 0;
 }
 
 } // namespace TestCd

@@ -33,10 +33,20 @@ struct Image
     QByteArray trackSamples(int track) const;
 };
 
+// CD-Text lines of a sheet, as raw bytes in whatever character code the test wants (UTF-8, GBK,
+// ISO 8859-1 ...): the disc's TITLE and PERFORMER before the data file, each track's TITLE under
+// it. Empty fields are left out.
+struct CueText
+{
+    QByteArray title;
+    QByteArray performer;
+    QList<QByteArray> trackTitles;
+};
+
 // Writes <dir>/<name>.bin and <dir>/<name>.cue (the sheet names the data file by its bare name,
 // relative to the sheet). Track pregapTrack (> 1) gets pregapSectors of a 220 Hz tone as its
-// INDEX 00 before its INDEX 01. motorola writes big-endian samples.
+// INDEX 00 before its INDEX 01. motorola writes big-endian samples. text adds CD-Text lines.
 bool MakeImage(Image *image, const QString &dir, const QString &name, const QList<Tone> &tones, bool motorola,
-               int pregapTrack = 0, int pregapSectors = 0);
+               int pregapTrack = 0, int pregapSectors = 0, const CueText &text = {});
 
 } // namespace TestCd

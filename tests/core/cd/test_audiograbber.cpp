@@ -1,12 +1,16 @@
 // The grabber against CD images made at test time: drives and tracks, bit-exact rips from
-// little- and big-endian images, aborting a rip, failures, and CDDB lookups of an image against a
-// peer on 127.0.0.1.
+// little- and big-endian images, aborting a rip, failures, CDDB lookups of an image against a
+// peer on 127.0.0.1, and the sources behind CDDB: MusicBrainz (with the disc's cover) and the
+// image's CD-Text, asked in that order, and what a track's tag gets from them.
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -15,6 +19,9 @@
 #include <thread>
 
 #include "core/cd/audiograbber.h"
+#include "core/cd/cdtext.h"
+#include "core/cd/musicbrainz.h"
+#include "core/convert/mediatag.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/httppeer.h"
 
@@ -48,6 +55,40 @@ QStringList FilesIn(const QString &dir)
     names.sort();
     return names;
 }
+
+QByteArray Gbk(const QString &text)
+{
+    QStringEncoder encoder("GBK");
+    return encoder(text);
+}
+
+// The web service's reply for a disc: one release of two discs, this disc the second.
+QByteArray MusicBrainzReply(const QString &discId)
+{
+    return QStringLiteral(
+               "{\"id\":\"%1\",\"sectors\":1,\"offset-count\":3,\"offsets\":[150,1,2],\"releases\":["
+               "{\"id\":\"rel-1\",\"title\":\"叶惠美\",\"date\":\"2003-07-31\",\"country\":\"TW\","
+               "\"artist-credit\":[{\"name\":\"周杰伦\",\"joinphrase\":\"\",\"artist\":{\"id\":\"a\",\"name\":\"周杰倫\"}}],"
+               "\"cover-art-archive\":{\"artwork\":true,\"count\":1,\"front\":true,\"back\":false},"
+               "\"media\":[{\"position\":1,\"track-count\":1,\"discs\":[],\"tracks\":[{\"position\":1,\"title\":\"DVD\"}]},"
+               "{\"position\":2,\"track-count\":3,\"discs\":[{\"id\":\"%1\"}],\"tracks\":["
+               "{\"position\":1,\"title\":\"以父之名\"},{\"position\":2,\"title\":\"懦夫\"},{\"position\":3,\"title\":\"晴天\"}]}"
+               "]}]}")
+        .arg(discId)
+        .toUtf8();
+}
+
+// A closed port on 127.0.0.1: connections to it are refused.
+QUrl Refusing()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    server.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+}
+
+const QByteArray kJpeg = QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11) + QByteArray(500, 'c');
 
 } // namespace
 
@@ -341,6 +382,7 @@ private slots:
         AudioGrabber grabber(nullptr, false);
         QCOMPARE(grabber.CddbUrl(), QUrl(QStringLiteral("http://gnudb.gnudb.org:80/~cddb/cddb.cgi")));
         grabber.SetCddbBaseUrl(CddbUrl(peer));
+        grabber.SetMusicBrainzBaseUrl(Refusing());
         const int drive = grabber.OpenImage(image.cuePath);
         const int other = grabber.OpenImage(m_binary.cuePath);
         grabber.SetCurrentDrive(drive);
@@ -352,6 +394,7 @@ private slots:
         QCOMPARE(grabber.CddbArtist(), QStringLiteral("王菲"));
         QCOMPARE(grabber.CddbAlbum(), QStringLiteral("天空"));
         QCOMPARE(grabber.CddbGenre(), QStringLiteral("流行"));
+        QCOMPARE(grabber.NamesFrom(), NamesSource::Cddb);
         const QStringList titles{QStringLiteral("天空"), QStringLiteral("我也不想这样"), QStringLiteral("棋子")};
         for (int track = 1; track <= 3; ++track) {
             grabber.SetCurrentTrack(track);
@@ -390,6 +433,185 @@ private slots:
         grabber.CddbServer = QStringLiteral("cddb.example");
         grabber.CddbPort = 8080;
         QCOMPARE(grabber.CddbUrl(), QUrl(QStringLiteral("http://cddb.example:8080/~cddb/cddb.cgi")));
+    }
+
+    // A cue sheet's TITLE and PERFORMER lines are the image's CD-Text, read as ISO 8859-1 by
+    // libcdio whatever the sheet's character code.
+    void cdTextOfCueImages_data()
+    {
+        QTest::addColumn<QByteArray>("album");
+        QTest::addColumn<QByteArray>("artist");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QStringList>("expected"); // album, artist, then the tracks' titles
+        QTest::newRow("8859-1") << QByteArray("Caf\xe9 del Mar") << QByteArray("M\xfcller") << QByteArray("Tr\xe8s bien")
+                                << QStringList{QStringLiteral("Café del Mar"), QStringLiteral("Müller"),
+                                               QStringLiteral("Première"), QStringLiteral("Très bien"), QString()};
+        QTest::newRow("GBK") << Gbk(QStringLiteral("七里香")) << Gbk(QStringLiteral("周杰伦")) << Gbk(QStringLiteral("借口"))
+                             << QStringList{QStringLiteral("七里香"), QStringLiteral("周杰伦"), QStringLiteral("Première"),
+                                            QStringLiteral("借口"), QString()};
+        QTest::newRow("UTF-8") << QStringLiteral("十一月的萧邦").toUtf8() << QByteArray("Jay") << QStringLiteral("夜曲").toUtf8()
+                               << QStringList{QStringLiteral("十一月的萧邦"), QStringLiteral("Jay"), QStringLiteral("Première"),
+                                              QStringLiteral("夜曲"), QString()};
+    }
+
+    void cdTextOfCueImages()
+    {
+        QFETCH(QByteArray, album);
+        QFETCH(QByteArray, artist);
+        QFETCH(QByteArray, second);
+        QFETCH(QStringList, expected);
+        Image image;
+        const TestCd::CueText text{album, artist, {QByteArray("Premi\xe8re"), second}};
+        QVERIFY(TestCd::MakeImage(&image, sub(QStringLiteral("text-") + QString::fromLatin1(QTest::currentDataTag())),
+                                  QStringLiteral("disc"), {{0.5, 300}, {0.5, 400}, {0.5, 500}}, false, 0, 0, text));
+        const CdTextBlock block = ReadCdText(image.cuePath);
+        QVERIFY(!block.isEmpty());
+        const DiscNames names = CdTextNames(block, ReadDiscToc(image.cuePath));
+        QCOMPARE(names.source, NamesSource::CdText);
+        QCOMPARE((QStringList{names.album, names.artist} + names.trackTitles), expected);
+
+        // An image without TITLE or PERFORMER lines has no CD-Text; nor has a missing image.
+        QVERIFY(ReadCdText(m_binary.cuePath).isEmpty());
+        QVERIFY(ReadCdText(m_dir.filePath(QStringLiteral("absent.cue"))).isEmpty());
+    }
+
+    // CDDB first; what it does not know, MusicBrainz; what neither knows, the disc's CD-Text;
+    // else nothing. The cover of a MusicBrainz release arrives later, once per disc.
+    void namesFromTheFirstSourceThatKnowsTheDisc()
+    {
+        Image image;
+        const TestCd::CueText text{
+            Gbk(QStringLiteral("光盘文字")), Gbk(QStringLiteral("歌手")), {Gbk(QStringLiteral("第一")), {}, {}}};
+        QVERIFY(TestCd::MakeImage(&image, sub(QStringLiteral("order")), QStringLiteral("disc"),
+                                  {{0.5, 300}, {0.5, 400}, {0.5, 500}}, false, 0, 0, text));
+        QByteArray cddbQuery = "202 No match found\r\n";
+        TestSupport::HttpPeer cddb;
+        cddb.handler = [&](const TestSupport::HttpRequest &request) {
+            if (CddbCmd(request).startsWith(QLatin1String("cddb query")))
+                return TestSupport::HttpReply{200, cddbQuery};
+            return TestSupport::HttpReply{200, "210 rock 1 entry\r\nDTITLE=A / B\r\nDYEAR=1999\r\nTTITLE0=t\r\n.\r\n"};
+        };
+        int musicBrainzStatus = 200;
+        TestSupport::HttpPeer musicBrainz;
+        musicBrainz.handler = [&](const TestSupport::HttpRequest &request) {
+            const QString discId = request.path.section(QLatin1Char('/'), -1);
+            return TestSupport::HttpReply{musicBrainzStatus,
+                                          musicBrainzStatus == 200 ? MusicBrainzReply(discId) : QByteArray("{}")};
+        };
+        TestSupport::HttpPeer covers;
+        covers.answerAll({200, kJpeg});
+
+        AudioGrabber grabber(nullptr, false);
+        grabber.SetCddbBaseUrl(CddbUrl(cddb));
+        grabber.SetMusicBrainzBaseUrl(QUrl(musicBrainz.address()));
+        grabber.SetCoverArtBaseUrl(QUrl(covers.address()));
+        grabber.SetCurrentDrive(grabber.OpenImage(image.cuePath));
+        QSignalSpy arrived(&grabber, &AudioGrabber::CoverArrived);
+
+        // CDDB knows it: MusicBrainz is not asked. The year and the track count go to the tag.
+        cddbQuery = "200 rock 0a0b0c03 A / B\r\n";
+        QVERIFY(grabber.QueryCddb(0));
+        QCOMPARE(grabber.NamesFrom(), NamesSource::Cddb);
+        QCOMPARE(grabber.CddbAlbum(), QStringLiteral("B"));
+        QCOMPARE(grabber.CddbYear(), QStringLiteral("1999"));
+        QCOMPARE(musicBrainz.requests.size(), 0);
+        MediaTag tag;
+        grabber.FillTrackTag(image.cuePath, 2, tag);
+        QCOMPARE(tag.Track, QStringLiteral("2/3"));
+        QCOMPARE(tag.Disc, QString());
+        QCOMPARE(tag.Year, QStringLiteral("1999"));
+        QCOMPARE(tag.Genre, QStringLiteral("rock"));
+        QCOMPARE(tag.AlbumArtist, QStringLiteral("A"));
+        QVERIFY(tag.Cover.isEmpty());
+
+        // CDDB does not: MusicBrainz names it, by the disc ID of the image's table of contents.
+        cddbQuery = "202 No match found\r\n";
+        QVERIFY(grabber.QueryCddb(0));
+        QCOMPARE(grabber.NamesFrom(), NamesSource::MusicBrainz);
+        QCOMPARE(musicBrainz.requests.size(), 1);
+        QCOMPARE(musicBrainz.requests.first().path,
+                 QStringLiteral("/ws/2/discid/") + MusicBrainzDiscId(MusicBrainzTocOf(ReadDiscToc(image.cuePath))));
+        QCOMPARE(grabber.CddbAlbum(), QStringLiteral("叶惠美"));
+        QCOMPARE(grabber.CddbArtist(), QStringLiteral("周杰伦"));
+        grabber.SetCurrentTrack(3);
+        QCOMPARE(grabber.CddbTrackTitle(), QStringLiteral("晴天"));
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(covers.requestLines(), QList<QByteArray>{"GET /release/rel-1/front-500 HTTP/1.1"});
+        QCOMPARE(grabber.DiscCover(), kJpeg);
+        tag = MediaTag();
+        tag.Year = QStringLiteral("2010"); // the row's own year wins
+        grabber.FillTrackTag(image.cuePath, 3, tag);
+        QCOMPARE(tag.Track, QStringLiteral("3/3"));
+        QCOMPARE(tag.Disc, QStringLiteral("2/2"));
+        QCOMPARE(tag.Year, QStringLiteral("2010"));
+        QCOMPARE(tag.AlbumArtist, QStringLiteral("周杰伦"));
+        QCOMPARE(tag.Cover, kJpeg);
+        // The same disc looked up again: the cover is not fetched again.
+        QVERIFY(grabber.QueryCddb(0));
+        QTest::qWait(200);
+        QCOMPARE(covers.requests.size(), 1);
+
+        // Neither knows it: the image's CD-Text, Chinese in GBK.
+        musicBrainzStatus = 404;
+        QVERIFY(grabber.QueryCddb(0));
+        QCOMPARE(grabber.NamesFrom(), NamesSource::CdText);
+        QCOMPARE(grabber.CddbAlbum(), QStringLiteral("光盘文字"));
+        QCOMPARE(grabber.CddbArtist(), QStringLiteral("歌手"));
+        grabber.SetCurrentTrack(1);
+        QCOMPARE(grabber.CddbTrackTitle(), QStringLiteral("第一"));
+        grabber.SetCurrentTrack(2);
+        QCOMPARE(grabber.CddbTrackTitle(), QString());
+
+        // No source knows a disc without CD-Text, and every server refuses: nothing, at once.
+        AudioGrabber plain(nullptr, false);
+        plain.SetCddbBaseUrl(Refusing());
+        plain.SetMusicBrainzBaseUrl(Refusing());
+        plain.SetCurrentDrive(plain.OpenImage(m_binary.cuePath));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!plain.QueryCddb(0));
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(plain.NamesFrom(), NamesSource::None);
+        QVERIFY(plain.lastError().contains(QLatin1String("CD-Text")));
+        tag = MediaTag();
+        plain.FillTrackTag(m_binary.cuePath, 1, tag);
+        QCOMPARE(tag.Track, QStringLiteral("1/3"));
+        QCOMPARE(tag.AlbumArtist, QString());
+        plain.FillTrackTag(QStringLiteral("/no/such.cue"), 1, tag);
+        plain.FillTrackTag(m_binary.cuePath, 9, tag); // no such track: the tag stays
+        QCOMPARE(tag.Track, QStringLiteral("1/3"));
+    }
+
+    // A cover server that takes the request and never answers holds nothing up: the lookup
+    // returns with the names, the track's tag simply has no cover, and the fetch gives up later.
+    void silentCoverServerDelaysNothing()
+    {
+        TestSupport::HttpPeer cddb;
+        cddb.answerAll({200, "202 No match found\r\n"});
+        TestSupport::HttpPeer musicBrainz;
+        musicBrainz.handler = [](const TestSupport::HttpRequest &request) {
+            return TestSupport::HttpReply{200, MusicBrainzReply(request.path.section(QLatin1Char('/'), -1))};
+        };
+        TestSupport::HttpPeer covers;
+        covers.answerAll(TestSupport::HttpReply::silent());
+
+        AudioGrabber grabber(nullptr, false);
+        grabber.SetCddbBaseUrl(CddbUrl(cddb));
+        grabber.SetMusicBrainzBaseUrl(QUrl(musicBrainz.address()));
+        grabber.SetCoverArtBaseUrl(QUrl(covers.address()));
+        grabber.CoverTimeoutMs = 1500;
+        grabber.SetCurrentDrive(grabber.OpenImage(m_motorola.cuePath));
+        QSignalSpy arrived(&grabber, &AudioGrabber::CoverArrived);
+        QVERIFY(grabber.QueryCddb(0));
+        QCOMPARE(grabber.NamesFrom(), NamesSource::MusicBrainz);
+        QTRY_COMPARE(covers.requests.size(), 1); // asked, and still unanswered
+        MediaTag tag;
+        grabber.FillTrackTag(m_motorola.cuePath, 1, tag);
+        QCOMPARE(tag.Track, QStringLiteral("1/3"));
+        QVERIFY(tag.Cover.isEmpty());
+        QTest::qWait(2500);
+        QCOMPARE(arrived.size(), 0);
+        QVERIFY(grabber.DiscCover().isEmpty());
     }
 };
 

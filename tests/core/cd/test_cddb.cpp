@@ -146,6 +146,7 @@ private slots:
         QCOMPARE(entry.artist, QStringLiteral("Some Long Artist Name"));
         QCOMPARE(entry.album, QStringLiteral("A Very Long Album Title Continued"));
         QCOMPARE(entry.genre, QStringLiteral("Electronic"));
+        QCOMPARE(entry.year, QStringLiteral("1999"));
         QCOMPARE(entry.trackTitles.size(), 11);
         QCOMPARE(entry.trackTitle(0), QStringLiteral("First\tTabbed"));
         QCOMPARE(entry.trackTitle(1), QStringLiteral("Back\\slash and \\q kept part two"));
@@ -163,6 +164,11 @@ private slots:
         QCOMPARE(entry.artist, QStringLiteral("Greatest Hits"));
         QCOMPARE(entry.album, QStringLiteral("Greatest Hits"));
         QCOMPARE(entry.genre, QStringLiteral("misc"));
+        QCOMPARE(entry.year, QString());
+        // A year is four digits; anything else in DYEAR is no year.
+        for (const QString &notAYear :
+             {QStringLiteral("99"), QStringLiteral("1999-2001"), QStringLiteral("unknown"), QStringLiteral("１９９９")})
+            QCOMPARE(CddbParseXmcd(QStringLiteral("DYEAR=") + notAYear + QLatin1Char('\n')).year, QString());
         // Only the first " / " splits; an album may hold one too.
         entry = CddbParseXmcd(QStringLiteral("DTITLE=AC/DC / Live / Part 1\n"));
         QCOMPARE(entry.artist, QStringLiteral("AC/DC"));

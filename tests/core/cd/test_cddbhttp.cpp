@@ -1,5 +1,6 @@
-// CDDB lookups over HTTP against a peer on 127.0.0.1: what is sent, each kind of answer, and a peer
-// that never answers.
+// CDDB and MusicBrainz lookups over HTTP against peers on 127.0.0.1: what is sent, each kind of
+// answer, a peer that never answers, the one-second pacing of MusicBrainz requests, and the cover
+// fetch that fails in every way without anyone waiting for it.
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -9,6 +10,8 @@
 #include <QTimer>
 
 #include "core/cd/cddbhttp.h"
+#include "core/cd/httpget.h"
+#include "core/cd/musicbrainzhttp.h"
 #include "tests/support/httppeer.h"
 
 using namespace Sveltra;
@@ -26,6 +29,22 @@ QByteArray Entry(const QByteArray &category)
         + " 2b031b03 CD database entry follows\r\nDTITLE=Artist / Album\r\nDGENRE=Jazz\r\n"
           "TTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2=Three\r\n.\r\n";
 }
+
+const QString kDiscId = QStringLiteral("9AQWqQ0eCCwktwPPrIUIYkUw2Uo-");
+
+// A disc ID reply as the web service sends it, trimmed to what a lookup reads and a little more.
+const QByteArray kDiscReply
+    = "{\"id\":\"9AQWqQ0eCCwktwPPrIUIYkUw2Uo-\",\"sectors\":270335,\"offset-count\":2,\"offsets\":[150,12767],"
+      "\"releases\":[{\"id\":\"5e1c0f1a-6a5b-4c3b-9a55-0d9f0e7b1c11\",\"title\":\"范特西\",\"status\":\"Official\","
+      "\"date\":\"2001-09-14\",\"country\":\"TW\",\"text-representation\":{\"language\":\"zho\",\"script\":\"Hant\"},"
+      "\"artist-credit\":[{\"name\":\"周杰伦\",\"joinphrase\":\"\",\"artist\":{\"id\":\"a\",\"name\":\"周杰倫\"}}],"
+      "\"cover-art-archive\":{\"artwork\":true,\"count\":1,\"front\":true,\"back\":false},"
+      "\"media\":[{\"position\":1,\"format\":\"CD\",\"track-count\":2,\"discs\":[{\"id\":\"9AQWqQ0eCCwktwPPrIUIYkUw2Uo-\"}],"
+      "\"tracks\":[{\"position\":1,\"number\":\"1\",\"title\":\"爱在西元前\",\"length\":230000},"
+      "{\"position\":2,\"number\":\"2\",\"title\":\"爸我回来了\",\"length\":233000}]}]}]}";
+
+// The smallest JPEG header a cover check accepts, and some bytes after it.
+const QByteArray kJpeg = QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11) + QByteArray(2000, 'j');
 
 } // namespace
 
@@ -204,6 +223,130 @@ private slots:
             m_network, QUrl(QStringLiteral("http://127.0.0.1:%1/~cddb/cddb.cgi").arg(port)), m_client, m_email, kToc, 5000);
         QVERIFY(!result.found);
         QVERIFY(!result.message.isEmpty());
+    }
+
+    void musicBrainzLookup()
+    {
+        HttpPeer peer;
+        peer.handler = [](const HttpRequest &request) {
+            if (request.path == QLatin1String("/ws/2/discid/") + kDiscId)
+                return HttpReply{200, kDiscReply};
+            return HttpReply{
+                404, "{\"error\":\"Not Found\",\"help\":\"For usage, please see: https://musicbrainz.org/development/mmd\"}"};
+        };
+        MusicBrainzLookupResult result = MusicBrainzLookup(m_network, QUrl(peer.address()), kDiscId, 5000);
+        QVERIFY2(result.names.found(), qPrintable(result.message));
+        QCOMPARE(result.names.album, QStringLiteral("范特西"));
+        QCOMPARE(result.names.trackTitles, (QStringList{QStringLiteral("爱在西元前"), QStringLiteral("爸我回来了")}));
+        QCOMPARE(peer.requests.size(), 1);
+        const HttpRequest &sent = peer.requests.first();
+        QCOMPARE(sent.query, QByteArray("inc=artists+recordings&fmt=json"));
+        QVERIFY2(sent.header("User-Agent").startsWith("Sveltra/4."), sent.head.constData());
+        QVERIFY(sent.header("User-Agent").contains("sveltra"));
+
+        // An unknown disc, a server in trouble, a reply over the cap, junk: nothing found, and why.
+        result = MusicBrainzLookup(m_network, QUrl(peer.address()), QStringLiteral("unknownDisc-"), 5000);
+        QVERIFY(!result.names.found());
+        QVERIFY2(result.message.contains(QLatin1String("no match")), qPrintable(result.message));
+        for (const HttpReply &reply : {HttpReply{503, "<html>Service Temporarily Unavailable</html>"},
+                                       HttpReply{200, kDiscReply + QByteArray(CddbMaxReplyBytes, ' ')}, HttpReply{200, "{]"}}) {
+            peer.answerAll(reply);
+            result = MusicBrainzLookup(m_network, QUrl(peer.address()), kDiscId, 5000);
+            QVERIFY(!result.names.found());
+            QVERIFY2(result.message.startsWith(QLatin1String("MusicBrainz: ")), qPrintable(result.message));
+        }
+        // Nothing to ask: no request.
+        const qsizetype asked = peer.requests.size();
+        QVERIFY(!MusicBrainzLookup(m_network, QUrl(peer.address()), QString(), 5000).names.found());
+        QCOMPARE(peer.requests.size(), asked);
+    }
+
+    // At most one request a second, counted across lookups; a wait that would pass the deadline
+    // is not made at all.
+    void musicBrainzIsPaced()
+    {
+        HttpPeer peer;
+        QList<qint64> arrivals;
+        QElapsedTimer clock;
+        clock.start();
+        peer.handler = [&](const HttpRequest &) {
+            arrivals.append(clock.elapsed());
+            return HttpReply{404, "{\"error\":\"Not Found\"}"};
+        };
+        for (int i = 0; i < 3; ++i)
+            MusicBrainzLookup(m_network, QUrl(peer.address()), kDiscId, 5000);
+        QCOMPARE(arrivals.size(), 3);
+        for (int i = 1; i < arrivals.size(); ++i)
+            QVERIFY2(arrivals.at(i) - arrivals.at(i - 1) >= 990,
+                     qPrintable(QString::number(arrivals.at(i) - arrivals.at(i - 1))));
+        const MusicBrainzLookupResult rushed = MusicBrainzLookup(m_network, QUrl(peer.address()), kDiscId, 100);
+        QVERIFY(!rushed.names.found());
+        QCOMPARE(arrivals.size(), 3);
+
+        RequestPacer pacer(200);
+        QVERIFY(pacer.wait(QDeadlineTimer(0)));   // the first goes at once
+        QVERIFY(!pacer.wait(QDeadlineTimer(50))); // the next is 200 ms away
+        QVERIFY(pacer.wait(QDeadlineTimer(QDeadlineTimer::Forever)));
+    }
+
+    void coverFetch()
+    {
+        HttpPeer covers;
+        QByteArray body = kJpeg;
+        int status = 200;
+        bool silent = false;
+        covers.handler = [&](const HttpRequest &request) {
+            if (silent)
+                return HttpReply::silent();
+            if (request.path == QLatin1String("/release/r1/front-500"))
+                return HttpReply{status, body};
+            return HttpReply{404, "Not Found"};
+        };
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QUrl refused(QStringLiteral("http://127.0.0.1:%1/release/r1/front-500").arg(closed.serverPort()));
+        closed.close();
+
+        const auto fetch = [&](const QUrl &url, int timeoutMs = 5000) {
+            int calls = 0;
+            QByteArray image = "unset";
+            QObject context;
+            FetchCover(m_network, url, timeoutMs, &context, [&](const QByteArray &got) {
+                ++calls;
+                image = got;
+            });
+            // Nobody waits: the fetch has only started when the call returns.
+            if (calls != 0)
+                return QByteArray("called at once");
+            if (!QTest::qWaitFor([&] { return calls > 0; }, 8000))
+                return QByteArray("never ended");
+            QTest::qWait(50);
+            return calls == 1 ? image : QByteArray("called twice");
+        };
+        const QUrl url = covers.url(QStringLiteral("/release/r1/front-500"));
+        QCOMPARE(fetch(url), kJpeg);
+        QCOMPARE(fetch(covers.url(QStringLiteral("/release/none/front-500"))), QByteArray()); // 404
+        QCOMPARE(fetch(refused), QByteArray());
+        status = 500;
+        QCOMPARE(fetch(url), QByteArray());
+        status = 200;
+        body = "<html>not a picture</html>";
+        QCOMPARE(fetch(url), QByteArray());
+        body = kJpeg + QByteArray(CoverMaxBytes, 'j');
+        QCOMPARE(fetch(url), QByteArray());
+        silent = true;
+        QCOMPARE(fetch(url, 300), QByteArray());
+
+        // Once the context is gone, nothing is called.
+        silent = false;
+        body = kJpeg;
+        bool called = false;
+        {
+            QObject context;
+            FetchCover(m_network, url, 5000, &context, [&](const QByteArray &) { called = true; });
+        }
+        QTest::qWait(500);
+        QVERIFY(!called);
     }
 
     void invalidTableIsNotSent()

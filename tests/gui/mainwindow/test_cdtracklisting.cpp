@@ -95,6 +95,7 @@ private slots:
         QCOMPARE(list->cell(0, JobColumn::Album), QStringLiteral("专辑"));
         QCOMPARE(list->cell(0, JobColumn::Artist), QStringLiteral("歌手"));
         QCOMPARE(list->cell(0, JobColumn::Genre), QStringLiteral("流行"));
+        QCOMPARE(list->topLevelItem(2)->toolTip(JobColumn::Title), QStringLiteral("曲名来自 CDDB"));
         QCOMPARE(list->cell(0, JobColumn::SourcePath), m_image.cuePath + QLatin1Char('/'));
         QCOMPARE(list->cell(1, JobColumn::PlayTime), QStringLiteral("00:00:02"));
         QCOMPARE(list->cell(1, JobColumn::Size), CdSizeEstimateText(qint64(m_image.trackSectors(2)) * 1000 / 75));
@@ -204,6 +205,7 @@ private slots:
         QCOMPARE(form.ListView1->cell(0, JobColumn::Title), QStringLiteral("TRACK01"));
         QCOMPARE(form.ListView1->cell(1, JobColumn::Title), QStringLiteral("TRACK03"));
         QCOMPARE(form.ListView1->cell(1, JobColumn::Album), QString());
+        QCOMPARE(form.ListView1->topLevelItem(0)->toolTip(JobColumn::Title), QString()); // nothing named it
         QCOMPARE(peer.requests.size(), 1); // the second track does not look the disc up again
 
         // A track of a drive that does not exist adds nothing.

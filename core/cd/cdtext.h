@@ -1,0 +1,27 @@
+#pragma once
+
+// A disc's CD-Text as names: the texts of the block core/cd/cddrive.h reads, their character code
+// recognised, turned into the names the grabber reports. Pure functions, any thread.
+
+#include <QString>
+
+#include "core/cd/cddrive.h"
+#include "core/cd/discnames.h"
+
+namespace Sveltra {
+
+// A text that libcdio read as ISO 8859-1 but whose bytes are really UTF-8, GBK or Big5 (a .cue
+// sheet saved as UTF-8, a Chinese disc labelling its block as 8859-1) given its true characters:
+// the bytes are taken back and read as UTF-8 when they are valid UTF-8, else as GBK and then as
+// Big5 when they read as whole double-byte characters only (every byte from 0x80 up paired with
+// another such byte, as Chinese text is and accented Latin text is not); otherwise the text stays
+// as it was. Texts holding characters beyond 8859-1 (MS-JIS blocks) are already right.
+QString CdTextDecode(const QString &text);
+
+// The names a CD-Text block gives a disc: album from the disc's title, artist from the disc's
+// performer (else the first track's), genre, and the titles of the disc's tracks; every text
+// decoded as above and cut to the length CDDB texts are cut to. source is None when the block
+// names neither the disc nor any track.
+DiscNames CdTextNames(const CdTextBlock &block, const DiscToc &toc);
+
+} // namespace Sveltra
