@@ -24,7 +24,7 @@ PACKAGES=(
   # the desktop toolkit and its Chinese translations
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   # media libraries
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libswscale-dev libjpeg62-turbo-dev
   libmp3lame-dev libtag1-dev
   libcdio-dev libcdio-paranoia-dev libdiscid-dev
   # Chinese text on screen
@@ -36,6 +36,8 @@ PACKAGES=(
 TEST_PACKAGES=(
   # audio made and checked by the tests, a display for trying the windows
   ffmpeg sox libsox-fmt-all xvfb xauth dbus
+  # tagged sources made and read back by the tag tests; progressive JPEG covers (imagemagick)
+  python3-mutagen
   # benchmarks
   lame hyperfine time imagemagick
   # the code's formatter, man pages read back by the package check

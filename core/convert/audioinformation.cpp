@@ -1,17 +1,33 @@
 #include "core/convert/audioinformation.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <taglib/aifffile.h>
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v1genres.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2frame.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mp4coverart.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 #include "core/base/textcut.h"
 #include "core/convert/mediaprobe.h"
@@ -95,6 +111,70 @@ QString first(const TagLib::PropertyMap &map, const char *key)
     return CutText(fromTag(it->second.front()));
 }
 
+// The ID3v1 genre for a genre text, matched without regard to letter case; a number ("17",
+// "(17)") names the genre of that number. Empty when the text names none.
+QString id3v1Genre(const QString &genre)
+{
+    static const QRegularExpression number(QStringLiteral("^\\(?(\\d{1,3})\\)?$"));
+    const QRegularExpressionMatch match = number.match(genre.trimmed());
+    const TagLib::StringList names = TagLib::ID3v1::genreList();
+    if (match.hasMatch()) {
+        const int index = match.captured(1).toInt();
+        return index < static_cast<int>(names.size()) ? fromTag(TagLib::ID3v1::genre(index)) : QString();
+    }
+    for (const TagLib::String &name : names) {
+        if (fromTag(name).compare(genre.trimmed(), Qt::CaseInsensitive) == 0)
+            return fromTag(name);
+    }
+    return {};
+}
+
+// An ID3v2.3 text frame holds one text: several values are joined as ID3v2.3 readers expect.
+// A comment or lyrics keeps its first value only (two frames of one kind and description are
+// not allowed).
+TagLib::PropertyMap toPropertyMap(const TagProperties &properties)
+{
+    TagLib::PropertyMap map;
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
+        QStringList values;
+        for (const QString &v : it.value()) {
+            if (!v.trimmed().isEmpty())
+                values << v.trimmed();
+        }
+        if (values.isEmpty())
+            continue;
+        const bool single = it.key().startsWith(QLatin1String("COMMENT")) || it.key().startsWith(QLatin1String("LYRICS"));
+        const QString text = single ? values.first() : values.join(QLatin1Char('/'));
+        map.insert(toTag(it.key()), TagLib::StringList(toTag(text)));
+    }
+    return map;
+}
+
+void addPicture(QList<EmbeddedPicture> &out, int type, const TagLib::String &mime, const TagLib::ByteVector &data)
+{
+    if (data.isEmpty())
+        return;
+    out << EmbeddedPicture{type, fromTag(mime), QByteArray(data.data(), static_cast<qsizetype>(data.size()))};
+}
+
+void addId3v2Pictures(QList<EmbeddedPicture> &out, TagLib::ID3v2::Tag *tag)
+{
+    if (!tag)
+        return;
+    for (TagLib::ID3v2::Frame *frame : tag->frameList("APIC")) {
+        if (auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame))
+            addPicture(out, picture->type(), picture->mimeType(), picture->picture());
+    }
+}
+
+void addXiphPictures(QList<EmbeddedPicture> &out, TagLib::Ogg::XiphComment *comment)
+{
+    if (!comment)
+        return;
+    for (TagLib::FLAC::Picture *picture : comment->pictureList())
+        addPicture(out, picture->type(), picture->mimeType(), picture->data());
+}
+
 } // namespace
 
 void AudioInformation::ClearTags()
@@ -106,6 +186,9 @@ void AudioInformation::ClearTags()
     Comment.clear();
     Genre.clear();
     SoftwareNote.clear();
+    Properties.clear();
+    FrontCover.clear();
+    UserTexts.clear();
 }
 
 bool AudioInformation::ReadFile(const QString &path)
@@ -166,31 +249,72 @@ bool AudioInformation::WriteTags(const QString &path)
         return false;
     }
 
+    // The fields win over the further properties; a year keeps a fuller date of the same year.
+    TagProperties all = Properties;
+    const auto set = [&all](const char *key, const QString &value) {
+        if (!value.trimmed().isEmpty())
+            all[QString::fromLatin1(key)] = QStringList{value};
+    };
+    set("TITLE", Title);
+    set("ALBUM", Album);
+    set("ARTIST", Artist);
+    set("COMMENT", Comment);
+    set("GENRE", Genre);
+    if (Year > 0 && !all.value(QStringLiteral("DATE")).value(0).startsWith(QString::number(Year)))
+        all[QStringLiteral("DATE")] = QStringList{QString::number(Year)};
+    for (const auto &[description, value] : std::as_const(UserTexts))
+        all.remove(description.trimmed().toUpper());
+    all.remove(QStringLiteral("ENCODING")); // the software note is the only one
+
     // The tag is written afresh: nothing of an earlier tag in the file survives.
     file.strip(TagLib::MPEG::File::AllTags);
     TagLib::ID3v2::Tag *v2 = file.ID3v2Tag(true);
-    v2->setTitle(toTag(Title));
-    v2->setAlbum(toTag(Album));
-    v2->setArtist(toTag(Artist));
-    v2->setYear(Year > 0 ? static_cast<unsigned int>(Year) : 0U);
-    v2->setComment(toTag(Comment));
-    v2->setGenre(toTag(Genre));
+    v2->setProperties(toPropertyMap(all));
+    for (const auto &[description, value] : std::as_const(UserTexts)) {
+        if (!description.isEmpty() && !value.isEmpty())
+            v2->addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(toTag(description), TagLib::StringList(toTag(value)),
+                                                                        TagLib::String::UTF16));
+    }
     if (!SoftwareNote.isEmpty()) {
         auto *note = new TagLib::ID3v2::TextIdentificationFrame("TSSE", TagLib::String::UTF16);
         note->setText(toTag(SoftwareNote));
         v2->addFrame(note);
     }
+    // Every text in UTF-16, which every ID3v2.3 reader knows.
+    for (TagLib::ID3v2::Frame *frame : v2->frameList()) {
+        if (auto *text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame *>(frame))
+            text->setTextEncoding(TagLib::String::UTF16);
+        else if (auto *comment = dynamic_cast<TagLib::ID3v2::CommentsFrame *>(frame))
+            comment->setTextEncoding(TagLib::String::UTF16);
+        else if (auto *lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame *>(frame)) {
+            lyrics->setTextEncoding(TagLib::String::UTF16);
+            // TagLib names plain lyrics after their property; players expect no description.
+            if (lyrics->description() == "LYRICS")
+                lyrics->setDescription(TagLib::String());
+        }
+    }
+    if (!FrontCover.isEmpty()) {
+        auto *cover = new TagLib::ID3v2::AttachedPictureFrame;
+        cover->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        cover->setMimeType(FrontCover.startsWith("\x89PNG") ? "image/png" : "image/jpeg");
+        cover->setTextEncoding(TagLib::String::Latin1);
+        cover->setPicture(TagLib::ByteVector(FrontCover.constData(), static_cast<unsigned int>(FrontCover.size())));
+        v2->addFrame(cover);
+    }
 
+    const auto value = [&all](const char *key) { return all.value(QString::fromLatin1(key)).value(0).trimmed(); };
     TagLib::ID3v1::Tag *v1 = file.ID3v1Tag(true);
-    v1->setTitle(toTag(Title));
-    v1->setAlbum(toTag(Album));
-    v1->setArtist(toTag(Artist));
-    v1->setYear(Year > 0 && Year <= 9999 ? static_cast<unsigned int>(Year) : 0U);
+    v1->setTitle(toTag(value("TITLE")));
+    v1->setAlbum(toTag(value("ALBUM")));
+    v1->setArtist(toTag(value("ARTIST")));
+    const int year = value("DATE").left(4).toInt();
+    v1->setYear(year > 0 && year <= 9999 ? static_cast<unsigned int>(year) : 0U);
     // The ID3v1.1 comment field is 28 bytes: cut it here, between characters.
     QStringDecoder gbk("GBK");
-    const QString shortComment = gbk.decode(GbkStringHandler::encodeCut(Comment, 28));
+    const QString shortComment = gbk.decode(GbkStringHandler::encodeCut(value("COMMENT"), 28));
     v1->setComment(toTag(shortComment));
-    v1->setGenre(toTag(Genre));
+    v1->setGenre(toTag(id3v1Genre(value("GENRE"))));
+    v1->setTrack(static_cast<unsigned int>(TrackByte(value("TRACKNUMBER"))));
 
     if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
                    TagLib::File::DoNotDuplicate)) {
@@ -198,6 +322,80 @@ bool AudioInformation::WriteTags(const QString &path)
         return false;
     }
     return true;
+}
+
+SourceTags AudioInformation::ReadSourceTags(const QString &path)
+{
+    installTagLibDefaults();
+    SourceTags out;
+    if (!QFileInfo(path).isFile())
+        return out;
+    TagLib::FileRef ref(QFile::encodeName(path).constData(), false);
+    if (ref.isNull())
+        return out;
+    TagLib::File *file = ref.file();
+    const TagLib::PropertyMap map = file->properties();
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        QStringList values;
+        for (const TagLib::String &v : it->second)
+            values << fromTag(v);
+        out.properties.insert(fromTag(it->first).toUpper(), values);
+    }
+
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        addId3v2Pictures(out.pictures, mpeg->hasID3v2Tag() ? mpeg->ID3v2Tag() : nullptr);
+    } else if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
+        addId3v2Pictures(out.pictures, wav->hasID3v2Tag() ? wav->ID3v2Tag() : nullptr);
+    } else if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file)) {
+        addId3v2Pictures(out.pictures, aiff->hasID3v2Tag() ? aiff->tag() : nullptr);
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
+        for (TagLib::FLAC::Picture *picture : flac->pictureList())
+            addPicture(out.pictures, picture->type(), picture->mimeType(), picture->data());
+        addXiphPictures(out.pictures, flac->hasXiphComment() ? flac->xiphComment() : nullptr);
+    } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        if (mp4->hasMP4Tag() && mp4->tag()->contains("covr")) {
+            for (const TagLib::MP4::CoverArt &art : mp4->tag()->item("covr").toCoverArtList()) {
+                const char *mime = art.format() == TagLib::MP4::CoverArt::PNG ? "image/png" : "image/jpeg";
+                addPicture(out.pictures, EmbeddedPicture::FrontCover, mime, art.data());
+            }
+        }
+    } else if (auto *asf = dynamic_cast<TagLib::ASF::File *>(file)) {
+        TagLib::ASF::Tag *tag = asf->tag();
+        // WM/Track counts from zero; WM/TrackNumber, where present, is the one players show.
+        if (tag && !out.properties.contains(QStringLiteral("TRACKNUMBER")) && tag->contains("WM/Track")) {
+            const TagLib::ASF::Attribute track = tag->attribute("WM/Track").front();
+            bool ok = true;
+            qint64 number = 0;
+            switch (track.type()) {
+            case TagLib::ASF::Attribute::UnicodeType:
+                number = fromTag(track.toString()).toLongLong(&ok);
+                break;
+            case TagLib::ASF::Attribute::DWordType:
+                number = track.toUInt();
+                break;
+            case TagLib::ASF::Attribute::QWordType:
+                number = static_cast<qint64>(track.toULongLong() & 0xFFFFFFFFU);
+                break;
+            case TagLib::ASF::Attribute::WordType:
+                number = track.toUShort();
+                break;
+            default:
+                ok = false;
+            }
+            if (ok && number >= 0)
+                out.properties.insert(QStringLiteral("TRACKNUMBER"), {QString::number(number + 1)});
+        }
+        if (tag && tag->contains("WM/Picture")) {
+            for (const TagLib::ASF::Attribute &attribute : tag->attribute("WM/Picture")) {
+                const TagLib::ASF::Picture picture = attribute.toPicture();
+                if (picture.isValid())
+                    addPicture(out.pictures, picture.type(), picture.mimeType(), picture.picture());
+            }
+        }
+    } else {
+        addXiphPictures(out.pictures, dynamic_cast<TagLib::Ogg::XiphComment *>(file->tag()));
+    }
+    return out;
 }
 
 } // namespace Sveltra

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
+
+#include "core/convert/tagmap.h"
 
 namespace Sveltra {
 
@@ -25,18 +30,33 @@ public:
     QString Comment;
     QString Genre;
     QString SoftwareNote;
+    // Written only: every further text property (TagLib's names; the fields above win over
+    // these where set), the front cover (image bytes, stored as they are) and user text frames
+    // by description and value (each replaces a property of the same name).
+    TagProperties Properties;
+    QByteArray FrontCover;
+    QList<QPair<QString, QString>> UserTexts;
 
     // Reads the file's facts and the tag of the current TagMode. Every field is reset first,
     // so nothing of an earlier file remains. Returns false (and keeps the reason in
     // lastError()) when the file cannot be read as audio.
     bool ReadFile(const QString &path);
 
-    // Writes Title, Album, Artist, Year, Comment, Genre and SoftwareNote into an MP3 file as an
-    // ID3v2.3 tag (UTF-16 text, the software note in TSSE) and an ID3v1 tag whose text is GBK.
-    // Empty fields are left out rather than written empty.
+    // Writes the fields into an MP3 file as an ID3v2.3 tag (UTF-16 text, each property in the
+    // frame players read it from: TRCK, TPOS, TPE2, TCON, TCOM, COMM, USLT, TBPM ..., a name
+    // without a frame of its own as TXXX; the software note in TSSE; the cover as APIC front
+    // cover) and an ID3v1.1 tag whose text is GBK, with the track byte and the genre's number.
+    // Empty fields are left out rather than written empty; the file's earlier tags are removed.
     bool WriteTags(const QString &path);
 
-    // Clears the writable fields (so one file's comment is never stamped on another).
+    // Everything the tag of any audio file TagLib reads holds: its text properties whole (the
+    // format's main tag; an MP3's ID3v1 tag when it has no other) and its pictures (ID3v2 APIC,
+    // FLAC and Vorbis pictures, MP4 covr, WMA pictures). A WMA file's zero-based track number
+    // (WM/Track) is read one-based where it has no other. Nothing for a file TagLib cannot read.
+    // Safe on any thread.
+    static SourceTags ReadSourceTags(const QString &path);
+
+    // Clears the writable fields (so one file's comment or cover is never stamped on another).
     void ClearTags();
 
     const QString &lastError() const { return m_lastError; }

@@ -21,6 +21,7 @@
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
 #include "core/convert/naming.h"
+#include "core/convert/outputtag.h"
 
 namespace Sveltra {
 
@@ -70,12 +71,7 @@ void SetMP3Tag(const QString &path, const MediaTag &tag)
     if (!QFile::exists(path))
         return;
     AudioInformation info;
-    info.ClearTags(); // comment and genre of no other file end up here
-    info.Title = tag.Title;
-    info.Album = tag.Album;
-    info.Artist = tag.Artist;
-    const double year = NumericValue(tag.Year);
-    info.Year = (year >= 0 && year <= std::numeric_limits<int>::max()) ? static_cast<int>(year) : 0;
+    PrepareOutputTag(info, tag);
     info.SoftwareNote = SoftwareNote();
     if (!info.WriteTags(path))
         qWarning("Cannot write the tag of %s: %s", qPrintable(path), qPrintable(info.lastError()));

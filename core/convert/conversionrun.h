@@ -16,8 +16,9 @@ namespace Sveltra {
 
 class JobRows;
 
-// Writes the tag of a finished conversion: title, album, artist, the year as a number and the
-// software note. Does nothing when there is no file at the path.
+// Writes the tag of a finished conversion: every tag of its source with the row's title, album,
+// artist and year winning, the year as a number, the front cover made small, the software note
+// (see PrepareOutputTag). Does nothing when there is no file at the path.
 void SetMP3Tag(const QString &path, const MediaTag &tag);
 
 // One pass over the job list that turns every queued row into an MP3 file for the current

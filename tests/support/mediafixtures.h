@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -31,5 +33,65 @@ struct Probe
 };
 
 Probe probe(const QString &path);
+
+// Runs a Python program (its text) with Debian's python3, which has mutagen (python3-mutagen).
+bool python(const QString &program, const QStringList &arguments, QByteArray *output = nullptr);
+
+// A test picture made with ffmpeg, PNG or JPEG by the name's suffix; extra arguments go before
+// the output (e.g. "-q:v", "2"). A pattern of colours unless source names another lavfi source
+// ("color=c=blue").
+bool makePicture(const QString &path, int width, int height, const QString &source = {}, const QStringList &extra = {});
+
+// The tag every tagged source gets (tagSource), as its tagger wrote it.
+namespace Tagged {
+inline const char *const Title = "源标题";
+inline const char *const Artist = "源歌手";
+inline const char *const AlbumArtist = "群星";
+inline const char *const Album = "源专辑";
+inline const char *const Date = "2003-04-05";
+inline const char *const Genre = "Rock"; // ID3v1 genre 17
+inline const char *const Composer = "作曲者";
+inline const char *const Comment = "好听的歌";
+inline const char *const Lyrics = "第一行\n第二行";
+inline const char *const Bpm = "120";
+inline const char *const Catalog = "CAT-0042"; // a property without a frame of its own
+} // namespace Tagged
+
+// Tags an audio file with mutagen the way common taggers do, in its format's own tag (by the
+// suffix: MP3 ID3v2.4, FLAC Vorbis comments, WMA ASF attributes, WAV an "id3 " chunk): every
+// field of Tagged, track 3 of 12 and disc 1 of 2, ReplayGain gain and peak, an encoder note,
+// gapless data (MP3: an iTunSMPB comment) and the play length; then the pictures given: a back
+// cover first, then the front cover.
+bool tagSource(const QString &path, const QString &frontCover, const QString &backCover = {});
+
+// An MP3's ID3v2 tag as mutagen reads it: the version ("2.3.0"), each frame's text by mutagen's
+// key ("TIT2", "COMM::eng", "TXXX:CATALOGNUMBER"), each text frame's encoding (1 is UTF-16), the
+// pictures, and the ID3v1 tag's 128 bytes (empty without one).
+struct Id3
+{
+    struct Picture
+    {
+        int type = -1;
+        QString mime;
+        QByteArray data;
+    };
+    QString version;
+    QMap<QString, QString> frames;
+    QMap<QString, int> encodings;
+    QList<Picture> pictures;
+    QByteArray v1;
+};
+Id3 readId3(const QString &mp3);
+
+// What ImageMagick's identify says of a picture: its kind ("JPEG", "PNG"), size and interlace
+// ("None" for baseline, "JPEG" for progressive).
+struct PictureFacts
+{
+    QString format;
+    int width = 0;
+    int height = 0;
+    QString interlace;
+};
+PictureFacts pictureFacts(const QByteArray &image);
 
 } // namespace TestMedia

@@ -1,5 +1,6 @@
-// Reading facts and tags of real files (made with sox and ffmpeg) and writing MP3 tags that
-// TagLib, ffprobe and GBK-reading players see.
+// Reading facts and tags of real files (made with sox, ffmpeg and mutagen) and writing MP3 tags
+// that TagLib, ffprobe, mutagen and GBK-reading players see: every tag of a source carried over,
+// and its front cover made small.
 
 #include <QDir>
 #include <QFile>
@@ -10,10 +11,47 @@
 
 #include "core/base/textcut.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/conversionrun.h"
+#include "core/convert/coverart.h"
+#include "core/convert/coverimage.h"
 #include "core/convert/mediainforeader.h"
+#include "core/convert/tagmap.h"
 #include "tests/support/mediafixtures.h"
 
 using namespace Sveltra;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Collects the warnings logged while it lives.
+class LogCatcher
+{
+public:
+    LogCatcher() { s_lines = &m_lines, m_previous = qInstallMessageHandler(&LogCatcher::handle); }
+    ~LogCatcher()
+    {
+        qInstallMessageHandler(m_previous);
+        s_lines = nullptr;
+    }
+    const QStringList &lines() const { return m_lines; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        if (type == QtWarningMsg && s_lines)
+            *s_lines << message;
+    }
+    static inline QStringList *s_lines = nullptr;
+    QStringList m_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+} // namespace
 
 class TestAudioInformation : public QObject
 {
@@ -29,6 +67,9 @@ private slots:
     {
         m_wav = path("tone.wav");
         QVERIFY(TestMedia::makeTone(m_wav, 3.0));
+        // A front cover as a tagger embeds it, and a back cover of another shape.
+        QVERIFY(TestMedia::makePicture(path("front.png"), 1500, 1500));
+        QVERIFY(TestMedia::makePicture(path("back.png"), 1200, 600, QStringLiteral("color=c=blue")));
     }
 
     void readsTagsOfEachKind()
@@ -235,6 +276,313 @@ private slots:
         writer.Title = QStringLiteral("x");
         QVERIFY(!writer.WriteTags(path("none.mp3")));
         QVERIFY(!QFile::exists(path("none.mp3")));
+    }
+
+    void everyTagOfASourceReachesTheOutput_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QStringList>("encoding");
+        QTest::newRow("MP3 with ID3v2.4") << QStringLiteral("mp3") << QStringList();
+        QTest::newRow("FLAC") << QStringLiteral("flac") << QStringList();
+        QTest::newRow("WMA") << QStringLiteral("wma") << QStringList{QStringLiteral("-c:a"), QStringLiteral("wmav2")};
+        QTest::newRow("WAV with an id3 chunk") << QStringLiteral("wav") << QStringList();
+    }
+
+    void everyTagOfASourceReachesTheOutput()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QStringList, encoding);
+        const QString source = m_dir.filePath(QStringLiteral("tagged.") + suffix);
+        QVERIFY(TestMedia::convert(m_wav, source, encoding));
+        QVERIFY(TestMedia::tagSource(source, path("front.png"), path("back.png")));
+
+        const SourceTags read = AudioInformation::ReadSourceTags(source);
+        QCOMPARE(read.pictures.size(), 2);
+        QVERIFY(FrontPicture(read.pictures));
+        QCOMPARE(FrontPicture(read.pictures)->data, readAll(path("front.png")));
+        QCOMPARE(read.properties.value(QStringLiteral("LYRICS")), QStringList{QString::fromUtf8(TestMedia::Tagged::Lyrics)});
+
+        // Written the way the run writes a finished file: the row's title, album and year win,
+        // loudness measured on the output goes in, the source's own loudness does not.
+        const QString out = m_dir.filePath(QStringLiteral("out-") + suffix + QStringLiteral(".mp3"));
+        QVERIFY(TestMedia::convert(m_wav, out, {QStringLiteral("-b:a"), QStringLiteral("64k")}));
+        const qint64 untagged = QFileInfo(out).size();
+        MediaTag tag;
+        tag.Title = QStringLiteral("行标题");
+        tag.Album = QStringLiteral("行专辑");
+        tag.Year = QStringLiteral("2003");
+        tag.SourcePath = source;
+        tag.UserTexts << qMakePair(QStringLiteral("REPLAYGAIN_TRACK_GAIN"), QStringLiteral("-3.10 dB"));
+        SetMP3Tag(out, tag);
+
+        const TestMedia::Id3 id3 = TestMedia::readId3(out);
+        QCOMPARE(id3.version, QStringLiteral("2.3.0"));
+        const auto text = [](const char *utf8) { return QString::fromUtf8(utf8); };
+        const QMap<QString, QString> expected = {
+            {QStringLiteral("TIT2"), QStringLiteral("行标题")},
+            {QStringLiteral("TALB"), QStringLiteral("行专辑")},
+            {QStringLiteral("TPE1"), text(TestMedia::Tagged::Artist)},
+            {QStringLiteral("TPE2"), text(TestMedia::Tagged::AlbumArtist)},
+            {QStringLiteral("TYER"), QStringLiteral("2003")},
+            {QStringLiteral("TRCK"), QStringLiteral("3/12")},
+            {QStringLiteral("TPOS"), QStringLiteral("1/2")},
+            {QStringLiteral("TCON"), text(TestMedia::Tagged::Genre)},
+            {QStringLiteral("TCOM"), text(TestMedia::Tagged::Composer)},
+            {QStringLiteral("TBPM"), text(TestMedia::Tagged::Bpm)},
+            {QStringLiteral("TXXX:CATALOGNUMBER"), text(TestMedia::Tagged::Catalog)},
+            {QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN"), QStringLiteral("-3.10 dB")},
+            {QStringLiteral("TSSE"), QStringLiteral("Sveltra Version 4")},
+        };
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(id3.frames.value(it.key()), it.value());
+        QStringList comments, lyrics;
+        for (auto it = id3.frames.begin(); it != id3.frames.end(); ++it) {
+            if (it.key().startsWith(QLatin1String("COMM")))
+                comments << it.value();
+            if (it.key().startsWith(QLatin1String("USLT::")))
+                lyrics << it.value();
+            // What re-encoding makes untrue is gone: the source's gain and peaks, its encoder,
+            // its length and gapless data.
+            QVERIFY2(!it.key().contains(QLatin1String("PEAK")) && !it.key().contains(QLatin1String("ALBUM_GAIN"))
+                         && it.key() != QLatin1String("TLEN") && it.key() != QLatin1String("TENC"),
+                     qPrintable(it.key()));
+            // Any text beyond ASCII in UTF-16 (numbers and ASCII genres may be Latin-1).
+            const bool ascii = std::all_of(it.value().begin(), it.value().end(), [](QChar c) { return c.unicode() < 0x80; });
+            QVERIFY2(ascii || id3.encodings.value(it.key()) == 1, qPrintable(it.key()));
+        }
+        QCOMPARE(comments, QStringList{text(TestMedia::Tagged::Comment)});
+        QCOMPARE(lyrics, QStringList{text(TestMedia::Tagged::Lyrics)});
+
+        // Only the front cover, made small: a baseline JPEG of 500 pixels, smaller than the source's.
+        QCOMPARE(id3.pictures.size(), 1);
+        QCOMPARE(id3.pictures[0].type, 3);
+        QCOMPARE(id3.pictures[0].mime, QStringLiteral("image/jpeg"));
+        const TestMedia::PictureFacts cover = TestMedia::pictureFacts(id3.pictures[0].data);
+        QCOMPARE(cover.format, QStringLiteral("JPEG"));
+        QCOMPARE(cover.width, 500);
+        QCOMPARE(cover.height, 500);
+        QCOMPARE(cover.interlace, QStringLiteral("None"));
+        QVERIFY(id3.pictures[0].data.size() < QFileInfo(path("front.png")).size());
+        // The file grows by the cover it holds and the texts, nothing more.
+        QVERIFY2(QFileInfo(out).size() - untagged < id3.pictures[0].data.size() + 2048,
+                 qPrintable(QString::number(QFileInfo(out).size() - untagged - id3.pictures[0].data.size())));
+
+        // ID3v1.1: the track byte after a zero, the genre's number.
+        QCOMPARE(id3.v1.size(), 128);
+        QCOMPARE(int(id3.v1[125]), 0);
+        QCOMPARE(int(id3.v1[126]), 3);
+        QCOMPARE(int(id3.v1[127]), 17); // Rock
+    }
+
+    void theRunsValuesWinAndWhatTurnsUntrueIsLeftOut()
+    {
+        const TagProperties source = {
+            {QStringLiteral("TITLE"), {QStringLiteral("Source")}},
+            {QStringLiteral("ALBUM"), {QStringLiteral("Source album")}},
+            {QStringLiteral("DATE"), {QStringLiteral("2003-04-05")}},
+            {QStringLiteral("TRACKNUMBER"), {QStringLiteral("3")}},
+            {QStringLiteral("TRACKTOTAL"), {QStringLiteral("12")}},
+            {QStringLiteral("DISCNUMBER"), {QStringLiteral("1")}},
+            {QStringLiteral("TOTALDISCS"), {QStringLiteral("2")}},
+            {QStringLiteral("GENRE"), {QStringLiteral("Rock")}},
+            {QStringLiteral("mood"), {QStringLiteral("calm")}},
+            {QStringLiteral("COMPOSER"), {QStringLiteral("  ")}},
+            {QStringLiteral("REPLAYGAIN_ALBUM_PEAK"), {QStringLiteral("1.0")}},
+            {QStringLiteral("R128_TRACK_GAIN"), {QStringLiteral("-512")}},
+            {QStringLiteral("ENCODING"), {QStringLiteral("Lavf")}},
+            {QStringLiteral("ENCODER"), {QStringLiteral("Lavf")}},
+            {QStringLiteral("COMMENT:ITUNSMPB"), {QStringLiteral("00000000 00000210")}},
+            {QStringLiteral("SVELTRA SOURCE"), {QStringLiteral("an earlier run's mark")}},
+            {QStringLiteral("LENGTH"), {QStringLiteral("1000")}},
+        };
+        MediaTag row;
+        row.Title = QStringLiteral(" Row ");
+        row.Year = QStringLiteral("2003"); // the same year: the fuller date stays
+        TagProperties expected = {
+            {QStringLiteral("TITLE"), {QStringLiteral("Row")}},       {QStringLiteral("ALBUM"), {QStringLiteral("Source album")}},
+            {QStringLiteral("DATE"), {QStringLiteral("2003-04-05")}}, {QStringLiteral("TRACKNUMBER"), {QStringLiteral("3/12")}},
+            {QStringLiteral("DISCNUMBER"), {QStringLiteral("1/2")}},  {QStringLiteral("GENRE"), {QStringLiteral("Rock")}},
+            {QStringLiteral("MOOD"), {QStringLiteral("calm")}},
+        };
+        QCOMPARE(OutputProperties(source, row), expected);
+
+        // Another year replaces the date; a CD lookup's numbers, genre and album artist win.
+        row.Year = QStringLiteral("1999");
+        row.Track = QStringLiteral("5/9");
+        row.Disc = QStringLiteral("2/2");
+        row.Genre = QStringLiteral("Pop");
+        row.AlbumArtist = QStringLiteral("Various");
+        expected[QStringLiteral("DATE")] = {QStringLiteral("1999")};
+        expected[QStringLiteral("TRACKNUMBER")] = {QStringLiteral("5/9")};
+        expected[QStringLiteral("DISCNUMBER")] = {QStringLiteral("2/2")};
+        expected[QStringLiteral("GENRE")] = {QStringLiteral("Pop")};
+        expected[QStringLiteral("ALBUMARTIST")] = {QStringLiteral("Various")};
+        QCOMPARE(OutputProperties(source, row), expected);
+        // A number that already has its count keeps it.
+        QCOMPARE(OutputProperties({{QStringLiteral("TRACKNUMBER"), {QStringLiteral("4/10")}},
+                                   {QStringLiteral("TRACKTOTAL"), {QStringLiteral("12")}}},
+                                  {}),
+                 (TagProperties{{QStringLiteral("TRACKNUMBER"), {QStringLiteral("4/10")}}}));
+
+        // The front cover is the one marked so, else an unmarked one; never a back cover.
+        const EmbeddedPicture back{4, {}, "b"}, other{EmbeddedPicture::Other, {}, "o"},
+            front{EmbeddedPicture::FrontCover, {}, "f"};
+        QCOMPARE(FrontPicture({back, other, front})->data, QByteArray("f"));
+        QCOMPARE(FrontPicture({back, other})->data, QByteArray("o"));
+        QVERIFY(!FrontPicture({back}));
+        QVERIFY(!FrontPicture({}));
+
+        for (const auto &[text, byte] : QList<QPair<QString, int>>{{QStringLiteral("3"), 3},
+                                                                   {QStringLiteral("03/12"), 3},
+                                                                   {QStringLiteral(" 7 / 9"), 7},
+                                                                   {QStringLiteral("255"), 255},
+                                                                   {QStringLiteral("256"), 0},
+                                                                   {QStringLiteral("0"), 0},
+                                                                   {QStringLiteral("A1"), 0},
+                                                                   {QString(), 0}})
+            QCOMPARE(TrackByte(text), byte);
+    }
+
+    void wmaTrackNumbersCountFromOne()
+    {
+        const QString wma = path("old.wma");
+        QVERIFY(TestMedia::convert(m_wav, wma, {QStringLiteral("-c:a"), QStringLiteral("wmav2")}));
+        const QString tagger = QStringLiteral("import sys\n"
+                                              "from mutagen.asf import ASF, ASFDWordAttribute\n"
+                                              "f = ASF(sys.argv[1])\n"
+                                              "f.clear()\n"
+                                              "f['WM/Track'] = [ASFDWordAttribute(2)]\n"
+                                              "if len(sys.argv) > 2: f['WM/TrackNumber'] = [sys.argv[2]]\n"
+                                              "f.save()\n");
+        QVERIFY(TestMedia::python(tagger, {wma}));
+        QCOMPARE(AudioInformation::ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")),
+                 QStringList{QStringLiteral("3")});
+        QVERIFY(TestMedia::python(tagger, {wma, QStringLiteral("7")}));
+        QCOMPARE(AudioInformation::ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")),
+                 QStringList{QStringLiteral("7")});
+    }
+
+    void coversAreMadeSmall_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("make"); // lavfi source, then ffmpeg's extra arguments
+        QTest::addColumn<QSize>("expected");
+        QTest::addColumn<bool>("kept");
+        const QStringList pattern = {QString()};
+        QTest::newRow("square PNG") << QStringLiteral("a.png") << QSize(1500, 1500) << pattern << QSize(500, 500) << false;
+        QTest::newRow("huge PNG") << QStringLiteral("b.png") << QSize(6000, 4000) << QStringList{QStringLiteral("color=c=red")}
+                                  << QSize(500, 333) << false;
+        QTest::newRow("tall JPEG") << QStringLiteral("c.jpg") << QSize(300, 1200) << pattern << QSize(125, 500) << false;
+        QTest::newRow("tiny PNG, never enlarged")
+            << QStringLiteral("d.png") << QSize(40, 30) << pattern << QSize(40, 30) << false;
+        QTest::newRow("small lean baseline JPEG, kept")
+            << QStringLiteral("e.jpg") << QSize(200, 200) << QStringList{QString(), QStringLiteral("-q:v"), QStringLiteral("31")}
+            << QSize(200, 200) << true;
+        QTest::newRow("progressive JPEG") << QStringLiteral("f.jpg") << QSize(800, 600)
+                                          << QStringList{QStringLiteral("progressive")} << QSize(500, 375) << false;
+        QTest::newRow("small progressive JPEG") << QStringLiteral("g.jpg") << QSize(200, 100)
+                                                << QStringList{QStringLiteral("progressive")} << QSize(200, 100) << false;
+    }
+
+    void coversAreMadeSmall()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        QFETCH(QStringList, make);
+        QFETCH(QSize, expected);
+        QFETCH(bool, kept);
+        const QString file = m_dir.filePath(name);
+        if (make.value(0) == QLatin1String("progressive")) {
+            const QString plain = m_dir.filePath(QStringLiteral("plain-") + name);
+            QVERIFY(TestMedia::makePicture(plain, size.width(), size.height()));
+            QVERIFY(
+                TestMedia::run(QStringLiteral("convert"), {plain, QStringLiteral("-interlace"), QStringLiteral("JPEG"), file}));
+            QCOMPARE(TestMedia::pictureFacts(readAll(file)).interlace, QStringLiteral("JPEG"));
+        } else {
+            QVERIFY(TestMedia::makePicture(file, size.width(), size.height(), make.value(0), make.mid(1)));
+        }
+        const QByteArray original = readAll(file);
+        QString error;
+        const QByteArray small = CoverImage::MakeSmall(original, &error);
+        QVERIFY2(!small.isEmpty(), qPrintable(error));
+        const TestMedia::PictureFacts facts = TestMedia::pictureFacts(small);
+        QCOMPARE(facts.format, QStringLiteral("JPEG"));
+        QCOMPARE(QSize(facts.width, facts.height), expected);
+        QCOMPARE(facts.interlace, QStringLiteral("None"));
+        const CoverImage::JpegFacts header = CoverImage::ReadJpegFacts(small);
+        QVERIFY(header.baseline);
+        QCOMPARE(QSize(header.width, header.height), expected);
+        QCOMPARE(small == original, kept);
+    }
+
+    void aCoverThatCannotBeDecodedIsLeftOut()
+    {
+        const QByteArray png = readAll(path("front.png"));
+        QByteArray flipped = png;
+        flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x55);
+        QVERIFY(TestMedia::makePicture(path("whole.jpg"), 600, 600));
+        const QByteArray jpeg = readAll(path("whole.jpg"));
+        for (const QByteArray &damaged : {png.left(png.size() / 2), flipped, jpeg.left(jpeg.size() / 3), QByteArray("GIF89a"),
+                                          QByteArray(5000, 'x'), QByteArray()}) {
+            QString error;
+            QVERIFY(CoverImage::MakeSmall(damaged, &error).isEmpty());
+            QVERIFY(!error.isEmpty());
+        }
+
+        // A transparent picture lies on white.
+        QVERIFY(TestMedia::run(QStringLiteral("ffmpeg"),
+                               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+                                QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                QStringLiteral("color=c=black@0.0:s=64x64,format=rgba"), QStringLiteral("-frames:v"),
+                                QStringLiteral("1"), path("clear.png")}));
+        QFile small(path("clear-small.jpg"));
+        QVERIFY(small.open(QIODevice::WriteOnly));
+        small.write(CoverImage::MakeSmall(readAll(path("clear.png"))));
+        small.close();
+        QByteArray pixels;
+        QVERIFY(TestMedia::run(QStringLiteral("ffmpeg"),
+                               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), small.fileName(),
+                                QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
+                                QStringLiteral("gray"), QStringLiteral("-")},
+                               &pixels));
+        QCOMPARE(pixels.size(), 64 * 64);
+        QVERIFY(std::all_of(pixels.begin(), pixels.end(), [](char c) { return static_cast<unsigned char>(c) >= 250; }));
+    }
+
+    void theCoverBesideTheSourceIsTakenOncePerFolder()
+    {
+        QTemporaryDir album;
+        const QString one = album.filePath(QStringLiteral("01.wav")), two = album.filePath(QStringLiteral("02.wav"));
+        QVERIFY(QFile::copy(m_wav, one) && QFile::copy(m_wav, two));
+        QVERIFY(TestMedia::makePicture(album.filePath(QStringLiteral("Front.PNG")), 300, 300));
+        QVERIFY(TestMedia::makePicture(album.filePath(QStringLiteral("COVER.Jpg")), 1000, 800));
+        QCOMPARE(CoverFileBeside(one), album.filePath(QStringLiteral("COVER.Jpg")));
+        const QByteArray cover = SmallFrontCover({}, {}, one);
+        QCOMPARE(TestMedia::pictureFacts(cover).width, 500);
+        QCOMPARE(TestMedia::pictureFacts(cover).height, 400);
+        // An embedded front cover wins over the folder's, a disc's cover over both.
+        const QByteArray embedded = SmallFrontCover({}, {{EmbeddedPicture::FrontCover, {}, readAll(path("front.png"))}}, one);
+        QCOMPARE(TestMedia::pictureFacts(embedded).height, 500);
+        QVERIFY(TestMedia::makePicture(path("disc.png"), 100, 100));
+        const QByteArray disc = SmallFrontCover(readAll(path("disc.png")),
+                                                {{EmbeddedPicture::FrontCover, {}, readAll(path("front.png"))}}, {});
+        QCOMPARE(TestMedia::pictureFacts(disc).width, 100);
+        QVERIFY(QFile::remove(album.filePath(QStringLiteral("Front.PNG"))));
+        const QByteArray coverFile = readAll(album.filePath(QStringLiteral("COVER.Jpg")));
+        QVERIFY(QFile::remove(album.filePath(QStringLiteral("COVER.Jpg"))));
+        QCOMPARE(SmallFrontCover({}, {}, one), QByteArray());
+
+        // A damaged cover is left out, with one line in the log for the whole folder.
+        QFile damaged(album.filePath(QStringLiteral("folder.jpg")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(coverFile.left(coverFile.size() / 2));
+        damaged.close();
+        LogCatcher log;
+        QVERIFY(SmallFrontCover({}, {}, one).isEmpty());
+        QVERIFY(SmallFrontCover({}, {}, two).isEmpty());
+        QCOMPARE(log.lines().size(), 1);
+        QVERIFY2(log.lines().first().contains(QLatin1String("left out")), qPrintable(log.lines().first()));
     }
 };
 

@@ -1,0 +1,105 @@
+#include "core/convert/coverart.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QtDebug>
+
+#include <utility>
+
+#include "core/convert/coverimage.h"
+
+namespace Sveltra {
+
+namespace {
+
+// A picture file bigger than this is no cover anyone made for a player; it is not read.
+constexpr qint64 MaxCoverFileBytes = 64 * 1024 * 1024;
+// Covers kept: enough for the albums of one run converted side by side.
+constexpr int CachedCovers = 8;
+
+// The covers made last, newest first, by the hash of the picture they were made from. A cover
+// that could not be made is kept too (empty), so it is tried and logged once.
+class CoverCache
+{
+public:
+    QByteArray made(const QByteArray &picture, const QString &origin)
+    {
+        const QByteArray key = QCryptographicHash::hash(picture, QCryptographicHash::Sha1);
+        {
+            QMutexLocker lock(&m_mutex);
+            for (qsizetype i = 0; i < m_entries.size(); ++i) {
+                if (m_entries[i].first == key) {
+                    m_entries.move(i, 0);
+                    return m_entries.first().second;
+                }
+            }
+        }
+        QString error;
+        const QByteArray small = CoverImage::MakeSmall(picture, &error);
+        if (small.isEmpty())
+            qWarning("The cover of %s is left out: %s", qPrintable(origin), qPrintable(error));
+        QMutexLocker lock(&m_mutex);
+        m_entries.prepend({key, small});
+        while (m_entries.size() > CachedCovers)
+            m_entries.removeLast();
+        return small;
+    }
+
+private:
+    QMutex m_mutex;
+    QList<std::pair<QByteArray, QByteArray>> m_entries;
+};
+
+CoverCache &cache()
+{
+    static CoverCache instance;
+    return instance;
+}
+
+} // namespace
+
+QString CoverFileBeside(const QString &sourcePath)
+{
+    if (sourcePath.isEmpty())
+        return {};
+    const QDir folder = QFileInfo(sourcePath).absoluteDir();
+    const QStringList files = folder.entryList(QDir::Files | QDir::Readable | QDir::Hidden, QDir::Name);
+    for (const char *stem : {"cover", "folder", "front", "album"}) {
+        for (const char *suffix : {".jpg", ".jpeg", ".png"}) {
+            const QString wanted = QLatin1String(stem) + QLatin1String(suffix);
+            for (const QString &name : files) {
+                if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+                    return folder.filePath(name);
+            }
+        }
+    }
+    return {};
+}
+
+QByteArray SmallFrontCover(const QByteArray &given, const QList<EmbeddedPicture> &embedded, const QString &sourcePath)
+{
+    if (!given.isEmpty())
+        return cache().made(given, sourcePath.isEmpty() ? QStringLiteral("the disc") : sourcePath);
+    if (const EmbeddedPicture *front = FrontPicture(embedded))
+        return cache().made(front->data, sourcePath);
+    const QString file = CoverFileBeside(sourcePath);
+    if (file.isEmpty())
+        return {};
+    QFile picture(file);
+    if (picture.size() > MaxCoverFileBytes) {
+        qWarning("The cover %s is left out: it is %lld bytes", qPrintable(file), picture.size());
+        return {};
+    }
+    if (!picture.open(QIODevice::ReadOnly)) {
+        qWarning("The cover %s is left out: %s", qPrintable(file), qPrintable(picture.errorString()));
+        return {};
+    }
+    return cache().made(picture.readAll(), file);
+}
+
+} // namespace Sveltra

@@ -1,0 +1,32 @@
+#include "core/convert/outputtag.h"
+
+#include <limits>
+
+#include "core/convert/audioinformation.h"
+#include "core/convert/coverart.h"
+#include "core/convert/naming.h"
+#include "core/convert/tagmap.h"
+
+namespace Sveltra {
+
+void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag)
+{
+    writer.ClearTags(); // comment, genre and cover of no other file end up here
+    writer.Title = tag.Title;
+    writer.Album = tag.Album;
+    writer.Artist = tag.Artist;
+    // The year is a number: an empty or non-numeric text gives none.
+    const double year = NumericValue(tag.Year);
+    writer.Year = (year >= 0 && year <= std::numeric_limits<int>::max()) ? static_cast<int>(year) : 0;
+
+    MediaTag run = tag;
+    run.Year = writer.Year > 0 ? QString::number(writer.Year) : QString();
+    const SourceTags source = tag.SourcePath.isEmpty() ? SourceTags{} : AudioInformation::ReadSourceTags(tag.SourcePath);
+    writer.Properties = OutputProperties(source.properties, run);
+    writer.FrontCover = SmallFrontCover(tag.Cover, source.pictures, tag.SourcePath);
+    if (!tag.SourceStamp.isEmpty())
+        writer.UserTexts << qMakePair(QStringLiteral("Sveltra source"), tag.SourceStamp);
+    writer.UserTexts += tag.UserTexts;
+}
+
+} // namespace Sveltra
