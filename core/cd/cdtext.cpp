@@ -9,16 +9,32 @@ namespace Sveltra {
 namespace {
 
 // Decodes bytes with the codec, or gives a null string when they are not all whole characters of
-// it, or hold a byte from 0x80 up that is not one of two such bytes of a double-byte character.
-QString DecodeDoubleByte(const QByteArray &bytes, const char *codec)
+// it or do not look like double-byte text. GBK is taken only when every byte from 0x80 up is one of
+// a pair of such bytes, as in the common Chinese characters. Big5 puts half its characters' second
+// bytes among the ASCII letters, as an accented Latin letter followed by a plain one would be, so
+// it is taken only when every byte from 0x80 up starts or ends a Big5 pair, there are at least two
+// pairs, and at least one pair is of two bytes from 0x80 up.
+QString DecodeDoubleByte(const QByteArray &bytes, const char *codec, bool asciiTrails)
 {
+    int pairs = 0;
+    int highPairs = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (quint8(bytes.at(i)) < 0x80)
+        const quint8 lead = quint8(bytes.at(i));
+        if (lead < 0x80)
             continue;
-        if (i + 1 >= bytes.size() || quint8(bytes.at(i + 1)) < 0x80)
+        if (i + 1 >= bytes.size())
             return {};
+        const quint8 trail = quint8(bytes.at(i + 1));
+        const bool high = trail >= 0xa1 && trail <= 0xfe;
+        const bool ascii = trail >= 0x40 && trail <= 0x7e;
+        if (asciiTrails ? !(high || ascii) : trail < 0x80)
+            return {};
+        ++pairs;
+        highPairs += trail >= 0x80 ? 1 : 0;
         ++i;
     }
+    if (asciiTrails && (pairs < 2 || highPairs == 0))
+        return {};
     QStringDecoder decoder(codec, QStringDecoder::Flag::Stateless);
     if (!decoder.isValid())
         return {};
@@ -65,12 +81,10 @@ QString CdTextDecode(const QString &text)
     const QString asUtf8 = utf8(bytes);
     if (!utf8.hasError())
         return asUtf8;
-    for (const char *codec : {"GBK", "Big5"}) {
-        const QString decoded = DecodeDoubleByte(bytes, codec);
-        if (!decoded.isNull())
-            return decoded;
-    }
-    return text;
+    QString decoded = DecodeDoubleByte(bytes, "GBK", false);
+    if (decoded.isNull())
+        decoded = DecodeDoubleByte(bytes, "Big5", true);
+    return decoded.isNull() ? text : decoded;
 }
 
 DiscNames CdTextNames(const CdTextBlock &block, const DiscToc &toc)

@@ -13,9 +13,8 @@ namespace Sveltra {
 // A text that libcdio read as ISO 8859-1 but whose bytes are really UTF-8, GBK or Big5 (a .cue
 // sheet saved as UTF-8, a Chinese disc labelling its block as 8859-1) given its true characters:
 // the bytes are taken back and read as UTF-8 when they are valid UTF-8, else as GBK and then as
-// Big5 when they read as whole double-byte characters only (every byte from 0x80 up paired with
-// another such byte, as Chinese text is and accented Latin text is not); otherwise the text stays
-// as it was. Texts holding characters beyond 8859-1 (MS-JIS blocks) are already right.
+// Big5 when they read as whole double-byte characters that accented Latin text would not make
+// (see cdtext.cpp); otherwise the text stays as it was. Texts holding characters beyond 8859-1 (MS-JIS blocks) are already right.
 QString CdTextDecode(const QString &text);
 
 // The names a CD-Text block gives a disc: album from the disc's title, artist from the disc's

@@ -276,6 +276,8 @@ private slots:
         QTest::newRow("UTF-8") << QStringLiteral("王菲 / Café").toUtf8() << QStringLiteral("王菲 / Café");
         QTest::newRow("GBK") << encoded("GBK", QStringLiteral("天空 第一首")) << QStringLiteral("天空 第一首");
         QTest::newRow("GBK with Latin letters") << encoded("GBK", QStringLiteral("AC/DC：二")) << QStringLiteral("AC/DC：二");
+        QTest::newRow("Big5") << encoded("Big5", QStringLiteral("周杰倫 七里香")) << QStringLiteral("周杰倫 七里香");
+        QTest::newRow("8859-1 accents before letters") << QByteArray("Pok\xe9mon Caf\xe9s") << QStringLiteral("Pokémon Cafés");
         QTest::newRow("8859-1 accent between letters") << QByteArray("M\xfcller") << QStringLiteral("Müller");
         QTest::newRow("8859-1 accent at the end") << QByteArray("Beyonc\xe9") << QStringLiteral("Beyoncé");
         QTest::newRow("8859-1 two accents") << QByteArray("\xc7\xe0 et l\xe0") << QStringLiteral("Çà et là");
