@@ -122,6 +122,12 @@ private slots:
         QCOMPARE(probe.tags().value(QStringLiteral("title")).toString(), QStringLiteral("AC/DC: 二"));
         QCOMPARE(probe.tags().value(QStringLiteral("album")).toString(), QStringLiteral("专辑"));
         QCOMPARE(probe.tags().value(QStringLiteral("artist")).toString(), QStringLiteral("歌手"));
+        // What the disc's entry says beyond the row: track of the disc's tracks, year, genre, and
+        // the disc artist as album artist.
+        QCOMPARE(probe.tags().value(QStringLiteral("track")).toString(), QStringLiteral("2/3"));
+        QCOMPARE(probe.tags().value(QStringLiteral("date")).toString(), QStringLiteral("2001"));
+        QCOMPARE(probe.tags().value(QStringLiteral("genre")).toString(), QStringLiteral("流行"));
+        QCOMPARE(probe.tags().value(QStringLiteral("album_artist")).toString(), QStringLiteral("歌手"));
     }
 
     void openedImageIsAFolderOnTopOfTheTree()
