@@ -218,6 +218,18 @@ private slots:
         QVERIFY(QDir().mkpath(tempDir));
         env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
         env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        QVERIFY(TestMedia::makePicture(path(QStringLiteral("disc.png")), 800, 800));
+        QFile discCover(path(QStringLiteral("disc.png")));
+        QVERIFY(discCover.open(QIODevice::ReadOnly));
+        const QByteArray discPicture = discCover.readAll();
+        env.cdTagsFor = [&](const QString &drive, int track, MediaTag &tag) {
+            QCOMPARE(drive, image.cuePath);
+            tag.Track = QStringLiteral("%1/3").arg(track);
+            tag.Year = QStringLiteral("1987");
+            tag.Genre = QStringLiteral("Jazz");
+            tag.AlbumArtist = QStringLiteral("碟片歌手");
+            tag.Cover = discPicture;
+        };
         QList<int> states;
         ConversionRun run(std::move(env));
         connect(&run, &ConversionRun::monitorStateChanged, this, [&states](int state) { states << state; });
@@ -238,6 +250,19 @@ private slots:
                      qPrintable(QStringLiteral("%1 vs %2").arg(seconds).arg(expected)));
         }
         QCOMPARE(TestMedia::probe(out + names[1]).tags().value(QStringLiteral("title")).toString(), QStringLiteral("A/B"));
+        // What the disc's lookup knows is in each track's tag, the disc's cover made small.
+        for (int i = 0; i < 3; ++i) {
+            const TestMedia::Id3 id3 = TestMedia::readId3(out + names[i]);
+            QCOMPARE(id3.frames.value(QStringLiteral("TRCK")), QStringLiteral("%1/3").arg(i + 1));
+            QCOMPARE(id3.frames.value(QStringLiteral("TYER")), QStringLiteral("1987"));
+            QCOMPARE(id3.frames.value(QStringLiteral("TCON")), QStringLiteral("Jazz"));
+            QCOMPARE(id3.frames.value(QStringLiteral("TPE2")), QStringLiteral("碟片歌手"));
+            QCOMPARE(id3.pictures.size(), 1);
+            QCOMPARE(TestMedia::pictureFacts(id3.pictures[0].data).height, 500);
+            QCOMPARE(id3.v1.size(), 128);
+            QCOMPARE(int(id3.v1.at(126)), i + 1);
+            QCOMPARE(int(id3.v1.at(127)), 8); // Jazz
+        }
         QCOMPARE(table.rows[3].status, int(JobStatus::Failed));
         QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList()); // no WAV left behind
     }
@@ -414,6 +439,48 @@ private slots:
         QCOMPARE(table.rows[0].note, QStringLiteral("源文件的比特率不高于所选音质，音频已原样保留，未重新编码"));
         QCOMPARE(TestMedia::probe(table.rows[0].cells[JobColumn::Target]).tags().value(QStringLiteral("title")).toString(),
                  QStringLiteral("小"));
+    }
+
+    // Every output gets its source's whole tag and small front cover, whether the encoder kept the
+    // frames of a small enough MP3 or encoded the audio; only the cover makes it grow.
+    void everyTagGoesWithTheAudioKeptOrEncoded()
+    {
+        const QString lean = path(QStringLiteral("lean.mp3")), wave = path(QStringLiteral("tagged.wav"));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("song.wav")), lean,
+                                   {QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-b:a"), QStringLiteral("48k")}));
+        const qint64 leanAudio = QFileInfo(lean).size();
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), wave));
+        QVERIFY(TestMedia::makePicture(path(QStringLiteral("front.png")), 1500, 1500));
+        for (const QString &source : {lean, wave})
+            QVERIFY(TestMedia::tagSource(source, path(QStringLiteral("front.png"))));
+        const QString out = path(QStringLiteral("tagged/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        Table table;
+        table.add(lean, QStringLiteral("瘦"));
+        table.add(wave, QStringLiteral("波"));
+        ConversionRun run(environment(table, 2));
+        runToEnd(run);
+        QCOMPARE(table.rows[0].note, QStringLiteral("源文件的比特率不高于所选音质，音频已原样保留，未重新编码"));
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(table.rows[row].status, int(JobStatus::Done));
+            const QString target = table.rows[row].cells[JobColumn::Target];
+            const TestMedia::Id3 id3 = TestMedia::readId3(target);
+            QCOMPARE(id3.version, QStringLiteral("2.3.0"));
+            QCOMPARE(id3.frames.value(QStringLiteral("TIT2")), table.rows[row].cells[JobColumn::Title]);
+            QCOMPARE(id3.frames.value(QStringLiteral("TPE1")), QString::fromUtf8(TestMedia::Tagged::Artist));
+            QCOMPARE(id3.frames.value(QStringLiteral("TRCK")), QStringLiteral("3/12"));
+            QCOMPARE(id3.frames.value(QStringLiteral("TPOS")), QStringLiteral("1/2"));
+            QCOMPARE(id3.frames.value(QStringLiteral("TSSE")), QStringLiteral("Sveltra Version 4"));
+            QVERIFY(!id3.frames.contains(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN")));
+            QCOMPARE(id3.pictures.size(), 1);
+            QCOMPARE(TestMedia::pictureFacts(id3.pictures[0].data).width, 500);
+            QCOMPARE(id3.v1.size(), 128);
+            QCOMPARE(int(id3.v1.at(126)), 3);
+            if (row == 0)
+                QVERIFY2(QFileInfo(target).size() <= leanAudio + id3.pictures[0].data.size() + 2048,
+                         qPrintable(QStringLiteral("%1 for %2 of audio").arg(QFileInfo(target).size()).arg(leanAudio)));
+        }
     }
 
     void nothingQueuedEndsAtOnce()
