@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "core/base/version.h"
@@ -25,15 +26,19 @@ const QStringList &WindowSystemOptionsWithValue()
     return names;
 }
 
+// An argument is a path, relative to the working folder or absolute. Only a file:// address (as
+// some file managers pass them) is taken as an address, and only when it names a file that
+// exists or the path of the same spelling does not: "file:colon.wav" is the file of that name.
 QString AbsolutePath(const QString &argument, const QString &workingFolder)
 {
-    QString path = argument;
-    if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QUrl url(argument);
-        if (url.isLocalFile())
-            path = url.toLocalFile();
-    }
-    return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(path));
+    const QString asPath = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
+    if (!argument.startsWith(QLatin1String("file://"), Qt::CaseInsensitive))
+        return asPath;
+    const QUrl url(argument);
+    if (!url.isLocalFile())
+        return asPath;
+    const QString asAddress = QDir::cleanPath(url.toLocalFile());
+    return QFileInfo::exists(asAddress) || !QFileInfo::exists(asPath) ? asAddress : asPath;
 }
 
 } // namespace

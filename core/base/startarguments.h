@@ -15,7 +15,8 @@ struct StartRequest
     };
     Action action = Action::Run;
     // The files and folders named, absolute and clean, in the order given. file:// addresses
-    // (as some file managers pass them) become their local paths.
+    // (as some file managers pass them) become their local paths; any other argument is a path,
+    // "file:name.wav" included.
     QStringList paths;
     QString text;
 };

@@ -33,6 +33,8 @@ MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path)
     result.year = info.Year;
     result.comment = info.Comment;
     result.error = info.lastError();
+    if (result.duration <= 0)
+        result.refusal = RefusalOfUnreadable(path);
     return result;
 }
 

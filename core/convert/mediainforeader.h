@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "core/convert/addrefusal.h"
+
 namespace Sveltra {
 
 class AudioInformation;
@@ -25,6 +27,8 @@ struct MediaInfo
     int year = 0;
     QString comment;
     QString error; // why it could not be read, in English, for the log
+    // Why it is no row (read, and not audio we can read): not there, its name, or its content.
+    AddRefusal refusal = AddRefusal::None;
 };
 
 // Reads one file the way a row is filled: the format's main tag first, and for an MP3 whose

@@ -306,7 +306,7 @@ void Form1::AddSelectedFiles()
         if (!item->isFolder())
             paths << item->Path();
     }
-    AddMediaFiles(paths);
+    ListView1->AddMediaFiles(paths, true);
 }
 
 void Form1::AddMediaFile(const QString &path)

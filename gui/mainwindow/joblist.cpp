@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QtDebug>
 
+#include "core/convert/addrefusal.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
 #include "core/convert/runsummary.h"
@@ -282,22 +283,21 @@ void JobList::AddMediaFile(const QString &path)
     insertRows(rows);
     emit statusMessage(QStringLiteral("IDLE"));
     if (!m_refused.isEmpty())
-        emit statusMessage(RefusedFilesMessage(1, GetFileName(m_refused.first())));
+        emit statusMessage(RefusedStatusLine(m_refused));
     m_refused.clear();
 }
 
-void JobList::AddMediaFiles(const QStringList &paths, bool listRefused)
+void JobList::AddMediaFiles(const QStringList &paths, bool byHand)
 {
     if (paths.isEmpty())
         return;
     if (!m_adding) {
         m_adding = true;
-        m_resultsApplied = 0;
-        m_listRefused = false;
+        m_byHand = false;
         m_refused.clear();
         emit statusMessage(QStringLiteral("获取媒体文件信息"));
     }
-    m_listRefused = m_listRefused || listRefused;
+    m_byHand = m_byHand || byHand;
     m_reader->read(paths);
 }
 
@@ -305,9 +305,14 @@ void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
 {
     const QString &path = info.path;
     if (IsDuplicate(path)) {
-        // The box runs an event loop of its own: the rows before it go in first.
-        insertRows(rows);
-        QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
+        if (m_adding) {
+            // An add of many names its duplicates together when it ends.
+            m_refused.append({path, AddRefusal::Duplicate});
+        } else {
+            // The box runs an event loop of its own: the rows before it go in first.
+            insertRows(rows);
+            showDuplicateBox(path);
+        }
     } else if (MediaType(path) == QLatin1String("CDA")) {
         insertRows(rows);
         emit cdTrackRequested(path);
@@ -327,7 +332,7 @@ void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
         rows.append(newRow(cells, JobStatus::Queued));
     } else {
         qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(info.error));
-        m_refused.append(path);
+        m_refused.append({path, info.refusal == AddRefusal::None ? AddRefusal::NotAudio : info.refusal});
     }
 }
 
@@ -344,7 +349,6 @@ void JobList::applyResults()
     while (!m_results.empty() && slice.elapsed() < SliceMs) {
         const MediaInfo info = std::move(m_results.front());
         m_results.pop_front();
-        ++m_resultsApplied;
         applyOne(info, rows);
     }
     insertRows(rows);
@@ -355,33 +359,38 @@ void JobList::applyResults()
         finishAdding();
 }
 
+void JobList::showDuplicateBox(const QString &path)
+{
+    QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
+}
+
 void JobList::finishAdding()
 {
     m_adding = false;
-    const QStringList refused = std::exchange(m_refused, {});
+    QList<RefusedPath> refused = std::exchange(m_refused, {});
     emit statusMessage(QStringLiteral("IDLE"));
+    // One duplicate in an add the user made by hand gets the box of its own; any more, and
+    // those of a command line or a hand-over, go into the notice with the other refusals.
+    const auto duplicate = [](const RefusedPath &r) { return r.reason == AddRefusal::Duplicate; };
+    if (m_byHand && std::count_if(refused.cbegin(), refused.cend(), duplicate) == 1) {
+        const auto it = std::find_if(refused.cbegin(), refused.cend(), duplicate);
+        const QString path = it->path;
+        refused.erase(it);
+        showDuplicateBox(path);
+    }
     if (!refused.isEmpty()) {
-        emit statusMessage(RefusedFilesMessage(static_cast<int>(refused.size()), GetFileName(refused.first())));
-        if (m_listRefused && m_resultsApplied > 1) {
-            // One notice for the whole add, replacing one still open from an earlier add.
-            if (m_refusedNotice)
-                m_refusedNotice->close();
-            QStringList names;
-            for (const QString &path : refused.mid(0, NoticeNames))
-                names << GetFileName(path);
-            if (refused.size() > NoticeNames)
-                names << QStringLiteral("……");
-            auto *notice = new QMessageBox(QMessageBox::Information, QStringLiteral("未添加的文件"),
-                                           QStringLiteral("以下 %1 个文件无法作为音频读取，未添加：\n").arg(refused.size())
-                                               + names.join(QLatin1Char('\n')),
-                                           QMessageBox::Ok, window());
-            notice->setObjectName(QStringLiteral("RefusedNotice"));
-            notice->setDetailedText(refused.join(QLatin1Char('\n')));
-            notice->setWindowModality(Qt::NonModal);
-            notice->setAttribute(Qt::WA_DeleteOnClose);
-            notice->show();
-            m_refusedNotice = notice;
-        }
+        emit statusMessage(RefusedStatusLine(refused));
+        // One notice for the whole add, replacing one still open from an earlier add.
+        if (m_refusedNotice)
+            m_refusedNotice->close();
+        auto *notice = new QMessageBox(QMessageBox::Information, QStringLiteral("未添加的文件"),
+                                       RefusedNoticeText(refused, NoticeNames), QMessageBox::Ok, window());
+        notice->setObjectName(QStringLiteral("RefusedNotice"));
+        notice->setDetailedText(RefusedNoticeDetails(refused));
+        notice->setWindowModality(Qt::NonModal);
+        notice->setAttribute(Qt::WA_DeleteOnClose);
+        notice->show();
+        m_refusedNotice = notice;
     }
     emit addingFinished();
 }

@@ -7,6 +7,7 @@
 
 #include <deque>
 
+#include "core/convert/addrefusal.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/mediainforeader.h"
 
@@ -35,16 +36,18 @@ public:
     ~JobList() override;
 
     // Adds at most one row for the path: refuses a duplicate of a queued row with a message
-    // box, skips what is not readable audio (saying so in the status bar), and shows progress
+    // box, skips what is not readable audio (saying why in the status bar), and shows progress
     // in the status bar. Done before it returns, unless an add of many is still running: then
     // the path is queued behind it.
     void AddMediaFile(const QString &path);
     // Adds the paths in the order given, each as AddMediaFile would (a folder: the audio files
-    // inside it and its subfolders, in name order), and returns at once:
-    // addingFinished() follows when the last one is in. Paths given while an add is running
-    // come after its own. What cannot be read as audio is named in the status bar; with
-    // listRefused, when the add brought more than one file, one notice (not modal) lists them.
-    void AddMediaFiles(const QStringList &paths, bool listRefused = false);
+    // inside it and its subfolders, in name order, walked on a worker thread), and returns at
+    // once: addingFinished() follows when the last one is in. Paths given while an add is
+    // running come after its own. Whatever of the add cannot become a row (not found, a name
+    // that cannot be read, not audio, a duplicate) is named, with its reason, in the status bar
+    // and in one notice that waits for no answer (AddRefusal). byHand: the user's own add (a
+    // drop, "添加"), where a single duplicate gets the duplicate box instead.
+    void AddMediaFiles(const QStringList &paths, bool byHand = false);
     // True from AddMediaFiles until addingFinished().
     bool isAdding() const { return m_adding; }
     // True when a queued row holds exactly this path.
@@ -92,6 +95,7 @@ private:
     void applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows);
     void insertRows(QList<QTreeWidgetItem *> &rows);
     void finishAdding();
+    void showDuplicateBox(const QString &path);
     QTreeWidgetItem *newRow(const QStringList &cells, int status);
     const QIcon &statusIcon(int status) const;
     void countQueuedPath(const QString &path, int change);
@@ -103,9 +107,8 @@ private:
     QTimer m_applyTimer;
     bool m_adding = false;
     bool m_applying = false;
-    int m_resultsApplied = 0; // in the add running now
-    bool m_listRefused = false;
-    QStringList m_refused; // paths of that add that are not readable audio
+    bool m_byHand = false;
+    QList<RefusedPath> m_refused; // paths of that add that did not become rows
     QPointer<QMessageBox> m_refusedNotice;
 
     // Paths of the queued rows, with how many rows hold each; rebuilt after rows went away.

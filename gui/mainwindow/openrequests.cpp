@@ -1,6 +1,5 @@
 #include "gui/mainwindow/openrequests.h"
 
-#include "core/browse/audiofiles.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/form1.h"
 
@@ -16,11 +15,9 @@ void OpenRequests::open(const QStringList &paths, bool raise)
 {
     if (raise)
         bringForward();
-    const QStringList files = AudioFilesIn(paths);
-    if (files.isEmpty() && !paths.isEmpty())
-        qWarning("Nothing to add from %s: no such file, or no audio file inside", qPrintable(paths.join(QStringLiteral(", "))));
-    // Read on worker threads: a whole library given at once leaves the window responsive.
-    m_form.AddMediaFiles(files);
+    // Folders are walked and files read on worker threads: a whole library given at once leaves
+    // the window responsive. What cannot be added is named in the job list's notice.
+    m_form.AddMediaFiles(paths);
 }
 
 void OpenRequests::bringForward()

@@ -64,6 +64,9 @@ private slots:
             {QStringLiteral("/home/ann/a.mp3"), QStringLiteral("/home/ann/音乐/b.wav"), QStringLiteral("/music/c.wma")});
         row("folder", {QStringLiteral("albums/")}, A::Run, {QStringLiteral("/home/ann/albums")});
         row("file address", {QStringLiteral("file:///music/a%20b.mp3")}, A::Run, {QStringLiteral("/music/a b.mp3")});
+        // A name that only starts like an address is a file of that name.
+        row("colon name", {QStringLiteral("file:colon.wav"), QStringLiteral("FILE:/x.mp3")}, A::Run,
+            {QStringLiteral("/home/ann/file:colon.wav"), QStringLiteral("/home/ann/FILE:/x.mp3")});
         row("dash name after --", {QStringLiteral("--"), QStringLiteral("-odd.mp3")}, A::Run,
             {QStringLiteral("/home/ann/-odd.mp3")});
         row("window system options are left to Qt",

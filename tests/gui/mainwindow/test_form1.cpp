@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
@@ -247,7 +248,7 @@ private slots:
 
         const QString music = m_dir.filePath(QStringLiteral("音乐"));
         QVERIFY(QDir().mkpath(music + QStringLiteral("/album")));
-        for (const char *name : {"one.wav", "album/10 ten.wav", "album/2 two.wav"})
+        for (const char *name : {"one.wav", "file:colon.wav", "album/10 ten.wav", "album/2 two.wav"})
             QVERIFY(TestMedia::makeTone(music + QLatin1Char('/') + QString::fromUtf8(name), 0.3));
 
         SettingsFile settings(iniPath());
@@ -268,19 +269,29 @@ private slots:
         QProcess second;
         second.setProcessEnvironment(env);
         second.setWorkingDirectory(music);
-        second.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"), {QStringLiteral("one.wav"), QStringLiteral("album")});
+        second.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"),
+                     {QStringLiteral("one.wav"), QStringLiteral("file:colon.wav"), QStringLiteral("missing.wav"),
+                      QStringLiteral("album")});
         QVERIFY(second.waitForStarted());
         // The event loop runs while waiting, so this copy serves the hand-over meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
 
-        // The file, then the folder's audio files in name order, as rows of this window.
-        QTRY_COMPARE(form.ListView1->rowCount(), 3);
+        // The files, then the folder's audio files in name order, as rows of this window; the
+        // path that is not there is named in the notice.
+        QTRY_COMPARE(form.ListView1->rowCount(), 4);
+        QTRY_VERIFY(!form.ListView1->isAdding());
         QStringList names;
-        for (int row = 0; row < 3; ++row)
+        for (int row = 0; row < 4; ++row)
             names << form.ListView1->cell(row, JobColumn::Source);
-        QCOMPARE(names, (QStringList{QStringLiteral("one.wav"), QStringLiteral("2 two.wav"), QStringLiteral("10 ten.wav")}));
+        QCOMPARE(names,
+                 (QStringList{QStringLiteral("one.wav"), QStringLiteral("file:colon.wav"), QStringLiteral("2 two.wav"),
+                              QStringLiteral("10 ten.wav")}));
+        auto *notice = form.findChild<QMessageBox *>(QStringLiteral("RefusedNotice"));
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("以下 1 个文件找不到，未添加：\nmissing.wav"));
+        notice->close();
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("config/Sveltra/Sveltra.ini")))); // it never loaded
         form.hide();
     }

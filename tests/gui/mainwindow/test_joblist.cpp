@@ -18,9 +18,12 @@
 
 #include <memory>
 
+#include <stdio.h>
+
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
 #include "core/convert/audioinformation.h"
+#include "core/convert/jobrules.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/form1.h"
@@ -257,6 +260,91 @@ private slots:
         QTest::qWait(50);
         QVERIFY(list.findChildren<QMessageBox *>(QStringLiteral("RefusedNotice")).isEmpty());
         QCOMPARE(answer.seen.size(), 1);
+    }
+
+    // Whatever of one add cannot become a row is named in one notice that waits for no answer,
+    // a paragraph per reason: not there (a missing path, a link to nothing), a name that is not
+    // UTF-8, not audio, already queued. Fifty duplicates make one notice, not fifty boxes; one
+    // duplicate added by hand keeps its box.
+    void everyRefusalOfAnAddIsNamedInOneNotice()
+    {
+        QTemporaryDir lib;
+        const QString good = lib.filePath(QStringLiteral("good.wav"));
+        QVERIFY(TestMedia::makeTone(good, 1.0));
+        QStringList queued;
+        for (int i = 0; i < 50; ++i) {
+            queued << lib.filePath(QStringLiteral("q%1.wav").arg(i));
+            QVERIFY(QFile::copy(good, queued.last()));
+        }
+        const QString notAudio = lib.filePath(QStringLiteral("notes.wav"));
+        {
+            QFile f(notAudio);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4000, 'x'));
+        }
+        const QString missing = lib.filePath(QStringLiteral("missing.wav"));
+        const QString link = lib.filePath(QStringLiteral("link.wav"));
+        QVERIFY(QFile::link(lib.filePath(QStringLiteral("gone.wav")), link));
+        // A real WAV file whose name is Latin-1: its bytes do not survive decoding as UTF-8.
+        const QByteArray latin1 = QFile::encodeName(lib.path()) + "/caf\xe9.wav";
+        QVERIFY(::rename(QFile::encodeName(queued.last()).constData(), latin1.constData()) == 0);
+        queued.removeLast();
+        const QString unreadable = QFile::decodeName(latin1);
+        QVERIFY(!QFileInfo::exists(unreadable));
+
+        AudioInformation info;
+        JobList list(info);
+        QSignalSpy finished(&list, &JobList::addingFinished);
+        QSignalSpy messages(&list, &JobList::statusMessage);
+        list.AddMediaFiles(queued);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(list.rowCount(), 49);
+        const auto visibleNotices = [&list] {
+            QList<QMessageBox *> shown;
+            for (QMessageBox *box : list.findChildren<QMessageBox *>(QStringLiteral("RefusedNotice"))) {
+                if (box->isVisible())
+                    shown << box;
+            }
+            return shown;
+        };
+        QVERIFY(visibleNotices().isEmpty());
+
+        // As a hand-over brings them: everything named, no box.
+        BoxAnswerer answer(QMessageBox::Ok);
+        list.AddMediaFiles(QStringList{good, notAudio, missing} + queued.mid(0, 2) + QStringList{link, unreadable});
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(list.rowCount(), 50);
+        QVERIFY(answer.seen.isEmpty());
+        QCOMPARE(messages.last().first().toString(), QStringLiteral("6 个文件未添加：notes.wav 等"));
+        QList<QMessageBox *> notices = visibleNotices();
+        QCOMPARE(notices.size(), 1);
+        QVERIFY(!notices[0]->isModal());
+        QCOMPARE(notices[0]->text(),
+                 QStringLiteral("以下 2 个文件找不到，未添加：\nmissing.wav\nlink.wav\n\n"
+                                "以下 1 个文件的文件名无法读取，未添加：\n")
+                     + GetFileName(unreadable)
+                     + QStringLiteral("\n\n以下 1 个文件无法作为音频读取，未添加：\nnotes.wav\n\n"
+                                      "以下 2 个文件已在压缩列表中（重复的文件名），未添加：\nq0.wav\nq1.wav"));
+        QVERIFY(notices[0]->detailedText().contains(QStringLiteral("找不到文件：\n") + missing + QLatin1Char('\n') + link));
+
+        // Forty-nine queued files dropped again: one notice, its names cut at twenty.
+        drop(&list, urlData(queued));
+        QVERIFY(finished.wait(30000));
+        QVERIFY(answer.seen.isEmpty());
+        QTRY_COMPARE(visibleNotices().size(), 1);
+        notices = visibleNotices();
+        QVERIFY(
+            notices[0]->text().startsWith(QStringLiteral("以下 49 个文件已在压缩列表中（重复的文件名），未添加：\nq0.wav\n")));
+        QVERIFY(notices[0]->text().endsWith(QStringLiteral("\nq19.wav\n……")));
+        QCOMPARE(messages.last().first().toString(), QStringLiteral("49 个文件未添加：q0.wav 等"));
+
+        // One duplicate dropped by hand: its own box, no notice.
+        notices[0]->close();
+        drop(&list, urlData({good}));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(answer.seen, QStringList{QStringLiteral("重复的文件名|重复的文件名: ") + good});
+        QTRY_VERIFY(visibleNotices().isEmpty());
+        QCOMPARE(list.rowCount(), 50);
     }
 
     void removingRows()

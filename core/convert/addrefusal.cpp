@@ -1,0 +1,120 @@
+#include "core/convert/addrefusal.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include "core/convert/jobrules.h"
+
+namespace Sveltra {
+
+namespace {
+
+constexpr AddRefusal Order[] = {AddRefusal::NotFound, AddRefusal::NameUnreadable, AddRefusal::NotAudio, AddRefusal::Duplicate};
+
+// "以下 N 个文件<phrase>，未添加：" for each reason.
+QString Phrase(AddRefusal reason)
+{
+    switch (reason) {
+    case AddRefusal::NotFound:
+        return QStringLiteral("找不到");
+    case AddRefusal::NameUnreadable:
+        return QStringLiteral("的文件名无法读取");
+    case AddRefusal::NotAudio:
+        return QStringLiteral("无法作为音频读取");
+    case AddRefusal::Duplicate:
+        return QStringLiteral("已在压缩列表中（重复的文件名）");
+    case AddRefusal::None:
+        break;
+    }
+    return QString();
+}
+
+QList<RefusedPath> WithReason(const QList<RefusedPath> &refused, AddRefusal reason)
+{
+    QList<RefusedPath> group;
+    for (const RefusedPath &r : refused) {
+        if (r.reason == reason)
+            group << r;
+    }
+    return group;
+}
+
+} // namespace
+
+AddRefusal RefusalOfUnreadable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return AddRefusal::NotAudio;
+    return path.contains(QChar::ReplacementCharacter) ? AddRefusal::NameUnreadable : AddRefusal::NotFound;
+}
+
+QString RefusalText(AddRefusal reason)
+{
+    switch (reason) {
+    case AddRefusal::NotFound:
+        return QStringLiteral("找不到文件");
+    case AddRefusal::NameUnreadable:
+        return QStringLiteral("文件名无法读取");
+    case AddRefusal::NotAudio:
+        return QStringLiteral("无法作为音频读取");
+    case AddRefusal::Duplicate:
+        return QStringLiteral("重复的文件名");
+    case AddRefusal::None:
+        break;
+    }
+    return QString();
+}
+
+QString RefusedStatusLine(const QList<RefusedPath> &refused)
+{
+    if (refused.isEmpty())
+        return QString();
+    const QString first = GetFileName(refused.first().path);
+    const AddRefusal reason = refused.first().reason;
+    const bool oneReason = WithReason(refused, reason).size() == refused.size();
+    if (oneReason && reason == AddRefusal::NotAudio)
+        return RefusedFilesMessage(static_cast<int>(refused.size()), first);
+    if (refused.size() == 1)
+        return QStringLiteral("%1，未添加：%2").arg(RefusalText(reason), first);
+    return QStringLiteral("%1 个文件未添加：%2 等").arg(refused.size()).arg(first);
+}
+
+QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
+{
+    QStringList paragraphs;
+    int left = names;
+    for (const AddRefusal reason : Order) {
+        const QList<RefusedPath> group = WithReason(refused, reason);
+        if (group.isEmpty())
+            continue;
+        QStringList lines{QStringLiteral("以下 %1 个文件%2，未添加：").arg(group.size()).arg(Phrase(reason))};
+        for (const RefusedPath &r : group) {
+            if (left <= 0) {
+                lines << QStringLiteral("……");
+                break;
+            }
+            lines << GetFileName(r.path);
+            --left;
+        }
+        paragraphs << lines.join(QLatin1Char('\n'));
+    }
+    return paragraphs.join(QStringLiteral("\n\n"));
+}
+
+QString RefusedNoticeDetails(const QList<RefusedPath> &refused)
+{
+    QStringList paragraphs;
+    for (const AddRefusal reason : Order) {
+        const QList<RefusedPath> group = WithReason(refused, reason);
+        if (group.isEmpty())
+            continue;
+        QStringList lines{RefusalText(reason) + QStringLiteral("：")};
+        for (const RefusedPath &r : group)
+            lines << r.path;
+        paragraphs << lines.join(QLatin1Char('\n'));
+    }
+    return paragraphs.join(QStringLiteral("\n\n"));
+}
+
+} // namespace Sveltra
