@@ -255,6 +255,7 @@ struct AudioDecoder::State
     int outChannels = 0;
     std::array<std::vector<float>, 2> planes;
     int filled = 0;
+    float gain = 1.0f;
 
     int lastPercent = -1;
     int64_t badPackets = 0;
@@ -268,8 +269,12 @@ struct AudioDecoder::State
         if (filled == 0)
             return Status::success();
         // The resampler overshoots full scale on loud material; the listener gets -1..1.
-        for (int c = 0; c < outChannels; ++c)
+        for (int c = 0; c < outChannels; ++c) {
+            if (gain != 1.0f)
+                for (int i = 0; i < filled; ++i)
+                    planes[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] *= gain;
             makeSafe(planes[static_cast<std::size_t>(c)].data(), static_cast<std::size_t>(filled));
+        }
         const std::array<const float *, 2> pointers{planes[0].data(), planes[1].data()};
         framesOut += filled;
         const int count = filled;
@@ -532,6 +537,11 @@ Status AudioDecoder::open(const std::string &path)
     }
     st.fileSize = st.format->pb ? avio_size(st.format->pb) : 0;
     return Status::success();
+}
+
+void AudioDecoder::setGain(float gain)
+{
+    m_state->gain = gain;
 }
 
 Status AudioDecoder::run(int sampleRate, int channels, DecodeListener &listener)

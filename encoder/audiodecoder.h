@@ -43,6 +43,10 @@ public:
     // content, whatever its name), so its frames can be copied as they are.
     bool isMp3File() const;
 
+    // Multiplies every sample by gain before the listener gets it (clipped to full scale, like
+    // everything the listener gets); 1 by default.
+    void setGain(float gain);
+
     // Decodes to the end, handing the audio on in batches of several thousand samples.
     Status run(int sampleRate, int channels, DecodeListener &listener);
 

@@ -1,6 +1,8 @@
 #include "encoder/commandline.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 namespace fastencc {
 
@@ -10,6 +12,8 @@ namespace {
 // to the nearest one its output sample rate allows.
 constexpr long kMinBitrate = 8000;
 constexpr long kMaxBitrate = 320000;
+// A gain beyond these is no levelling but a mistake.
+constexpr double kMaxGainDb = 40.0;
 
 Status usageError(std::string text)
 {
@@ -39,6 +43,17 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
             return result;
         } else if (arg == "-reencode") {
             o.reencode = true;
+        } else if (arg == "-measure") {
+            o.measure = true;
+        } else if (arg == "-gain") {
+            const std::string text = i + 1 < args.size() ? args[++i] : std::string();
+            char *end = nullptr;
+            const double value = text.empty() ? NAN : std::strtod(text.c_str(), &end);
+            if (!std::isfinite(value) || end != text.c_str() + text.size() || std::abs(value) > kMaxGainDb) {
+                result.status = usageError("-gain \"" + text + "\" is not a gain in dB from -40 to 40");
+                return result;
+            }
+            o.gainDb = value;
         } else if (arg == "-dm") {
             o.mono = true;
         } else if (arg == "-1t") {
@@ -59,7 +74,7 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
                 return result;
             }
             o.bitrateKbps = static_cast<int>((value + 500) / 1000);
-        } else if (arg.size() > 1 && arg[0] == '-' && paths.size() >= 2) {
+        } else if (arg.size() > 1 && arg[0] == '-' && paths.size() >= (o.measure ? 1U : 2U)) {
             // Both paths are known, so this can only be meant as an option.
             result.status = usageError("unknown option \"" + arg + "\"");
             return result;
@@ -68,6 +83,14 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
         }
     }
 
+    if (o.measure) {
+        if (paths.size() != 1 || paths[0].empty()) {
+            result.status = usageError(paths.empty() ? "-measure needs INPUT" : "-measure takes INPUT alone");
+            return result;
+        }
+        o.input = paths[0];
+        return result;
+    }
     if (paths.size() != 2) {
         result.status = usageError(paths.size() < 2 ? "INPUT and OUTPUT are both needed"
                                                     : "too many arguments: \"" + paths[2] + "\"");
@@ -84,7 +107,8 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
 
 std::string usageText()
 {
-    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND] [-1t] [-reencode]\n"
+    return "Usage: fastencc INPUT OUTPUT [-dm] [-br BITS_PER_SECOND] [-1t] [-reencode] [-gain DB]\n"
+           "       fastencc -measure INPUT [-dm] [-br BITS_PER_SECOND] [-gain DB]\n"
            "\n"
            "Encodes the first audio stream of INPUT (any format FFmpeg reads) into a\n"
            "constant-bit-rate MP3 file at OUTPUT. The sample rate is the one LAME picks\n"
@@ -111,6 +135,11 @@ std::string usageText()
            "  -1t                  work on one thread; for when several encoders run at\n"
            "                       once (by default every core encodes a piece)\n"
            "  -reencode            always encode, also an MP3 whose frames could be copied\n"
+           "  -gain DB             multiply the audio by DB decibels (-40 to 40, for example\n"
+           "                       -3.5) before encoding; what would pass full scale is\n"
+           "                       clipped. Copied frames stay as they are.\n"
+           "  -measure             only measure INPUT as it would be encoded (after -dm and\n"
+           "                       -gain, at OUTPUT's sample rate) and print its loudness line\n"
            "  -h, --help           show this text\n"
            "  -V, --version        show the version\n"
            "  --                   every later argument is a path\n"
@@ -119,6 +148,12 @@ std::string usageText()
            "100 on success), and, when the frames were copied instead of encoded, one\n"
            "line \"copied BITS_PER_SECOND\" (the source's average bit rate, rounded)\n"
            "just before the last \"progress 100\".\n"
+           "\n"
+           "Before the last \"progress 100\" comes the line \"loudness LUFS DBTP SECONDS\":\n"
+           "the EBU R128 integrated loudness, the true peak (dB of full scale, 4x\n"
+           "oversampled) and the length of OUTPUT as a player decodes it, with two\n"
+           "decimals (\"loudness -14.45 -0.52 240.02\"); silence gives \"-inf\" for both\n"
+           "levels. The line is left out when OUTPUT cannot be measured.\n"
            "\n"
            "Exit status:\n"
            "  0    the MP3 file is complete at OUTPUT\n"

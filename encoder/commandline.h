@@ -16,6 +16,8 @@ struct Options
     int bitrateKbps = 0;    // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
     bool oneThread = false; // -1t: decode and encode on one thread (when several run at once)
     bool reencode = false;  // -reencode: encode an MP3 source even when its frames could be copied
+    double gainDb = 0.0;    // -gain DB: the samples are multiplied by 10^(DB/20) before encoding
+    bool measure = false;   // -measure: only measure the input's loudness (one path, no output)
     bool help = false;      // -h / --help: print the usage and do nothing else
     bool version = false;   // -V / --version: print the program's version and do nothing else
 };
@@ -26,7 +28,7 @@ struct ParseResult
     Options options;
 };
 
-// Parses the arguments after the program name. Options may come before, between or after the
+// Parses the arguments after the program name. With -measure only INPUT is given. Options may come before, between or after the
 // two paths. An argument that is not a known option is a path, so paths may start with a dash;
 // "--" makes every later argument a path.
 ParseResult parseCommandLine(const std::vector<std::string> &args);

@@ -1,6 +1,7 @@
 #include "encoder/encodejob.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -11,8 +12,10 @@
 #include "encoder/audiodecoder.h"
 #include "encoder/batchqueue.h"
 #include "encoder/interrupt.h"
+#include "encoder/loudness.h"
 #include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
+#include "encoder/mp3meter.h"
 #include "encoder/outputfile.h"
 #include "encoder/pieceencoder.h"
 
@@ -118,17 +121,53 @@ Status checkInput(const std::string &path)
     return Status::success();
 }
 
+// Prints the loudness line of what meter was given, if it could be measured.
+void printLoudness(Mp3Meter &meter)
+{
+    Loudness loudness;
+    if (meter.finish(loudness)) {
+        std::printf("%s\n", loudnessLine(loudness).c_str());
+        std::fflush(stdout);
+    }
+}
+
+// Measures the input as it would be encoded, on the calling thread.
+class MeasureListener final : public DecodeListener
+{
+public:
+    MeasureListener(int channels, int sampleRate)
+        : m_meter(channels, sampleRate)
+    {
+    }
+
+    Status samples(const float *const *planes, int frames) override
+    {
+        m_meter.add(planes, frames);
+        return Status::success();
+    }
+
+    void progress(int percent) override { printProgress(percent); }
+
+    Loudness result() const { return m_meter.result(); }
+
+private:
+    LoudnessMeter m_meter;
+};
+
 // Copies the source's frames instead of encoding them: no second loss of quality, no growth.
 Status copyFrames(const Options &options, const Mp3Scan &scan)
 {
     OutputFile file(options.output);
     if (Status s = file.create(); !s.ok())
         return s;
+    Mp3Meter meter;
+    file.observe([&meter](std::span<const unsigned char> bytes) { meter.add(bytes); });
     if (Status s = copyMp3(options.input, scan, file, printProgress); !s.ok())
         return s;
     if (Status s = file.commit(); !s.ok())
         return s;
     std::printf("copied %lld\n", static_cast<long long>(scan.averageBitrate() + 0.5));
+    printLoudness(meter);
     printProgress(100);
     return Status::success();
 }
@@ -200,6 +239,7 @@ Status encodeFile(const Options &options)
     AudioDecoder decoder;
     if (Status s = decoder.open(options.input); !s.ok())
         return s;
+    decoder.setGain(static_cast<float>(std::pow(10.0, options.gainDb / 20.0)));
 
     // LAME encodes one or two channels; a mono source stays mono.
     const int channels = options.mono || decoder.sourceChannels() == 1 ? 1 : 2;
@@ -208,6 +248,15 @@ Status encodeFile(const Options &options)
         return Status::fail(ExitCode::Failure,
                             "MP3 encoder: no output format for " + std::to_string(decoder.sourceSampleRate()) + " Hz at "
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
+
+    if (options.measure) {
+        MeasureListener measured(format.channels, format.sampleRate);
+        if (Status s = decoder.run(format.sampleRate, format.channels, measured); !s.ok())
+            return s;
+        std::printf("%s\n", loudnessLine(measured.result()).c_str());
+        printProgress(100);
+        return Status::success();
+    }
 
     if (!options.reencode && decoder.isMp3File()) {
         Mp3Scan scan;
@@ -220,6 +269,8 @@ Status encodeFile(const Options &options)
     OutputFile file(options.output);
     if (Status s = file.create(); !s.ok())
         return s;
+    Mp3Meter meter;
+    file.observe([&meter](std::span<const unsigned char> bytes) { meter.add(bytes); });
     const int cores = availableCores();
     Status encoded = Status::success();
     if (options.oneThread || cores < 2) {
@@ -232,6 +283,7 @@ Status encodeFile(const Options &options)
         return encoded;
     if (Status s = file.commit(); !s.ok())
         return s;
+    printLoudness(meter);
     printProgress(100);
     return Status::success();
 }

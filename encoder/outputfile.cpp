@@ -145,6 +145,8 @@ Status OutputFile::flushBuffer()
 
 Status OutputFile::write(std::span<const unsigned char> bytes)
 {
+    if (m_observer)
+        m_observer(bytes);
     if (m_buffer.size() + bytes.size() > kBufferSize) {
         if (Status s = flushBuffer(); !s.ok())
             return s;

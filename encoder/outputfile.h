@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ public:
     // or the target is a folder.
     Status create();
     Status write(std::span<const unsigned char> bytes);
+    // Also hands every write()'s bytes to observer, on the writing thread (the loudness of the
+    // stream is measured from them); overwriteStart() is not observed.
+    void observe(std::function<void(std::span<const unsigned char>)> observer) { m_observer = std::move(observer); }
     // Replaces the first bytes of the file (the MP3 info frame, known only at the end).
     Status overwriteStart(std::span<const unsigned char> bytes);
     // Writes what is buffered, gives the file the usual permissions and renames it over the
@@ -53,6 +57,7 @@ private:
     int m_fd = -1;
     bool m_committed = false;
     std::vector<unsigned char> m_buffer;
+    std::function<void(std::span<const unsigned char>)> m_observer;
 };
 
 } // namespace fastencc

@@ -25,7 +25,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   # media libraries
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libswscale-dev libjpeg62-turbo-dev
-  libmp3lame-dev libtag1-dev
+  libmp3lame-dev libtag1-dev libebur128-dev
   libcdio-dev libcdio-paranoia-dev libdiscid-dev
   # Chinese text on screen
   fonts-wqy-microhei
@@ -39,7 +39,7 @@ TEST_PACKAGES=(
   # tagged sources made and read back by the tag tests; progressive JPEG covers (imagemagick)
   python3-mutagen
   # benchmarks
-  lame hyperfine time imagemagick
+  lame hyperfine time imagemagick drascula-music
   # the code's formatter, man pages read back by the package check
   clang-format man-db
 )

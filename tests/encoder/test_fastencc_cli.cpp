@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -110,6 +111,33 @@ QVector<float> decode(const QString &file, int rate = 0)
     QVector<float> samples(r.out.size() / static_cast<int>(sizeof(float)));
     std::memcpy(samples.data(), r.out.constData(), static_cast<size_t>(samples.size()) * sizeof(float));
     return samples;
+}
+
+// ffmpeg's EBU R128 reading of a file: integrated loudness and true peak, or NaN for both.
+QPair<double, double> ffmpegLoudness(const QString &file)
+{
+    const Run r = run(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-i"), file,
+                       QStringLiteral("-af"), QStringLiteral("ebur128=peak=true:framelog=verbose"), QStringLiteral("-f"),
+                       QStringLiteral("null"), QStringLiteral("-")});
+    const QString text = QString::fromUtf8(r.err);
+    const auto lufs = QRegularExpression(QStringLiteral("\\n\\s+I:\\s+(-?[\\d.]+|-inf) LUFS")).match(text);
+    const auto peak = QRegularExpression(QStringLiteral("\\n\\s+Peak:\\s+(-?[\\d.]+|-inf) dBFS")).match(text);
+    if (!lufs.hasMatch() || !peak.hasMatch())
+        return {NAN, NAN};
+    return {lufs.captured(1).toDouble(), peak.captured(1).toDouble()};
+}
+
+// The figures of fastencc's loudness line (LUFS, dBTP, seconds), or NaN when there is none.
+std::array<double, 3> loudnessOf(const QByteArray &out)
+{
+    for (const QByteArray &line : out.split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 4 && parts[0] == "loudness")
+            return {QString::fromLatin1(parts[1]).toDouble(), QString::fromLatin1(parts[2]).toDouble(),
+                    QString::fromLatin1(parts[3]).toDouble()};
+    }
+    return {NAN, NAN, NAN};
 }
 
 float peak(const QVector<float> &samples)
@@ -334,6 +362,8 @@ private slots:
     void commandLine();
     void acceptsAnyCharacterInPaths();
     void printsOnlyProgressLines();
+    void measuresWhatItWritesAsFfmpegDoes_data();
+    void measuresWhatItWritesAsFfmpegDoes();
 
     void signalStopsAndCleansUp_data();
     void signalStopsAndCleansUp();
@@ -627,7 +657,8 @@ void TestFastenccCli::copiesAnMp3NoLargerThanTheProfile()
 
     // Copied: announced once, with the source's bit rate, right before the end.
     QCOMPARE(r.out.count("copied"), 1);
-    const QList<QByteArray> copied = lines[lines.size() - 2].split(' ');
+    QVERIFY(lines[lines.size() - 2].startsWith("loudness "));
+    const QList<QByteArray> copied = lines[lines.size() - 3].split(' ');
     QCOMPARE(copied.size(), 2);
     QCOMPARE(copied[0], QByteArray("copied"));
     const int rate = copied[1].toInt();
@@ -1039,6 +1070,15 @@ void TestFastenccCli::commandLine_data()
     QTest::newRow("-br negative") << QStringList{in, out, br, QStringLiteral("-96000")} << 2 << 0 << 0;
     QTest::newRow("-br too large") << QStringList{in, out, br, QStringLiteral("99999999999999")} << 2 << 0 << 0;
     QTest::newRow("empty path") << QStringList{QString(), out} << 2 << 0 << 0;
+    const QString gain = QStringLiteral("-gain");
+    QTest::newRow("-gain negative, with decimals") << QStringList{in, out, gain, QStringLiteral("-3.5")} << 0 << 2 << 128000;
+    QTest::newRow("-gain without a value") << QStringList{in, out, gain} << 2 << 0 << 0;
+    QTest::newRow("-gain not a number") << QStringList{in, out, gain, QStringLiteral("loud")} << 2 << 0 << 0;
+    QTest::newRow("-gain with unit") << QStringList{in, out, gain, QStringLiteral("3dB")} << 2 << 0 << 0;
+    QTest::newRow("-gain too large") << QStringList{in, out, gain, QStringLiteral("40.5")} << 2 << 0 << 0;
+    QTest::newRow("-gain infinite") << QStringList{in, out, gain, QStringLiteral("-inf")} << 2 << 0 << 0;
+    QTest::newRow("-measure with an output") << QStringList{QStringLiteral("-measure"), in, out} << 2 << 0 << 0;
+    QTest::newRow("-measure without input") << QStringList{QStringLiteral("-measure")} << 2 << 0 << 0;
 }
 
 void TestFastenccCli::commandLine()
@@ -1096,10 +1136,17 @@ void TestFastenccCli::acceptsAnyCharacterInPaths()
 void TestFastenccCli::printsOnlyProgressLines()
 {
     const QString out = path(QStringLiteral("progress.mp3"));
-    const Run r = fastencc({m_inputs.value(QStringLiteral("song.mp3")).file, out});
+    const Run r = fastencc({m_inputs.value(QStringLiteral("song.mp3")).file, out, QStringLiteral("-reencode")});
     QCOMPARE(r.exitCode, 0);
-    const QList<QByteArray> lines = r.out.split('\n');
+    QList<QByteArray> lines = r.out.split('\n');
     QVERIFY(r.out.endsWith('\n'));
+    // One loudness line, right before the last progress line.
+    QVERIFY(lines.size() > 3);
+    QVERIFY2(QRegularExpression(QStringLiteral("^loudness -?\\d+\\.\\d\\d -?\\d+\\.\\d\\d \\d+\\.\\d\\d$"))
+                 .match(QString::fromLatin1(lines[lines.size() - 3]))
+                 .hasMatch(),
+             lines[lines.size() - 3].constData());
+    lines.removeAt(lines.size() - 3);
     int last = -1;
     const QRegularExpression format(QStringLiteral("^progress (\\d{1,3})$"));
     for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {
@@ -1111,6 +1158,81 @@ void TestFastenccCli::printsOnlyProgressLines()
     }
     QCOMPARE(last, 100);
     QVERIFY(lines.size() > 10);
+}
+
+void TestFastenccCli::measuresWhatItWritesAsFfmpegDoes_data()
+{
+    QTest::addColumn<double>("level"); // of the source, dB
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<bool>("copied");
+    const QString dm = QStringLiteral("-dm");
+    const QString br = QStringLiteral("-br");
+    QTest::newRow("quiet, stereo, every core") << -30.0 << QStringList{} << 0.0 << false;
+    QTest::newRow("loud, stereo, one thread") << -9.0 << QStringList{QStringLiteral("-1t")} << 0.0 << false;
+    QTest::newRow("peak at full scale, mono at 32 kbit/s") << 0.0 << QStringList{dm, br, QStringLiteral("32000")} << 0.0 << false;
+    QTest::newRow("raised by 8 dB") << -30.0 << QStringList{QStringLiteral("-gain"), QStringLiteral("8")} << 8.0 << false;
+    QTest::newRow("lowered by 5.5 dB, one thread")
+        << -14.0 << QStringList{QStringLiteral("-gain"), QStringLiteral("-5.5"), QStringLiteral("-1t")} << -5.5 << false;
+    QTest::newRow("frames copied") << -14.0 << QStringList{br, QStringLiteral("320000")} << 0.0 << true;
+}
+
+// The loudness line tells what ffmpeg's EBU R128 meter reads on the file written, within half a
+// dB, and -measure tells the loudness of the input as it goes to the encoder; -gain moves both
+// by its amount.
+void TestFastenccCli::measuresWhatItWritesAsFfmpegDoes()
+{
+    QFETCH(double, level);
+    QFETCH(QStringList, options);
+    QFETCH(double, gain);
+    QFETCH(bool, copied);
+    // Pink noise pulsing like a beat, with its peaks brought to level.
+    const QString source = path(QStringLiteral("loud%1.wav").arg(level));
+    if (!QFile::exists(source)) {
+        QCOMPARE(tool(QStringLiteral("sox"),
+                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                       QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), source, QStringLiteral("synth"),
+                       QStringLiteral("6"), QStringLiteral("pinknoise"), QStringLiteral("tremolo"), QStringLiteral("2"),
+                       QStringLiteral("70"), QStringLiteral("norm"), QString::number(level)}),
+                 QString());
+    }
+    QString input = source;
+    if (copied) {
+        input = path(QStringLiteral("loud.mp3"));
+        QCOMPARE(ffmpeg({QStringLiteral("-i"), source, QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),
+                         QStringLiteral("-b:a"), QStringLiteral("128k"), input}),
+                 QString());
+    }
+    const QString out = path(QStringLiteral("measured.mp3"));
+    QFile::remove(out);
+    const Run encoded = fastencc(QStringList{input, out} + options);
+    QVERIFY2(encoded.exitCode == 0, encoded.err.constData());
+    QCOMPARE(encoded.out.contains("copied"), copied);
+    const auto line = loudnessOf(encoded.out);
+    const auto reference = ffmpegLoudness(out);
+    QVERIFY2(std::abs(line[0] - reference.first) <= 0.5 && std::abs(line[1] - reference.second) <= 0.5,
+             qPrintable(QStringLiteral("%1 LUFS %2 dBTP against ffmpeg's %3 LUFS %4 dBTP")
+                            .arg(line[0])
+                            .arg(line[1])
+                            .arg(reference.first)
+                            .arg(reference.second)));
+    QVERIFY2(std::abs(line[2] - 6.0) < 0.1, qPrintable(QString::number(line[2])));
+
+    // -measure reads the input as it will be encoded, without writing anything.
+    const Run measured = fastencc(QStringList{QStringLiteral("-measure"), input} + options);
+    QVERIFY2(measured.exitCode == 0, measured.err.constData());
+    QVERIFY(measured.out.endsWith("progress 100\n"));
+    const auto before = loudnessOf(measured.out);
+    QVERIFY(std::isfinite(before[0]));
+    if (options.contains(QStringLiteral("-dm")))
+        return; // the downmix is what is measured, not the stereo source
+    const auto plain = ffmpegLoudness(input);
+    QVERIFY2(std::abs(before[0] - gain - plain.first) <= 0.5,
+             qPrintable(QStringLiteral("%1 against %2").arg(before[0]).arg(plain.first)));
+    // MP3 drops the top of the spectrum, which the K-weighting counts high: the output may be
+    // quieter than its input (this is why the output is measured), never louder.
+    if (!copied)
+        QVERIFY2(line[0] <= before[0] + 0.3, qPrintable(QStringLiteral("%1 before, %2 after").arg(before[0]).arg(line[0])));
 }
 
 void TestFastenccCli::signalStopsAndCleansUp_data()

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <ebur128.h>
 #include <lame/lame.h>
 
 #include <QDir>
@@ -23,6 +24,7 @@
 #include "encoder/commandline.h"
 #include "encoder/encodejob.h"
 #include "encoder/infoframe.h"
+#include "encoder/loudness.h"
 #include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
 #include "encoder/outputfile.h"
@@ -283,6 +285,9 @@ private slots:
     void whereNoJoinFitsTheEncoderGoesOnThroughTheNextPiece();
     void outputAppearsWholeOrNotAtAll_data();
     void outputAppearsWholeOrNotAtAll();
+    void measuresLoudnessAsLibebur128Does_data();
+    void measuresLoudnessAsLibebur128Does();
+    void measuresTruePeakBetweenSamples();
 };
 
 void TestFastenccUnits::parsesCommandLines_data()
@@ -797,6 +802,87 @@ void TestFastenccUnits::outputAppearsWholeOrNotAtAll()
         QVERIFY(QDir(dir.path()).rename(QStringLiteral("b"), QStringLiteral("a")));
     }
     QCOMPARE(listing(QStringLiteral("a")), QStringList{QStringLiteral("x.mp3")});
+}
+
+void TestFastenccUnits::measuresLoudnessAsLibebur128Does_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<double>("gain"); // applied to the music-like signal
+    QTest::addColumn<int>("batch");   // frames handed over at once
+    QTest::newRow("44.1 kHz stereo") << 44100 << 2 << 1.0 << 4096;
+    QTest::newRow("48 kHz stereo, quiet, odd batches") << 48000 << 2 << 0.03 << 777;
+    QTest::newRow("22.05 kHz mono") << 22050 << 1 << 0.5 << 16384;
+    QTest::newRow("11.025 kHz mono (a step of 1102.5 frames)") << 11025 << 1 << 1.0 << 1000;
+    QTest::newRow("8 kHz stereo, under the absolute gate") << 8000 << 2 << 0.0002 << 512;
+    QTest::newRow("a third of a second: no whole block") << -44100 << 2 << 1.0 << 4096;
+}
+
+// The integrated loudness is the one libebur128 gives for the same samples, at any rate,
+// level and batch size; silence, and audio shorter than one block, have none.
+void TestFastenccUnits::measuresLoudnessAsLibebur128Does()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(double, gain);
+    QFETCH(int, batch);
+    const bool short_ = rate < 0;
+    rate = std::abs(rate);
+    std::vector<float> interleaved = musicLike(rate, channels, short_ ? 0.33 : 7.3);
+    for (float &x : interleaved)
+        x = static_cast<float>(x * gain);
+    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
+
+    ebur128_state *reference = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), EBUR128_MODE_I);
+    QVERIFY(reference);
+    ebur128_add_frames_float(reference, interleaved.data(), frames);
+    double expected = 0;
+    ebur128_loudness_global(reference, &expected);
+    ebur128_destroy(&reference);
+
+    LoudnessMeter meter(channels, rate);
+    std::vector<std::vector<float>> planes(static_cast<std::size_t>(channels), std::vector<float>(frames));
+    for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < planes.size(); ++c)
+            planes[c][i] = interleaved[i * planes.size() + c];
+    for (std::size_t at = 0; at < frames; at += static_cast<std::size_t>(batch)) {
+        const float *pointers[2] = {planes[0].data() + at, planes.back().data() + at};
+        meter.add(pointers, static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(batch), frames - at)));
+    }
+    const Loudness measured = meter.result();
+    QVERIFY(std::abs(measured.seconds - static_cast<double>(frames) / rate) < 1e-6);
+    if (!std::isfinite(expected)) {
+        QVERIFY2(!std::isfinite(measured.lufs), qPrintable(QString::number(measured.lufs)));
+        QCOMPARE(loudnessLine(measured).substr(0, 14), std::string("loudness -inf "));
+        return;
+    }
+    QVERIFY2(std::abs(measured.lufs - expected) < 0.05,
+             qPrintable(QStringLiteral("%1 LUFS against libebur128's %2").arg(measured.lufs).arg(expected)));
+}
+
+// A sine at a quarter of the sample rate, sampled 45 degrees off its crests, shows only 0.707
+// of its height in the samples: the true peak finds the full height, however the audio comes
+// in batches.
+void TestFastenccUnits::measuresTruePeakBetweenSamples()
+{
+    const int rate = 48000;
+    for (const double height : {1.0, 0.25}) {
+        for (const int batch : {1, 5, 4096}) {
+            std::vector<float> quarter(static_cast<std::size_t>(rate));
+            for (std::size_t i = 0; i < quarter.size(); ++i)
+                quarter[i] = static_cast<float>(height * std::sin(M_PI / 2 * static_cast<double>(i) + M_PI / 4));
+            std::vector<float> silent(quarter.size(), 0.0f);
+            LoudnessMeter meter(2, rate);
+            for (std::size_t at = 0; at < quarter.size(); at += static_cast<std::size_t>(batch)) {
+                const float *pointers[2] = {silent.data() + at, quarter.data() + at};
+                meter.add(pointers,
+                          static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(batch), quarter.size() - at)));
+            }
+            const double peak = meter.result().truePeak;
+            QVERIFY2(std::abs(20 * std::log10(peak / height)) < 0.2,
+                     qPrintable(QStringLiteral("%1 for a sine of %2 in batches of %3").arg(peak).arg(height).arg(batch)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFastenccUnits)
