@@ -268,6 +268,33 @@ private slots:
         QVERIFY(reader.ReadFile(mp3));
         QCOMPARE(reader.Artist, QStringLiteral("歌手"));
         QCOMPARE(reader.Year, 2001);
+
+        // Several values share one ID3v2.3 frame; a comment keeps its first. A user text replaces
+        // a property of the same name instead of standing beside it. The ID3v1 genre is found
+        // whatever its letter case, by number too; a genre ID3v1 does not know is left out.
+        for (const auto &[genre, number] : QList<QPair<QString, int>>{
+                 {QStringLiteral("rock"), 17}, {QStringLiteral("(8)"), 8}, {QStringLiteral("华语流行"), 255}}) {
+            writer.ClearTags();
+            writer.Genre = genre;
+            writer.Properties = {{QStringLiteral("COMPOSER"), {QStringLiteral("甲"), QStringLiteral("乙")}},
+                                 {QStringLiteral("COMMENT"), {QStringLiteral("one"), QStringLiteral("two")}},
+                                 {QStringLiteral("REPLAYGAIN_TRACK_GAIN"), {QStringLiteral("+1.00 dB")}},
+                                 {QStringLiteral("TRACKNUMBER"), {QStringLiteral("12/14")}}};
+            writer.UserTexts = {{QStringLiteral("replaygain_track_gain"), QStringLiteral("-2.00 dB")}};
+            QVERIFY2(writer.WriteTags(mp3), qPrintable(writer.lastError()));
+            const TestMedia::Id3 id3 = TestMedia::readId3(mp3);
+            QCOMPARE(id3.frames.value(QStringLiteral("TCOM")), QStringLiteral("甲/乙"));
+            QCOMPARE(id3.frames.value(QStringLiteral("COMM::XXX")), QStringLiteral("one"));
+            QStringList gains;
+            for (auto it = id3.frames.begin(); it != id3.frames.end(); ++it) {
+                if (it.key().contains(QLatin1String("GAIN"), Qt::CaseInsensitive))
+                    gains << it.key() + QLatin1Char('=') + it.value();
+            }
+            QCOMPARE(gains, QStringList{QStringLiteral("TXXX:replaygain_track_gain=-2.00 dB")});
+            QCOMPARE(id3.v1.size(), 128);
+            QCOMPARE(int(id3.v1.at(126)), 12);
+            QCOMPARE(int(static_cast<unsigned char>(id3.v1.at(127))), number);
+        }
     }
 
     void writingToWhatIsNoMp3Fails()
