@@ -33,7 +33,7 @@ MusicBrainzLookupResult MusicBrainzLookup(QNetworkAccessManager &network, const 
         return result;
     }
     const QDeadlineTimer deadline(qMax(0, timeoutMs));
-    if (!MusicBrainzPacer().wait(deadline)) {
+    if (deadline.hasExpired() || !MusicBrainzPacer().wait(deadline)) {
         result.message = QStringLiteral("MusicBrainz: no time left to wait for the next request");
         return result;
     }

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 #include <thread>
@@ -584,7 +585,8 @@ private slots:
 
     // A cover server that takes the request and never answers holds nothing up: the lookup
     // returns with the names, the track's tag simply has no cover, and the fetch gives up later.
-    void silentCoverServerDelaysNothing()
+    // Silent name servers hold the lookup no longer than their limits.
+    void silentServersDelayNothingPastTheirLimits()
     {
         TestSupport::HttpPeer cddb;
         cddb.answerAll({200, "202 No match found\r\n"});
@@ -612,6 +614,26 @@ private slots:
         QTest::qWait(2500);
         QCOMPARE(arrived.size(), 0);
         QVERIFY(grabber.DiscCover().isEmpty());
+
+        // CDDB and MusicBrainz both take the request and never answer: each keeps its own limit,
+        // the whole lookup its overall one, and events run meanwhile (windows repaint).
+        cddb.answerAll(TestSupport::HttpReply::silent());
+        musicBrainz.handler = [](const TestSupport::HttpRequest &) { return TestSupport::HttpReply::silent(); };
+        grabber.CddbTimeoutMs = 1000;
+        grabber.MusicBrainzTimeoutMs = 1000;
+        grabber.LookupLimitMs = 1500;
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!grabber.QueryCddb(0)); // the image has no CD-Text either
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 1400 && elapsed < 4000, qPrintable(QString::number(elapsed)));
+        QVERIFY2(ticks >= 15, qPrintable(QString::number(ticks)));
+        QVERIFY2(grabber.lastError().contains(QLatin1String("CDDB: no answer")), qPrintable(grabber.lastError()));
+        QVERIFY2(grabber.lastError().contains(QLatin1String("MusicBrainz: no answer")), qPrintable(grabber.lastError()));
     }
 };
 
