@@ -472,6 +472,16 @@ bool AudioDecoder::isMp3File() const
         && st.stream->codecpar->codec_id == AV_CODEC_ID_MP3;
 }
 
+bool AudioDecoder::deeperThan16Bits() const
+{
+    const State &st = *m_state;
+    if (!st.codec)
+        return false;
+    const AVCodecDescriptor *descriptor = avcodec_descriptor_get(st.codec->codec_id);
+    const bool lossy = !descriptor || (descriptor->props & AV_CODEC_PROP_LOSSY);
+    return !lossy && av_get_bytes_per_sample(st.codec->sample_fmt) > 2;
+}
+
 Status AudioDecoder::open(const std::string &path)
 {
     State &st = *m_state;

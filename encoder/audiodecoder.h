@@ -42,6 +42,9 @@ public:
     // Whether the file is a plain MP3 file: MPEG layer III audio in the MP3 container (by its
     // content, whatever its name), so its frames can be copied as they are.
     bool isMp3File() const;
+    // Whether the source's samples hold more than 16 bits (24- and 32-bit integers, floats) and
+    // are no lossy codec's output, so that rounding them to 16 bits would lose detail.
+    bool deeperThan16Bits() const;
 
     // Multiplies every sample by gain before the listener gets it (clipped to full scale, like
     // everything the listener gets); 1 by default.

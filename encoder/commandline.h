@@ -14,7 +14,7 @@ struct Options
     std::string output;
     bool mono = false;      // -dm: downmix to one channel
     int bitrateKbps = 0;    // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
-    bool oneThread = false; // -1t: decode and encode on one thread (when several run at once)
+    bool oneThread = false; // -1t: decode and encode the pieces on one thread (when several run at once)
     bool reencode = false;  // -reencode: encode an MP3 source even when its frames could be copied
     double gainDb = 0.0;    // -gain DB: the samples are multiplied by 10^(DB/20) before encoding
     bool measure = false;   // -measure: only measure the input's loudness (one path, no output)

@@ -4,14 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "encoder/audiodecoder.h"
-#include "encoder/batchqueue.h"
-#include "encoder/interrupt.h"
 #include "encoder/loudness.h"
 #include "encoder/mp3copy.h"
 #include "encoder/mp3encoder.h"
@@ -23,79 +20,11 @@ namespace fastencc {
 
 namespace {
 
-// Slots of the queue between the decoding and the encoding thread: enough to absorb the
-// uneven pace of both sides, about two seconds of audio in all.
-constexpr int kQueueDepth = 4;
-
 void printProgress(int percent)
 {
     // A closed standard output is no reason to stop encoding; errors are ignored.
     std::printf("progress %d\n", percent);
     std::fflush(stdout);
-}
-
-// Runs on the decoding thread: passes the audio into the queue and prints the progress.
-class QueueFeeder final : public DecodeListener
-{
-public:
-    explicit QueueFeeder(BatchQueue &queue)
-        : m_queue(queue)
-    {
-    }
-
-    Status samples(const float *const *planes, int frames) override
-    {
-        if (!m_queue.push(planes, frames))
-            return Status::fail(ExitCode::Failure, "stopped by the encoder");
-        return Status::success();
-    }
-
-    void progress(int percent) override { printProgress(percent); }
-
-private:
-    BatchQueue &m_queue;
-};
-
-// Decodes and encodes on one thread: LAME takes each batch as the decoder delivers it.
-class DirectEncoder final : public DecodeListener
-{
-public:
-    DirectEncoder(Mp3Encoder &encoder, OutputFile &file)
-        : m_encoder(encoder)
-        , m_file(file)
-    {
-    }
-
-    Status samples(const float *const *planes, int frames) override
-    {
-        std::span<const unsigned char> bytes;
-        Status s = m_encoder.encode(planes, frames, bytes);
-        return s.ok() ? m_file.write(bytes) : s;
-    }
-
-    void progress(int percent) override { printProgress(percent); }
-
-private:
-    Mp3Encoder &m_encoder;
-    OutputFile &m_file;
-};
-
-// Runs on the calling thread: LAME encodes what the decoder delivers, into the file.
-Status encodeQueued(BatchQueue &queue, Mp3Encoder &encoder, OutputFile &file)
-{
-    BatchQueue::Batch batch;
-    while (queue.pop(batch)) {
-        std::span<const unsigned char> bytes;
-        Status s = encoder.encode(batch.planes.data(), batch.frames, bytes);
-        if (s.ok())
-            s = file.write(bytes);
-        queue.release();
-        if (!s.ok()) {
-            queue.abort();
-            return s;
-        }
-    }
-    return queue.producerStatus();
 }
 
 Status checkInput(const std::string &path)
@@ -172,41 +101,6 @@ Status copyFrames(const Options &options, const Mp3Scan &scan)
     return Status::success();
 }
 
-// Encodes with one LAME encoder: on the calling thread alone (oneThread), or with decoding and
-// resampling on a second thread that overlaps with LAME.
-Status encodeInOne(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, bool oneThread)
-{
-    Mp3Encoder encoder;
-    if (Status s = encoder.open(format); !s.ok())
-        return s;
-    Status encoded = Status::success();
-    if (oneThread) {
-        DirectEncoder direct(encoder, file);
-        encoded = decoder.run(format.sampleRate, format.channels, direct);
-    } else {
-        BatchQueue queue(format.channels, AudioDecoder::kMaxBatchFrames, kQueueDepth);
-        std::thread decoding([&] {
-            interrupt::AlternateStack faultStack;
-            QueueFeeder feeder(queue);
-            queue.finish(decoder.run(format.sampleRate, format.channels, feeder));
-        });
-        encoded = encodeQueued(queue, encoder, file);
-        decoding.join();
-    }
-    if (!encoded.ok())
-        return encoded;
-
-    std::span<const unsigned char> tail;
-    if (Status s = encoder.flush(tail); !s.ok())
-        return s;
-    if (Status s = file.write(tail); !s.ok())
-        return s;
-    const std::vector<unsigned char> info = encoder.infoFrame();
-    if (!info.empty())
-        return file.overwriteStart(info);
-    return Status::success();
-}
-
 } // namespace
 
 bool copyFits(const Mp3Scan &scan, int bitrateKbps, bool mono)
@@ -271,16 +165,10 @@ Status encodeFile(const Options &options)
         return s;
     Mp3Meter meter;
     file.observe([&meter](std::span<const unsigned char> bytes) { meter.add(bytes); });
-    const int cores = availableCores();
-    Status encoded = Status::success();
-    if (options.oneThread || cores < 2) {
-        encoded = encodeInOne(decoder, format, file, options.oneThread);
-    } else {
-        // Pieces of the input on every core: LAME, the larger part of the work, in parallel.
-        encoded = encodeInPieces(decoder, format, file, cores, printProgress);
-    }
-    if (!encoded.ok())
-        return encoded;
+    // Pieces of the input on every core (LAME, the larger part of the work, in parallel), or
+    // with -1t the same pieces one after another on this thread: the same bytes either way.
+    if (Status s = encodeInPieces(decoder, format, file, options.oneThread ? 0 : availableCores(), printProgress); !s.ok())
+        return s;
     if (Status s = file.commit(); !s.ok())
         return s;
     printLoudness(meter);

@@ -64,14 +64,12 @@ std::size_t tagEnd(const HeaderInfo &h)
     return 4 + sideInfoSize(h) + kXingSize + kLameExtensionSize;
 }
 
-// The smallest bit-rate index whose frame holds the tag; 0 when none does.
+// The bit-rate index of the info frame: the stream's own, when its frame holds the tag; else 0.
 int infoBitrateIndex(const HeaderInfo &h)
 {
-    for (int index = 1; index < 15; ++index) {
-        if (frameSize(h, index) >= tagEnd(h))
-            return index;
-    }
-    return 0;
+    if (h.bitrateIndex <= 0 || h.bitrateIndex >= 15)
+        return 0;
+    return frameSize(h, h.bitrateIndex) >= tagEnd(h) ? h.bitrateIndex : 0;
 }
 
 void put32(unsigned char *at, std::uint32_t value)
@@ -120,8 +118,7 @@ std::size_t frameSizeOf(std::uint32_t header)
 
 bool frameHoldsInfoTag(std::uint32_t header)
 {
-    const HeaderInfo h = parse(header);
-    return frameSize(h, h.bitrateIndex) >= tagEnd(h);
+    return infoBitrateIndex(parse(header)) > 0;
 }
 
 std::size_t infoFrameSize(std::uint32_t header)
@@ -140,8 +137,8 @@ std::vector<unsigned char> buildInfoFrame(const InfoFrameFields &f)
     std::vector<unsigned char> frame(frameSize(h, index), 0);
     unsigned char *p = frame.data();
 
-    // The stream's header with the larger bit rate, without padding; side info stays zero.
-    const std::uint32_t header = (f.header & ~0xF200u) | (static_cast<std::uint32_t>(index) << 12);
+    // The stream's header without padding; side info stays zero.
+    const std::uint32_t header = f.header & ~0x0200u;
     put32(p, header);
     p += 4 + sideInfoSize(h);
 

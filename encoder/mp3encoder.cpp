@@ -140,37 +140,27 @@ Status Mp3Encoder::flush(std::span<const unsigned char> &out)
 
 std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
 {
-    auto size = static_cast<std::size_t>(lameBytes);
-    std::size_t prefix = 0;
+    const auto size = static_cast<std::size_t>(lameBytes);
     if (m_infoFrame && !m_started && size >= 4) {
         // LAME's first frame tells the stream's format, and whether it is LAME's placeholder
         // for its own info frame (there is one when that frame holds the tag).
         m_started = true;
         m_header = bigEndian32(m_buffer.data());
-        m_ownInfoFrame = !frameHoldsInfoTag(m_header);
-        if (m_ownInfoFrame) {
-            prefix = infoFrameSize(m_header);
-            if (m_buffer.size() < size + prefix)
-                m_buffer.resize(size + prefix);
-            std::memmove(m_buffer.data() + prefix, m_buffer.data(), size);
-            std::memset(m_buffer.data(), 0, prefix);
-        } else {
+        if (frameHoldsInfoTag(m_header))
             m_crcSkip = frameSizeOf(m_header);
-        }
     }
     // The music CRC covers everything after the info frame.
     const std::size_t skip = std::min(m_crcSkip, size);
     m_crcSkip -= skip;
-    m_musicCrc = crc16(std::span(m_buffer.data() + prefix + skip, size - skip), m_musicCrc);
-    size += prefix;
+    m_musicCrc = crc16(std::span(m_buffer.data() + skip, size - skip), m_musicCrc);
     m_bytes += size;
     return {m_buffer.data(), size};
 }
 
 std::vector<unsigned char> Mp3Encoder::infoFrame()
 {
-    if (m_ownInfoFrame)
-        return ownInfoFrame();
+    if (!m_infoFrame || !frameHoldsInfoTag(m_header))
+        return {};
     std::vector<unsigned char> frame(2880); // larger than any MP3 frame
     const std::size_t n = lame_get_lametag_frame(m_handle->flags.get(), frame.data(), frame.size());
     frame.resize(n <= frame.size() ? n : 0);

@@ -20,9 +20,9 @@ struct Mp3Format
 };
 
 // Constant-bit-rate MP3 encoding with libmp3lame. Takes planar float samples (-1..1) already
-// at the output sample rate, so LAME's own resampler never runs. The first frame of the output
-// is a placeholder for the info frame that infoFrame() returns at the end: LAME's own where its
-// frames are large enough to hold it, else one built here (see infoframe.h).
+// at the output sample rate, so LAME's own resampler never runs. Where a frame at the bit rate
+// can hold the info frame, the first frame of the output is LAME's placeholder for the one that
+// infoFrame() returns at the end; else there is none (see infoframe.h).
 // Not thread-safe; one encoder per output file.
 class Mp3Encoder final
 {
@@ -49,8 +49,8 @@ public:
     // The completed info frame that replaces the first bytes of the output; call after flush().
     // Empty if there is none.
     std::vector<unsigned char> infoFrame();
-    // The info frame built here for the stream so far, which infoFrame() returns when LAME
-    // writes none. Where LAME does write one, tests compare the two.
+    // The info frame built here for the stream so far, as a stream joined from pieces gets it;
+    // tests compare it with LAME's.
     std::vector<unsigned char> ownInfoFrame();
     // What the info frame says of the settings (all but the header, the counts, the CRC and
     // the padding), for a stream joined from pieces.
@@ -67,9 +67,8 @@ private:
     std::vector<unsigned char> m_buffer;
     int m_channels = 0;
     int m_sampleRate = 0;
-    bool m_infoFrame = true;     // the output starts with room for an info frame
-    bool m_started = false;      // the first frame has been seen
-    bool m_ownInfoFrame = false; // LAME writes none: the output starts with room for ours
+    bool m_infoFrame = true; // the output starts with room for an info frame
+    bool m_started = false;  // the first frame has been seen
     std::uint32_t m_header = 0;
     std::uint64_t m_bytes = 0;    // all output, info frame included
     std::size_t m_crcSkip = 0;    // bytes of LAME's placeholder frame still to come

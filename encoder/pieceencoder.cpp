@@ -28,18 +28,23 @@ namespace {
 // The layout's defaults: pieces long enough that the frames encoded twice around each join
 // cost little, short enough that a song gives every core several pieces and that the pieces
 // held at once stay small. The lead covers the analysis filter bank, the transform's overlap
-// and the psychoacoustic model's memory. The input of all pieces held at once stays within
-// kPiecesBytes, so more workers get shorter pieces and the program stays small on any machine.
-constexpr long kPiecesBytes = 1536 * 1024;
+// and the psychoacoustic model's memory. A piece holds at most layout.pieceBytes of input,
+// whatever the number of workers: the pieces, and so the bytes of the output, are the same on
+// every machine and in every mode (a source held as floats gets pieces half as long, and the
+// program stays as small).
+// The most workers encodeInPieces() is given (availableCores()).
+constexpr int kMaxWorkers = 3;
 // Input beyond the frames where a join is sought, so that LAME has put all of them out.
 constexpr long kSettleFrames = 3;
 // LAME encodes a piece in calls of at most this many samples.
 constexpr long kCallFrames = 8192;
 
-// Audio waiting to be encoded is held as 16-bit samples: half the memory of floats. A 16-bit
-// source loses nothing (x * 32768 is exact); resampled audio is rounded at -98 dB, far below
-// what the MP3 keeps.
-using Planes = std::array<std::vector<std::int16_t>, 2>;
+// Audio waiting to be encoded is held as 16-bit samples where the source has no more: half the
+// memory of floats. A 16-bit source loses nothing (x * 32768 is exact); resampled audio is
+// rounded at -98 dB, far below what the MP3 keeps. A deeper source (24-bit, float) is held as
+// floats, so its quietest detail reaches LAME as it would in one encoder.
+template <typename Sample>
+using Planes = std::array<std::vector<Sample>, 2>;
 
 void appendSamples(std::vector<std::int16_t> &to, const float *from, int frames)
 {
@@ -49,11 +54,17 @@ void appendSamples(std::vector<std::int16_t> &to, const float *from, int frames)
         to[at + static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::min(32767L, std::lrint(from[i] * 32768.0f)));
 }
 
+void appendSamples(std::vector<float> &to, const float *from, int frames)
+{
+    to.insert(to.end(), from, from + frames);
+}
+
+template <typename Sample>
 struct Piece
 {
     bool last = false;
-    long inputEnd = 0; // the sample of the whole input its encoder has been given up to
-    Planes planes;     // from out.firstFrame's first sample on
+    long inputEnd = 0;     // the sample of the whole input its encoder has been given up to
+    Planes<Sample> planes; // from out.firstFrame's first sample on
     std::unique_ptr<Mp3Encoder> encoder;
     EncodedPiece out;
     Status status;
@@ -62,12 +73,13 @@ struct Piece
 
 // Passes samples [from, to) of planes (relative to their start) to an encoder, and flushes it
 // when last.
-Status feed(Mp3Encoder &encoder, EncodedPiece &out, const Planes &planes, long from, long to, bool last)
+template <typename Sample>
+Status feed(Mp3Encoder &encoder, EncodedPiece &out, const Planes<Sample> &planes, long from, long to, bool last)
 {
     std::span<const unsigned char> bytes;
     for (long at = from; at < to; at += kCallFrames) {
         const long n = std::min(kCallFrames, to - at);
-        const std::int16_t *channels[2] = {planes[0].data() + at, (planes[1].empty() ? planes[0] : planes[1]).data() + at};
+        const Sample *channels[2] = {planes[0].data() + at, (planes[1].empty() ? planes[0] : planes[1]).data() + at};
         if (Status s = encoder.encode(channels, static_cast<int>(n), bytes); !s.ok())
             return s;
         out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());
@@ -137,6 +149,9 @@ private:
     std::uint16_t m_musicCrc = 0;
 };
 
+// Cuts the input into pieces, has them encoded, and joins them. With no workers, each piece is
+// encoded on the calling thread as it is cut: the same pieces, one after another.
+template <typename Sample>
 class PiecePipeline final : public DecodeListener
 {
 public:
@@ -145,11 +160,12 @@ public:
         : m_format(format)
         , m_layout(layout)
         , m_frameSamples(format.sampleRate >= 32000 ? 1152 : 576)
-        , m_pieceFrames(std::max(1L,
-                                 std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
-                                          kPiecesBytes / workers / (m_frameSamples * format.channels * 2))))
+        , m_pieceFrames(
+              std::max(1L,
+                       std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
+                                layout.pieceBytes / (m_frameSamples * format.channels * static_cast<long>(sizeof(Sample))))))
         , m_frameBytes(static_cast<long>(m_frameSamples / 8) * format.bitrateKbps * 1000 / format.sampleRate)
-        , m_maxPieces(static_cast<std::size_t>(workers))
+        , m_maxPieces(static_cast<std::size_t>(std::max(1, workers)))
         , m_writer(file, std::move(settings), m_frameSamples)
         , m_progress(report)
     {
@@ -211,7 +227,7 @@ public:
 
 private:
     // The sample of the whole input that a piece's planes begin with.
-    long inputStart(const Piece &piece) const { return piece.out.firstFrame * m_frameSamples; }
+    long inputStart(const Piece<Sample> &piece) const { return piece.out.firstFrame * m_frameSamples; }
 
     // Hands the next piece, from m_nextPiece on, to the workers.
     Status cut(bool last)
@@ -227,7 +243,7 @@ private:
             m_done.wait(lock, [this] { return m_pieces.front()->done; });
         }
 
-        auto piece = std::make_unique<Piece>();
+        auto piece = std::make_unique<Piece<Sample>>();
         const long first = std::max(0L, m_nextPiece - m_layout.leadFrames);
         piece->last = last;
         piece->inputEnd = last ? m_inputEnd
@@ -252,10 +268,17 @@ private:
             m_bufferStart = keep;
         }
 
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(piece.get());
-        m_pieces.push_back(std::move(piece));
-        m_work.notify_one();
+        Piece<Sample> *cutPiece = piece.get();
+        {
+            std::lock_guard lock(m_mutex);
+            m_pieces.push_back(std::move(piece));
+            if (!m_threads.empty())
+                m_queue.push_back(cutPiece);
+        }
+        if (m_threads.empty())
+            encode(*cutPiece);
+        else
+            m_work.notify_one();
         return Status::success();
     }
 
@@ -263,7 +286,7 @@ private:
     Status takeDone()
     {
         for (;;) {
-            std::unique_ptr<Piece> piece;
+            std::unique_ptr<Piece<Sample>> piece;
             {
                 std::lock_guard lock(m_mutex);
                 if (m_pieces.empty() || !m_pieces.front()->done)
@@ -278,14 +301,14 @@ private:
         }
     }
 
-    Status take(std::unique_ptr<Piece> piece)
+    Status take(std::unique_ptr<Piece<Sample>> piece)
     {
         if (!m_tail) {
             piece->planes = {};
             m_tail = std::move(piece);
             return Status::success();
         }
-        Piece &left = *m_tail;
+        Piece<Sample> &left = *m_tail;
         // Until joined, the piece keeps its frames from its own first one on.
         const long from = piece->out.keepFrom;
         const long to = from + m_layout.joinFrames;
@@ -311,12 +334,27 @@ private:
         return s;
     }
 
+    // Encodes a piece with an encoder of its own.
+    void encode(Piece<Sample> &piece)
+    {
+        piece.encoder = std::make_unique<Mp3Encoder>();
+        Status s = piece.encoder->open(m_format, false);
+        if (s.ok())
+            s = feed(*piece.encoder, piece.out, piece.planes, 0, piece.inputEnd - inputStart(piece), piece.last);
+        {
+            std::lock_guard lock(m_mutex);
+            piece.status = std::move(s);
+            piece.done = true;
+        }
+        m_done.notify_all();
+    }
+
     // A worker thread: encodes the pieces in the order they were cut.
     void work()
     {
         interrupt::AlternateStack faultStack;
         for (;;) {
-            Piece *piece = nullptr;
+            Piece<Sample> *piece = nullptr;
             {
                 std::unique_lock lock(m_mutex);
                 m_work.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
@@ -325,16 +363,7 @@ private:
                 piece = m_queue.front();
                 m_queue.pop_front();
             }
-            piece->encoder = std::make_unique<Mp3Encoder>();
-            Status s = piece->encoder->open(m_format, false);
-            if (s.ok())
-                s = feed(*piece->encoder, piece->out, piece->planes, 0, piece->inputEnd - inputStart(*piece), piece->last);
-            {
-                std::lock_guard lock(m_mutex);
-                piece->status = std::move(s);
-                piece->done = true;
-            }
-            m_done.notify_all();
+            encode(*piece);
         }
     }
 
@@ -348,17 +377,17 @@ private:
     void (*m_progress)(int);
 
     // The input not yet cut into pieces (decoding thread only).
-    Planes m_buffer;
-    long m_bufferStart = 0;        // the input sample m_buffer begins with
-    long m_inputEnd = 0;           // samples of input so far
-    long m_nextPiece = 0;          // the frame the next piece begins with
-    std::unique_ptr<Piece> m_tail; // the last piece joined; its frames from keepFrom on are not yet written
+    Planes<Sample> m_buffer;
+    long m_bufferStart = 0;                // the input sample m_buffer begins with
+    long m_inputEnd = 0;                   // samples of input so far
+    long m_nextPiece = 0;                  // the frame the next piece begins with
+    std::unique_ptr<Piece<Sample>> m_tail; // the last piece joined; its frames from keepFrom on are not yet written
 
     std::mutex m_mutex;
-    std::condition_variable m_work;              // a piece is waiting, or the workers are to stop
-    std::condition_variable m_done;              // a worker finished a piece
-    std::deque<std::unique_ptr<Piece>> m_pieces; // cut and not yet joined, in order
-    std::deque<Piece *> m_queue;                 // of those, the ones no worker has begun
+    std::condition_variable m_work;                      // a piece is waiting, or the workers are to stop
+    std::condition_variable m_done;                      // a worker finished a piece
+    std::deque<std::unique_ptr<Piece<Sample>>> m_pieces; // cut and not yet joined, in order
+    std::deque<Piece<Sample> *> m_queue;                 // of those, the ones no worker has begun
     bool m_stopping = false;
     std::vector<std::thread> m_threads; // last: they end before the rest goes
 };
@@ -377,10 +406,18 @@ Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile
             return s;
         fields = settings.settingsFields();
     }
-    PiecePipeline pipeline(format, layout, file, std::move(fields), workers, progress);
-    if (Status s = decoder.run(format.sampleRate, format.channels, pipeline); !s.ok())
-        return s;
-    return pipeline.finish();
+    const auto run = [&](auto &pipeline) {
+        if (Status s = decoder.run(format.sampleRate, format.channels, pipeline); !s.ok())
+            return s;
+        return pipeline.finish();
+    };
+    workers = std::clamp(workers, 0, kMaxWorkers);
+    if (decoder.deeperThan16Bits()) {
+        PiecePipeline<float> pipeline(format, layout, file, std::move(fields), workers, progress);
+        return run(pipeline);
+    }
+    PiecePipeline<std::int16_t> pipeline(format, layout, file, std::move(fields), workers, progress);
+    return run(pipeline);
 }
 
 int availableCores()
@@ -391,7 +428,7 @@ int availableCores()
                                                                     : static_cast<int>(std::thread::hardware_concurrency());
     // Every encoder more holds a LAME encoder and a piece of its own: beyond three, fastencc
     // would outgrow its 40 MB, and the shorter pieces would spend more on the joins.
-    return std::clamp(cores, 1, 3);
+    return std::clamp(cores, 1, kMaxWorkers);
 }
 
 } // namespace fastencc

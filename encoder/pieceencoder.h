@@ -18,18 +18,21 @@ struct Mp3Format;
 //
 // Decoding and joining run on the calling thread. At most as many pieces as workers are held at
 // a time (and the input of the next one), so memory stays the same whatever the input's length.
-// On success the stream is complete in file, which the caller commits; progress gets the
-// percentage of input read.
+// With no workers, the calling thread encodes every piece itself as it is cut. The pieces and
+// their joins do not depend on the number of workers, so neither do the bytes of the output.
+// Sources deeper than 16 bits are held at full precision. On success the stream is complete in
+// file, which the caller commits; progress gets the percentage of input read.
 struct PieceLayout
 {
-    double seconds = 6.0; // of a piece, at most: all held at once hold at most 1.5 MiB of input
-    long leadFrames = 8;  // an encoder starts this many frames before its piece
-    long joinFrames = 12; // the join with the next piece is sought among this many frames
+    double seconds = 6.0;         // of a piece, at most
+    long pieceBytes = 512 * 1024; // of input held for a piece, at most: the pieces stay small
+    long leadFrames = 8;          // an encoder starts this many frames before its piece
+    long joinFrames = 12;         // the join with the next piece is sought among this many frames
 };
 Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
                       void (*progress)(int percent), const PieceLayout &layout = {});
 
-// How many encoders encodeInPieces() should run: the processors this process may use, at most 3.
+// How many workers encodeInPieces() should run: the processors this process may use, at most 3.
 int availableCores();
 
 } // namespace fastencc
