@@ -125,9 +125,11 @@ if suffix in ('mp3', 'wav'):
     for kind, data in pictures:
         t.add(id3.APIC(encoding=3, mime=mime(data), type=kind, desc='front' if kind == 3 else 'back', data=data))
     f.save(v2_version=4)
-elif suffix == 'flac':
+elif suffix in ('flac', 'ogg'):
+    import base64
     from mutagen.flac import FLAC, Picture
-    f = FLAC(path)
+    from mutagen.oggvorbis import OggVorbis
+    f = FLAC(path) if suffix == 'flac' else OggVorbis(path)
     f.clear()
     for key, value in (('title', title), ('artist', artist), ('albumartist', albumartist), ('album', album), ('date', date),
                        ('tracknumber', '3'), ('tracktotal', '12'), ('discnumber', '1'), ('disctotal', '2'), ('genre', genre),
@@ -135,12 +137,36 @@ elif suffix == 'flac':
                        ('replaygain_track_gain', '-6.50 dB'), ('replaygain_track_peak', '0.988'), ('encoder', 'Lavf59.27.100'),
                        ('encodedby', 'Some Encoder')):
         f[key] = value
+    blocks = []
     for kind, data in pictures:
         p = Picture()
         p.type = kind
         p.mime = mime(data)
         p.data = data
-        f.add_picture(p)
+        if suffix == 'flac':
+            f.add_picture(p)
+        else:
+            blocks.append(base64.b64encode(p.write()).decode('ascii'))
+    if blocks:
+        f['metadata_block_picture'] = blocks
+    f.save()
+elif suffix == 'm4a':
+    from mutagen.mp4 import MP4, MP4Cover, MP4FreeForm
+    f = MP4(path)
+    f.clear()
+    for key, value in (('\xa9nam', title), ('\xa9ART', artist), ('aART', albumartist), ('\xa9alb', album), ('\xa9day', date),
+                       ('\xa9gen', genre), ('\xa9wrt', composer), ('\xa9cmt', comment), ('\xa9lyr', lyrics),
+                       ('\xa9too', 'Lavf59.27.100')):
+        f[key] = [value]
+    f['trkn'] = [(3, 12)]
+    f['disk'] = [(1, 2)]
+    f['tmpo'] = [int(bpm)]
+    f['----:com.apple.iTunes:CATALOGNUMBER'] = [MP4FreeForm(catalog.encode())]
+    f['----:com.apple.iTunes:replaygain_track_gain'] = [MP4FreeForm(b'-6.50 dB')]
+    f['----:com.apple.iTunes:iTunSMPB'] = [MP4FreeForm(b' 00000000 00000840 000001C0 0000000000AC44E0')]
+    # MP4 pictures have no kind: a tagger stores the front cover only.
+    f['covr'] = [MP4Cover(data, MP4Cover.FORMAT_PNG if mime(data) == 'image/png' else MP4Cover.FORMAT_JPEG)
+                 for kind, data in pictures if kind == 3]
     f.save()
 elif suffix == 'wma':
     import struct

@@ -58,10 +58,11 @@ inline const char *const Catalog = "CAT-0042"; // a property without a frame of 
 } // namespace Tagged
 
 // Tags an audio file with mutagen the way common taggers do, in its format's own tag (by the
-// suffix: MP3 ID3v2.4, FLAC Vorbis comments, WMA ASF attributes, WAV an "id3 " chunk): every
+// suffix: MP3 ID3v2.4, FLAC and OGG Vorbis comments, WMA ASF attributes, M4A MP4 atoms, WAV an
+// "id3 " chunk): every
 // field of Tagged, track 3 of 12 and disc 1 of 2, ReplayGain gain and peak, an encoder note,
 // gapless data (MP3: an iTunSMPB comment) and the play length; then the pictures given: a back
-// cover first, then the front cover.
+// cover first (not in M4A, whose pictures have no kind), then the front cover.
 bool tagSource(const QString &path, const QString &frontCover, const QString &backCover = {});
 
 // An MP3's ID3v2 tag as mutagen reads it: the version ("2.3.0"), each frame's text by mutagen's
