@@ -398,4 +398,40 @@ SourceTags AudioInformation::ReadSourceTags(const QString &path)
     return out;
 }
 
+namespace {
+const char *const SourceStampFrame = "Sveltra source";
+}
+
+QString ReadSourceStamp(const QString &path)
+{
+    installTagLibDefaults();
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid() || !file.hasID3v2Tag())
+        return {};
+    const auto *frame = TagLib::ID3v2::UserTextIdentificationFrame::find(file.ID3v2Tag(), SourceStampFrame);
+    const TagLib::StringList fields = frame ? frame->fieldList() : TagLib::StringList();
+    return fields.size() > 1 ? QString::fromStdString(fields[1].to8Bit(true)) : QString();
+}
+
+bool WriteSourceStamp(const QString &path, const QString &stamp)
+{
+    installTagLibDefaults();
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid())
+        return false;
+    TagLib::ID3v2::Tag *v2 = file.ID3v2Tag(true);
+    auto *frame = TagLib::ID3v2::UserTextIdentificationFrame::find(v2, SourceStampFrame);
+    if (frame) {
+        const TagLib::StringList fields = frame->fieldList();
+        if (fields.size() > 1 && QString::fromStdString(fields[1].to8Bit(true)) == stamp)
+            return true;
+        v2->removeFrame(frame);
+    }
+    frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF16);
+    frame->setDescription(SourceStampFrame);
+    frame->setText(toTag(stamp));
+    v2->addFrame(frame);
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3, TagLib::File::DoNotDuplicate);
+}
+
 } // namespace Sveltra

@@ -65,4 +65,10 @@ private:
     QString m_lastError;
 };
 
+// The mark an output carries of what made it (a user text frame "Sveltra source" in its ID3v2
+// tag): read back, or empty when the file has none or is no MP3; written into the file's tag
+// beside whatever else it holds (nothing is saved when it already says so). Safe on any thread.
+QString ReadSourceStamp(const QString &path);
+bool WriteSourceStamp(const QString &path, const QString &stamp);
+
 } // namespace Sveltra

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -111,14 +112,40 @@ void ConversionRun::start()
     if (m_started)
         return;
     m_started = true;
-    m_rowsAtStart = m_env.rows->rowCount();
+    JobRows &rows = *m_env.rows;
+    m_rowsAtStart = rows.rowCount();
     for (int row = 0; row < m_rowsAtStart; ++row) {
-        if (m_env.rows->status(row) == JobStatus::Queued)
+        if (rows.status(row) == JobStatus::Queued)
             ++m_total;
-        const auto identity = fileIdentity(m_env.rows->cell(row, JobColumn::SourcePath)
-                                           + m_env.rows->cell(row, JobColumn::Source));
+        const auto identity = fileIdentity(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source));
         if (identity)
             m_sources.insert(*identity);
+    }
+
+    const QString folderText = m_env.outputFolder ? m_env.outputFolder() : QString();
+    const QString folder = NormalizeOutputFolder(folderText);
+    if (folder != folderText && m_env.setOutputFolder)
+        m_env.setOutputFolder(folder);
+    const int channel = m_env.channelChoice ? m_env.channelChoice() : 1;
+    const int quality = m_env.qualityChoice ? m_env.qualityChoice() : 1;
+    m_prefix = OutputPrefix(channel, quality);
+    m_options = BuildEncoderArgs(channel, quality);
+    TargetAssigner targets(folder, m_prefix, m_options);
+    targets.setProtected([this](const QString &path) {
+        const auto identity = fileIdentity(path);
+        return identity && m_sources.contains(*identity);
+    });
+    for (int row = 0; row < m_rowsAtStart; ++row) {
+        if (rows.status(row) != JobStatus::Queued)
+            continue;
+        TargetRequest request;
+        request.name = rows.cell(row, JobColumn::Source);
+        request.source = rows.cell(row, JobColumn::SourcePath) + request.name;
+        request.title = rows.cell(row, JobColumn::Title);
+        request.baseFolder = rows.baseFolder(row);
+        request.cdTrack = MediaType(request.name) == QLatin1String("CDA");
+        request.size = static_cast<qint64>(NumericValue(rows.cell(row, JobColumn::Size)));
+        m_targets.insert(row, targets.assign(request));
     }
     emit started(m_total);
     scheduleMore();
@@ -163,11 +190,42 @@ void ConversionRun::endIdleJobs()
 
 void ConversionRun::scheduleMore()
 {
-    while (!m_cancelled && static_cast<int>(m_jobs.size()) < m_env.maxParallel && m_next < m_rowsAtStart) {
-        const int row = m_next++;
-        if (m_env.rows->status(row) == JobStatus::Queued)
+    while (!m_cancelled && m_next < m_rowsAtStart) {
+        const int row = m_next;
+        const bool queued = m_env.rows->status(row) == JobStatus::Queued;
+        if (queued && m_targets.value(row).upToDate) {
+            // Nothing to encode: these take no encoder's place and end together.
+            ++m_next;
+            if (m_upToDate.empty())
+                QTimer::singleShot(0, this, &ConversionRun::finishUpToDate);
+            m_upToDate.push_back(row);
+            continue;
+        }
+        if (static_cast<int>(m_jobs.size()) >= m_env.maxParallel)
+            break;
+        ++m_next;
+        if (queued)
             startRow(row);
     }
+}
+
+void ConversionRun::finishUpToDate()
+{
+    JobRows &rows = *m_env.rows;
+    for (const int row : std::exchange(m_upToDate, {})) {
+        const QString target = m_targets.value(row).target;
+        emit rowStarted(++m_ordinal, rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source), target);
+        const QString sizeText = GetFileSizeText(target);
+        rows.setCell(row, JobColumn::Target, target);
+        rows.setCell(row, JobColumn::TargetSize, sizeText);
+        rows.setStatus(row, JobStatus::Done);
+        rows.setNote(row, UpToDateNote());
+        const std::optional<qint64> ratio = RatioPercent(NumericValue(sizeText), NumericValue(rows.cell(row, JobColumn::Size)));
+        if (ratio && *ratio != 0)
+            rows.setCell(row, JobColumn::Ratio, RatioText(*ratio));
+        emit rowFinished(row, JobStatus::Done);
+    }
+    checkDone();
 }
 
 void ConversionRun::startRow(int row)
@@ -180,13 +238,8 @@ void ConversionRun::startRow(int row)
     const QString name = rows.cell(row, JobColumn::Source);
     job->source = rows.cell(row, JobColumn::SourcePath) + name;
 
-    const QString folderText = m_env.outputFolder ? m_env.outputFolder() : QString();
-    const QString folder = NormalizeOutputFolder(folderText);
-    if (folder != folderText && m_env.setOutputFolder)
-        m_env.setOutputFolder(folder);
-    const int channel = m_env.channelChoice ? m_env.channelChoice() : 1;
-    const int quality = m_env.qualityChoice ? m_env.qualityChoice() : 1;
-    job->target = TargetPath(folder, OutputPrefix(channel, quality), name, rows.cell(row, JobColumn::Title));
+    const TargetChoice choice = m_targets.value(row);
+    job->target = choice.target;
     emit rowStarted(m_ordinal, job->source, job->target);
 
     job->CurrentTag.Title = rows.cell(row, JobColumn::Title).trimmed();
@@ -195,8 +248,9 @@ void ConversionRun::startRow(int row)
     job->CurrentTag.Year = rows.cell(row, JobColumn::Year).trimmed();
     if (MediaType(name) != QLatin1String("CDA"))
         job->CurrentTag.SourcePath = job->source;
+    job->CurrentTag.SourceStamp = choice.stamp;
 
-    job->options = BuildEncoderArgs(channel, quality);
+    job->options = m_options;
     Job *raw = job.get();
     m_jobs.push_back(std::move(job));
     // Writing over a file the list converts (this row's or another's) would lose it.
@@ -207,6 +261,10 @@ void ConversionRun::startRow(int row)
         });
         return;
     }
+    // The row's sub-folder of the output folder; the encoder says so if it cannot write there.
+    const QString targetFolder = QFileInfo(raw->target).path();
+    if (!QDir().mkpath(targetFolder))
+        qWarning("Cannot make the folder %s", qPrintable(targetFolder));
     MediaConvert(raw);
 }
 
@@ -437,7 +495,7 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
 
 void ConversionRun::checkDone()
 {
-    if (m_done || !m_started || !m_jobs.empty())
+    if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty())
         return;
     if (!m_cancelled && m_next < m_rowsAtStart)
         return;

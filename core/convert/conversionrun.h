@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPair>
 #include <QProcess>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "core/convert/mediatag.h"
+#include "core/convert/targets.h"
 
 namespace Sveltra {
 
@@ -33,11 +35,11 @@ public:
     struct Environment
     {
         JobRows *rows = nullptr;
-        // The output folder box: read for every row; a missing trailing separator is added to
-        // the box itself.
+        // The output folder box: read when the run starts; a missing trailing separator is added
+        // to the box itself.
         std::function<QString()> outputFolder;
         std::function<void(const QString &)> setOutputFolder;
-        // Profile choice numbers, read when each row starts.
+        // Profile choice numbers, read when the run starts.
         std::function<int()> channelChoice;
         std::function<int()> qualityChoice;
         QString encoderPath; // the fastencc program
@@ -56,8 +58,11 @@ public:
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
     ~ConversionRun() override;
 
-    // Counts the queued rows and starts as many conversions as allowed. Emits finished() from
-    // the event loop when there is nothing to do.
+    // Counts the queued rows, decides every queued row's target (TargetAssigner: the row's
+    // sub-folder, a name of its own, whether an earlier output is still up to date) and starts
+    // as many conversions as allowed. A row whose earlier output is up to date is done without
+    // encoding (its note says so). Emits finished() from the event loop when there is nothing
+    // to do.
     void start();
     // Stops every running encoder (its unfinished output never appears) and starts no more
     // rows; rows that were converting stay queued (but one whose encoder finished its file first
@@ -88,6 +93,8 @@ private:
 
     void scheduleMore();
     void startRow(int row);
+    // Ends the rows whose earlier output is up to date, from the event loop.
+    void finishUpToDate();
     // Converts one file: a CD track is ripped first (one track at a time), then the encoder
     // runs on the source or the ripped WAV.
     void MediaConvert(Job *job);
@@ -119,6 +126,10 @@ private:
     bool m_done = false;
     QString m_encoderCommand;
     QSet<QPair<quint64, quint64>> m_sources; // the rows' sources by device and inode
+    QHash<int, TargetChoice> m_targets;      // the queued rows' targets, decided at the start
+    QString m_prefix;
+    QString m_options;
+    std::vector<int> m_upToDate; // rows to end as up to date at the next turn of the event loop
 };
 
 } // namespace Sveltra

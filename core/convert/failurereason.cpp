@@ -73,4 +73,9 @@ QString KeptAsItWasNote()
     return QStringLiteral("源文件的比特率不高于所选音质，音频已原样保留，未重新编码");
 }
 
+QString UpToDateNote()
+{
+    return QStringLiteral("已是最新，未重新压缩");
+}
+
 } // namespace Sveltra

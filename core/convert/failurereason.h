@@ -20,5 +20,7 @@ QString NoOutputReason();          // the encoder said yes but left no file
 
 // The note of a row whose MP3 frames were kept as they were.
 QString KeptAsItWasNote();
+// The note of a row whose earlier output of the same, unchanged source was kept.
+QString UpToDateNote();
 
 } // namespace Sveltra

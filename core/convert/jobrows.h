@@ -19,6 +19,14 @@ public:
     virtual void setStatus(int row, int status) = 0;
     // Why a row failed, for a person looking at it (a tooltip); empty clears it.
     virtual void setNote(int row, const QString &note) = 0;
+    virtual QString note(int row) const = 0;
+    // The folder the row was added from (a dropped or named folder that held its source), or
+    // empty for a file added on its own: its output keeps the source's place under that folder.
+    virtual QString baseFolder(int row) const
+    {
+        Q_UNUSED(row);
+        return {};
+    }
 };
 
 // Column numbers of the job list.

@@ -1,5 +1,6 @@
 #include "core/convert/mediainforeader.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -45,6 +46,7 @@ struct MediaInfoReader::Queue
     struct Slot
     {
         QString path;
+        QString base;
         std::optional<MediaInfo> result;
     };
 
@@ -105,27 +107,28 @@ void MediaInfoReader::read(const QStringList &paths)
             // so reading starts while the walk goes on; the request stays in the intake until
             // it is walked, which keeps pending() above 0.
             bool cancelled = false;
-            const auto put = [&](const QStringList &files) {
+            const auto put = [&](const QStringList &files, const QString &base) {
                 {
                     QMutexLocker store(&queue->mutex);
                     cancelled = cancelled || generation != queue->generation;
                     if (cancelled)
                         return;
                     for (const QString &file : files)
-                        queue->entries.push_back({file, std::nullopt});
+                        queue->entries.push_back({file, base, std::nullopt});
                 }
                 owner->startWorkers();
             };
             QStringList files;
             for (const QString &path : std::as_const(given)) {
                 if (MediaType(path) != QLatin1String("CDA") && QFileInfo(path).isDir()) {
-                    put(std::exchange(files, {}));
-                    AudioFilesIn({path}, put);
+                    put(std::exchange(files, {}), {});
+                    const QString base = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+                    AudioFilesIn({path}, [&](const QStringList &found) { put(found, base); });
                 } else {
                     files << path;
                 }
             }
-            put(files);
+            put(files, {});
             bool wake = false;
             {
                 QMutexLocker done(&queue->mutex);
@@ -175,6 +178,7 @@ void MediaInfoReader::startWorkers()
             AudioInformation audio;
             for (;;) {
                 QString path;
+                QString base;
                 qint64 number = 0;
                 {
                     QMutexLocker claim(&queue->mutex);
@@ -183,13 +187,16 @@ void MediaInfoReader::startWorkers()
                         return;
                     }
                     number = queue->nextClaim++;
-                    path = queue->entries[static_cast<std::size_t>(number - queue->base)].path;
+                    const Queue::Slot &entry = queue->entries[static_cast<std::size_t>(number - queue->base)];
+                    path = entry.path;
+                    base = entry.base;
                 }
                 MediaInfo info;
                 if (MediaType(path) == QLatin1String("CDA"))
                     info.path = path;
                 else
                     info = ReadMediaInfo(audio, path);
+                info.baseFolder = base;
                 bool wake = false;
                 {
                     QMutexLocker store(&queue->mutex);

@@ -29,6 +29,9 @@ struct MediaInfo
     QString error; // why it could not be read, in English, for the log
     // Why it is no row (read, and not audio we can read): not there, its name, or its content.
     AddRefusal refusal = AddRefusal::None;
+    // The folder given to the reader that held this file (its walk found it), or empty for a
+    // file given on its own.
+    QString baseFolder;
 };
 
 // Reads one file the way a row is filled: the format's main tag first, and for an MP3 whose
@@ -40,7 +43,7 @@ MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path);
 // by later calls of read() come after those of earlier ones. A folder among the paths stands
 // for the audio files inside it and its subfolders, in name order (AudioFilesIn). Paths whose
 // type is "CDA" are not read (they are handed back with wasRead false) so that their owner can
-// add them in turn.
+// add them in turn. Each file found in a folder carries that folder as its baseFolder.
 //
 // The reader and its signals live on its owner's thread; the workers only touch the shared
 // work queue and post a wake-up to the owner. Destroying the reader cancels what is left and

@@ -23,6 +23,8 @@ namespace Sveltra {
 namespace {
 
 constexpr int StatusRole = Qt::UserRole + 1;
+// The folder a row was added from (hidden: no column shows it).
+constexpr int BaseFolderRole = Qt::UserRole + 2;
 
 // Every cell of a row tells a screen reader the row's state: "等待", "已完成" or "失败：" and the
 // reason that its tooltip shows.
@@ -214,6 +216,18 @@ void JobList::setNote(int row, const QString &note)
     }
 }
 
+QString JobList::note(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item ? item->toolTip(JobColumn::Name) : QString();
+}
+
+QString JobList::baseFolder(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item ? item->data(JobColumn::Name, BaseFolderRole).toString() : QString();
+}
+
 QString JobList::sourcePath(int row) const
 {
     return cell(row, JobColumn::SourcePath) + cell(row, JobColumn::Source);
@@ -329,7 +343,10 @@ void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
         cells[JobColumn::Artist] = info.artist;
         cells[JobColumn::Year] = QString::number(info.year);
         cells[JobColumn::Comment] = info.comment;
-        rows.append(newRow(cells, JobStatus::Queued));
+        QTreeWidgetItem *item = newRow(cells, JobStatus::Queued);
+        if (!info.baseFolder.isEmpty())
+            item->setData(JobColumn::Name, BaseFolderRole, info.baseFolder);
+        rows.append(item);
     } else {
         qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(info.error));
         m_refused.append({path, info.refusal == AddRefusal::None ? AddRefusal::NotAudio : info.refusal});

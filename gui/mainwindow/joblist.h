@@ -62,6 +62,8 @@ public:
     int status(int row) const override;
     void setStatus(int row, int status) override;
     void setNote(int row, const QString &note) override;
+    QString note(int row) const override;
+    QString baseFolder(int row) const override;
     // The full source path of a row: its folder cell followed by its file-name cell.
     QString sourcePath(int row) const;
 

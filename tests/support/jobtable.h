@@ -18,6 +18,7 @@ public:
         QStringList cells = QStringList(Sveltra::JobColumn::Count);
         int status = Sveltra::JobStatus::Queued;
         QString note;
+        QString baseFolder;
     };
     QList<Row> rows;
 
@@ -27,6 +28,8 @@ public:
     int status(int row) const override { return rows[row].status; }
     void setStatus(int row, int s) override { rows[row].status = s; }
     void setNote(int row, const QString &note) override { rows[row].note = note; }
+    QString note(int row) const override { return rows[row].note; }
+    QString baseFolder(int row) const override { return rows[row].baseFolder; }
 };
 
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 // The conversion run end to end with the real fastencc: names, tags, row outcomes, failures,
 // cancel, and several conversions at once giving the same files as one at a time.
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
 #include "core/convert/runprogress.h"
+#include "core/convert/targets.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/jobtable.h"
 #include "tests/support/mediafixtures.h"
@@ -163,7 +165,7 @@ private slots:
         QCOMPARE(
             result.targets,
             (QStringList{mp3Target, out + QStringLiteral("/D-Mono-FM-broken.mp3"), out + QStringLiteral("/D-Mono-FM-歌 曲.MP3"),
-                         out + QStringLiteral("/D-Mono-FM-song.MP3"), out + QStringLiteral("/D-Mono-FM-gone.MP3")}));
+                         out + QStringLiteral("/D-Mono-FM-song (2).MP3"), out + QStringLiteral("/D-Mono-FM-gone.MP3")}));
         QCOMPARE(table.rows[0].status, int(JobStatus::Done));
         QCOMPARE(table.rows[1].status, int(JobStatus::Done)); // skipped, untouched
         QCOMPARE(table.rows[1].cells[JobColumn::Target], QString());
@@ -190,7 +192,8 @@ private slots:
         QCOMPARE(probe.tags().value(QStringLiteral("encoder")).toString(), QStringLiteral("Sveltra Version 4"));
 
         AudioInformation info;
-        QVERIFY(info.ReadFile(out + QStringLiteral("/D-Mono-FM-song.MP3")));
+        // song.wav's name differs from song.mp3's in letter case only: one file on a card.
+        QVERIFY(info.ReadFile(out + QStringLiteral("/D-Mono-FM-song (2).MP3")));
         QCOMPARE(info.Title, QStringLiteral("Unknown"));
         QCOMPARE(info.Year, 0);
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3); // no temporary files left
@@ -390,8 +393,8 @@ private slots:
                  qPrintable(present.join(QLatin1Char(',')) + QStringLiteral(" / ") + written.join(QLatin1Char(','))));
     }
 
-    // A target that is the source of a row (its own, or another's) is never written: the row
-    // fails with a reason and the source stays as it was.
+    // A target that is the source of a row (its own, or another's) is never written: the row's
+    // output takes the next free name and the source stays as it was.
     void aTargetNeverOverwritesASource()
     {
         const QString out = path(QStringLiteral("guard/"));
@@ -410,12 +413,207 @@ private slots:
         table.add(victim);
         ConversionRun run(environment(table, 1));
         runToEnd(run);
-        QCOMPARE(table.rows[0].status, int(JobStatus::Failed));
-        QCOMPARE(table.rows[0].note, QStringLiteral("输出文件会覆盖列表中的源文件"));
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[0].cells[JobColumn::Target], out + QStringLiteral("D-Mono-FM-x (2).MP3"));
         QCOMPARE(table.rows[1].status, int(JobStatus::Done));
         QFile after(victim);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QVERIFY(after.readAll() == original);
+    }
+
+    // A library dropped as one folder comes out as the same tree, every name one a card takes,
+    // no output lost: two discs with the same track names, a WAV and a WMA of one name, a file
+    // the user put at a target and an earlier output of another source all keep their place.
+    void targetsKeepTheTreeAndLoseNothing()
+    {
+        const QString lib = path(QStringLiteral("lib/"));
+        const QString wav = path(QStringLiteral("song.wav"));
+        const QStringList sources{lib + QStringLiteral("Album/CD1/01 Intro.wav"),
+                                  lib + QStringLiteral("Album/CD2/01 Intro.wav"),
+                                  lib + QStringLiteral("B?\"x\"/song.wav"),
+                                  lib + QStringLiteral("B?\"x\"/song.wma"),
+                                  lib + QStringLiteral("Live. /What? Yes: <No>|.mp3"),
+                                  lib + QStringLiteral("CON/t.flac")};
+        for (const QString &source : sources)
+            QVERIFY(QDir().mkpath(QFileInfo(source).path()));
+        QVERIFY(QFile::copy(wav, sources[0]) && QFile::copy(wav, sources[1]) && QFile::copy(wav, sources[2]));
+        QVERIFY(QFile::copy(path(QStringLiteral("歌 曲.wma")), sources[3]));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), sources[4]));
+        QVERIFY(TestMedia::convert(wav, sources[5]));
+
+        const QString out = path(QStringLiteral("tree/"));
+        m_output = out;
+        // The user's own file, and the output of a source that is not in this run.
+        QVERIFY(QDir().mkpath(out + QStringLiteral("Album/CD1")));
+        const QString mine = out + QStringLiteral("Album/CD1/D-Mono-FM-01 Intro.MP3");
+        QFile user(mine);
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write("mine") == 4);
+        user.close();
+        const QString folderB = out + QStringLiteral("B？＂x＂/");
+        QVERIFY(QDir().mkpath(folderB));
+        const QString other = folderB + QStringLiteral("D-Mono-FM-song.MP3");
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), other));
+        const QString otherStamp
+            = SourceStamp{path(QStringLiteral("elsewhere.wav")), 1, 2, QStringLiteral("D-Mono-FM- -dm -br 64000")}.text();
+        QVERIFY(WriteSourceStamp(other, otherStamp));
+
+        Table table;
+        for (const QString &source : sources) {
+            table.add(source);
+            table.rows.last().baseFolder = QDir::cleanPath(lib);
+        }
+        table.add(wav); // on its own: flat, as ever
+        ConversionRun run(environment(table, 2));
+        const RunResult result = runToEnd(run);
+        const QStringList expected{out + QStringLiteral("Album/CD1/D-Mono-FM-01 Intro (2).MP3"),
+                                   out + QStringLiteral("Album/CD2/D-Mono-FM-01 Intro.MP3"),
+                                   folderB + QStringLiteral("D-Mono-FM-song (2).MP3"),
+                                   folderB + QStringLiteral("D-Mono-FM-song (3).MP3"),
+                                   out + QStringLiteral("Live/D-Mono-FM-What？ Yes： ＜No＞｜.mp3"),
+                                   out + QStringLiteral("CON_/D-Mono-FM-t.MP3"),
+                                   out + QStringLiteral("D-Mono-FM-song.MP3")};
+        QCOMPARE(result.targets, expected);
+        for (int row = 0; row < table.rowCount(); ++row) {
+            QCOMPARE(table.rows[row].status, int(JobStatus::Done));
+            QCOMPARE(table.rows[row].cells[JobColumn::Target], expected[row]);
+            QCOMPARE(table.rows[row].cells[JobColumn::TargetSize],
+                     QLatin1Char(' ') + QString::number(QFileInfo(expected[row]).size()));
+            const auto stamp = SourceStamp::parse(ReadSourceStamp(expected[row]));
+            QVERIFY(stamp);
+            QCOMPARE(stamp->source, table.rows[row].cells[JobColumn::SourcePath] + table.rows[row].cells[JobColumn::Source]);
+        }
+        QVERIFY(user.open(QIODevice::ReadOnly));
+        QCOMPARE(user.readAll(), QByteArray("mine"));
+        QCOMPARE(ReadSourceStamp(other), otherStamp);
+    }
+
+    // A rerun converts only what changed: an unchanged source's earlier output is taken as it
+    // is, a touched source is converted again over its own output, and another profile never
+    // writes over the first one's files.
+    void rerunsDoOnlyWhatChanged()
+    {
+        const QString lib = path(QStringLiteral("rerunlib/"));
+        QVERIFY(QDir().mkpath(lib + QStringLiteral("A")));
+        const QStringList sources{lib + QStringLiteral("A/a.wav"), lib + QStringLiteral("A/b.wav"),
+                                  lib + QStringLiteral("c.mp3")};
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), sources[0]));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), sources[1]));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), sources[2]));
+        m_output = path(QStringLiteral("rerun/"));
+        m_channel = 1;
+        Table table;
+        for (const QString &source : sources) {
+            table.add(source);
+            table.rows.last().baseFolder = lib;
+        }
+        const auto rerun = [&] {
+            for (auto &row : table.rows) {
+                row.status = JobStatus::Queued;
+                row.note.clear();
+            }
+            ConversionRun run(environment(table, 2));
+            return runToEnd(run);
+        };
+        QCOMPARE(rerun().targets.size(), 3);
+        QStringList targets;
+        QList<QDateTime> written;
+        for (const auto &row : table.rows) {
+            QCOMPARE(row.status, int(JobStatus::Done));
+            targets << row.cells[JobColumn::Target];
+            written << QFileInfo(row.cells[JobColumn::Target]).lastModified();
+        }
+        QCOMPARE(targets[0], m_output + QStringLiteral("A/D-FM-a.MP3"));
+
+        // Unchanged: done at once, the files as they were.
+        table.rows[0].cells[JobColumn::Target].clear();
+        QCOMPARE(rerun().targets, targets);
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(table.rows[row].status, int(JobStatus::Done));
+            QCOMPARE(table.rows[row].note, QStringLiteral("已是最新，未重新压缩"));
+            QCOMPARE(table.rows[row].cells[JobColumn::Target], targets[row]);
+            QCOMPARE(QFileInfo(targets[row]).lastModified(), written[row]);
+        }
+
+        // b.wav touched: converted again over its own output, the others kept.
+        QFile touched(sources[1]);
+        QVERIFY(touched.open(QIODevice::ReadWrite));
+        QVERIFY(touched.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        touched.close();
+        rerun();
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(table.rows[row].cells[JobColumn::Target], targets[row]);
+        QCOMPARE(table.rows[0].note, QStringLiteral("已是最新，未重新压缩"));
+        QCOMPARE(table.rows[1].note, QString());
+        QVERIFY(QFileInfo(targets[1]).lastModified() != written[1]);
+        QCOMPARE(QFileInfo(targets[0]).lastModified(), written[0]);
+        QCOMPARE(QDir(m_output + QStringLiteral("A")).entryList(QDir::Files).size(), 2);
+
+        // The same names from another profile (mono: channel 3 names no "Mono-") are new files.
+        m_channel = 3;
+        const RunResult mono = rerun();
+        QCOMPARE(mono.targets[0], m_output + QStringLiteral("A/D-FM-a (2).MP3"));
+        QCOMPARE(table.rows[0].note, QString());
+        QCOMPARE(QFileInfo(targets[0]).lastModified(), written[0]);
+    }
+
+    // The assignment's edges, without an encoder: letter case, things that are not a file of
+    // ours at a target, CD tracks (always converted again), sources that cannot be read, and
+    // stamps that do not parse.
+    void targetAssignmentEdges()
+    {
+        const QString out = path(QStringLiteral("assign/"));
+        QVERIFY(QDir().mkpath(out + QStringLiteral("D-x.MP3"))); // a folder
+        QVERIFY(QFile::link(out + QStringLiteral("nowhere"), out + QStringLiteral("D-x (2).MP3")));
+        TargetAssigner targets(out, QStringLiteral("D-"), QStringLiteral(" -br 96000 "));
+        const auto request = [](const QString &source, const QString &title = {}) {
+            TargetRequest r;
+            r.source = source;
+            r.name = GetFileName(source);
+            r.title = title;
+            r.cdTrack = MediaType(r.name) == QLatin1String("CDA");
+            r.size = 1000;
+            return r;
+        };
+        QCOMPARE(targets.assign(request(path(QStringLiteral("x.wav")))).target, out + QStringLiteral("D-x (3).MP3"));
+        QCOMPARE(targets.assign(request(path(QStringLiteral("X.wma")))).target, out + QStringLiteral("D-X (4).MP3"));
+        const TargetChoice missing = targets.assign(request(path(QStringLiteral("gone/y.wav"))));
+        QCOMPARE(missing.stamp, QString());
+
+        // A CD track's earlier output is its own but never up to date; a file source's stamped
+        // output is taken only by that source.
+        const QString cdOut = out + QStringLiteral("D-07-Song.MP3");
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), cdOut));
+        const TargetRequest track = request(QStringLiteral("/dev/sr0/Track07.cda"), QStringLiteral("Song"));
+        TargetAssigner first(out, QStringLiteral("D-"), QStringLiteral(" -br 96000 "));
+        const TargetChoice cd = first.assign(track);
+        QCOMPARE(cd.target, out + QStringLiteral("D-07-Song (2).MP3")); // unstamped: not ours
+        QVERIFY(WriteSourceStamp(cdOut, cd.stamp));
+        QVERIFY(WriteSourceStamp(cdOut, cd.stamp)); // nothing to save the second time
+        TargetAssigner second(out, QStringLiteral("D-"), QStringLiteral(" -br 96000 "));
+        const TargetChoice again = second.assign(track);
+        QCOMPARE(again.target, cdOut);
+        QVERIFY(!again.upToDate);
+        TargetRequest otherDisc = track;
+        otherDisc.size = 999;
+        QCOMPARE(TargetAssigner(out, QStringLiteral("D-"), QStringLiteral(" -br 96000 ")).assign(otherDisc).target,
+                 out + QStringLiteral("D-07-Song (2).MP3"));
+
+        // Stamps: the path goes last and may hold a tab; anything else is no stamp.
+        const SourceStamp odd{QStringLiteral("/a\tb.wav"), 5, -7, QStringLiteral("D- -br 1")};
+        const auto back = SourceStamp::parse(odd.text());
+        QVERIFY(back && back->source == odd.source && back->size == 5 && back->modifiedMs == -7 && back->profile == odd.profile);
+        for (const QString &bad : {QString(), QStringLiteral("1\t5\t7\tD-"), QStringLiteral("2\t5\t7\tD-\t/x"),
+                                   QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t")})
+            QVERIFY2(!SourceStamp::parse(bad), qPrintable(bad));
+        QCOMPARE(ReadSourceStamp(path(QStringLiteral("song.wav"))), QString());
+        QVERIFY(!WriteSourceStamp(path(QStringLiteral("nothing.mp3")), odd.text()));
+
+        // Sub-folders: only below the folder a row came from.
+        QCOMPARE(OutputSubfolder(QStringLiteral("/m/A/B/x.mp3"), QStringLiteral("/m")), QStringLiteral("A/B/"));
+        QCOMPARE(OutputSubfolder(QStringLiteral("/m/x.mp3"), QStringLiteral("/m")), QString());
+        QCOMPARE(OutputSubfolder(QStringLiteral("/n/A/x.mp3"), QStringLiteral("/m")), QString());
+        QCOMPARE(OutputSubfolder(QStringLiteral("/m/..A/x.mp3"), QStringLiteral("/m")), QStringLiteral("..A/"));
+        QCOMPARE(OutputSubfolder(QStringLiteral("/m/A/x.mp3"), QString()), QString());
     }
 
     // An encoder that keeps the source's frames says "copied": the row is done like any other,

@@ -1,0 +1,130 @@
+#include "core/convert/targets.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include "core/convert/audioinformation.h"
+#include "core/convert/naming.h"
+
+namespace Sveltra {
+
+QString SourceStamp::text() const
+{
+    return QStringLiteral("1\t%1\t%2\t%3\t%4").arg(size).arg(modifiedMs).arg(profile, source);
+}
+
+std::optional<SourceStamp> SourceStamp::parse(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char('\t'));
+    if (fields.size() < 5 || fields[0] != QLatin1String("1"))
+        return std::nullopt;
+    SourceStamp stamp;
+    bool sizeOk = false;
+    bool timeOk = false;
+    stamp.size = fields[1].toLongLong(&sizeOk);
+    stamp.modifiedMs = fields[2].toLongLong(&timeOk);
+    stamp.profile = fields[3];
+    stamp.source = fields.mid(4).join(QLatin1Char('\t'));
+    if (!sizeOk || !timeOk || stamp.source.isEmpty())
+        return std::nullopt;
+    return stamp;
+}
+
+std::optional<SourceStamp> SourceStamp::ofFile(const QString &source, const QString &profile)
+{
+    const QFileInfo info(source);
+    if (!info.isFile())
+        return std::nullopt;
+    return SourceStamp{source, info.size(), info.lastModified().toMSecsSinceEpoch(), profile};
+}
+
+QString StampProfile(const QString &prefix, const QString &options)
+{
+    return prefix + QLatin1Char(' ') + EncoderOptionList(options).join(QLatin1Char(' '));
+}
+
+QString OutputSubfolder(const QString &source, const QString &base)
+{
+    if (base.isEmpty())
+        return {};
+    const QString relative = QDir(base).relativeFilePath(QFileInfo(source).path());
+    if (relative.isEmpty() || relative == QLatin1String(".") || relative == QLatin1String("..")
+        || relative.startsWith(QLatin1String("../")) || QDir::isAbsolutePath(relative))
+        return {};
+    QString folder;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        folder += SafeFolderName(part) + QDir::separator();
+    return folder;
+}
+
+TargetAssigner::TargetAssigner(QString outputFolder, QString prefix, QString options)
+    : m_output(std::move(outputFolder))
+    , m_prefix(std::move(prefix))
+    , m_profile(StampProfile(m_prefix, options))
+{
+}
+
+int TargetAssigner::nameLimit(const QString &folder)
+{
+    auto it = m_limits.constFind(folder);
+    if (it == m_limits.constEnd())
+        it = m_limits.insert(folder, MaximumFileNameBytes(folder));
+    return *it;
+}
+
+TargetChoice TargetAssigner::assign(const TargetRequest &request)
+{
+    const std::optional<SourceStamp> own = request.cdTrack
+        ? std::optional<SourceStamp>(SourceStamp{request.source, request.size, 0, m_profile})
+        : SourceStamp::ofFile(request.source, m_profile);
+    const QString folder = m_output + OutputSubfolder(request.source, request.baseFolder);
+    const int limit = nameLimit(folder);
+    const TargetNameParts parts = TargetFileNameParts(m_prefix, request.name, request.title);
+
+    TargetChoice choice;
+    if (own)
+        choice.stamp = own->text();
+    const QHash<QString, QString> &present = entries(folder);
+    for (int copy = 1;; ++copy) {
+        QString path = folder + FitTargetName(parts, limit, copy);
+        const QString key = path.toCaseFolded();
+        if (m_claimed.contains(key))
+            continue;
+        // FAT and exFAT hold one of "a.MP3" and "A.mp3": a name taken in any letter case is taken.
+        const auto there = present.constFind(key);
+        if (there != present.constEnd()) {
+            path = folder + *there;
+            // Only a file this source made with this profile is written over; anything else
+            // there (another source's output, the user's own file, a link, a folder) stays.
+            const QFileInfo info(path);
+            if (!own || !info.isFile() || info.isSymLink() || (m_protected && m_protected(path)))
+                continue;
+            const std::optional<SourceStamp> theirs = SourceStamp::parse(ReadSourceStamp(path));
+            // A CD track's size tells one disc in the drive from another.
+            if (!theirs || theirs->source != own->source || theirs->profile != own->profile
+                || (request.cdTrack && theirs->size != own->size))
+                continue;
+            choice.upToDate = !request.cdTrack && theirs->size == own->size && theirs->modifiedMs == own->modifiedMs;
+        }
+        m_claimed.insert(key);
+        choice.target = path;
+        return choice;
+    }
+}
+
+const QHash<QString, QString> &TargetAssigner::entries(const QString &folder)
+{
+    auto it = m_entries.find(folder);
+    if (it == m_entries.end()) {
+        QHash<QString, QString> names;
+        const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+        for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            names.insert(QString(folder + name).toCaseFolded(), name);
+        it = m_entries.insert(folder, names);
+    }
+    return *it;
+}
+
+} // namespace Sveltra
