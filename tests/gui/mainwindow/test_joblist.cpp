@@ -237,6 +237,8 @@ private slots:
             QCOMPARE(list.sourcePath(row), rows[row]);
             QCOMPARE(list.cell(row, JobColumn::PlayTime), lengths[row]);
             QCOMPARE(list.status(row), int(JobStatus::Queued));
+            // The folder's rows remember it (their outputs keep their place under it).
+            QCOMPARE(list.baseFolder(row), rows[row].startsWith(root + QLatin1Char('/')) ? root : QString());
         }
 
         // Said once: in the status bar after "IDLE", and in one notice that waits for no answer.
