@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Feeds fastencc hundreds of damaged audio files and counts how it ends. The inputs are made
-# here with sox and ffmpeg (16-bit, 32- and 64-bit float WAV, MP3, WMA 1 and 2, FLAC), then
-# damaged with a fixed seed: bits flipped, header words replaced, the file cut short, random
+# here with sox and ffmpeg (16-bit, 32- and 64-bit float WAV, WAVs of 9, 12 and 32 channels, MP3,
+# an MP3 of three files joined end to end with their tags, WMA 1 and 2, FLAC), then damaged
+# with a fixed seed: bits flipped, header words replaced, the file cut short, random
 # bytes inserted, runs overwritten, chunks repeated. Every run uses one of the program's
 # profiles, on one or two threads. fastencc must end with one of its own exit statuses, never
 # by a signal or the time limit, and leave neither a temporary file nor a partial output; an
@@ -54,7 +55,15 @@ ffmpeg -v error -y -i int16.wav -c:a libmp3lame -b:a 128k song.mp3
 ffmpeg -v error -y -i int16.wav -c:a wmav1 -b:a 128k song1.wma
 ffmpeg -v error -y -i int16.wav -c:a wmav2 -b:a 128k song2.wma
 sox int16.wav song.flac
-inputs=(int16.wav float32.wav float64.wav mono22.wav song.mp3 song1.wma song2.wma song.flac)
+sox -n -r 44100 -c 9 channels9.wav synth 2 sine 300 sine 500 gain -9
+sox -n -r 48000 -c 12 channels12.wav synth 2 sine 400 pinknoise gain -9
+sox -n -r 32000 -c 32 -b 24 channels32.wav synth 1 sine 600 gain -9
+# An audiobook: parts with their own ID3v2 tags and info frames, an ID3v1 tag after one.
+ffmpeg -v error -y -i int16.wav -c:a libmp3lame -b:a 48k -metadata title=One part1.mp3
+ffmpeg -v error -y -i float32.wav -c:a libmp3lame -b:a 48k -metadata title=Two -write_id3v1 1 part2.mp3
+cat part1.mp3 part2.mp3 part1.mp3 > joined.mp3
+inputs=(int16.wav float32.wav float64.wav mono22.wav song.mp3 song1.wma song2.wma song.flac
+  channels9.wav channels12.wav channels32.wav joined.mp3)
 profiles=("" "-1t" "-dm -br 32000" "-dm -br 16000 -1t" "-br 64000 -1t" "-br 320000")
 
 # mutate SEED IN OUT: one to three damages of IN, chosen by SEED, written to OUT.
