@@ -83,10 +83,17 @@ QString CoverFileBeside(const QString &sourcePath)
 
 QByteArray SmallFrontCover(const QByteArray &given, const QList<EmbeddedPicture> &embedded, const QString &sourcePath)
 {
-    if (!given.isEmpty())
-        return cache().made(given, sourcePath.isEmpty() ? QStringLiteral("the disc") : sourcePath);
-    if (const EmbeddedPicture *front = FrontPicture(embedded))
-        return cache().made(front->data, sourcePath);
+    // Each in turn until one can be made: a damaged embedded cover gives way to the folder's.
+    if (!given.isEmpty()) {
+        const QByteArray small = cache().made(given, sourcePath.isEmpty() ? QStringLiteral("the disc") : sourcePath);
+        if (!small.isEmpty())
+            return small;
+    }
+    if (const EmbeddedPicture *front = FrontPicture(embedded)) {
+        const QByteArray small = cache().made(front->data, sourcePath);
+        if (!small.isEmpty())
+            return small;
+    }
     const QString file = CoverFileBeside(sourcePath);
     if (file.isEmpty())
         return {};

@@ -11,7 +11,7 @@ namespace Sveltra {
 // The front cover a converted file carries, made small for the player (see CoverImage): the
 // cover the run was given (a disc's), else the source's embedded front cover, else a picture
 // beside the source named cover, folder, front or album (.jpg, .jpeg or .png, any letter case,
-// in that order). A cover that cannot be decoded is left out with a line in the log. The tracks
+// in that order); one that cannot be decoded gives way to the next and is logged. The tracks
 // of one album share their cover, so the last few covers made are kept: each is decoded once.
 // Safe on any thread.
 QByteArray SmallFrontCover(const QByteArray &given, const QList<EmbeddedPicture> &embedded, const QString &sourcePath);

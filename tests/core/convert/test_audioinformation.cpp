@@ -612,6 +612,12 @@ private slots:
         QVERIFY(SmallFrontCover({}, {}, two).isEmpty());
         QCOMPARE(log.lines().size(), 1);
         QVERIFY2(log.lines().first().contains(QLatin1String("left out")), qPrintable(log.lines().first()));
+        // A damaged embedded cover gives way to a good one beside the source.
+        QVERIFY(QFile::remove(damaged.fileName()));
+        QVERIFY(TestMedia::makePicture(album.filePath(QStringLiteral("album.png")), 200, 100));
+        const QByteArray fallback = SmallFrontCover({}, {{EmbeddedPicture::FrontCover, {}, coverFile.left(400)}}, one);
+        QCOMPARE(TestMedia::pictureFacts(fallback).width, 200);
+        QCOMPARE(log.lines().size(), 2);
     }
 };
 
