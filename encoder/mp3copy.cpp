@@ -152,14 +152,20 @@ bool endsCleanly(Bytes &bytes, std::uint64_t offset)
     return true;
 }
 
-// Where the bytes go on after the ID3v2 and ID3v1 tags at offset (offset itself when there are
-// none there).
+// Where the bytes go on after the ID3v2, ID3v1 and APEv2 tags at offset (offset itself when
+// there are none there). An APE tag is known here by its header; one with a footer alone cannot
+// be told from damage until its end.
 std::uint64_t skipTags(Bytes &bytes, std::uint64_t offset)
 {
-    unsigned char h[10];
+    unsigned char h[32];
     for (;;) {
-        if (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
-            && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+        if (bytes.read(offset, 32, h) == 32 && std::memcmp(h, "APETAGEX", 8) == 0 && (h[23] & 0x20) != 0) {
+            // The header's size counts the items and the footer, little-endian.
+            const std::uint64_t size = h[12] | (std::uint64_t{h[13]} << 8) | (std::uint64_t{h[14]} << 16)
+                | (std::uint64_t{h[15]} << 24);
+            offset += 32 + size;
+        } else if (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
+                   && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
             const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7)
                 | h[9];
             offset += 10 + size + ((h[5] & 0x10) ? 10 : 0);

@@ -556,6 +556,16 @@ void TestFastenccUnits::walksMp3Frames_data()
     append(joinedV1, id3v1());
     append(joinedV1, frames(5, 5));
     QTest::newRow("joined, ID3v1 and both tags between") << bytes(joinedV1) << true << 20 << 0 << 3;
+    Bytes joinedApe = frames(10, 5);
+    // An APEv2 tag with its header (flags: header present, this is the header) and footer.
+    const char apeHeader[] = "APETAGEX\xd0\x07\0\0\x28\0\0\0\x01\0\0\0\0\0\0\xa0\0\0\0\0\0\0\0\0";
+    joinedApe.insert(joinedApe.end(), apeHeader, apeHeader + 32);
+    joinedApe.resize(joinedApe.size() + 8, 0x41);
+    joinedApe.insert(joinedApe.end(), apeHeader, apeHeader + 32);
+    joinedApe[joinedApe.size() - 9] = 0x80; // the footer's flags: not the header
+    append(joinedApe, id3v1());
+    append(joinedApe, frames(10, 5));
+    QTest::newRow("joined, an APE tag and ID3v1 between") << bytes(joinedApe) << true << 20 << 0 << 2;
     Bytes info = frame(5);
     std::memcpy(&info[36], "Info\0\0\0\x03\0\0\0\x0a", 12); // counts of one part: 10 frames
     Bytes withInfo = info;
