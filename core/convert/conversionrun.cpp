@@ -23,6 +23,7 @@
 #include "core/convert/jobrules.h"
 #include "core/convert/naming.h"
 #include "core/convert/outputtag.h"
+#include "core/convert/runloudness.h"
 
 namespace Sveltra {
 
@@ -54,9 +55,10 @@ struct ConversionRun::Job
     MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
     QProcess *process = nullptr;
     bool ended = false;
-    QByteArray output;   // the encoder's standard output not yet split into lines
-    bool copied = false; // the encoder kept the source's MP3 frames instead of encoding
-    int percent = -1;    // the progress reported last
+    QByteArray output;                       // the encoder's standard output not yet split into lines
+    bool copied = false;                     // the encoder kept the source's MP3 frames instead of encoding
+    std::optional<LoudnessReading> loudness; // of the output, from the encoder's loudness line
+    int percent = -1;                        // the progress reported last
 
     // CD tracks: read into wavPath first, one track at a time, on a worker thread.
     QString cdDrive;
@@ -83,6 +85,7 @@ ConversionRun::ConversionRun(Environment environment, QObject *parent)
     , m_env(std::move(environment))
 {
     m_env.maxParallel = std::max(1, m_env.maxParallel);
+    m_loudness = new RunLoudness(this);
 }
 
 ConversionRun::~ConversionRun()
@@ -148,9 +151,24 @@ void ConversionRun::start()
         m_targets.insert(row, targets.assign(request));
     }
     emit started(m_total);
-    scheduleMore();
-    // With nothing to convert the run ends at once, but from the event loop.
-    QTimer::singleShot(0, this, &ConversionRun::checkDone);
+    // Encoders start once the loudness of what levelling needs is known (at once without it);
+    // with nothing to convert the run ends then, from the event loop.
+    connect(m_loudness, &RunLoudness::ready, this, [this] {
+        scheduleMore();
+        checkDone();
+    });
+    QList<RunLoudness::Row> planned;
+    for (int row = 0; row < m_rowsAtStart; ++row) {
+        // A row kept up to date is neither measured nor encoded, and its file is left as it is.
+        if (rows.status(row) != JobStatus::Queued || m_targets.value(row).upToDate)
+            continue;
+        const QString sourceFolder = rows.cell(row, JobColumn::SourcePath);
+        const QString name = rows.cell(row, JobColumn::Source);
+        const bool cd = MediaType(name) == QLatin1String("CDA");
+        planned << RunLoudness::Row{row, cd ? QString() : sourceFolder + name, EncoderOptionList(m_options),
+                                    AlbumMember{sourceFolder, rows.cell(row, JobColumn::Album), cd}};
+    }
+    m_loudness->begin(planned, m_env.level, m_env.encoderPath, m_env.maxParallel);
 }
 
 void ConversionRun::cancel()
@@ -158,6 +176,7 @@ void ConversionRun::cancel()
     if (!m_started || m_done || m_cancelled)
         return;
     m_cancelled = true;
+    m_loudness->cancel();
     for (const auto &job : m_jobs) {
         if (job->abortRip)
             job->abortRip->store(true); // the rip stops within a second and leaves no file
@@ -361,6 +380,7 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     // lets the encoder spread its file over every core.
     if (m_total > 1)
         arguments << QStringLiteral("-1t");
+    arguments += m_loudness->encoderArguments(job->row);
     process->setArguments(arguments);
     // Its messages in English whatever the user's language, so the run can tell them apart.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -418,6 +438,8 @@ void ConversionRun::readEncoderOutput(Job *job, int base)
             }
         } else if (line == "copied" || line.startsWith("copied ")) {
             job->copied = true;
+        } else if (const auto loudness = ParseLoudnessLine(line)) {
+            job->loudness = loudness;
         }
     }
     job->output.remove(0, start);
@@ -476,10 +498,13 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
         qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(detail));
         rows.setStatus(job.row, JobStatus::Failed);
         rows.setNote(job.row, reason);
+        m_loudness->ended(job.row, {}, {}, std::nullopt, SetMP3Tag);
         return;
     }
 
-    SetMP3Tag(job.target, job.CurrentTag);
+    MediaTag tag = job.CurrentTag;
+    const QString levelled = m_loudness->describe(job.row, job.loudness, job.copied, tag);
+    SetMP3Tag(job.target, tag);
     const QString sizeText = GetFileSizeText(job.target);
     rows.setCell(job.row, JobColumn::Target, job.target);
     rows.setCell(job.row, JobColumn::TargetSize, sizeText);
@@ -487,7 +512,8 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
     rows.setStatus(job.row, targetSize > 0 ? JobStatus::Done : JobStatus::Failed);
     if (targetSize <= 0)
         qWarning("Conversion of %s left no file at %s", qPrintable(job.source), qPrintable(job.target));
-    rows.setNote(job.row, targetSize <= 0 ? NoOutputReason() : job.copied ? KeptAsItWasNote() : QString());
+    rows.setNote(job.row, targetSize <= 0 ? NoOutputReason() : job.copied ? KeptAsItWasNote() : levelled);
+    m_loudness->ended(job.row, targetSize > 0 ? job.target : QString(), tag, job.loudness, SetMP3Tag);
     const std::optional<qint64> ratio = RatioPercent(targetSize, NumericValue(rows.cell(job.row, JobColumn::Size)));
     if (ratio && *ratio != 0)
         rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));

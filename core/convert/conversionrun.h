@@ -17,6 +17,7 @@
 namespace Sveltra {
 
 class JobRows;
+class RunLoudness;
 
 // Writes the tag of a finished conversion: every tag of its source with the row's title, album,
 // artist and year winning, the year as a number, the front cover made small, the software note
@@ -53,6 +54,8 @@ public:
         // Adds what the disc's lookup knows of a CD track (drive, track number) to its tag: track
         // and disc numbers, genre, year, album artist, the disc's cover. Optional.
         std::function<void(const QString &drive, int track, MediaTag &tag)> cdTagsFor;
+        // Levelling ("音量均衡"): every output brought to one loudness, albums as one (runloudness.h).
+        bool level = false;
     };
 
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
@@ -130,6 +133,7 @@ private:
     QString m_prefix;
     QString m_options;
     std::vector<int> m_upToDate; // rows to end as up to date at the next turn of the event loop
+    RunLoudness *m_loudness = nullptr;       // a child: albums, levelling, ReplayGain texts
 };
 
 } // namespace Sveltra

@@ -4,7 +4,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryFile>
+
+#include <cmath>
 
 namespace TestMedia {
 
@@ -19,6 +22,23 @@ bool run(const QString &program, const QStringList &arguments, QByteArray *outpu
     if (output)
         *output = p.readAllStandardOutput();
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+R128 ebur128(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-i"), path, QStringLiteral("-af"),
+             QStringLiteral("ebur128=peak=true:framelog=verbose"), QStringLiteral("-f"), QStringLiteral("null"),
+             QStringLiteral("-")});
+    if (!p.waitForFinished(120000))
+        return {NAN, NAN};
+    const QString text = QString::fromUtf8(p.readAllStandardError());
+    const auto lufs = QRegularExpression(QStringLiteral("\\n\\s+I:\\s+(-?[\\d.]+|-inf) LUFS")).match(text);
+    const auto peak = QRegularExpression(QStringLiteral("\\n\\s+Peak:\\s+(-?[\\d.]+|-inf) dBFS")).match(text);
+    if (!lufs.hasMatch() || !peak.hasMatch())
+        return {NAN, NAN};
+    return {lufs.captured(1).toDouble(), peak.captured(1).toDouble()};
 }
 
 bool makeTone(const QString &path, double seconds, int rate, int channels, int frequency)

@@ -18,6 +18,15 @@ bool run(const QString &program, const QStringList &arguments, QByteArray *outpu
 // A sine tone WAV (16-bit).
 bool makeTone(const QString &path, double seconds, int rate = 44100, int channels = 2, int frequency = 440);
 
+// ffmpeg's EBU R128 meter on a file: integrated loudness (LUFS) and true peak (dBTP, one
+// decimal as ffmpeg prints it); NaN for both when it cannot tell.
+struct R128
+{
+    double lufs = 0;
+    double truePeak = 0;
+};
+R128 ebur128(const QString &path);
+
 // Converts with ffmpeg (extra arguments go before the output, e.g. codec and metadata).
 bool convert(const QString &input, const QString &output, const QStringList &extra = {});
 

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <utility>
 
 #include "core/base/appstate.h"
@@ -670,7 +671,10 @@ private slots:
             QCOMPARE(id3.frames.value(QStringLiteral("TRCK")), QStringLiteral("3/12"));
             QCOMPARE(id3.frames.value(QStringLiteral("TPOS")), QStringLiteral("1/2"));
             QCOMPARE(id3.frames.value(QStringLiteral("TSSE")), QStringLiteral("Sveltra Version 4"));
-            QVERIFY(!id3.frames.contains(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN")));
+            // ReplayGain is the output's as measured, never the source's "-6.50 dB".
+            QVERIFY(id3.frames.value(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN")).endsWith(QLatin1String(" dB")));
+            QVERIFY(id3.frames.value(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN")) != QLatin1String("-6.50 dB"));
+            QVERIFY(!id3.frames.contains(QStringLiteral("TXXX:REPLAYGAIN_ALBUM_GAIN")));
             QCOMPARE(id3.pictures.size(), 1);
             QCOMPARE(TestMedia::pictureFacts(id3.pictures[0].data).width, 500);
             QCOMPARE(id3.v1.size(), 128);
@@ -678,6 +682,96 @@ private slots:
             if (row == 0)
                 QVERIFY2(QFileInfo(target).size() <= leanAudio + id3.pictures[0].data.size() + 2048,
                          qPrintable(QStringLiteral("%1 for %2 of audio").arg(QFileInfo(target).size()).arg(leanAudio)));
+        }
+    }
+
+    // Sources from -30 to -9 LUFS, one peaking at full scale, and an album of three in a folder of
+    // its own: without levelling their tags tell what ffmpeg's meter reads on the outputs, the
+    // album's tracks also the album's gain; with it every output comes to -16 LUFS unless its
+    // peak holds it lower, no true peak passes -1 dBTP, and the album keeps its steps.
+    void loudnessIsTaggedAndLevelled()
+    {
+        const QString base = path(QStringLiteral("noise.wav"));
+        QVERIFY(TestMedia::run(QStringLiteral("sox"),
+                               {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                                QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), base, QStringLiteral("synth"),
+                                QStringLiteral("6"), QStringLiteral("pinknoise"), QStringLiteral("tremolo"), QStringLiteral("2"),
+                                QStringLiteral("60"), QStringLiteral("norm"), QStringLiteral("-15")}));
+        const double baseLufs = TestMedia::ebur128(base).lufs;
+        QVERIFY(std::isfinite(baseLufs));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("levels/album"))));
+        struct Source
+        {
+            QString name;
+            double lufs; // NaN: peak at full scale
+            bool album;
+        };
+        const QList<Source> sources{
+            {QStringLiteral("levels/q30.wav"), -30, false},       {QStringLiteral("levels/q23.wav"), -23, false},
+            {QStringLiteral("levels/q14.wav"), -14, false},       {QStringLiteral("levels/q9.wav"), -9, false},
+            {QStringLiteral("levels/full.wav"), NAN, false},      {QStringLiteral("levels/album/a1.wav"), -21.2, true},
+            {QStringLiteral("levels/album/a2.wav"), -21.6, true}, {QStringLiteral("levels/album/a3.wav"), -22.0, true}};
+        Table table;
+        for (const Source &s : sources) {
+            const QStringList effect = std::isnan(s.lufs)
+                ? QStringList{QStringLiteral("norm"), QStringLiteral("0")}
+                : QStringList{QStringLiteral("vol"), QStringLiteral("%1dB").arg(s.lufs - baseLufs)};
+            QVERIFY(TestMedia::run(QStringLiteral("sox"), QStringList{QStringLiteral("-G"), base, path(s.name)} + effect));
+            table.add(path(s.name), GetFileName(s.name));
+            if (s.album)
+                table.rows.last().cells[JobColumn::Album] = QStringLiteral("同一张专辑");
+        }
+        m_channel = 1; // stereo at 96 kbit/s
+        m_quality = 1;
+        QList<double> inputs; // what the plain outputs measure
+        for (const bool level : {false, true}) {
+            const QString out = path(level ? QStringLiteral("levelled/") : QStringLiteral("plain/"));
+            QVERIFY(QDir().mkpath(out));
+            m_output = out;
+            for (auto &row : table.rows)
+                row.status = JobStatus::Queued;
+            ConversionRun::Environment env = environment(table, 2);
+            env.level = level;
+            ConversionRun run(env);
+            runToEnd(run);
+            QList<double> album;
+            for (int row = 0; row < sources.size(); ++row) {
+                QCOMPARE(table.rows[row].status, int(JobStatus::Done));
+                const QString target = table.rows[row].cells[JobColumn::Target];
+                const TestMedia::R128 measured = TestMedia::ebur128(target);
+                const TestMedia::Id3 id3 = TestMedia::readId3(target);
+                const QString gainText = id3.frames.value(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN"));
+                const double trackGain = gainText.section(QLatin1Char(' '), 0, 0).toDouble();
+                const QString context = QStringLiteral("%1 %2: %3 LUFS %4 dBTP, tagged %5")
+                                            .arg(level ? QStringLiteral("levelled") : QStringLiteral("plain"), sources[row].name)
+                                            .arg(measured.lufs)
+                                            .arg(measured.truePeak)
+                                            .arg(gainText);
+                QVERIFY2(std::abs(-18 - trackGain - measured.lufs) <= 0.5, qPrintable(context));
+                const double peak = id3.frames.value(QStringLiteral("TXXX:REPLAYGAIN_TRACK_PEAK")).toDouble();
+                QVERIFY2(std::abs(20 * std::log10(peak) - measured.truePeak) <= 0.5, qPrintable(context));
+                QCOMPARE(id3.frames.contains(QStringLiteral("TXXX:REPLAYGAIN_ALBUM_GAIN")), sources[row].album);
+                QCOMPARE(id3.frames.contains(QStringLiteral("TXXX:SVELTRA_GAIN")), level);
+                if (sources[row].album)
+                    album << measured.lufs;
+                if (!level) {
+                    inputs << measured.lufs;
+                    continue;
+                }
+                QCOMPARE(table.rows[row].note,
+                         QStringLiteral("音量均衡 ") + id3.frames.value(QStringLiteral("TXXX:SVELTRA_GAIN")));
+                QVERIFY2(measured.truePeak <= -1.0, qPrintable(context));
+                // At the target, or lower where the peak would otherwise pass the ceiling.
+                QVERIFY2(std::abs(measured.lufs + 16) <= 1.0 || (measured.lufs < -16 && measured.truePeak > -4),
+                         qPrintable(context));
+            }
+            if (level) {
+                // The album's steps are its sources'.
+                const QList<double> before = inputs.mid(5);
+                for (int i = 1; i < 3; ++i)
+                    QVERIFY2(std::abs((album[i] - album[0]) - (before[i] - before[0])) <= 0.5,
+                             qPrintable(QStringLiteral("%1 %2 %3").arg(album[0]).arg(album[1]).arg(album[2])));
+            }
         }
     }
 

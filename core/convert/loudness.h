@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <optional>
+
+#include "core/convert/mediatag.h"
+
+namespace Sveltra {
+
+// Loudness of the run's outputs: the ReplayGain 2.0 tags that describe them, and the levelling
+// ("音量均衡") that brings them to one loudness for players that ignore those tags.
+
+// ReplayGain 2.0's reference loudness: a track at it gets a gain of 0 dB.
+constexpr double ReplayGainReferenceLufs = -18.0;
+// Where levelling brings every output (a common level for portable listening).
+constexpr double LevelTargetLufs = -16.0;
+// No levelled output's true peak goes above this...
+constexpr double TruePeakCeilingDb = -1.0;
+// ...and the gain keeps this much more under it, judged on the input, because MP3 encoding moves
+// the true peak by up to about a decibel either way.
+constexpr double EncoderPeakDriftDb = 1.0;
+// With levelling on, an MP3 source that could be copied is encoded only when its gain would
+// change it by more than this.
+constexpr double CopyToleranceDb = 1.0;
+// fastencc takes gains within this.
+constexpr double MaxGainDb = 40.0;
+
+// What fastencc's line "loudness LUFS DBTP SECONDS" says. lufs and truePeakDb are -infinity for
+// silence.
+struct LoudnessReading
+{
+    double lufs = 0.0;
+    double truePeakDb = 0.0;
+    double seconds = 0.0;
+    bool hasLoudness() const;
+};
+
+// Reads fastencc's loudness line; nullopt when the line is not one.
+std::optional<LoudnessReading> ParseLoudnessLine(const QByteArray &line);
+
+// A gain as the tags write it, always signed, two decimals: "-3.21 dB", "+3.20 dB".
+QString GainText(double db);
+// A true peak as ReplayGain's peak tags write it: linear, 1.0 at full scale, six decimals.
+QString PeakText(double db);
+
+// ReplayGain 2.0's gain for audio of this loudness.
+double ReplayGainOf(double lufs);
+// The loudness of an album from its tracks': their mean power over their length, the loudest
+// peak. Tracks without a loudness (silence) add only their length.
+LoudnessReading AlbumReading(const QList<LoudnessReading> &tracks);
+// The gain that brings audio of this reading to LevelTargetLufs, less where its true peak would
+// pass TruePeakCeilingDb (with EncoderPeakDriftDb to spare); 0 for silence.
+double LevelGain(const LoudnessReading &input);
+// One gain for all tracks of an album: the album's own, less where any track's peak needs it.
+double AlbumLevelGain(const QList<LoudnessReading> &tracks);
+// Whether a source whose frames could be copied is to be encoded for the gain's sake.
+bool EncodeForGain(double gainDb);
+
+// The user texts (TXXX) of a track: REPLAYGAIN_TRACK_GAIN and _PEAK of the output and, when a
+// levelling gain went into the audio, SVELTRA_GAIN.
+QList<QPair<QString, QString>> TrackLoudnessTexts(const LoudnessReading &output, std::optional<double> appliedGain);
+// REPLAYGAIN_ALBUM_GAIN and _PEAK.
+QList<QPair<QString, QString>> AlbumLoudnessTexts(const LoudnessReading &album);
+// The row's tooltip for a levelled output: "音量均衡 +3.20 dB".
+QString LevelledNote(double gainDb);
+
+// A row as album grouping sees it.
+struct AlbumMember
+{
+    QString folder; // of the source; for a CD track, the drive's
+    QString album;  // the row's album cell
+    bool cd = false;
+};
+
+// Which rows make one album: the tracks of one CD, and the rows of one source folder that share
+// one non-empty album title. Gives each row its album's number (the first of its rows), or -1.
+QList<int> AlbumGroups(const QList<AlbumMember> &rows);
+
+// Keeps the run's albums together: the inputs' readings for one gain per album, and the outputs'
+// for the album tags, which can only be written once every row of the album has ended. Rows are
+// the job list's; the run owns it, on its thread.
+class AlbumLedger final
+{
+public:
+    // groups as AlbumGroups() gives them, for the rows the run converts (others -1).
+    void plan(const QList<int> &groups);
+    int albumOf(int row) const { return row >= 0 && row < m_groups.size() ? m_groups[row] : -1; }
+
+    // The measured input of a row, before encoding.
+    void setInput(int row, const LoudnessReading &reading) { m_inputs.insert(row, reading); }
+    bool hasInput(int row) const { return m_inputs.contains(row); }
+    // The levelling gain for a row: its album's, or its own; nullopt when it was not measured.
+    std::optional<double> levelGain(int row) const;
+
+    // A row has ended, with its file at target written with tag and measured as output (nullopt:
+    // failed or not measured). When this completes an album of which every row has a reading,
+    // returns its files with their tags, the album's texts added, to be written again.
+    QList<QPair<QString, MediaTag>> rowEnded(int row, const QString &target, const MediaTag &tag,
+                                             std::optional<LoudnessReading> output);
+
+private:
+    struct Written
+    {
+        QString target;
+        MediaTag tag;
+        std::optional<LoudnessReading> output;
+    };
+    QList<int> m_groups;
+    QHash<int, LoudnessReading> m_inputs;
+    QHash<int, Written> m_ended;
+};
+
+} // namespace Sveltra

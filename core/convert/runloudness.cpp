@@ -1,0 +1,92 @@
+#include "core/convert/runloudness.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/convert/loudnesssurvey.h"
+
+namespace Sveltra {
+
+RunLoudness::RunLoudness(QObject *parent)
+    : QObject(parent)
+{
+}
+
+RunLoudness::~RunLoudness() = default;
+
+void RunLoudness::begin(const QList<Row> &rows, bool level, const QString &encoderPath, int maxParallel)
+{
+    m_level = level;
+    int count = 0;
+    for (const Row &r : rows)
+        count = std::max(count, r.row + 1);
+    QList<AlbumMember> members(count);
+    QList<bool> planned(count, false);
+    for (const Row &r : rows) {
+        members[r.row] = r.album;
+        planned[r.row] = true;
+    }
+    QList<int> groups = AlbumGroups(members);
+    for (int i = 0; i < count; ++i) {
+        if (!planned[i])
+            groups[i] = -1;
+    }
+    // Groups are numbered by their first row; a row left out must not have started one.
+    m_ledger.plan(groups);
+
+    QList<LoudnessSurvey::Item> items;
+    if (level) {
+        for (const Row &r : rows) {
+            if (!r.source.isEmpty())
+                items << LoudnessSurvey::Item{r.row, r.source, r.options};
+        }
+    }
+    m_survey = std::make_unique<LoudnessSurvey>(encoderPath, items, maxParallel);
+    connect(m_survey.get(), &LoudnessSurvey::measured, this,
+            [this](int row, const LoudnessReading &reading) { m_ledger.setInput(row, reading); });
+    connect(m_survey.get(), &LoudnessSurvey::finished, this, &RunLoudness::ready);
+    m_survey->start();
+}
+
+void RunLoudness::cancel()
+{
+    if (m_survey)
+        m_survey->cancel();
+}
+
+QStringList RunLoudness::encoderArguments(int row) const
+{
+    if (!m_level)
+        return {};
+    const std::optional<double> gain = m_ledger.levelGain(row);
+    if (!gain)
+        return {};
+    QStringList arguments{QStringLiteral("-gain"), QLocale::c().toString(*gain, 'f', 2)};
+    if (EncodeForGain(*gain))
+        arguments << QStringLiteral("-reencode");
+    return arguments;
+}
+
+QString RunLoudness::describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const
+{
+    std::optional<double> applied;
+    if (m_level && !copied)
+        applied = m_ledger.levelGain(row);
+    if (output)
+        tag.UserTexts += TrackLoudnessTexts(*output, applied);
+    else if (applied)
+        tag.UserTexts += TrackLoudnessTexts(LoudnessReading{-HUGE_VAL, -HUGE_VAL, 0}, applied);
+    return applied ? LevelledNote(*applied) : QString();
+}
+
+void RunLoudness::ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
+                        const std::function<void(const QString &, const MediaTag &)> &write)
+{
+    const auto files = m_ledger.rowEnded(row, target, tag, target.isEmpty() ? std::nullopt : output);
+    for (const auto &[path, withAlbum] : files)
+        write(path, withAlbum);
+}
+
+} // namespace Sveltra

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/convert/loudness.h"
+
+namespace Sveltra {
+
+class LoudnessSurvey;
+
+// The conversion run's part in loudness: which rows form albums, the measuring pass when
+// levelling is on, the gain each encoder is given, the ReplayGain texts of each output, and the
+// album texts written into an album's files once its last row has ended. Lives on the run's
+// thread.
+class RunLoudness final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Row
+    {
+        int row = -1;
+        QString source;      // the file the encoder reads; empty for a CD track
+        QStringList options; // the profile's encoder options
+        AlbumMember album;
+    };
+
+    explicit RunLoudness(QObject *parent = nullptr);
+    ~RunLoudness() override;
+
+    // Plans the run's rows. With level on, measures the sources first; ready() comes when the
+    // encoders may start (from the event loop, at once when there is nothing to measure).
+    void begin(const QList<Row> &rows, bool level, const QString &encoderPath, int maxParallel);
+    // Stops the measuring pass; ready() follows.
+    void cancel();
+
+    // What the encoder of a row gets besides the profile's options: the levelling gain and,
+    // when the gain is too large for the source's frames to be copied, -reencode.
+    QStringList encoderArguments(int row) const;
+
+    // A row's output is done and measured (output nullopt: no loudness line). Adds the track's
+    // texts to tag and gives the row's note for a levelled file (empty if none).
+    QString describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const;
+    // A row has ended (target empty: it failed). Writes the album texts into an album's files
+    // when this was its last row, with write (the run's tag writer).
+    void ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
+               const std::function<void(const QString &, const MediaTag &)> &write);
+
+signals:
+    void ready();
+
+private:
+    bool m_level = false;
+    AlbumLedger m_ledger;
+    std::unique_ptr<LoudnessSurvey> m_survey;
+};
+
+} // namespace Sveltra
