@@ -498,7 +498,7 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
         qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(detail));
         rows.setStatus(job.row, JobStatus::Failed);
         rows.setNote(job.row, reason);
-        m_loudness->ended(job.row, {}, {}, std::nullopt, SetMP3Tag);
+        m_loudness->ended(job.row, {}, {}, std::nullopt, {});
         return;
     }
 
@@ -513,10 +513,20 @@ void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString 
     if (targetSize <= 0)
         qWarning("Conversion of %s left no file at %s", qPrintable(job.source), qPrintable(job.target));
     rows.setNote(job.row, targetSize <= 0 ? NoOutputReason() : job.copied ? KeptAsItWasNote() : levelled);
-    m_loudness->ended(job.row, targetSize > 0 ? job.target : QString(), tag, job.loudness, SetMP3Tag);
-    const std::optional<qint64> ratio = RatioPercent(targetSize, NumericValue(rows.cell(job.row, JobColumn::Size)));
-    if (ratio && *ratio != 0)
-        rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));
+    const auto recordSize = [&rows](int row, double size) {
+        const std::optional<qint64> ratio = RatioPercent(size, NumericValue(rows.cell(row, JobColumn::Size)));
+        if (ratio && *ratio != 0)
+            rows.setCell(row, JobColumn::Ratio, RatioText(*ratio));
+    };
+    recordSize(job.row, targetSize);
+    // The album's texts, once its last row is here, change its files' tags and so their sizes.
+    m_loudness->ended(job.row, targetSize > 0 ? job.target : QString(), tag, job.loudness,
+                      [&rows, &recordSize](int row, const QString &file, const MediaTag &withAlbum) {
+                          SetMP3Tag(file, withAlbum);
+                          const QString size = GetFileSizeText(file);
+                          rows.setCell(row, JobColumn::TargetSize, size);
+                          recordSize(row, NumericValue(size));
+                      });
 }
 
 void ConversionRun::checkDone()

@@ -132,8 +132,8 @@ private:
     QHash<int, TargetChoice> m_targets;      // the queued rows' targets, decided at the start
     QString m_prefix;
     QString m_options;
-    std::vector<int> m_upToDate; // rows to end as up to date at the next turn of the event loop
-    RunLoudness *m_loudness = nullptr;       // a child: albums, levelling, ReplayGain texts
+    std::vector<int> m_upToDate;       // rows to end as up to date at the next turn of the event loop
+    RunLoudness *m_loudness = nullptr; // a child: albums, levelling, ReplayGain texts
 };
 
 } // namespace Sveltra

@@ -165,8 +165,8 @@ std::optional<double> AlbumLedger::levelGain(int row) const
     return AlbumLevelGain(tracks);
 }
 
-QList<QPair<QString, MediaTag>> AlbumLedger::rowEnded(int row, const QString &target, const MediaTag &tag,
-                                                      std::optional<LoudnessReading> output)
+QList<AlbumLedger::AlbumFile> AlbumLedger::rowEnded(int row, const QString &target, const MediaTag &tag,
+                                                    std::optional<LoudnessReading> output)
 {
     m_ended.insert(row, Written{target, tag, output});
     const int album = albumOf(row);
@@ -186,14 +186,14 @@ QList<QPair<QString, MediaTag>> AlbumLedger::rowEnded(int row, const QString &ta
     if (readings.isEmpty())
         return {};
     const QList<QPair<QString, QString>> texts = AlbumLoudnessTexts(AlbumReading(readings));
-    QList<QPair<QString, MediaTag>> files;
+    QList<AlbumFile> files;
     for (int r : members) {
         const Written &w = m_ended.value(r);
         if (!w.output)
             continue; // failed: no file of this run
         MediaTag withAlbum = w.tag;
         withAlbum.UserTexts += texts;
-        files << qMakePair(w.target, withAlbum);
+        files << AlbumFile{r, w.target, withAlbum};
     }
     return files;
 }

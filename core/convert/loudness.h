@@ -98,10 +98,15 @@ public:
     std::optional<double> levelGain(int row) const;
 
     // A row has ended, with its file at target written with tag and measured as output (nullopt:
-    // failed or not measured). When this completes an album of which every row has a reading,
-    // returns its files with their tags, the album's texts added, to be written again.
-    QList<QPair<QString, MediaTag>> rowEnded(int row, const QString &target, const MediaTag &tag,
-                                             std::optional<LoudnessReading> output);
+    // failed or not measured). When this completes an album of which any row has a reading,
+    // returns the album's files with their tags, the album's texts added, to be written again.
+    struct AlbumFile
+    {
+        int row = -1;
+        QString target;
+        MediaTag tag;
+    };
+    QList<AlbumFile> rowEnded(int row, const QString &target, const MediaTag &tag, std::optional<LoudnessReading> output);
 
 private:
     struct Written

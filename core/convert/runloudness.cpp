@@ -82,11 +82,11 @@ QString RunLoudness::describe(int row, const std::optional<LoudnessReading> &out
 }
 
 void RunLoudness::ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
-                        const std::function<void(const QString &, const MediaTag &)> &write)
+                        const std::function<void(int, const QString &, const MediaTag &)> &write)
 {
     const auto files = m_ledger.rowEnded(row, target, tag, target.isEmpty() ? std::nullopt : output);
-    for (const auto &[path, withAlbum] : files)
-        write(path, withAlbum);
+    for (const AlbumLedger::AlbumFile &file : files)
+        write(file.row, file.target, file.tag);
 }
 
 } // namespace Sveltra

@@ -49,10 +49,10 @@ public:
     // A row's output is done and measured (output nullopt: no loudness line). Adds the track's
     // texts to tag and gives the row's note for a levelled file (empty if none).
     QString describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const;
-    // A row has ended (target empty: it failed). Writes the album texts into an album's files
-    // when this was its last row, with write (the run's tag writer).
+    // A row has ended (target empty: it failed). When this was its album's last row, hands each
+    // of the album's files to write (row, file, tag with the album texts) to be tagged again.
     void ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
-               const std::function<void(const QString &, const MediaTag &)> &write);
+               const std::function<void(int, const QString &, const MediaTag &)> &write);
 
 signals:
     void ready();

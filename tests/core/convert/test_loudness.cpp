@@ -172,13 +172,15 @@ private slots:
         QVERIFY(ledger.rowEnded(3, {}, {}, std::nullopt).isEmpty()); // failed
         const auto files = ledger.rowEnded(2, QStringLiteral("/o/2.mp3"), tag, reading(-20, -6));
         QCOMPARE(files.size(), 2);
-        QCOMPARE(files[0].first, QStringLiteral("/o/0.mp3"));
-        QCOMPARE(files[1].first, QStringLiteral("/o/2.mp3"));
+        QCOMPARE(files[0].target, QStringLiteral("/o/0.mp3"));
+        QCOMPARE(files[0].row, 0);
+        QCOMPARE(files[1].target, QStringLiteral("/o/2.mp3"));
+        QCOMPARE(files[1].row, 2);
         const QString expected = GainText(ReplayGainOf(AlbumReading({reading(-14, -1), reading(-20, -6)}).lufs));
         for (const auto &file : files) {
-            QCOMPARE(file.second.Title, QStringLiteral("t"));
-            QVERIFY(file.second.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), expected)));
-            QVERIFY(file.second.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_PEAK"), PeakText(-1))));
+            QCOMPARE(file.tag.Title, QStringLiteral("t"));
+            QVERIFY(file.tag.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), expected)));
+            QVERIFY(file.tag.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_PEAK"), PeakText(-1))));
         }
     }
 };
