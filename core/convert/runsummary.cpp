@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/convert/failurereason.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/naming.h"
 
@@ -11,7 +12,9 @@ namespace Sveltra {
 void RunSummary::addFinishedRow(const JobRows &rows, int row)
 {
     const int status = rows.status(row);
-    if (status == JobStatus::Done) {
+    if (status == JobStatus::Done && rows.note(row) == UpToDateNote()) {
+        ++skipped;
+    } else if (status == JobStatus::Done) {
         ++converted;
         const double source = NumericValue(rows.cell(row, JobColumn::Size));
         const double target = NumericValue(rows.cell(row, JobColumn::TargetSize));
@@ -19,17 +22,29 @@ void RunSummary::addFinishedRow(const JobRows &rows, int row)
             savedBytes += std::llround(source - target);
     } else if (status == JobStatus::Failed) {
         ++failed;
+        const QString reason = rows.note(row);
+        if (reason.isEmpty())
+            return;
+        const int count = ++failureCounts[reason];
+        if (commonFailure.isEmpty() || count > failureCounts.value(commonFailure))
+            commonFailure = reason;
     }
 }
 
 void RunSummary::setQueuedAtStart(int queuedAtStart)
 {
-    queued = std::max(0, queuedAtStart - converted - failed);
+    queued = std::max(0, queuedAtStart - converted - failed - skipped);
 }
 
 QString RunSummaryText(const RunSummary &summary)
 {
-    QString text = QStringLiteral("完成 %1 个，失败 %2 个，").arg(summary.converted).arg(summary.failed);
+    QString text = QStringLiteral("完成 %1 个，").arg(summary.converted);
+    if (summary.skipped > 0)
+        text += QStringLiteral("跳过 %1 个，").arg(summary.skipped);
+    text += QStringLiteral("失败 %1 个").arg(summary.failed);
+    if (summary.failed > 0 && !summary.commonFailure.isEmpty())
+        text += QStringLiteral("：") + summary.commonFailure;
+    text += QStringLiteral("，");
     if (summary.queued > 0)
         text += QStringLiteral("等待 %1 个，").arg(summary.queued);
     if (summary.savedBytes >= 0)

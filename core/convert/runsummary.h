@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 namespace Sveltra {
@@ -8,13 +9,18 @@ class JobRows;
 
 // What a run did, counted as its rows end: the rows converted and failed, those still queued
 // when it stopped, and the bytes the converted rows saved (source size less target size; less
-// than zero when the outputs are larger). Plain value.
+// than zero when the outputs are larger); the rows whose earlier output was up to date (no
+// bytes saved), and why most of the failed rows failed. Plain value.
 struct RunSummary
 {
     int converted = 0;
     int failed = 0;
     int queued = 0;
     qint64 savedBytes = 0;
+    int skipped = 0;
+    // The reason most failed rows give (the first of those given most often); empty when none.
+    QString commonFailure{};
+    QHash<QString, int> failureCounts{};
 
     // Counts a row that has just ended, reading its status and sizes from the list.
     void addFinishedRow(const JobRows &rows, int row);
@@ -24,7 +30,9 @@ struct RunSummary
 
 // The summary as the status bar and the notification say it:
 // "完成 40 个，失败 1 个，节省 212.4 MB", with "等待 N 个" before the saving when rows are left,
-// and "多占" instead of "节省" when the outputs take more room than the sources.
+// and "多占" instead of "节省" when the outputs take more room than the sources; "跳过 N 个"
+// after the converted rows when earlier outputs were kept, and the common reason after the
+// failed ones ("失败 3 个：磁盘空间不足").
 QString RunSummaryText(const RunSummary &summary);
 
 // A byte count for people: "512 B", "1.5 KB", "212.4 MB", "1.2 GB" (1024 to the unit).

@@ -24,6 +24,7 @@
 #include "core/cd/audiograbber.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/mediatag.h"
+#include "core/convert/runpreflight.h"
 #include "core/convert/runsummary.h"
 #include "core/layout/layout.h"
 #include "core/settings/settings.h"
@@ -300,10 +301,11 @@ void Form1::Toolbar1_ButtonClick(const QString &key)
 
 void Form1::AddSelectedFiles()
 {
-    // In the list's order; each file meets the duplicate test and the media check on its own.
+    // In the list's order; each file meets the duplicate test and the media check on its own. A
+    // folder adds the audio files inside it and its sub-folders, as a drop of it does.
     QStringList paths;
     for (auto item = XListView1->FirstSelected(); item; item = XListView1->NextSelected()) {
-        if (!item->isFolder())
+        if (!item->isFolder() || QFileInfo(item->Path()).isDir())
             paths << item->Path();
     }
     ListView1->AddMediaFiles(paths, true);
@@ -394,6 +396,13 @@ void Form1::StartDiet()
         m_monitor->show();
         m_monitor->raise();
         m_monitor->activateWindow();
+        return;
+    }
+    // Nothing queued, or an output folder that cannot take the files: one message, no row touched.
+    const QString problem = RunPreflight(*ListView1, txtOutput->text());
+    if (!problem.isEmpty()) {
+        qWarning("The run does not start: %s", qPrintable(problem));
+        QMessageBox::information(this, ApplicationTitle(), problem);
         return;
     }
     frmMonitor::Host host;

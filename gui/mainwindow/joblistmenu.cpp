@@ -33,11 +33,13 @@ JobListMenu::JobListMenu(JobList *list, std::function<void()> removeSelected, st
     };
     m_remove = entry("mnuListRemove", QStringLiteral("移除"));
     m_remove->setShortcut(QKeySequence::Delete);
+    m_requeue = entry("mnuListRequeue", QStringLiteral("重新压缩"));
     m_menu->addSeparator();
     m_openFolder = entry("mnuListOpenFolder", QStringLiteral("打开所在文件夹"));
     m_openTarget = entry("mnuListOpenTarget", QStringLiteral("打开输出文件"));
 
     connect(m_remove, &QAction::triggered, this, [removeSelected = std::move(removeSelected)] { removeSelected(); });
+    connect(m_requeue, &QAction::triggered, this, &JobListMenu::requeue);
     connect(m_openFolder, &QAction::triggered, this, &JobListMenu::openFolder);
     connect(m_openTarget, &QAction::triggered, this, &JobListMenu::openTarget);
 
@@ -73,6 +75,10 @@ void JobListMenu::updateActions()
 {
     const int row = actionRow();
     m_remove->setEnabled(row >= 0);
+    bool ended = false;
+    for (int r = 0; r < m_list->rowCount() && !ended; ++r)
+        ended = m_list->topLevelItem(r)->isSelected() && m_list->status(r) != JobStatus::Queued;
+    m_requeue->setEnabled(ended);
     m_openFolder->setEnabled(row >= 0 && QFileInfo(m_list->cell(row, JobColumn::SourcePath)).isDir());
     const QString target = row >= 0 ? m_list->cell(row, JobColumn::Target) : QString();
     m_openTarget->setEnabled(row >= 0 && m_list->status(row) == JobStatus::Done && !target.isEmpty()
@@ -83,6 +89,23 @@ void JobListMenu::popup(const QPoint &viewportPosition)
 {
     updateActions();
     m_menu->popup(m_list->viewport()->mapToGlobal(viewportPosition));
+}
+
+void JobListMenu::requeue()
+{
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        const int status = m_list->status(row);
+        if (!m_list->topLevelItem(row)->isSelected() || (status != JobStatus::Failed && status != JobStatus::Done))
+            continue;
+        // A source already queued in another row stays there once.
+        if (m_list->IsDuplicate(m_list->sourcePath(row)))
+            continue;
+        for (const int column : {JobColumn::Target, JobColumn::TargetSize, JobColumn::Ratio})
+            m_list->setCell(row, column, QString());
+        m_list->setNote(row, QString());
+        m_list->setStatus(row, JobStatus::Queued);
+    }
+    updateActions();
 }
 
 void JobListMenu::openFolder()

@@ -15,7 +15,8 @@ class JobList;
 // The job list's context menu and keys: "移除" (also the Delete key) removes the selected rows
 // as the toolbar's "移除" does; "打开所在文件夹" opens the current row's source folder and
 // "打开输出文件" its converted file, each in the desktop's own program. The menu opens with the
-// right button, the menu key or Shift+F10; an entry that cannot apply to the current row is
+// right button, the menu key or Shift+F10; "重新压缩" queues the selected failed or done rows
+// again (their target cells cleared until the next run fills them); an entry that cannot apply to the current row is
 // greyed out. Belongs to the list; user-interface thread.
 class JobListMenu final : public QObject
 {
@@ -26,6 +27,7 @@ public:
 
     QMenu *menu() const { return m_menu; }
     QAction *removeAction() const { return m_remove; }
+    QAction *requeueAction() const { return m_requeue; }
     QAction *openFolderAction() const { return m_openFolder; }
     QAction *openTargetAction() const { return m_openTarget; }
 
@@ -37,6 +39,7 @@ public:
 
 private:
     void popup(const QPoint &viewportPosition);
+    void requeue();
     void openFolder();
     void openTarget();
     void open(const QString &path);
@@ -45,6 +48,7 @@ private:
     std::function<void(const QString &)> m_showMessage;
     QMenu *m_menu;
     QAction *m_remove;
+    QAction *m_requeue;
     QAction *m_openFolder;
     QAction *m_openTarget;
 };

@@ -19,6 +19,7 @@
 #include "core/convert/conversionrun.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/runpreflight.h"
 #include "core/convert/runprogress.h"
 #include "core/convert/targets.h"
 #include "tests/support/cdimage.h"
@@ -555,6 +556,26 @@ private slots:
         QCOMPARE(mono.targets[0], m_output + QStringLiteral("A/D-FM-a (2).MP3"));
         QCOMPARE(table.rows[0].note, QString());
         QCOMPARE(QFileInfo(targets[0]).lastModified(), written[0]);
+    }
+
+    // Before a run: nothing queued, or an output folder that cannot be made or written, is one
+    // message; a missing folder is made, with the folders above it.
+    void preflightBeforeTheRun()
+    {
+        Table table;
+        QCOMPARE(RunPreflight(table, path(QStringLiteral("pre"))), QStringLiteral("没有等待压缩的文件"));
+        table.add(path(QStringLiteral("song.wav")), QStringLiteral("x"), JobStatus::Failed);
+        table.add(path(QStringLiteral("song.mp3")), QStringLiteral("y"), JobStatus::Done);
+        QCOMPARE(RunPreflight(table, path(QStringLiteral("pre"))), QStringLiteral("没有等待压缩的文件"));
+        table.rows[1].status = JobStatus::Queued;
+        const QString made = path(QStringLiteral("pre/made/here/"));
+        QCOMPARE(RunPreflight(table, made), QString());
+        QVERIFY(QFileInfo(made).isDir());
+        QVERIFY(QDir(made).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+        const QString underFile = path(QStringLiteral("song.wav/out"));
+        QCOMPARE(RunPreflight(table, underFile), QStringLiteral("无法创建输出文件夹：") + underFile);
+        // A folder no one may write into, whoever runs the test.
+        QCOMPARE(RunPreflight(table, QStringLiteral("/proc")), QStringLiteral("无法写入输出文件夹：/proc"));
     }
 
     // The assignment's edges, without an encoder: letter case, things that are not a file of

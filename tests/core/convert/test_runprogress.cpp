@@ -231,6 +231,34 @@ private slots:
         QCOMPARE(RunSummaryText(all), QStringLiteral("完成 40 个，失败 1 个，节省 212.4 MB"));
         QCOMPARE(RunSummaryText(RunSummary{}), QStringLiteral("完成 0 个，失败 0 个，节省 0 B"));
         QCOMPARE(RunSummaryText(RunSummary{1, 0, 0, -2048}), QStringLiteral("完成 1 个，失败 0 个，多占 2.0 KB"));
+        // Kept outputs count on their own; the reason most failed rows give is named (the first
+        // of a tie), and a failure with no reason names none.
+        Table kinds;
+        const QStringList notes{QStringLiteral("已是最新，未重新压缩"),
+                                QStringLiteral("磁盘空间不足"),
+                                QStringLiteral("编码失败"),
+                                QStringLiteral("磁盘空间不足"),
+                                QString(),
+                                QStringLiteral("编码失败"),
+                                QStringLiteral("编码失败")};
+        RunSummary mixed;
+        for (int row = 0; row < notes.size(); ++row) {
+            kinds.add(QStringLiteral("00:01:00"), QStringLiteral("1000"), row == 0 ? JobStatus::Done : JobStatus::Failed);
+            kinds.rows[row].cells[JobColumn::TargetSize] = QStringLiteral("500");
+            kinds.rows[row].note = notes[row];
+            mixed.addFinishedRow(kinds, row);
+            if (row == 4)
+                QCOMPARE(mixed.commonFailure, QStringLiteral("磁盘空间不足"));
+        }
+        mixed.setQueuedAtStart(8);
+        QCOMPARE(mixed.skipped, 1);
+        QCOMPARE(mixed.savedBytes, qint64(0));
+        QCOMPARE(RunSummaryText(mixed), QStringLiteral("完成 0 个，跳过 1 个，失败 6 个：编码失败，等待 1 个，节省 0 B"));
+        RunSummary noReason;
+        kinds.rows[0] = kinds.rows[4];
+        noReason.addFinishedRow(kinds, 0);
+        QCOMPARE(RunSummaryText(noReason), QStringLiteral("完成 0 个，失败 1 个，节省 0 B"));
+
         // A row with no target size saves nothing rather than all of its source.
         RunSummary odd;
         table.rows[3].status = JobStatus::Done;

@@ -118,7 +118,8 @@ private slots:
             saved += form.ListView1->cell(row, JobColumn::Size).toLongLong()
                 - form.ListView1->cell(row, JobColumn::TargetSize).toLongLong();
         QVERIFY(saved > 0);
-        const QString summary = QStringLiteral("完成 2 个，失败 1 个，节省 ") + ByteSizeText(saved);
+        const QString summary = QStringLiteral("完成 2 个，失败 1 个：") + form.ListView1->note(2) + QStringLiteral("，节省 ")
+            + ByteSizeText(saved);
         QCOMPARE(messagePanel(form), summary);
 
         // The launcher entry followed the share and was taken away at the end.

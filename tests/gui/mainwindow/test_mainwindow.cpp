@@ -322,18 +322,29 @@ private slots:
         QCOMPARE(form.tbStatus->panel(StatusBar::SystemInformation)->text(), QStringLiteral("IDLE"));
         jobs->clear();
 
-        // The menu entry adds the same selection; what is not audio is skipped without a box,
-        // and the status bar names it.
+        // The menu entry adds the same selection, a folder with the audio files inside it and its
+        // sub-folders (as a drop of it does); what is not audio is skipped without a box, and the
+        // status bar names it.
+        QVERIFY(QDir().mkpath(m_music + QStringLiteral("/sub/deep")));
+        QVERIFY(QFile::copy(music(QStringLiteral("one.wav")), m_music + QStringLiteral("/sub/deep/four.wav")));
         list->selectNames({QStringLiteral("one.wav"), QStringLiteral("notes.txt"), QStringLiteral("sub")});
         boxes = BoxAnswerer::answering([&] {
             form.mnuAdd->trigger();
             QVERIFY(settled(jobs));
         });
+        QVERIFY(QDir(m_music + QStringLiteral("/sub/deep")).removeRecursively());
         QVERIFY(boxes.isEmpty());
-        QCOMPARE(jobNames(jobs), QStringList{QStringLiteral("one.wav")});
+        QCOMPARE(jobNames(jobs), (QStringList{QStringLiteral("four.wav"), QStringLiteral("one.wav")}));
+        QCOMPARE(jobs->baseFolder(0), QDir::cleanPath(m_music + QStringLiteral("/sub")));
+        QCOMPARE(jobs->baseFolder(1), QString());
         QCOMPARE(form.tbStatus->panel(StatusBar::SystemInformation)->text(),
                  QStringLiteral("无法作为音频读取，未添加：notes.txt"));
         jobs->clear();
+
+        // Ctrl+A selects every entry of the file list.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(list->selectionModel()->selectedRows().size(), list->model()->rowCount(list->rootIndex()));
 
         // Nothing selected: nothing happens.
         list->clearSelection();

@@ -132,7 +132,9 @@ private slots:
         for (QAction *action : menu->menu()->actions())
             if (!action->isSeparator())
                 texts << action->text();
-        QCOMPARE(texts, (QStringList{QStringLiteral("移除"), QStringLiteral("打开所在文件夹"), QStringLiteral("打开输出文件")}));
+        QCOMPARE(texts,
+                 (QStringList{QStringLiteral("移除"), QStringLiteral("重新压缩"), QStringLiteral("打开所在文件夹"),
+                              QStringLiteral("打开输出文件")}));
         QCOMPARE(menu->removeAction()->shortcut(), QKeySequence(QKeySequence::Delete));
         QCOMPARE(form.mnuOpenOutput->text(), QStringLiteral("打开输出文件夹"));
         QVERIFY(form.mnuAction->actions().contains(form.mnuOpenOutput));
@@ -204,6 +206,29 @@ private slots:
         form.txtOutput->setFocus();
         QTest::keyClick(form.txtOutput, Qt::Key_Delete);
         QCOMPARE(list->rowCount(), 2);
+
+        // With nothing queued, "开始压缩" says so and starts nothing.
+        form.txtOutput->setText(folder);
+        const QStringList said = TestSupport::BoxAnswerer::answering([&] { form.StartDiet(); });
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].endsWith(QStringLiteral("|没有等待压缩的文件")), qPrintable(said[0]));
+        QVERIFY(!form.monitorWindow());
+
+        // "重新压缩" queues the selected done and failed rows again, their old outcome cleared;
+        // a queued row alone offers nothing to do.
+        list->clearSelection();
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(1)->setSelected(true);
+        menu->updateActions();
+        QVERIFY(menu->requeueAction()->isEnabled());
+        menu->requeueAction()->trigger();
+        for (int row : {0, 1}) {
+            QCOMPARE(list->status(row), int(JobStatus::Queued));
+            QCOMPARE(list->note(row), QString());
+            QCOMPARE(list->cell(row, JobColumn::Target), QString());
+        }
+        QVERIFY(!menu->requeueAction()->isEnabled());
+        QVERIFY(list->IsDuplicate(folder + QStringLiteral("d.wav")));
     }
 
     // The output button's folder chooser opens at the folder in the output box.
