@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from an already built tree, installs it on this machine as a user
+# Builds the Debian package (from BUILD_DIR; a folder not yet configured is set up as a packager
+# builds it, in Release and without the test suite), installs it on this machine as a user
 # would (apt-get install ./sveltra_*.deb) and tries the installed programs: the desktop entry
 # and AppStream data validate, --version and --help work without a display, the installed
 # fastencc converts a real WAV file into an MP3 file, and a second start with a file hands it to
@@ -18,6 +19,13 @@ step "validate the desktop entry and the AppStream data"
 desktop-file-validate assets/desktop/sveltra.desktop
 appstreamcli validate --no-net assets/desktop/*.metainfo.xml
 
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  step "configure $BUILD_DIR without the tests"
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSVELTRA_BUILD_TESTS=OFF
+fi
+step "build $BUILD_DIR"
+cmake --build "$BUILD_DIR" -j "$(nproc)"
+
 step "cpack -G DEB in $BUILD_DIR"
 rm -f "$BUILD_DIR"/sveltra_*.deb
 (cd "$BUILD_DIR" && cpack -G DEB)
@@ -26,6 +34,11 @@ dpkg-deb --info "$deb" | sed -n '/Depends/p'
 # Read whole before searching: grep -q would stop reading early and break the pipe.
 contents=$(dpkg-deb --contents "$deb")
 grep -q '/usr/share/man/man1/sveltra.1.gz' <<<"$contents" || fail "no compressed man page in the package"
+grep -q '/usr/share/doc/sveltra/copyright' <<<"$contents" || fail "no copyright file in the package"
+# Debian wants a long description under the summary, in lines of at most 80 characters.
+description=$(dpkg-deb -f "$deb" Description)
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "the package has no long description"
+awk 'length > 80 { exit 1 }' <<<"$description" || fail "a line of the package's description is longer than 80 characters"
 
 step "apt-get install ./$deb"
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q install "./$deb"
@@ -41,6 +54,8 @@ help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sveltra --help)
 echo "${help%%$'\n'*}"
 "$fastencc" --version
 desktop-file-validate /usr/share/applications/sveltra.desktop
+head -1 /usr/share/doc/sveltra/copyright | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  || fail "the installed copyright file is not in Debian's machine-readable format"
 grep -q '^Exec=sveltra %F$' /usr/share/applications/sveltra.desktop || fail "the installed desktop entry takes no files"
 if command -v man >/dev/null && [ -e /usr/share/man/man1/sveltra.1.gz ]; then man -w sveltra; fi
 

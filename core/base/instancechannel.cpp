@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include "core/base/instanceguard.h"
@@ -21,6 +23,8 @@ constexpr char Magic[] = {'S', 'V', 'O', '1'};
 constexpr int HeaderBytes = 8;
 constexpr char Taken = 'K';
 constexpr int IncompleteLimitMs = 10000;
+// Read a piece at a time: the socket's own buffer never holds a whole message.
+constexpr qint64 SocketBufferBytes = 64 * 1024;
 
 } // namespace
 
@@ -118,22 +122,47 @@ bool InstanceServer::listen()
 void InstanceServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        m_pending.insert(socket, QByteArray());
+        if (m_pending.size() >= InstanceChannel::MaxConnections) {
+            qWarning("InstanceServer: too many hand-overs at once; one dropped");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(SocketBufferBytes);
+        m_pending.insert(socket, Pending());
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_pending.remove(socket);
+            if (const auto it = m_pending.constFind(socket); it != m_pending.cend()) {
+                m_stated -= std::max<qint64>(0, it->stated);
+                m_pending.erase(it);
+            }
             socket->deleteLater();
         });
         QTimer::singleShot(IncompleteLimitMs, socket, [this, socket] {
-            if (m_pending.contains(socket)) {
-                qWarning("InstanceServer: a hand-over stayed incomplete; dropped");
-                m_pending.remove(socket);
-                socket->abort();
-            }
+            if (m_pending.contains(socket))
+                drop(socket, "a hand-over stayed incomplete");
         });
         if (socket->bytesAvailable() > 0)
             read(socket);
     }
+}
+
+qint64 InstanceServer::heldBytes() const
+{
+    qint64 held = 0;
+    for (const Pending &pending : m_pending)
+        held += pending.buffer.size();
+    return held;
+}
+
+void InstanceServer::drop(QLocalSocket *socket, const char *why)
+{
+    qWarning("InstanceServer: %s; dropped", why);
+    if (const auto it = m_pending.constFind(socket); it != m_pending.cend()) {
+        m_stated -= std::max<qint64>(0, it->stated);
+        m_pending.erase(it);
+    }
+    socket->abort();
 }
 
 void InstanceServer::read(QLocalSocket *socket)
@@ -141,28 +170,33 @@ void InstanceServer::read(QLocalSocket *socket)
     auto it = m_pending.find(socket);
     if (it == m_pending.end())
         return;
-    QByteArray &buffer = it.value();
-    buffer += socket->readAll();
-    if (buffer.size() < HeaderBytes)
-        return;
-
-    const quint32 length = qFromBigEndian<quint32>(buffer.constData() + 4);
-    if (!buffer.startsWith(QByteArray::fromRawData(Magic, sizeof Magic)) || length > quint32(InstanceChannel::MaxMessageBytes)) {
-        qWarning("InstanceServer: a connection sent no hand-over; dropped");
-        m_pending.erase(it);
-        socket->abort();
-        return;
+    Pending &pending = it.value();
+    if (pending.stated < 0) {
+        pending.buffer += socket->read(HeaderBytes - pending.buffer.size());
+        if (pending.buffer.size() < HeaderBytes)
+            return;
+        const quint32 length = qFromBigEndian<quint32>(pending.buffer.constData() + 4);
+        if (!pending.buffer.startsWith(QByteArray::fromRawData(Magic, sizeof Magic))
+            || length > quint32(InstanceChannel::MaxMessageBytes))
+            return drop(socket, "a connection sent no hand-over");
+        if (m_stated + length > InstanceChannel::MaxHeldBytes)
+            return drop(socket, "unfinished hand-overs hold too much");
+        pending.stated = length;
+        m_stated += pending.stated;
     }
-    if (quint32(buffer.size() - HeaderBytes) < length)
+    const qint64 whole = HeaderBytes + pending.stated;
+    pending.buffer += socket->read(whole - pending.buffer.size());
+    if (pending.buffer.size() < whole)
         return;
 
     QStringList paths;
-    const QByteArray body = buffer.mid(HeaderBytes, length);
+    const QByteArray body = pending.buffer.mid(HeaderBytes);
+    m_stated -= pending.stated;
+    m_pending.erase(it);
     for (const QByteArray &part : body.split('\0')) {
         if (!part.isEmpty())
             paths << QFile::decodeName(part);
     }
-    m_pending.erase(it);
     socket->putChar(Taken);
     socket->flush();
     socket->disconnectFromServer();

@@ -24,6 +24,10 @@ QString DefaultName();
 
 // The longest message a running copy reads (far more than any command line can carry).
 constexpr int MaxMessageBytes = 16 * 1024 * 1024;
+// What a running copy holds for all its unfinished hand-overs together, and how many it serves
+// at once: a connection that would take more is dropped.
+constexpr qint64 MaxHeldBytes = 2 * qint64(MaxMessageBytes);
+constexpr int MaxConnections = 16;
 
 QByteArray EncodeMessage(const QStringList &paths);
 
@@ -35,7 +39,9 @@ bool SendToRunningCopy(const QString &name, const QStringList &paths, int timeou
 } // namespace InstanceChannel
 
 // The running copy's end. User-interface thread; connections are read as data arrives, and one
-// that stays incomplete for 10 seconds, is too long or is not a message is dropped.
+// that stays incomplete for 10 seconds, is too long or is not a message is dropped. A message's
+// stated length is set against MaxHeldBytes as soon as its header is in, before its body is
+// read, so unfinished messages never hold more than that between them.
 class InstanceServer final : public QObject
 {
     Q_OBJECT
@@ -49,6 +55,8 @@ public:
     // crashed is removed first: the caller holds the instance lock, so no live copy owns it.
     bool listen();
     QString name() const { return m_name; }
+    // The bytes of unfinished hand-overs held now.
+    qint64 heldBytes() const;
 
 signals:
     // The paths of one hand-over, in the order the other start was given them.
@@ -57,10 +65,17 @@ signals:
 private:
     void accept();
     void read(QLocalSocket *socket);
+    void drop(QLocalSocket *socket, const char *why);
 
+    struct Pending
+    {
+        QByteArray buffer;
+        qint64 stated = -1; // the body length its header states, once read: counted against MaxHeldBytes
+    };
     QString m_name;
     QLocalServer *m_server = nullptr;
-    QHash<QLocalSocket *, QByteArray> m_pending;
+    QHash<QLocalSocket *, Pending> m_pending;
+    qint64 m_stated = 0; // the stated lengths of the messages in m_pending
 };
 
 } // namespace Sveltra

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QShortcut>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -164,7 +163,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
         return;
     // Ripped tracks go to a folder of this run's own inside the temporary folder: names in the
     // shared temporary folder could be taken (or planted) by another user's program.
-    m_tempDir = std::make_unique<QTemporaryDir>(GetTempFolder() + QStringLiteral("sveltra-XXXXXX"));
+    m_tempDir = std::make_unique<OwnedTempFolder>();
     TempBasePath = m_tempDir->isValid() ? m_tempDir->path() : GetTempFolder();
     if (!TempBasePath.endsWith(QDir::separator()))
         TempBasePath += QDir::separator();

@@ -13,13 +13,13 @@
 
 class QLabel;
 class QProgressBar;
-class QTemporaryDir;
 class QTimer;
 
 namespace Sveltra {
 
 class ConversionRun;
 class JobRows;
+class OwnedTempFolder;
 struct MediaTag;
 class PictureButton;
 class ProgressPicture;
@@ -66,6 +66,8 @@ public:
     bool SetProgressPic(int percent);
     // Asks the run to stop: every running encoder ends, its rows stay queued.
     void imgExit_Click();
+    // The main window is going (the program ends): it is not shown again when this one closes.
+    void releaseMainWindow() { m_host.mainWindow = nullptr; }
 
     // The command line of the most recently started conversion (for display).
     QString EncoderCommand() const;
@@ -111,7 +113,7 @@ private:
     std::unique_ptr<ProgressPicture> m_progress;
     int m_currentPicture = 0; // the progress picture shown last; 0 for a new window
     ConversionRun *m_run = nullptr;
-    std::unique_ptr<QTemporaryDir> m_tempDir; // holds ripped tracks until they are encoded
+    std::unique_ptr<OwnedTempFolder> m_tempDir; // holds ripped tracks until they are encoded
     bool m_runFinished = false;
     RunProgress m_runProgress;
     RunSummary m_summary;

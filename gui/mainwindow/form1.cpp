@@ -19,6 +19,7 @@
 
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
+#include "core/base/tempfolder.h"
 #include "core/base/version.h"
 #include "core/base/website.h"
 #include "core/cd/audiograbber.h"
@@ -214,6 +215,8 @@ Form1::LoadResult Form1::Form_Load()
         return LoadResult::SecondCopy;
     }
 
+    // The only copy now: what a copy killed during a run left in the temporary folder goes.
+    guarded("stale temporary folders", [] { RemoveStaleTempFolders(); });
     guarded("initial sizes", [this] { m_areas->setInitialSizes(); });
     guarded("InitForm", [this] { InitForm(); });
     guarded("LoadSettings", [this] { m_settings.LoadSettings(App()); });
@@ -477,6 +480,18 @@ void Form1::mnuExit_Click()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Closed while the progress window stands in for this one (the session ends, the window
+    // list closes it while hidden): the run stops, and the program ends once the encoders have.
+    if (m_monitor && m_monitor->isVisible()) {
+        event->ignore();
+        if (!m_quitAfterRun) {
+            m_quitAfterRun = true;
+            m_monitor->releaseMainWindow();
+            connect(m_monitor, &frmMonitor::unloaded, this, [this] { QTimer::singleShot(0, this, &Form1::close); });
+            m_monitor->close();
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }

@@ -169,6 +169,7 @@ private:
     QPointer<frmMonitor> m_monitor;
     bool m_loaded = false;
     bool m_unloaded = false;
+    bool m_quitAfterRun = false; // closed during a run: unload once the run has stopped
     WindowAreas *m_areas = nullptr;
     JobListMenu *m_listMenu = nullptr;
     DesktopBus *m_desktop = nullptr;

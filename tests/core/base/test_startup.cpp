@@ -1,18 +1,25 @@
-// What a start is asked to do: the command line, where the encoder is found, and the hand-over
-// of files from a second start to the running copy over a real local socket.
+// What a start is asked to do: the command line, where the encoder is found, the temporary
+// folders a killed copy left, and the hand-over of files from a second start to the running copy
+// over a real local socket.
 
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
+#include <algorithm>
+#include <memory>
 #include <thread>
 
 #include "core/base/encoderprogram.h"
 #include "core/base/instancechannel.h"
 #include "core/base/startarguments.h"
+#include "core/base/tempfolder.h"
 #include "core/base/version.h"
 
 using namespace Sveltra;
@@ -131,6 +138,62 @@ private slots:
                  dir.filePath(QStringLiteral("moved/libexec/sveltra/fastencc")));
     }
 
+    // A folder whose owner was killed during a run goes at the next start; one in use, one
+    // without an owner's lock, another name and a link to a stale folder stay.
+    void tempFoldersOfGoneProcessesAreRemoved()
+    {
+        QTemporaryDir parent, elsewhere;
+        auto live = std::make_unique<OwnedTempFolder>(parent.path());
+        QVERIFY(live->isValid());
+        QVERIFY(QFileInfo(live->path()).fileName().startsWith(QLatin1String("sveltra-")));
+        QVERIFY(QFile(live->path() + QStringLiteral("/track.wav")).open(QIODevice::WriteOnly));
+
+        // The lock a killed copy leaves: its own record, naming a process that has ended.
+        QProcess ended;
+        ended.start(QStringLiteral("sleep"), {QStringLiteral("0.1")});
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        QByteArray record;
+        {
+            QLockFile own(elsewhere.filePath(QStringLiteral("own.lock")));
+            QVERIFY(own.tryLock(0));
+            QFile file(elsewhere.filePath(QStringLiteral("own.lock")));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            record = file.readAll();
+        }
+        record = QByteArray::number(endedPid) + record.mid(record.indexOf('\n'));
+        const auto folderWithLock = [&](const QString &folder, const QByteArray &lock) {
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+            QVERIFY(QFile(folder + QStringLiteral("/sub/~sveltratmp01.wav")).open(QIODevice::WriteOnly));
+            if (lock.isEmpty())
+                return;
+            QFile file(folder + QLatin1Char('/') + OwnedTempFolder::LockFileName());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(lock);
+        };
+        const QString stale = parent.filePath(QStringLiteral("sveltra-Ab12Cd"));
+        const QString unowned = parent.filePath(QStringLiteral("sveltra-Zz99Yy"));
+        const QString otherName = parent.filePath(QStringLiteral("sveltra-old"));
+        const QString staleElsewhere = elsewhere.filePath(QStringLiteral("sveltra-Qq11Ww"));
+        folderWithLock(stale, record);
+        folderWithLock(unowned, QByteArray());
+        folderWithLock(otherName, record);
+        folderWithLock(staleElsewhere, record);
+        QVERIFY(QFile::link(staleElsewhere, parent.filePath(QStringLiteral("sveltra-Li9nk0"))));
+
+        QCOMPARE(RemoveStaleTempFolders(parent.path()), 1);
+        QVERIFY(!QFileInfo::exists(stale));
+        for (const QString &kept : QStringList{unowned, otherName, staleElsewhere + QStringLiteral("/sub/~sveltratmp01.wav"),
+                                               live->path() + QStringLiteral("/track.wav")})
+            QVERIFY2(QFileInfo::exists(kept), qPrintable(kept));
+        QCOMPARE(RemoveStaleTempFolders(parent.path()), 0);
+
+        const QString livePath = live->path();
+        live.reset();
+        QVERIFY(!QFileInfo::exists(livePath));
+    }
+
     void handOverReachesTheRunningCopy()
     {
         QTemporaryDir dir;
@@ -211,6 +274,36 @@ private slots:
         char answer = 0;
         QVERIFY(socket.getChar(&answer));
         QCOMPARE(answer, 'K');
+
+        // Thirty unfinished messages of the longest length, a megabyte of each sent: what they
+        // state is counted as soon as their headers are in, so all but two are dropped at once
+        // and what is held stays within the bound, while the server still serves.
+        std::vector<std::unique_ptr<QLocalSocket>> flood;
+        QByteArray header = InstanceChannel::EncodeMessage({});
+        qToBigEndian(quint32(InstanceChannel::MaxMessageBytes), header.data() + 4);
+        const QByteArray megabyte(1024 * 1024, 'a');
+        for (int i = 0; i < 30; ++i) {
+            flood.push_back(std::make_unique<QLocalSocket>());
+            flood.back()->connectToServer(server.name());
+            QVERIFY(flood.back()->waitForConnected(2000));
+            flood.back()->write(header + megabyte);
+        }
+        const auto dropped = [&flood] {
+            return std::count_if(flood.begin(), flood.end(),
+                                 [](const auto &s) { return s->state() == QLocalSocket::UnconnectedState; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(dropped(), 28, 5000);
+        QTRY_COMPARE(server.heldBytes(), 2 * (8 + megabyte.size()));
+        QVERIFY(server.heldBytes() <= InstanceChannel::MaxHeldBytes);
+        flood.clear(); // the two held go when their senders do
+        QTRY_COMPARE(server.heldBytes(), 0);
+        bool sent = false;
+        QString error;
+        std::thread second(
+            [&] { sent = InstanceChannel::SendToRunningCopy(server.name(), {QStringLiteral("/z.mp3")}, 5000, &error); });
+        QTRY_COMPARE(received.size(), 2);
+        second.join();
+        QVERIFY2(sent, qPrintable(error));
     }
 };
 

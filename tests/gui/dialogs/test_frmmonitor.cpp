@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "core/base/appstate.h"
 #include "core/convert/jobrows.h"
@@ -201,6 +202,46 @@ private slots:
         QCOMPARE(messagePanel(form), QStringLiteral("完成 0 个，失败 0 个，等待 1 个，节省 0 B"));
         QTest::qWait(200);
         QVERIFY(m_notifications.received.isEmpty());
+    }
+
+    // Closing the main window while the progress window hides it (the session ends, a window
+    // list closes it) stops the run and ends the program, the settings written; the main
+    // window is not shown again on the way out.
+    void closingTheHiddenMainWindowStopsTheRunAndQuits()
+    {
+        TestSupport::LoadedForm loaded;
+        Form1 &form = loaded.form;
+        QCOMPARE(loaded.loaded, Form1::LoadResult::Loaded);
+        form.show();
+        const QString out = path(QStringLiteral("closed/"));
+        prepare(form, out);
+        const QString longWav = path(QStringLiteral("long.wav"));
+        if (!QFile::exists(longWav))
+            QVERIFY(TestMedia::makeTone(longWav, 900.0, 44100, 2, 330));
+        form.AddMediaFile(longWav);
+        QTRY_COMPARE(form.ListView1->rowCount(), 1);
+
+        form.StartDiet();
+        QProgressBar *share = form.monitorWindow()->findChild<QProgressBar *>(QStringLiteral("lblProgress"));
+        QTRY_VERIFY_WITH_TIMEOUT(share->format().contains(QStringLiteral(" · 剩余 ")), 30000);
+        QVERIFY(form.isHidden());
+        App().ChannelChoice = QStringLiteral("1- 立体声"); // changed during the run, kept all the same
+
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        watchdog.start(60000);
+        QCOMPARE(QApplication::exec(), 0);
+        watchdog.stop();
+        QVERIFY(form.isHidden());
+        QCOMPARE(form.ListView1->status(0), int(JobStatus::Queued));
+
+        App() = ApplicationState();
+        loaded.settings.LoadSettings(App());
+        QCOMPARE(App().ChannelChoice, QStringLiteral("1- 立体声"));
+        QCOMPARE(App().TargetFolder, out);
+        App().EncoderProgram = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
     }
 };
 
