@@ -17,6 +17,7 @@ struct ApplicationState
     QString ChannelChoice; // "1- 立体声" or "2- 单声道" (MCHANNE)
     QString FormatChoice;  // always "1- MP3" after loading (MFORMAT)
     QString KbpsSetting;   // stored and written back unchanged (MKBPS__)
+    bool Level = false;    // levelling, "音量均衡" in the 操作 menu (MLEVEL_: "1" on, "0" off)
     QString HelpFile;      // the help file path recorded at start-up
     // The encoder program; empty means fastencc in the program's own folder (tests point it
     // at the build's copy).

@@ -19,7 +19,7 @@ namespace {
 const QString Section = QStringLiteral("CONFIG");
 
 // Table order is the order of reading and writing.
-enum Key { VERSION = 1, SOURCE_, TARGET_, MCHANNE, MQUALIT, MKBPS__, MDEVICE, MFORMAT, KeyCount };
+enum Key { VERSION = 1, SOURCE_, TARGET_, MCHANNE, MQUALIT, MKBPS__, MDEVICE, MFORMAT, MLEVEL_, KeyCount };
 
 } // namespace
 
@@ -61,7 +61,8 @@ void SettingsFile::InitSettingsTable(ApplicationState &state)
                          QStringLiteral("MQUALIT"),
                          QStringLiteral("MKBPS__"),
                          QStringLiteral("MDEVICE"),
-                         QStringLiteral("MFORMAT")};
+                         QStringLiteral("MFORMAT"),
+                         QStringLiteral("MLEVEL_")};
     state.SettingValues = {QStringLiteral(" "),
                            VersionText(),
                            home,
@@ -70,7 +71,8 @@ void SettingsFile::InitSettingsTable(ApplicationState &state)
                            Profile::DefaultChoice(Profile::List::Quality),
                            QStringLiteral("96"),
                            Profile::DefaultChoice(Profile::List::Device),
-                           Profile::DefaultChoice(Profile::List::Format)};
+                           Profile::DefaultChoice(Profile::List::Format),
+                           QStringLiteral("0")};
 }
 
 void SettingsFile::LoadSettings(ApplicationState &state) const
@@ -100,6 +102,7 @@ void SettingsFile::LoadSettings(ApplicationState &state) const
     state.KbpsSetting = state.SettingValues[MKBPS__];
     state.DeviceChoice = state.SettingValues[MDEVICE];
     state.FormatChoice = Profile::DefaultChoice(Profile::List::Format);
+    state.Level = state.SettingValues[MLEVEL_] == QLatin1String("1"); // anything else is off
 }
 
 bool SettingsFile::SaveSettings(ApplicationState &state) const
@@ -113,6 +116,7 @@ bool SettingsFile::SaveSettings(ApplicationState &state) const
     state.SettingValues[MKBPS__] = state.KbpsSetting;
     state.SettingValues[MDEVICE] = state.DeviceChoice;
     state.SettingValues[MFORMAT] = state.FormatChoice;
+    state.SettingValues[MLEVEL_] = state.Level ? QStringLiteral("1") : QStringLiteral("0");
 
     IniFile ini;
     ini.load(m_path);

@@ -179,6 +179,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
     env.tempBasePath = TempBasePath;
     env.cdDriveFor = m_host.cdDriveFor;
     env.cdTagsFor = m_host.cdTagsFor;
+    env.level = App().Level;
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());
 
     m_run = new ConversionRun(std::move(env), this);

@@ -148,6 +148,12 @@ void Form1::createMenus()
     mnuDiet = addEntry(mnuAction, QStringLiteral("mnuDiet"), QStringLiteral("开始压缩"), &Form1::StartDiet);
     mnuOpenOutput = addEntry(mnuAction, QStringLiteral("mnuOpenOutput"), QStringLiteral("打开输出文件夹"),
                              &Form1::OpenOutputFolder);
+    // Levelling is a setting: checked while on, kept in the settings file, read by each run.
+    mnuLevel = mnuAction->addAction(QStringLiteral("音量均衡"));
+    mnuLevel->setObjectName(QStringLiteral("mnuLevel"));
+    mnuLevel->setCheckable(true);
+    connect(mnuLevel, &QAction::toggled, this, [](bool on) { App().Level = on; });
+    connect(mnuAction, &QMenu::aboutToShow, this, [this] { mnuLevel->setChecked(App().Level); });
     mnuCheck = addEntry(mnuAction, QStringLiteral("mnuCheck"), QStringLiteral("检查新版本"), &Form1::mnuCheck_Click);
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("选项(&O)"));
@@ -219,7 +225,10 @@ Form1::LoadResult Form1::Form_Load()
     guarded("stale temporary folders", [] { RemoveStaleTempFolders(); });
     guarded("initial sizes", [this] { m_areas->setInitialSizes(); });
     guarded("InitForm", [this] { InitForm(); });
-    guarded("LoadSettings", [this] { m_settings.LoadSettings(App()); });
+    guarded("LoadSettings", [this] {
+        m_settings.LoadSettings(App());
+        mnuLevel->setChecked(App().Level);
+    });
     guarded("cbFormat", [this] {
         cbFormat->clear();
         cbFormat->addItems(FormatPatterns());

@@ -140,6 +140,7 @@ public:
     QAction *mnuExit = nullptr;
     QAction *mnuDiet = nullptr;
     QAction *mnuOpenOutput = nullptr;
+    QAction *mnuLevel = nullptr;
     QAction *mnuCheck = nullptr;
     QAction *mnuOption = nullptr;
     QAction *mnuLayout = nullptr;

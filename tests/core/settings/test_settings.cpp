@@ -134,6 +134,7 @@ private slots:
         QCOMPARE(s.QualityChoice, QStringLiteral("1- CD 音质"));
         QCOMPARE(s.ChannelChoice, QStringLiteral("1- 立体声"));
         QCOMPARE(s.FormatChoice, QStringLiteral("1- MP3"));
+        QVERIFY(!s.Level);
         QVERIFY(!QFile::exists(path)); // reading never creates the file
     }
 
@@ -145,15 +146,16 @@ private slots:
         QVERIFY(SettingsFile(path).SaveSettings(s));
 
         const QList<QByteArray> lines = readAll(path).split('\n');
-        QCOMPARE(lines.size(), 10); // section, eight keys, and the final line end
+        QCOMPARE(lines.size(), 11); // section, nine keys, and the final line end
         QCOMPARE(lines[0], QByteArray("[") + EncodeSetting(QStringLiteral("CONFIG")).toUtf8() + "]");
-        const char *keys[] = {"VERSION", "SOURCE_", "TARGET_", "MCHANNE", "MQUALIT", "MKBPS__", "MDEVICE", "MFORMAT"};
-        for (int i = 0; i < 8; ++i) {
+        const char *keys[] = {"VERSION", "SOURCE_", "TARGET_", "MCHANNE", "MQUALIT", "MKBPS__", "MDEVICE", "MFORMAT", "MLEVEL_"};
+        for (int i = 0; i < 9; ++i) {
             QVERIFY(QRegularExpression(QStringLiteral("^[0-9]+=[0-9]+$")).match(QString::fromUtf8(lines[i + 1])).hasMatch());
             QVERIFY(lines[i + 1].startsWith(QByteArray(EncodeSetting(QString::fromLatin1(keys[i])).toUtf8() + "=")));
         }
         QCOMPARE(lines[1], encodedLine(QStringLiteral("VERSION"), QStringLiteral("04.03.00")));
-        QVERIFY(lines[9].isEmpty());
+        QCOMPARE(lines[9], encodedLine(QStringLiteral("MLEVEL_"), QStringLiteral("0")));
+        QVERIFY(lines[10].isEmpty());
     }
 
     void changedValuesSurviveASaveAndALoad()
@@ -184,6 +186,26 @@ private slots:
         QCOMPARE(back.FormatChoice, QStringLiteral("1- MP3")); // whatever the file holds
     }
 
+    // Levelling is "1" or "0" under MLEVEL_, encoded like every key; anything else is off.
+    void levellingSurvivesASaveAndALoad()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Sveltra.ini"));
+        ApplicationState s = loaded(path);
+        for (const bool on : {true, false, true}) {
+            s.Level = on;
+            QVERIFY(SettingsFile(path).SaveSettings(s));
+            QVERIFY(
+                readAll(path).contains(encodedLine(QStringLiteral("MLEVEL_"), on ? QStringLiteral("1") : QStringLiteral("0"))));
+            QCOMPARE(loaded(path).Level, on);
+        }
+        const QByteArray section = "[" + EncodeSetting(QStringLiteral("CONFIG")).toUtf8() + "]";
+        for (const QString &stored : {QStringLiteral("yes"), QStringLiteral("2"), QStringLiteral(" 1")}) {
+            writeAll(path, section + "\n" + encodedLine(QStringLiteral("MLEVEL_"), stored) + "\n");
+            QVERIFY2(!loaded(path).Level, qPrintable(stored));
+        }
+    }
+
     void saveKeepsOtherSectionsAndRewritesInPlace()
     {
         QTemporaryDir dir;
@@ -205,9 +227,10 @@ private slots:
         QCOMPARE(lines[4], QByteArray("unknown=kept"));
         QCOMPARE(lines[5], encodedLine(QStringLiteral("VERSION"), QStringLiteral("04.03.00")));
         QCOMPARE(lines[11], encodedLine(QStringLiteral("MFORMAT"), QStringLiteral("1- MP3")));
-        QCOMPARE(lines[12], QByteArray());
-        QCOMPARE(lines[13], QByteArray("[After]"));
-        QCOMPARE(lines[14], QByteArray("x=y"));
+        QCOMPARE(lines[12], encodedLine(QStringLiteral("MLEVEL_"), QStringLiteral("0")));
+        QCOMPARE(lines[13], QByteArray());
+        QCOMPARE(lines[14], QByteArray("[After]"));
+        QCOMPARE(lines[15], QByteArray("x=y"));
     }
 
     void damagedValuesFallBackToTheirDefaults()

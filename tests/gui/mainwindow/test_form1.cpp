@@ -131,7 +131,9 @@ private slots:
         const QList<QPair<QMenu *, QStringList>> menus = {
             {form.mnuFile,
              {QStringLiteral("添加项目"), QStringLiteral("移除项目"), QStringLiteral("清除所有项目"), QStringLiteral("退出")}},
-            {form.mnuAction, {QStringLiteral("开始压缩"), QStringLiteral("打开输出文件夹"), QStringLiteral("检查新版本")}},
+            {form.mnuAction,
+             {QStringLiteral("开始压缩"), QStringLiteral("打开输出文件夹"), QStringLiteral("音量均衡"),
+              QStringLiteral("检查新版本")}},
             {form.mnuOptions, {QStringLiteral("程序设置"), QStringLiteral("界面转换"), QStringLiteral("输出路径")}},
             {form.mnuHlp, {QStringLiteral("帮助"), QStringLiteral("技术支持"), QStringLiteral("关于")}},
         };
