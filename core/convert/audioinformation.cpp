@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
@@ -27,6 +29,7 @@
 #include <taglib/tpropertymap.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/wavfile.h>
+#include <taglib/xingheader.h>
 #include <taglib/xiphcomment.h>
 
 #include "core/base/textcut.h"
@@ -35,6 +38,21 @@
 namespace Sveltra {
 
 namespace {
+
+// An MP3 made of files joined end to end (audiobooks, podcasts) starts with the first part's
+// info frame, which counts the first part's frames only; its audio then runs well past the bytes
+// that frame tells of.
+bool infoFrameUndercounts(TagLib::MPEG::File &mpeg)
+{
+    const TagLib::MPEG::Properties *properties = mpeg.audioProperties();
+    const TagLib::MPEG::XingHeader *info = properties ? properties->xingHeader() : nullptr;
+    if (!info || !info->isValid() || info->totalSize() == 0)
+        return false;
+    const long first = mpeg.firstFrameOffset();
+    const long last = mpeg.lastFrameOffset();
+    const long counted = static_cast<long>(info->totalSize());
+    return first >= 0 && last > first && last - first > counted + counted / 8 + 4096;
+}
 
 TagLib::String toTag(const QString &s)
 {
@@ -208,11 +226,13 @@ bool AudioInformation::ReadFile(const QString &path)
     const QByteArray name = QFile::encodeName(path);
 
     TagLib::PropertyMap tags;
+    TagLib::MPEG::File *mpegFile = nullptr;
     TagLib::FileRef ref(name.constData(), true, TagLib::AudioProperties::Average);
     if (!ref.isNull()) {
         if (const TagLib::AudioProperties *audio = ref.audioProperties())
             Duration = audio->lengthInMilliseconds();
         auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file());
+        mpegFile = mpeg;
         if (mpeg && TagMode == 2) {
             if (mpeg->hasID3v1Tag())
                 tags = mpeg->ID3v1Tag()->properties();
@@ -223,8 +243,11 @@ bool AudioInformation::ReadFile(const QString &path)
             tags = ref.file()->properties();
         }
     }
-    if (Duration <= 0)
-        Duration = ProbeDurationMs(path, &m_lastError);
+    if (Duration <= 0 || (mpegFile && infoFrameUndercounts(*mpegFile))) {
+        // FFmpeg measures such a file by its bytes, so every part is counted.
+        const qint64 probed = ProbeDurationMs(path, &m_lastError);
+        Duration = std::max(Duration, probed);
+    }
 
     Title = first(tags, "TITLE");
     Album = first(tags, "ALBUM");

@@ -128,6 +128,30 @@ private slots:
         QCOMPARE(info.Title, QStringLiteral("Old Title"));
     }
 
+    void aJoinedMp3ReadsAsItsWholeLength()
+    {
+        // Two files joined end to end, each with its tag and info frame: the play length is both
+        // parts', not the first part's that its info frame tells.
+        QByteArray joined;
+        for (const char *part : {"part1.mp3", "part2.mp3"}) {
+            QVERIFY(TestMedia::convert(m_wav, path(part),
+                                       {QStringLiteral("-b:a"), QStringLiteral("48k"), QStringLiteral("-metadata"),
+                                        QStringLiteral("title=") + QString::fromLatin1(part)}));
+            QFile file(path(part));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            joined += file.readAll();
+        }
+        QFile out(path("joined.mp3"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(joined) == joined.size());
+        out.close();
+        AudioInformation info;
+        QVERIFY(info.ReadFile(path("part1.mp3")));
+        QVERIFY2(qAbs(info.Duration - 3000) < 150, qPrintable(QString::number(info.Duration)));
+        QVERIFY(info.ReadFile(path("joined.mp3")));
+        QVERIFY2(qAbs(info.Duration - 6000) < 200, qPrintable(QString::number(info.Duration)));
+        QCOMPARE(info.Title, QStringLiteral("part1.mp3"));
+    }
+
     void whatIsNotAudioReadsAsNothing()
     {
         QFile text(path("notes.mp3"));
