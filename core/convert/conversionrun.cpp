@@ -58,6 +58,7 @@ struct ConversionRun::Job
     QByteArray output;                       // the encoder's standard output not yet split into lines
     bool copied = false;                     // the encoder kept the source's MP3 frames instead of encoding
     std::optional<LoudnessReading> loudness; // of the output, from the encoder's loudness line
+    QString input;                           // what the encoder reads (a ripped track's WAV)
     int percent = -1;                        // the progress reported last
 
     // CD tracks: read into wavPath first, one track at a time, on a worker thread.
@@ -370,6 +371,7 @@ void ConversionRun::ripEnded(Job *job, bool ok, const QString &detail)
 void ConversionRun::startEncoder(Job *job, const QString &input)
 {
     m_encoderCommand = EncoderCommandLine(m_env.encoderPath, input, job->target, job->options);
+    job->input = input;
 
     auto *process = new QProcess(this);
     job->process = process;
@@ -394,6 +396,13 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
         [this, job, base](int exitCode, QProcess::ExitStatus status) {
             readEncoderOutput(job, base);
             const bool ok = status == QProcess::NormalExit && exitCode == 0;
+            if (ok && !m_cancelled && m_loudness->encodeAgain(job->row, job->loudness, job->copied)) {
+                job->process->deleteLater();
+                job->loudness.reset();
+                job->output.clear();
+                startEncoder(job, job->input);
+                return;
+            }
             if (ok) {
                 finishJob(job, true, {}, {});
                 return;

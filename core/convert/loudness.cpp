@@ -95,6 +95,13 @@ double AlbumLevelGain(const QList<LoudnessReading> &tracks)
     return LevelGain(album); // the album's loudest peak is every track's limit
 }
 
+std::optional<double> PeakRetryGain(double appliedGainDb, const LoudnessReading &output)
+{
+    if (!std::isfinite(output.truePeakDb) || output.truePeakDb <= TruePeakCeilingDb)
+        return std::nullopt;
+    return std::max(-MaxGainDb, appliedGainDb - (output.truePeakDb - TruePeakCeilingDb) - 0.3);
+}
+
 bool EncodeForGain(double gainDb)
 {
     return std::abs(gainDb) > CopyToleranceDb;
@@ -146,11 +153,14 @@ void AlbumLedger::plan(const QList<int> &groups)
 {
     m_groups = groups;
     m_inputs.clear();
+    m_lowered.clear();
     m_ended.clear();
 }
 
 std::optional<double> AlbumLedger::levelGain(int row) const
 {
+    if (m_lowered.contains(row))
+        return m_lowered.value(row);
     const int album = albumOf(row);
     if (album < 0)
         return m_inputs.contains(row) ? std::optional<double>(LevelGain(m_inputs.value(row))) : std::nullopt;

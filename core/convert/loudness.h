@@ -58,6 +58,11 @@ LoudnessReading AlbumReading(const QList<LoudnessReading> &tracks);
 double LevelGain(const LoudnessReading &input);
 // One gain for all tracks of an album: the album's own, less where any track's peak needs it.
 double AlbumLevelGain(const QList<LoudnessReading> &tracks);
+// The encoder can move the true peak further than EncoderPeakDriftDb allows for: a levelled
+// output whose true peak passed the ceiling is encoded again with the gain lowered by the excess
+// and a little more. nullopt when the output is within the ceiling.
+std::optional<double> PeakRetryGain(double appliedGainDb, const LoudnessReading &output);
+
 // Whether a source whose frames could be copied is to be encoded for the gain's sake.
 bool EncodeForGain(double gainDb);
 
@@ -96,6 +101,8 @@ public:
     bool hasInput(int row) const { return m_inputs.contains(row); }
     // The levelling gain for a row: its album's, or its own; nullopt when it was not measured.
     std::optional<double> levelGain(int row) const;
+    // A row's gain lowered after its output was judged (PeakRetryGain); it stands from then on.
+    void lowerGain(int row, double gainDb) { m_lowered.insert(row, gainDb); }
 
     // A row has ended, with its file at target written with tag and measured as output (nullopt:
     // failed or not measured). When this completes an album of which any row has a reading,
@@ -117,6 +124,7 @@ private:
     };
     QList<int> m_groups;
     QHash<int, LoudnessReading> m_inputs;
+    QHash<int, double> m_lowered;
     QHash<int, Written> m_ended;
 };
 

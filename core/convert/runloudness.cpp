@@ -1,6 +1,7 @@
 #include "core/convert/runloudness.h"
 
 #include <QLocale>
+#include <QtDebug>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +68,21 @@ QStringList RunLoudness::encoderArguments(int row) const
     if (EncodeForGain(*gain))
         arguments << QStringLiteral("-reencode");
     return arguments;
+}
+
+bool RunLoudness::encodeAgain(int row, const std::optional<LoudnessReading> &output, bool copied)
+{
+    const std::optional<double> gain = m_ledger.levelGain(row);
+    if (!m_level || copied || !output || !gain || m_again.contains(row))
+        return false;
+    const std::optional<double> lower = PeakRetryGain(*gain, *output);
+    if (!lower)
+        return false;
+    qWarning("A levelled output's true peak is %.2f dBTP: encoding it again with %.2f dB instead of %.2f dB", output->truePeakDb,
+             *lower, *gain);
+    m_again << row;
+    m_ledger.lowerGain(row, *lower);
+    return true;
 }
 
 QString RunLoudness::describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const

@@ -46,6 +46,10 @@ public:
     // when the gain is too large for the source's frames to be copied, -reencode.
     QStringList encoderArguments(int row) const;
 
+    // Whether a levelled row's output is to be encoded again, with a lower gain, because its
+    // true peak passed the ceiling; once per row.
+    bool encodeAgain(int row, const std::optional<LoudnessReading> &output, bool copied);
+
     // A row's output is done and measured (output nullopt: no loudness line). Adds the track's
     // texts to tag and gives the row's note for a levelled file (empty if none).
     QString describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const;
@@ -60,6 +64,7 @@ signals:
 private:
     bool m_level = false;
     AlbumLedger m_ledger;
+    QList<int> m_again; // rows encoded again for their peak
     std::unique_ptr<LoudnessSurvey> m_survey;
 };
 

@@ -796,6 +796,48 @@ private slots:
         }
     }
 
+    // Levelling judges the peak on the output: an encoder whose output still passes -1 dBTP is
+    // run again with the gain lowered by the excess, once, and the tag tells the gain applied.
+    void aLevelledOutputOverTheCeilingIsEncodedAgain()
+    {
+        const QString encoder = path(QStringLiteral("peaky.sh"));
+        const QString log = path(QStringLiteral("peaky.log"));
+        QFile script(encoder);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        // -measure: the source at -20 LUFS, -10 dBTP (a gain of +4 dB); the first encoding's
+        // output peaks at -0.4 dBTP, every later one at -1.6.
+        script.write("#!/bin/sh\necho \"$*\" >> '" + log.toUtf8()
+                     + "'\nif [ \"$1\" = -measure ]; then echo 'loudness -20.00 -10.00 4.00'; exit 0; fi\n"
+                       "cp \"$1\" \"$2\"\n"
+                       "if [ \"$(grep -c -- -gain '"
+                     + log.toUtf8()
+                     + "')\" = 1 ]; then echo 'loudness -16.10 -0.40 4.00'; else echo 'loudness -16.90 -1.60 4.00'; fi\n"
+                       "echo 'progress 100'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        const QString out = path(QStringLiteral("peaky/"));
+        QVERIFY(QDir().mkpath(out));
+        m_output = out;
+        Table table;
+        table.add(path(QStringLiteral("song.mp3")), QStringLiteral("峰"));
+        ConversionRun::Environment env = environment(table, 1, encoder);
+        env.level = true;
+        ConversionRun run(env);
+        runToEnd(run);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QFile logFile(log);
+        QVERIFY(logFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> calls = logFile.readAll().trimmed().split('\n');
+        QCOMPARE(calls.size(), 3);
+        QVERIFY(calls[0].startsWith("-measure "));
+        QVERIFY2(calls[1].contains("-gain 4.00 -reencode"), calls[1].constData());
+        QVERIFY2(calls[2].contains("-gain 3.10 -reencode"), calls[2].constData()); // 4 - 0.6 - 0.3
+        const TestMedia::Id3 id3 = TestMedia::readId3(table.rows[0].cells[JobColumn::Target]);
+        QCOMPARE(id3.frames.value(QStringLiteral("TXXX:SVELTRA_GAIN")), QStringLiteral("+3.10 dB"));
+        QCOMPARE(id3.frames.value(QStringLiteral("TXXX:REPLAYGAIN_TRACK_GAIN")), QStringLiteral("-1.10 dB"));
+        QCOMPARE(table.rows[0].note, QStringLiteral("音量均衡 +3.10 dB"));
+    }
+
     void nothingQueuedEndsAtOnce()
     {
         Table table;

@@ -115,6 +115,24 @@ private slots:
         QCOMPARE(AlbumLevelGain(peaky), 1.0); // -3 dBTP may rise to -2 only
     }
 
+    // An output whose true peak still passed -1 dBTP is encoded again with the excess taken off
+    // the gain, and a little more; one within the ceiling stands.
+    void peakJudgedOnTheOutput()
+    {
+        QVERIFY(!PeakRetryGain(5.0, reading(-16, -1.0)));
+        QVERIFY(!PeakRetryGain(5.0, reading(-16, -HUGE_VAL)));
+        QVERIFY(std::abs(*PeakRetryGain(5.0, reading(-16, -0.2)) - 3.9) < 1e-9);
+        QVERIFY(std::abs(*PeakRetryGain(-3.0, reading(-16, 1.5)) - -5.8) < 1e-9);
+        QCOMPARE(*PeakRetryGain(-39.0, reading(-16, 10)), -40.0);
+        AlbumLedger ledger;
+        ledger.plan({0, 0});
+        ledger.setInput(0, reading(-20, -10));
+        ledger.setInput(1, reading(-20, -10));
+        ledger.lowerGain(1, 2.5);
+        QCOMPARE(*ledger.levelGain(0), 4.0);
+        QCOMPARE(*ledger.levelGain(1), 2.5);
+    }
+
     void copiedOnlyWhenTheGainIsSmall()
     {
         QVERIFY(!EncodeForGain(0.0));
