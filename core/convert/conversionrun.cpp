@@ -134,7 +134,7 @@ void ConversionRun::start()
     const int quality = m_env.qualityChoice ? m_env.qualityChoice() : 1;
     m_prefix = OutputPrefix(channel, quality);
     m_options = BuildEncoderArgs(channel, quality);
-    TargetAssigner targets(folder, m_prefix, m_options);
+    TargetAssigner targets(folder, m_prefix, m_options, m_env.level);
     targets.setProtected([this](const QString &path) {
         const auto identity = fileIdentity(path);
         return identity && m_sources.contains(*identity);

@@ -12,7 +12,10 @@ namespace Sveltra {
 
 QString SourceStamp::text() const
 {
-    return QStringLiteral("1\t%1\t%2\t%3\t%4").arg(size).arg(modifiedMs).arg(profile, source);
+    return QStringLiteral("1\t%1\t%2\t%3\t%4%5")
+        .arg(size)
+        .arg(modifiedMs)
+        .arg(profile, levelled ? QStringLiteral("L\t") : QString(), source);
 }
 
 std::optional<SourceStamp> SourceStamp::parse(const QString &text)
@@ -26,18 +29,19 @@ std::optional<SourceStamp> SourceStamp::parse(const QString &text)
     stamp.size = fields[1].toLongLong(&sizeOk);
     stamp.modifiedMs = fields[2].toLongLong(&timeOk);
     stamp.profile = fields[3];
-    stamp.source = fields.mid(4).join(QLatin1Char('\t'));
+    stamp.levelled = fields.size() > 5 && fields[4] == QLatin1String("L");
+    stamp.source = fields.mid(stamp.levelled ? 5 : 4).join(QLatin1Char('\t'));
     if (!sizeOk || !timeOk || stamp.source.isEmpty())
         return std::nullopt;
     return stamp;
 }
 
-std::optional<SourceStamp> SourceStamp::ofFile(const QString &source, const QString &profile)
+std::optional<SourceStamp> SourceStamp::ofFile(const QString &source, const QString &profile, bool levelled)
 {
     const QFileInfo info(source);
     if (!info.isFile())
         return std::nullopt;
-    return SourceStamp{source, info.size(), info.lastModified().toMSecsSinceEpoch(), profile};
+    return SourceStamp{source, info.size(), info.lastModified().toMSecsSinceEpoch(), profile, levelled};
 }
 
 QString StampProfile(const QString &prefix, const QString &options)
@@ -59,10 +63,11 @@ QString OutputSubfolder(const QString &source, const QString &base)
     return folder;
 }
 
-TargetAssigner::TargetAssigner(QString outputFolder, QString prefix, QString options)
+TargetAssigner::TargetAssigner(QString outputFolder, QString prefix, QString options, bool levelled)
     : m_output(std::move(outputFolder))
     , m_prefix(std::move(prefix))
     , m_profile(StampProfile(m_prefix, options))
+    , m_levelled(levelled)
 {
 }
 
@@ -77,8 +82,8 @@ int TargetAssigner::nameLimit(const QString &folder)
 TargetChoice TargetAssigner::assign(const TargetRequest &request)
 {
     const std::optional<SourceStamp> own = request.cdTrack
-        ? std::optional<SourceStamp>(SourceStamp{request.source, request.size, 0, m_profile})
-        : SourceStamp::ofFile(request.source, m_profile);
+        ? std::optional<SourceStamp>(SourceStamp{request.source, request.size, 0, m_profile, m_levelled})
+        : SourceStamp::ofFile(request.source, m_profile, m_levelled);
     const QString folder = m_output + OutputSubfolder(request.source, request.baseFolder);
     const int limit = nameLimit(folder);
     const TargetNameParts parts = TargetFileNameParts(m_prefix, request.name, request.title);
@@ -106,7 +111,8 @@ TargetChoice TargetAssigner::assign(const TargetRequest &request)
             if (!theirs || theirs->source != own->source || theirs->profile != own->profile
                 || (request.cdTrack && theirs->size != own->size))
                 continue;
-            choice.upToDate = !request.cdTrack && theirs->size == own->size && theirs->modifiedMs == own->modifiedMs;
+            choice.upToDate = !request.cdTrack && theirs->size == own->size && theirs->modifiedMs == own->modifiedMs
+                && theirs->levelled == own->levelled;
         }
         m_claimed.insert(key);
         choice.target = path;

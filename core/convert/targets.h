@@ -22,13 +22,17 @@ struct SourceStamp
     qint64 size = 0;
     qint64 modifiedMs = 0;
     QString profile;
+    // Whether the audio was levelled ("音量均衡"): not part of the profile (such a file may be
+    // written over), but a file levelled otherwise is not up to date.
+    bool levelled = false;
 
-    // "1", then size, modification time and profile, then the path last (it may hold anything),
-    // separated by tabs.
+    // "1", then size, modification time, profile and "L" when levelled, then the path last (it
+    // may hold anything), separated by tabs. A stamp without the levelling field (of a file made
+    // before levelling existed) reads as not levelled.
     QString text() const;
     static std::optional<SourceStamp> parse(const QString &text);
     // The stamp of a file source as it is now; nothing when it cannot be read.
-    static std::optional<SourceStamp> ofFile(const QString &source, const QString &profile);
+    static std::optional<SourceStamp> ofFile(const QString &source, const QString &profile, bool levelled = false);
 };
 
 // The profile part of a stamp: the prefix names device and quality, the options what the
@@ -69,7 +73,8 @@ class TargetAssigner
 {
 public:
     // outputFolder ends in a separator (or is empty: the working folder).
-    TargetAssigner(QString outputFolder, QString prefix, QString options);
+    // levelled: whether this run levels the audio (an output levelled otherwise is converted again).
+    TargetAssigner(QString outputFolder, QString prefix, QString options, bool levelled = false);
 
     // Paths that are never a target (the sources of the list): a predicate over existing files.
     void setProtected(std::function<bool(const QString &path)> isProtected) { m_protected = std::move(isProtected); }
@@ -84,6 +89,7 @@ private:
     QString m_output;
     QString m_prefix;
     QString m_profile;
+    bool m_levelled = false;
     std::function<bool(const QString &)> m_protected;
     QSet<QString> m_claimed; // case-folded
     QHash<QString, int> m_limits;

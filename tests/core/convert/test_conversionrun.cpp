@@ -508,12 +508,15 @@ private slots:
             table.add(source);
             table.rows.last().baseFolder = lib;
         }
+        bool level = false;
         const auto rerun = [&] {
             for (auto &row : table.rows) {
                 row.status = JobStatus::Queued;
                 row.note.clear();
             }
-            ConversionRun run(environment(table, 2));
+            ConversionRun::Environment env = environment(table, 2);
+            env.level = level;
+            ConversionRun run(std::move(env));
             return runToEnd(run);
         };
         QCOMPARE(rerun().targets.size(), 3);
@@ -549,6 +552,17 @@ private slots:
         QVERIFY(QFileInfo(targets[1]).lastModified() != written[1]);
         QCOMPARE(QFileInfo(targets[0]).lastModified(), written[0]);
         QCOMPARE(QDir(m_output + QStringLiteral("A")).entryList(QDir::Files).size(), 2);
+
+        // Levelling turned on: the unchanged sources are converted again over their own outputs
+        // (levelling is no other profile), and are up to date on the next run.
+        level = true;
+        QCOMPARE(rerun().targets, targets);
+        QCOMPARE(table.rows[0].note.contains(QStringLiteral("已是最新")), false);
+        QVERIFY(QFileInfo(targets[0]).lastModified() != written[0]);
+        written[0] = QFileInfo(targets[0]).lastModified();
+        rerun();
+        QCOMPARE(table.rows[0].note, QStringLiteral("已是最新，未重新压缩"));
+        level = false;
 
         // The same names from another profile (mono: channel 3 names no "Mono-") are new files.
         m_channel = 3;
@@ -624,6 +638,11 @@ private slots:
         const SourceStamp odd{QStringLiteral("/a\tb.wav"), 5, -7, QStringLiteral("D- -br 1")};
         const auto back = SourceStamp::parse(odd.text());
         QVERIFY(back && back->source == odd.source && back->size == 5 && back->modifiedMs == -7 && back->profile == odd.profile);
+        QVERIFY(!back->levelled);
+        SourceStamp levelled = odd;
+        levelled.levelled = true;
+        const auto levelledBack = SourceStamp::parse(levelled.text());
+        QVERIFY(levelledBack && levelledBack->levelled && levelledBack->source == odd.source);
         for (const QString &bad : {QString(), QStringLiteral("1\t5\t7\tD-"), QStringLiteral("2\t5\t7\tD-\t/x"),
                                    QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t")})
             QVERIFY2(!SourceStamp::parse(bad), qPrintable(bad));
