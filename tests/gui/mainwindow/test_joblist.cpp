@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include <stdio.h>
+#include <unistd.h>
 
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
@@ -290,6 +292,8 @@ private slots:
         // A real WAV file whose name is Latin-1: its bytes do not survive decoding as UTF-8.
         const QByteArray latin1 = QFile::encodeName(lib.path()) + "/caf\xe9.wav";
         QVERIFY(::rename(QFile::encodeName(queued.last()).constData(), latin1.constData()) == 0);
+        // QTemporaryDir cannot remove a name it cannot decode: the test does.
+        const auto removeLatin1 = qScopeGuard([latin1] { ::unlink(latin1.constData()); });
         queued.removeLast();
         const QString unreadable = QFile::decodeName(latin1);
         QVERIFY(!QFileInfo::exists(unreadable));
