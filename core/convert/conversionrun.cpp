@@ -89,6 +89,13 @@ ConversionRun::ConversionRun(Environment environment, QObject *parent)
     m_loudness = new RunLoudness(this);
 }
 
+void ConversionRun::removeMeasuredRips()
+{
+    for (const QString &wav : std::as_const(m_ripsMeasured))
+        QFile::remove(wav);
+    m_ripsMeasured.clear();
+}
+
 ConversionRun::~ConversionRun()
 {
     // A run torn down mid-way (the program is closing) leaves no encoder and no rip behind.
@@ -109,6 +116,10 @@ ConversionRun::~ConversionRun()
             job->process->waitForFinished(1000);
         }
     }
+    // A rip of the measuring pass ends before its file is removed.
+    delete m_loudness;
+    m_loudness = nullptr;
+    removeMeasuredRips();
 }
 
 void ConversionRun::start()
@@ -166,8 +177,35 @@ void ConversionRun::start()
         const QString sourceFolder = rows.cell(row, JobColumn::SourcePath);
         const QString name = rows.cell(row, JobColumn::Source);
         const bool cd = MediaType(name) == QLatin1String("CDA");
-        planned << RunLoudness::Row{row, cd ? QString() : sourceFolder + name, EncoderOptionList(m_options),
-                                    AlbumMember{sourceFolder, rows.cell(row, JobColumn::Album), cd}};
+        RunLoudness::Row plan{row,
+                              cd ? QString() : sourceFolder + name,
+                              EncoderOptionList(m_options),
+                              AlbumMember{sourceFolder, rows.cell(row, JobColumn::Album), cd},
+                              {}};
+        if (cd && m_env.level) {
+            // A CD's tracks are levelled as one album: each is ripped for measuring first, and
+            // its encoder later takes that WAV instead of reading the disc again.
+            QString driveFolder = sourceFolder;
+            if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
+                driveFolder.chop(1);
+            const QString drive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
+            const int track = CdTrackNumber(name);
+            if (!drive.isEmpty() && track > 0) {
+                const QString wav = m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row);
+                m_ripsMeasured.insert(row, wav);
+                plan.source = wav;
+                plan.prepare = [drive, track, wav](const std::atomic<bool> &abort) {
+                    const RipResult result = RipTrackToWav(drive, track, wav, [&abort](int) { return !abort.load(); });
+                    if (!result.ok) {
+                        qWarning("Cannot rip track %d of %s for measuring: %s", track, qPrintable(drive),
+                                 qPrintable(result.message));
+                        QFile::remove(wav);
+                    }
+                    return result.ok;
+                };
+            }
+        }
+        planned << plan;
     }
     m_loudness->begin(planned, m_env.level, m_env.encoderPath, m_env.maxParallel);
 }
@@ -305,6 +343,13 @@ void ConversionRun::MediaConvert(Job *raw)
         }
         if (m_env.cdTagsFor)
             m_env.cdTagsFor(raw->cdDrive, raw->cdTrack, raw->CurrentTag);
+        const QString measured = m_ripsMeasured.take(raw->row);
+        if (!measured.isEmpty() && QFileInfo(measured).isFile()) {
+            raw->wavPath = measured;
+            raw->ripped = true;
+            startEncoder(raw, measured);
+            return;
+        }
         raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
         raw->abortRip = std::make_shared<std::atomic<bool>>(false);
         startNextRip();
@@ -545,6 +590,7 @@ void ConversionRun::checkDone()
     if (!m_cancelled && m_next < m_rowsAtStart)
         return;
     m_done = true;
+    removeMeasuredRips();
     updateMonitorState();
     emit finished(m_cancelled);
 }

@@ -134,6 +134,10 @@ private:
     QString m_options;
     std::vector<int> m_upToDate;       // rows to end as up to date at the next turn of the event loop
     RunLoudness *m_loudness = nullptr; // a child: albums, levelling, ReplayGain texts
+    // Levelled CD tracks, ripped by the measuring pass before any is encoded (an album's gain
+    // needs every track): row → its WAV, until its encoder takes it or the run ends.
+    QHash<int, QString> m_ripsMeasured;
+    void removeMeasuredRips();
 };
 
 } // namespace Sveltra

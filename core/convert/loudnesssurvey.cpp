@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <QTimer>
 #include <QtDebug>
 
@@ -15,10 +16,18 @@ LoudnessSurvey::LoudnessSurvey(QString encoderPath, QList<Item> items, int maxPa
     , m_items(std::move(items))
     , m_maxParallel(std::max(1, maxParallel))
 {
+    for (int i = 0; i < m_items.size(); ++i)
+        (m_items[i].prepare ? m_unprepared : m_ready) << i;
 }
 
 LoudnessSurvey::~LoudnessSurvey()
 {
+    if (m_preparing) {
+        m_abort->store(true);
+        m_preparing->disconnect(this);
+        m_preparing->wait();
+        delete m_preparing;
+    }
     for (QProcess *process : std::as_const(m_processes)) {
         process->disconnect(this);
         if (process->state() != QProcess::NotRunning) {
@@ -30,27 +39,61 @@ LoudnessSurvey::~LoudnessSurvey()
 
 void LoudnessSurvey::start()
 {
+    startPreparing();
     startMore();
-    if (m_running == 0)
-        QTimer::singleShot(0, this, [this] {
-            if (!m_finished) {
-                m_finished = true;
-                emit finished();
-            }
-        });
+    QTimer::singleShot(0, this, &LoudnessSurvey::finishIfDone);
 }
 
 void LoudnessSurvey::cancel()
 {
     m_cancelled = true;
+    m_abort->store(true); // a rip stops within a second
     for (QProcess *process : std::as_const(m_processes))
         process->kill(); // -measure writes nothing, so nothing is left behind
 }
 
+void LoudnessSurvey::finishIfDone()
+{
+    const bool left = !m_cancelled && (!m_ready.isEmpty() || !m_unprepared.isEmpty());
+    if (m_finished || m_running > 0 || m_preparing || left)
+        return;
+    m_finished = true;
+    emit finished();
+}
+
+void LoudnessSurvey::startPreparing()
+{
+    if (m_cancelled || m_preparing || m_unprepared.isEmpty())
+        return;
+    const int index = m_unprepared.takeFirst();
+    const auto prepare = m_items[index].prepare;
+    const std::shared_ptr<std::atomic<bool>> abort = m_abort;
+    m_preparing = QThread::create([this, index, prepare, abort] {
+        const bool ok = prepare(*abort);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, ok] {
+                m_preparing->wait();
+                m_preparing->deleteLater();
+                m_preparing = nullptr;
+                if (ok && !m_cancelled)
+                    m_ready << index;
+                else if (!ok)
+                    qWarning("The input of row %d could not be made for measuring", m_items[index].row);
+                startPreparing();
+                startMore();
+                finishIfDone();
+            },
+            Qt::QueuedConnection);
+    });
+    m_preparing->setObjectName(QStringLiteral("Measuring: input"));
+    m_preparing->start();
+}
+
 void LoudnessSurvey::startMore()
 {
-    while (!m_cancelled && m_running < m_maxParallel && m_next < m_items.size()) {
-        const Item item = m_items[m_next++];
+    while (!m_cancelled && m_running < m_maxParallel && !m_ready.isEmpty()) {
+        const Item item = m_items[m_ready.takeFirst()];
         auto *process = new QProcess(this);
         m_processes << process;
         ++m_running;
@@ -95,10 +138,7 @@ void LoudnessSurvey::ended(QProcess *process, int row)
     }
     process->deleteLater();
     startMore();
-    if (m_running == 0 && (m_cancelled || m_next >= m_items.size()) && !m_finished) {
-        m_finished = true;
-        emit finished();
-    }
+    finishIfDone();
 }
 
 } // namespace Sveltra

@@ -5,9 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
 #include "core/convert/loudness.h"
 
 class QProcess;
+class QThread;
 
 namespace Sveltra {
 
@@ -25,6 +30,10 @@ public:
         int row = -1;
         QString input;
         QStringList options; // the profile's encoder options, so the input is measured as encoded
+        // Makes the input first, on a worker thread, one item at a time (a CD track ripped to
+        // input); false when it cannot (the row is then not measured). Stops early, returning
+        // false, once abort is set. Empty when the input exists.
+        std::function<bool(const std::atomic<bool> &abort)> prepare;
     };
 
     LoudnessSurvey(QString encoderPath, QList<Item> items, int maxParallel, QObject *parent = nullptr);
@@ -42,12 +51,17 @@ signals:
 
 private:
     void startMore();
+    void startPreparing();
     void ended(QProcess *process, int row);
+    void finishIfDone();
 
     QString m_encoderPath;
     QList<Item> m_items;
     int m_maxParallel;
-    int m_next = 0;
+    QList<int> m_ready;      // items whose input exists, not yet measured
+    QList<int> m_unprepared; // items whose input is still to be made
+    QThread *m_preparing = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_abort = std::make_shared<std::atomic<bool>>(false);
     int m_running = 0;
     bool m_cancelled = false;
     bool m_finished = false;

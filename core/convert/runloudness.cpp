@@ -41,7 +41,7 @@ void RunLoudness::begin(const QList<Row> &rows, bool level, const QString &encod
     if (level) {
         for (const Row &r : rows) {
             if (!r.source.isEmpty())
-                items << LoudnessSurvey::Item{r.row, r.source, r.options};
+                items << LoudnessSurvey::Item{r.row, r.source, r.options, r.prepare};
         }
     }
     m_survey = std::make_unique<LoudnessSurvey>(encoderPath, items, maxParallel);

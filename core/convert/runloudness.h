@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +32,8 @@ public:
         QString source;      // the file the encoder reads; empty for a CD track
         QStringList options; // the profile's encoder options
         AlbumMember album;
+        // Makes source before it is measured (a CD track ripped); see LoudnessSurvey::Item.
+        std::function<bool(const std::atomic<bool> &abort)> prepare;
     };
 
     explicit RunLoudness(QObject *parent = nullptr);

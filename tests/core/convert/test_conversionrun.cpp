@@ -815,6 +815,40 @@ private slots:
         }
     }
 
+    // With levelling on, a CD is one album: every track is ripped and measured before any is
+    // encoded, all get the same gain, the encoders take the measured rips, and none stays behind.
+    void aLevelledCdIsOneAlbum()
+    {
+        const QString discDir = path(QStringLiteral("leveldisc"));
+        QVERIFY(QDir().mkpath(discDir));
+        TestCd::Image image;
+        QVERIFY(TestCd::MakeImage(&image, discDir, QStringLiteral("quiet"), {{2.0, 440}, {2.0, 660}}, false));
+        m_output = path(QStringLiteral("levelcd/"));
+        QVERIFY(QDir().mkpath(m_output));
+        m_channel = 1;
+        m_quality = 2;
+        Table table;
+        table.add(image.cuePath + QStringLiteral("/Track01.cda"), QStringLiteral("一"));
+        table.add(image.cuePath + QStringLiteral("/Track02.cda"), QStringLiteral("二"));
+        ConversionRun::Environment env = environment(table, 2);
+        const QString tempDir = path(QStringLiteral("leveltemp"));
+        QVERIFY(QDir().mkpath(tempDir));
+        env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
+        env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
+        env.level = true;
+        ConversionRun run(std::move(env));
+        runToEnd(run);
+        QStringList gains;
+        for (const auto &row : table.rows) {
+            QCOMPARE(row.status, int(JobStatus::Done));
+            const TestMedia::Id3 id3 = TestMedia::readId3(row.cells[JobColumn::Target]);
+            gains << id3.frames.value(QStringLiteral("TXXX:SVELTRA_GAIN"));
+            QVERIFY(id3.frames.contains(QStringLiteral("TXXX:REPLAYGAIN_ALBUM_GAIN")));
+        }
+        QVERIFY2(!gains[0].isEmpty() && gains[0] == gains[1], qPrintable(gains.join(QLatin1Char(','))));
+        QCOMPARE(QDir(tempDir).entryList(QDir::Files), QStringList());
+    }
+
     // Levelling judges the peak on the output: an encoder whose output still passes -1 dBTP is
     // run again with the gain lowered by the excess, once, and the tag tells the gain applied.
     void aLevelledOutputOverTheCeilingIsEncodedAgain()
