@@ -158,6 +158,7 @@ void ConversionRun::start()
         request.source = rows.cell(row, JobColumn::SourcePath) + request.name;
         request.title = rows.cell(row, JobColumn::Title);
         request.baseFolder = rows.baseFolder(row);
+        request.reconvert = rows.reconvert(row);
         request.cdTrack = MediaType(request.name) == QLatin1String("CDA");
         request.size = static_cast<qint64>(NumericValue(rows.cell(row, JobColumn::Size)));
         m_targets.insert(row, targets.assign(request));

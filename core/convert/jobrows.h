@@ -27,6 +27,13 @@ public:
         Q_UNUSED(row);
         return {};
     }
+    // The user asked for the row to be converted again ("重新压缩"): an output that is up to date
+    // is written again all the same. Ends when the row does.
+    virtual bool reconvert(int row) const
+    {
+        Q_UNUSED(row);
+        return false;
+    }
 };
 
 // Column numbers of the job list.

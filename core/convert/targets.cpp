@@ -112,7 +112,7 @@ TargetChoice TargetAssigner::assign(const TargetRequest &request)
                 || (request.cdTrack && theirs->size != own->size))
                 continue;
             choice.upToDate = !request.cdTrack && theirs->size == own->size && theirs->modifiedMs == own->modifiedMs
-                && theirs->levelled == own->levelled;
+                && theirs->levelled == own->levelled && !request.reconvert;
         }
         m_claimed.insert(key);
         choice.target = path;

@@ -52,7 +52,8 @@ struct TargetRequest
     QString title;  // a CD track's name comes from it
     QString baseFolder;
     bool cdTrack = false;
-    qint64 size = 0; // a CD track's size as the row shows it
+    qint64 size = 0;        // a CD track's size as the row shows it
+    bool reconvert = false; // the user asked for it again: never up to date
 };
 
 struct TargetChoice

@@ -25,6 +25,7 @@ namespace {
 constexpr int StatusRole = Qt::UserRole + 1;
 // The folder a row was added from (hidden: no column shows it).
 constexpr int BaseFolderRole = Qt::UserRole + 2;
+constexpr int ReconvertRole = Qt::UserRole + 3;
 
 // Every cell of a row tells a screen reader the row's state: "等待", "已完成" or "失败：" and the
 // reason that its tooltip shows.
@@ -171,8 +172,22 @@ void JobList::setStatus(int row, int status)
     if ((before == JobStatus::Queued) != (status == JobStatus::Queued))
         countQueuedPath(sourcePath(row), status == JobStatus::Queued ? 1 : -1);
     item->setData(JobColumn::Name, StatusRole, status);
+    if (status != JobStatus::Queued)
+        item->setData(JobColumn::Name, ReconvertRole, QVariant());
     item->setIcon(JobColumn::Name, statusIcon(status));
     describeRow(item);
+}
+
+bool JobList::reconvert(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item && item->data(JobColumn::Name, ReconvertRole).toBool();
+}
+
+void JobList::setReconvert(int row, bool on)
+{
+    if (QTreeWidgetItem *item = topLevelItem(row))
+        item->setData(JobColumn::Name, ReconvertRole, on ? QVariant(true) : QVariant());
 }
 
 const QIcon &JobList::statusIcon(int status) const

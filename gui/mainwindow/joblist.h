@@ -64,6 +64,8 @@ public:
     void setNote(int row, const QString &note) override;
     QString note(int row) const override;
     QString baseFolder(int row) const override;
+    bool reconvert(int row) const override;
+    void setReconvert(int row, bool on);
     // The full source path of a row: its folder cell followed by its file-name cell.
     QString sourcePath(int row) const;
 

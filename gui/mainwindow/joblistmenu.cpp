@@ -104,6 +104,7 @@ void JobListMenu::requeue()
             m_list->setCell(row, column, QString());
         m_list->setNote(row, QString());
         m_list->setStatus(row, JobStatus::Queued);
+        m_list->setReconvert(row, true); // asked for by name: not skipped as up to date
     }
     updateActions();
 }

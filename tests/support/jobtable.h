@@ -19,6 +19,7 @@ public:
         int status = Sveltra::JobStatus::Queued;
         QString note;
         QString baseFolder;
+        bool reconvert = false;
     };
     QList<Row> rows;
 
@@ -30,6 +31,7 @@ public:
     void setNote(int row, const QString &note) override { rows[row].note = note; }
     QString note(int row) const override { return rows[row].note; }
     QString baseFolder(int row) const override { return rows[row].baseFolder; }
+    bool reconvert(int row) const override { return rows[row].reconvert; }
 };
 
 } // namespace TestSupport

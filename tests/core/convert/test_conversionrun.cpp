@@ -564,6 +564,20 @@ private slots:
         QCOMPARE(table.rows[0].note, QStringLiteral("已是最新，未重新压缩"));
         level = false;
 
+        // "重新压缩" on a row: converted again over its own output although nothing changed.
+        written[2] = QFileInfo(targets[2]).lastModified();
+        table.rows[2].reconvert = true;
+        level = true;
+        QStringList started = rerun().targets;
+        started.sort();
+        QStringList expected = targets;
+        expected.sort();
+        QCOMPARE(started, expected);
+        QCOMPARE(table.rows[1].note, QStringLiteral("已是最新，未重新压缩"));
+        QVERIFY(QFileInfo(targets[2]).lastModified() != written[2]);
+        table.rows[2].reconvert = false;
+        level = false;
+
         // The same names from another profile (mono: channel 3 names no "Mono-") are new files.
         m_channel = 3;
         const RunResult mono = rerun();

@@ -226,6 +226,7 @@ private slots:
             QCOMPARE(list->status(row), int(JobStatus::Queued));
             QCOMPARE(list->note(row), QString());
             QCOMPARE(list->cell(row, JobColumn::Target), QString());
+            QVERIFY(list->reconvert(row));
         }
         QVERIFY(!menu->requeueAction()->isEnabled());
         QVERIFY(list->IsDuplicate(folder + QStringLiteral("d.wav")));
