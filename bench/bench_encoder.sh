@@ -50,19 +50,9 @@ cd "$work"
 echo "fastencc: $FASTENCC"
 echo "making inputs in $work ..."
 # Real recordings, joined into one 16-bit stereo WAV of at most 5 minutes.
-if [ -d "$music" ]; then
-  find "$music" -maxdepth 1 -type f \( -iname '*.ogg' -o -iname '*.flac' -o -iname '*.mp3' -o -iname '*.wav' \) | sort > list.txt
-else
-  echo "$music" > list.txt
-fi
-n=0
-while read -r f; do
-  n=$((n + 1))
-  ffmpeg -nostdin -v error -y -i "$f" -map 0:a:0 -ar 44100 -ac 2 -c:a pcm_s16le "part$n.wav"
-done < list.txt
-sox part*.wav music-all.wav
+join_music "$music" music-all.wav
 sox music-all.wav music.wav trim 0 300
-rm -f part*.wav music-all.wav
+rm -f music-all.wav
 echo "music: $(soxi -D music.wav | awk '{ printf "%.0f", $1 }') s from $(wc -l < list.txt) file(s) of $music"
 # Music-like material: two moving tones with tremolo over pink noise.
 sox -n -r 44100 -c 2 -b 16 song.wav synth 240 sine 220-880 sine 330-990 pinknoise tremolo 3 40 vol 0.5

@@ -37,18 +37,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 echo "fastencc: $FASTENCC"
-if [ -d "$music" ]; then
-  find "$music" -maxdepth 1 -type f \( -iname '*.ogg' -o -iname '*.flac' -o -iname '*.mp3' -o -iname '*.wav' \) | sort > list.txt
-else
-  echo "$music" > list.txt
-fi
-n=0
-while read -r f; do
-  n=$((n + 1))
-  ffmpeg -nostdin -v error -y -i "$f" -map 0:a:0 -ar 44100 -ac 2 -c:a pcm_s16le "part$n.wav"
-done < list.txt
-sox part*.wav music-all.wav
-rm -f part*.wav
+join_music "$music" music-all.wav
 sox music-all.wav music.wav trim 0 240
 # An album whose tracks differ in level, as masters do.
 sox music-all.wav t1.wav trim 0 80 vol -3dB
