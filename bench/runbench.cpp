@@ -208,20 +208,12 @@ int main(int argc, char *argv[])
     for (int i = 4; i < args.size(); ++i)
         form.AddMediaFile(args[i]);
 
-    form.StartDiet();
-    frmMonitor *monitor = form.monitorWindow();
-    // Skip the window's one-second pause before the run; time the run alone.
-    monitor->Timer1->stop();
-    QEventLoop loop;
-    QObject::connect(monitor, &frmMonitor::unloaded, &loop, &QEventLoop::quit);
-    QElapsedTimer clock;
-    clock.start();
-    monitor->DietMediaFile(parallel);
-    loop.exec();
+    const double seconds = timedRun(parallel);
+    if (seconds < 0)
+        return 1;
     int done = 0;
     for (int row = 0; row < form.ListView1->rowCount(); ++row)
         done += form.ListView1->status(row) == JobStatus::Done;
-    std::printf("converted %d of %d files with %d at once in %.3f s\n", done, form.ListView1->rowCount(), parallel,
-                clock.elapsed() / 1000.0);
+    std::printf("converted %d of %d files with %d at once in %.3f s\n", done, form.ListView1->rowCount(), parallel, seconds);
     return done == form.ListView1->rowCount() ? 0 : 1;
 }
