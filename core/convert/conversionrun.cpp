@@ -21,6 +21,7 @@
 #include "core/convert/failurereason.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/jobrules.h"
+#include "core/convert/mediaprobe.h"
 #include "core/convert/naming.h"
 #include "core/convert/outputtag.h"
 #include "core/convert/runloudness.h"
@@ -51,6 +52,8 @@ struct ConversionRun::Job
     int row = -1;
     QString source;
     QString target;
+    QString work;        // where the encoder writes; the file takes target's name when whole
+    TargetChoice choice; // how target was chosen, for the next free name
     QString options;
     MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
     QProcess *process = nullptr;
@@ -60,6 +63,7 @@ struct ConversionRun::Job
     std::optional<LoudnessReading> loudness; // of the output, from the encoder's loudness line
     QString input;                           // what the encoder reads (a ripped track's WAV)
     int percent = -1;                        // the progress reported last
+    bool finishing = false;                  // its output is being tagged, checked and named
 
     // CD tracks: read into wavPath first, one track at a time, on a worker thread.
     QString cdDrive;
@@ -69,17 +73,6 @@ struct ConversionRun::Job
     bool ripped = false;
     std::shared_ptr<std::atomic<bool>> abortRip;
 };
-
-void SetMP3Tag(const QString &path, const MediaTag &tag)
-{
-    if (!QFile::exists(path))
-        return;
-    AudioInformation info;
-    PrepareOutputTag(info, tag);
-    info.SoftwareNote = SoftwareNote();
-    if (!info.WriteTags(path))
-        qWarning("Cannot write the tag of %s: %s", qPrintable(path), qPrintable(info.lastError()));
-}
 
 ConversionRun::ConversionRun(Environment environment, QObject *parent)
     : QObject(parent)
@@ -116,6 +109,8 @@ ConversionRun::~ConversionRun()
             job->process->waitForFinished(1000);
         }
     }
+    // An output being named ends first; its result, queued to this run, is dropped with it.
+    m_pool.waitForDone();
     // A rip of the measuring pass ends before its file is removed.
     delete m_loudness;
     m_loudness = nullptr;
@@ -243,7 +238,7 @@ void ConversionRun::endIdleJobs()
             idle.push_back(job.get());
     }
     for (Job *job : idle)
-        finishJob(job, false, {}, {});
+        finishJob(job, failure({}, {}));
     checkDone();
 }
 
@@ -282,7 +277,7 @@ void ConversionRun::finishUpToDate()
         const std::optional<qint64> ratio = RatioPercent(NumericValue(sizeText), NumericValue(rows.cell(row, JobColumn::Size)));
         if (ratio && *ratio != 0)
             rows.setCell(row, JobColumn::Ratio, RatioText(*ratio));
-        emit rowFinished(row, JobStatus::Done);
+        emit rowFinished(row, RowOutcome::Kept);
     }
     checkDone();
 }
@@ -299,9 +294,14 @@ void ConversionRun::startRow(int row)
 
     const TargetChoice choice = m_targets.value(row);
     job->target = choice.target;
+    job->work = WorkPathFor(choice.target);
+    job->choice = choice;
     emit rowStarted(m_ordinal, job->source, job->target);
 
     job->CurrentTag.Title = rows.cell(row, JobColumn::Title).trimmed();
+    // The list's placeholder is no title: a player shows the file's name instead.
+    if (job->CurrentTag.Title == UntitledPlaceholder() && MediaType(name) != QLatin1String("CDA"))
+        job->CurrentTag.Title = QFileInfo(name).completeBaseName();
     job->CurrentTag.Album = rows.cell(row, JobColumn::Album).trimmed();
     job->CurrentTag.Artist = rows.cell(row, JobColumn::Artist).trimmed();
     job->CurrentTag.Year = rows.cell(row, JobColumn::Year).trimmed();
@@ -316,7 +316,7 @@ void ConversionRun::startRow(int row)
     const auto target = fileIdentity(raw->target);
     if (target && m_sources.contains(*target)) {
         QTimer::singleShot(0, this, [this, raw] {
-            finishJob(raw, false, OverwritesSourceReason(), QStringLiteral("the target is the source of a row of the list"));
+            finishJob(raw, failure(OverwritesSourceReason(), QStringLiteral("the target is the source of a row of the list")));
         });
         return;
     }
@@ -339,7 +339,7 @@ void ConversionRun::MediaConvert(Job *raw)
         if (raw->cdDrive.isEmpty() || raw->cdTrack == 0) {
             // No drive holds the track: nothing is ripped or encoded. Ended from the event loop.
             QTimer::singleShot(
-                0, this, [this, raw] { finishJob(raw, false, NoCdDriveReason(), QStringLiteral("no drive holds the track")); });
+                0, this, [this, raw] { finishJob(raw, failure(NoCdDriveReason(), QStringLiteral("no drive holds the track"))); });
             return;
         }
         if (m_env.cdTagsFor)
@@ -406,7 +406,7 @@ void ConversionRun::ripEnded(Job *job, bool ok, const QString &detail)
     m_ripping = nullptr;
     if (!ok || m_cancelled) {
         QFile::remove(job->wavPath);
-        finishJob(job, false, CdReadFailedReason(), detail);
+        finishJob(job, failure(CdReadFailedReason(), detail));
     } else {
         startEncoder(job, job->wavPath);
     }
@@ -422,7 +422,7 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     auto *process = new QProcess(this);
     job->process = process;
     process->setProgram(m_env.encoderPath);
-    QStringList arguments = QStringList{input, job->target} + EncoderOptionList(job->options);
+    QStringList arguments = QStringList{input, job->work} + EncoderOptionList(job->options);
     // In a run of several rows each encoder works on one thread: the cores go to several files
     // at once, and every row comes out the same however many run together. A run of one row
     // lets the encoder spread its file over every core.
@@ -450,22 +450,23 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
                 return;
             }
             if (ok) {
-                finishJob(job, true, {}, {});
+                finishOutput(job);
                 return;
             }
             QString detail = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
             if (detail.isEmpty())
                 detail = status == QProcess::CrashExit ? QStringLiteral("the encoder crashed")
                                                        : QStringLiteral("the encoder ended with exit code %1").arg(exitCode);
-            finishJob(job, false, EncoderFailureReason(exitCode, status == QProcess::CrashExit, detail), detail);
+            finishJob(job, failure(EncoderFailureReason(exitCode, status == QProcess::CrashExit, detail), detail));
         },
         Qt::QueuedConnection);
     connect(
         process, &QProcess::errorOccurred, this,
         [this, job](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
-                finishJob(job, false, EncoderNotStartedReason(),
-                          QStringLiteral("cannot start the encoder: ") + job->process->errorString());
+                finishJob(job,
+                          failure(EncoderNotStartedReason(),
+                                  QStringLiteral("cannot start the encoder: ") + job->process->errorString()));
         },
         Qt::QueuedConnection);
     process->start();
@@ -513,7 +514,52 @@ void ConversionRun::updateMonitorState()
     }
 }
 
-void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &reason, const QString &detail)
+FinishedOutput ConversionRun::failure(const QString &reason, const QString &detail)
+{
+    FinishedOutput ended;
+    ended.note = reason;
+    ended.detail = detail;
+    return ended;
+}
+
+void ConversionRun::finishOutput(Job *job)
+{
+    OutputToFinish output;
+    output.work = job->work;
+    output.target = job->target;
+    output.parts = job->choice.parts;
+    output.nameLimit = job->choice.nameLimit;
+    output.copy = job->choice.copy;
+    output.replaceEarlier = job->choice.replaceEarlier;
+    output.tag = job->CurrentTag;
+    output.copied = job->copied;
+    if (job->loudness)
+        output.encodedSeconds = job->loudness->seconds;
+    const QString levelled = m_loudness->describe(job->row, job->loudness, job->copied, output.tag);
+    job->CurrentTag = output.tag;
+    // A CD track's length is the rip's; a file's is what its own header states.
+    const QString source = job->cdTrack > 0 ? QString() : job->source;
+    job->finishing = true;
+    ++m_finishing;
+    m_pool.start([this, job, output, source, levelled]() mutable {
+        if (!source.isEmpty())
+            output.sourceMs = ProbeDurationMs(source);
+        FinishedOutput ended = FinishOutput(output);
+        if (ended.outcome == RowOutcome::Converted && !levelled.isEmpty())
+            ended.note = levelled;
+        else if (ended.outcome == RowOutcome::Copied)
+            ended.note = KeptAsItWasNote();
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, ended] {
+                --m_finishing;
+                finishJob(job, ended);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ConversionRun::finishJob(Job *job, const FinishedOutput &ended)
 {
     // A job may be ended from two queued events (a cancel and its own end); the second finds it
     // gone. Compare pointers only: a job that has gone is freed.
@@ -524,9 +570,9 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &reason, c
 
     // An encoder that finished its file before the stop reached it has done its row; a stopped
     // one leaves its row queued.
-    const bool recorded = !m_cancelled || encoderOk;
+    const bool recorded = !m_cancelled || job->finishing;
     if (recorded)
-        recordOutcome(*job, encoderOk, reason, detail);
+        recordOutcome(*job, ended);
     if (QFile::exists(m_env.tempBasePath))
         QFile::remove(m_env.tempBasePath);
 
@@ -535,58 +581,85 @@ void ConversionRun::finishJob(Job *job, bool encoderOk, const QString &reason, c
         job->process->deleteLater();
     if (!job->wavPath.isEmpty())
         QFile::remove(job->wavPath);
+    // A stopped or failed encoder removes its own unfinished file; a file it finished that is not
+    // whole goes here (FinishOutput has removed it already when it failed).
+    if (ended.outcome == RowOutcome::Failed && !job->work.isEmpty())
+        QFile::remove(job->work);
     m_jobs.erase(it);
     if (recorded)
-        emit rowFinished(row, m_env.rows->status(row));
+        emit rowFinished(row, ended.outcome);
 
     scheduleMore();
     updateMonitorState();
     checkDone();
 }
 
-void ConversionRun::recordOutcome(const Job &job, bool encoderOk, const QString &reason, const QString &detail)
+void ConversionRun::recordOutcome(const Job &job, const FinishedOutput &ended)
 {
     JobRows &rows = *m_env.rows;
-    if (!encoderOk) {
-        // A failed encoder never leaves a file at the target (it writes under a temporary
-        // name), so whatever is there is not this conversion's: leave the row's cells alone.
-        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(detail));
+    if (ended.outcome == RowOutcome::Failed) {
+        // Nothing of this conversion is at the target (the output takes its name only when
+        // whole), so whatever is there is not this run's: leave the row's cells alone.
+        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(ended.detail));
         rows.setStatus(job.row, JobStatus::Failed);
-        rows.setNote(job.row, reason);
-        m_loudness->ended(job.row, {}, {}, std::nullopt, {});
+        rows.setNote(job.row, ended.note);
+        retagAlbum(m_loudness->ended(job.row, {}, {}, std::nullopt));
         return;
     }
-
-    MediaTag tag = job.CurrentTag;
-    const QString levelled = m_loudness->describe(job.row, job.loudness, job.copied, tag);
-    SetMP3Tag(job.target, tag);
-    const QString sizeText = GetFileSizeText(job.target);
-    rows.setCell(job.row, JobColumn::Target, job.target);
+    if (ended.outcome == RowOutcome::Damaged)
+        qWarning("The source %s is damaged: %s", qPrintable(job.source), qPrintable(ended.detail));
+    const QString sizeText = GetFileSizeText(ended.target);
+    rows.setCell(job.row, JobColumn::Target, ended.target);
     rows.setCell(job.row, JobColumn::TargetSize, sizeText);
-    const double targetSize = NumericValue(sizeText);
-    rows.setStatus(job.row, targetSize > 0 ? JobStatus::Done : JobStatus::Failed);
-    if (targetSize <= 0)
-        qWarning("Conversion of %s left no file at %s", qPrintable(job.source), qPrintable(job.target));
-    rows.setNote(job.row, targetSize <= 0 ? NoOutputReason() : job.copied ? KeptAsItWasNote() : levelled);
-    const auto recordSize = [&rows](int row, double size) {
-        const std::optional<qint64> ratio = RatioPercent(size, NumericValue(rows.cell(row, JobColumn::Size)));
-        if (ratio && *ratio != 0)
-            rows.setCell(row, JobColumn::Ratio, RatioText(*ratio));
-    };
-    recordSize(job.row, targetSize);
-    // The album's texts, once its last row is here, change its files' tags and so their sizes.
-    m_loudness->ended(job.row, targetSize > 0 ? job.target : QString(), tag, job.loudness,
-                      [&rows, &recordSize](int row, const QString &file, const MediaTag &withAlbum) {
-                          SetMP3Tag(file, withAlbum);
-                          const QString size = GetFileSizeText(file);
-                          rows.setCell(row, JobColumn::TargetSize, size);
-                          recordSize(row, NumericValue(size));
-                      });
+    rows.setStatus(job.row, ended.outcome == RowOutcome::Damaged ? JobStatus::Damaged : JobStatus::Done);
+    rows.setNote(job.row, ended.note);
+    const std::optional<qint64> ratio = RatioPercent(NumericValue(sizeText), NumericValue(rows.cell(job.row, JobColumn::Size)));
+    if (ratio && *ratio != 0)
+        rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));
+    // The album's texts, once its last row is here, go into its files.
+    retagAlbum(m_loudness->ended(job.row, ended.target, job.CurrentTag, job.loudness));
+}
+
+void ConversionRun::retagAlbum(const QList<AlbumLedger::AlbumFile> &files)
+{
+    if (files.isEmpty())
+        return;
+    ++m_finishing;
+    m_pool.start([this, files] {
+        QList<QPair<int, QString>> failed; // row, reason
+        for (const AlbumLedger::AlbumFile &file : files) {
+            const QString reason = RetagOutput(file.target, file.tag);
+            if (!reason.isEmpty())
+                failed << qMakePair(file.row, reason);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, files, failed] {
+                --m_finishing;
+                JobRows &rows = *m_env.rows;
+                for (const AlbumLedger::AlbumFile &file : files) {
+                    // The texts change the file's size; the row shows the file as it is now.
+                    if (rows.cell(file.row, JobColumn::Target) != file.target)
+                        continue;
+                    const QString size = GetFileSizeText(file.target);
+                    rows.setCell(file.row, JobColumn::TargetSize, size);
+                    const std::optional<qint64> ratio = RatioPercent(NumericValue(size),
+                                                                     NumericValue(rows.cell(file.row, JobColumn::Size)));
+                    if (ratio && *ratio != 0)
+                        rows.setCell(file.row, JobColumn::Ratio, RatioText(*ratio));
+                }
+                // The file is whole with its own track's texts; the row says what is missing.
+                for (const auto &[row, reason] : failed)
+                    rows.setNote(row, reason);
+                checkDone();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ConversionRun::checkDone()
 {
-    if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty())
+    if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty() || m_finishing > 0)
         return;
     if (!m_cancelled && m_next < m_rowsAtStart)
         return;

@@ -6,23 +6,23 @@
 #include <QProcess>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "core/convert/loudness.h"
 #include "core/convert/mediatag.h"
+#include "core/convert/outputfinish.h"
+#include "core/convert/outputtag.h"
+#include "core/convert/rowoutcome.h"
 #include "core/convert/targets.h"
 
 namespace Sveltra {
 
 class JobRows;
 class RunLoudness;
-
-// Writes the tag of a finished conversion: every tag of its source with the row's title, album,
-// artist and year winning, the year as a number, the front cover made small, the software note
-// (see PrepareOutputTag). Does nothing when there is no file at the path.
-void SetMP3Tag(const QString &path, const MediaTag &tag);
 
 // One pass over the job list that turns every queued row into an MP3 file for the current
 // profile. Up to maxParallel encoders run at once; rows start in list order and each row's
@@ -73,7 +73,6 @@ public:
     void cancel();
 
     bool isRunning() const { return m_started && !m_done; }
-    bool isCancelled() const { return m_cancelled; }
     int queuedAtStart() const { return m_total; }
     // The command line of the most recently started conversion, for display.
     const QString &EncoderCommand() const { return m_encoderCommand; }
@@ -88,7 +87,8 @@ signals:
     // How far a row has come, 0 to 100, growing only: the encoder's own progress, and for a CD
     // track first its rip (up to 70) and then the encoder (the rest).
     void rowProgress(int row, int percent);
-    void rowFinished(int row, int status);
+    // A row has ended as outcome; its cells, status and note are set.
+    void rowFinished(int row, Sveltra::RowOutcome outcome);
     void finished(bool cancelled);
 
 private:
@@ -108,10 +108,16 @@ private:
     // before the encoder started.
     void readEncoderOutput(Job *job, int base);
     void updateMonitorState();
-    // Ends a job; a failed one carries the reason the user reads (Chinese) and the detail that
-    // goes to the log.
-    void finishJob(Job *job, bool encoderOk, const QString &reason, const QString &detail);
-    void recordOutcome(const Job &job, bool encoderOk, const QString &reason, const QString &detail);
+    // The encoder has written the row's file under its working name: it is tagged, checked and
+    // named on a worker thread (FinishOutput), then the job ends with what came of it.
+    void finishOutput(Job *job);
+    // Ends a job as ended says; a failed one carries the reason the user reads (Chinese) in its
+    // note and the detail that goes to the log.
+    void finishJob(Job *job, const FinishedOutput &ended);
+    void recordOutcome(const Job &job, const FinishedOutput &ended);
+    // Writes an album's texts into its files (RetagOutput), on a worker thread.
+    void retagAlbum(const QList<AlbumLedger::AlbumFile> &files);
+    static FinishedOutput failure(const QString &reason, const QString &detail);
     // Ends the jobs of a cancelled run that wait for nothing that could end them.
     void endIdleJobs();
     void checkDone();
@@ -138,6 +144,9 @@ private:
     // needs every track): row → its WAV, until its encoder takes it or the run ends.
     QHash<int, QString> m_ripsMeasured;
     void removeMeasuredRips();
+    // Tagging, checking and naming outputs, and album retags; waited for when the run goes.
+    QThreadPool m_pool;
+    int m_finishing = 0; // tasks of m_pool whose results have not come back
 };
 
 } // namespace Sveltra

@@ -1,5 +1,7 @@
 #include "core/convert/failurereason.h"
 
+#include <algorithm>
+
 namespace Sveltra {
 
 namespace {
@@ -26,7 +28,7 @@ QString EncoderFailureReason(int exitCode, bool crashed, const QString &errorTex
         return QStringLiteral("源文件无法作为音频读取");
     case 4:
         if (says(errorText, "No space left") || says(errorText, "quota"))
-            return QStringLiteral("磁盘空间不足");
+            return DiskFullReason();
         if (says(errorText, "File name too long"))
             return QStringLiteral("文件名太长");
         if (says(errorText, "No such file"))
@@ -66,6 +68,35 @@ QString OverwritesSourceReason()
 QString NoOutputReason()
 {
     return QStringLiteral("没有生成输出文件");
+}
+
+QString DiskFullReason()
+{
+    return QStringLiteral("磁盘空间不足");
+}
+
+QString TagWriteFailedReason()
+{
+    return QStringLiteral("无法写入输出文件的标签");
+}
+
+QString OutputCutShortReason()
+{
+    return QStringLiteral("输出文件不完整");
+}
+
+QString AlbumTagFailedReason()
+{
+    return QStringLiteral("无法写入专辑的音量标签");
+}
+
+QString DamagedSourceNote(qint64 decodedMs, qint64 statedMs)
+{
+    const auto length = [](qint64 ms) {
+        const qint64 seconds = std::max<qint64>(0, ms) / 1000;
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    };
+    return QStringLiteral("源文件已损坏：只转换了 %1（应为 %2）").arg(length(decodedMs), length(statedMs));
 }
 
 QString KeptAsItWasNote()

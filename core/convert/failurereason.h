@@ -17,6 +17,14 @@ QString NoCdDriveReason();         // no drive holds the track
 QString CdReadFailedReason();      // the rip failed
 QString OverwritesSourceReason();  // the target is the source of a row
 QString NoOutputReason();          // the encoder said yes but left no file
+QString DiskFullReason();          // the output's folder has no room left
+QString TagWriteFailedReason();    // the tag could not be written into the output
+QString OutputCutShortReason();    // the written output does not hold all the audio it should
+QString AlbumTagFailedReason();    // the album's loudness texts could not be written
+
+// The note of a row whose source is damaged: it decoded shorter than its own header says.
+// "源文件已损坏：只转换了 1:35（应为 3:34）"
+QString DamagedSourceNote(qint64 decodedMs, qint64 statedMs);
 
 // The note of a row whose MP3 frames were kept as they were.
 QString KeptAsItWasNote();

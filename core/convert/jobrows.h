@@ -5,7 +5,7 @@
 namespace Sveltra {
 
 // The rows of the job list as the conversion run sees them: cells addressed by row position
-// and column number, and a status icon (5 queued, 4 done, 3 failed). The job list widget
+// and column number, and a status icon (5 queued, 4 done, 3 failed, 6 damaged). The job list widget
 // implements it; tests give a plain table.
 class JobRows
 {
@@ -57,9 +57,9 @@ enum : int {
 };
 }
 
-// Status icons of the job list.
+// Status icons of the job list. Damaged: done from a source that decoded shorter than it says.
 namespace JobStatus {
-enum : int { Failed = 3, Done = 4, Queued = 5 };
+enum : int { Failed = 3, Done = 4, Queued = 5, Damaged = 6 };
 }
 
 } // namespace Sveltra

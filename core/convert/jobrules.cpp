@@ -39,4 +39,9 @@ QString RefusedFilesMessage(int count, const QString &firstName)
     return QStringLiteral("%1 个文件无法作为音频读取，未添加：%2 等").arg(count).arg(firstName);
 }
 
+QString UntitledPlaceholder()
+{
+    return QStringLiteral("Unknown");
+}
+
 } // namespace Sveltra

@@ -20,4 +20,8 @@ QString MediaType(const QString &path);
 // how many, and the name of the first.
 QString RefusedFilesMessage(int count, const QString &firstName);
 
+// The title cell of a row whose source has no title of its own ("Unknown"). It is never written
+// into a tag.
+QString UntitledPlaceholder();
+
 } // namespace Sveltra

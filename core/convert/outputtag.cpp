@@ -1,7 +1,10 @@
 #include "core/convert/outputtag.h"
 
+#include <QtDebug>
+
 #include <limits>
 
+#include "core/base/version.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/coverart.h"
 #include "core/convert/naming.h"
@@ -27,6 +30,19 @@ void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag)
     if (!tag.SourceStamp.isEmpty())
         writer.UserTexts << qMakePair(QStringLiteral("Sveltra source"), tag.SourceStamp);
     writer.UserTexts += tag.UserTexts;
+}
+
+bool SetMP3Tag(const QString &path, const MediaTag &tag, QString *error)
+{
+    AudioInformation info;
+    PrepareOutputTag(info, tag);
+    info.SoftwareNote = SoftwareNote();
+    if (info.WriteTags(path))
+        return true;
+    qWarning("Cannot write the tag of %s: %s", qPrintable(path), qPrintable(info.lastError()));
+    if (error)
+        *error = info.lastError();
+    return false;
 }
 
 } // namespace Sveltra

@@ -11,4 +11,11 @@ class AudioInformation;
 // small, the rerun mark and the user texts. The software note is the caller's.
 void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag);
 
+// Writes the tag of a finished conversion into the MP3 file at path: every tag of its source with
+// the row's title, album, artist and year winning, the year as a number, the front cover made
+// small, the software note (see PrepareOutputTag). False, with the reason in error, when it cannot.
+// The file is written in place: callers hand it a file that has not taken its name yet. Safe on
+// any thread.
+bool SetMP3Tag(const QString &path, const MediaTag &tag, QString *error = nullptr);
+
 } // namespace Sveltra

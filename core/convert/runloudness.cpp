@@ -97,12 +97,10 @@ QString RunLoudness::describe(int row, const std::optional<LoudnessReading> &out
     return applied ? LevelledNote(*applied) : QString();
 }
 
-void RunLoudness::ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
-                        const std::function<void(int, const QString &, const MediaTag &)> &write)
+QList<AlbumLedger::AlbumFile> RunLoudness::ended(int row, const QString &target, const MediaTag &tag,
+                                                 const std::optional<LoudnessReading> &output)
 {
-    const auto files = m_ledger.rowEnded(row, target, tag, target.isEmpty() ? std::nullopt : output);
-    for (const AlbumLedger::AlbumFile &file : files)
-        write(file.row, file.target, file.tag);
+    return m_ledger.rowEnded(row, target, tag, target.isEmpty() ? std::nullopt : output);
 }
 
 } // namespace Sveltra

@@ -56,10 +56,10 @@ public:
     // A row's output is done and measured (output nullopt: no loudness line). Adds the track's
     // texts to tag and gives the row's note for a levelled file (empty if none).
     QString describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const;
-    // A row has ended (target empty: it failed). When this was its album's last row, hands each
-    // of the album's files to write (row, file, tag with the album texts) to be tagged again.
-    void ended(int row, const QString &target, const MediaTag &tag, const std::optional<LoudnessReading> &output,
-               const std::function<void(int, const QString &, const MediaTag &)> &write);
+    // A row has ended (target empty: it failed). When this was its album's last row, returns the
+    // album's files (row, file, tag with the album texts) to be tagged again; else none.
+    QList<AlbumLedger::AlbumFile> ended(int row, const QString &target, const MediaTag &tag,
+                                        const std::optional<LoudnessReading> &output);
 
 signals:
     void ready();

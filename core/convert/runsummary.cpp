@@ -3,24 +3,28 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/convert/failurereason.h"
 #include "core/convert/jobrows.h"
 #include "core/convert/naming.h"
 
 namespace Sveltra {
 
-void RunSummary::addFinishedRow(const JobRows &rows, int row)
+void RunSummary::addFinishedRow(const JobRows &rows, int row, RowOutcome outcome)
 {
-    const int status = rows.status(row);
-    if (status == JobStatus::Done && rows.note(row) == UpToDateNote()) {
+    switch (outcome) {
+    case RowOutcome::Kept:
         ++skipped;
-    } else if (status == JobStatus::Done) {
-        ++converted;
+        return;
+    case RowOutcome::Converted:
+    case RowOutcome::Copied:
+    case RowOutcome::Damaged: {
+        ++(outcome == RowOutcome::Damaged ? damaged : converted);
         const double source = NumericValue(rows.cell(row, JobColumn::Size));
         const double target = NumericValue(rows.cell(row, JobColumn::TargetSize));
         if (source > 0 && target > 0)
             savedBytes += std::llround(source - target);
-    } else if (status == JobStatus::Failed) {
+        return;
+    }
+    case RowOutcome::Failed: {
         ++failed;
         const QString reason = rows.note(row);
         if (reason.isEmpty())
@@ -28,12 +32,14 @@ void RunSummary::addFinishedRow(const JobRows &rows, int row)
         const int count = ++failureCounts[reason];
         if (commonFailure.isEmpty() || count > failureCounts.value(commonFailure))
             commonFailure = reason;
+        return;
+    }
     }
 }
 
 void RunSummary::setQueuedAtStart(int queuedAtStart)
 {
-    queued = std::max(0, queuedAtStart - converted - failed - skipped);
+    queued = std::max(0, queuedAtStart - converted - failed - skipped - damaged);
 }
 
 QString RunSummaryText(const RunSummary &summary)
@@ -41,6 +47,8 @@ QString RunSummaryText(const RunSummary &summary)
     QString text = QStringLiteral("完成 %1 个，").arg(summary.converted);
     if (summary.skipped > 0)
         text += QStringLiteral("跳过 %1 个，").arg(summary.skipped);
+    if (summary.damaged > 0)
+        text += QStringLiteral("有问题 %1 个，").arg(summary.damaged);
     text += QStringLiteral("失败 %1 个").arg(summary.failed);
     if (summary.failed > 0 && !summary.commonFailure.isEmpty())
         text += QStringLiteral("：") + summary.commonFailure;
@@ -78,6 +86,8 @@ QString RowStatusText(int status, const QString &note)
         return note.isEmpty() ? QStringLiteral("已完成") : QStringLiteral("已完成：") + note;
     case JobStatus::Failed:
         return note.isEmpty() ? QStringLiteral("失败") : QStringLiteral("失败：") + note;
+    case JobStatus::Damaged:
+        return QStringLiteral("有问题：") + note;
     default:
         return {};
     }

@@ -1,5 +1,6 @@
 #include "core/convert/targets.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -12,16 +13,28 @@ namespace Sveltra {
 
 QString SourceStamp::text() const
 {
-    return QStringLiteral("1\t%1\t%2\t%3\t%4%5")
+    return QStringLiteral("2\t%1\t%2\t%3\t%4\t%5")
         .arg(size)
         .arg(modifiedMs)
-        .arg(profile, levelled ? QStringLiteral("L\t") : QString(), source);
+        .arg(profile, levelled ? QStringLiteral("L") : QStringLiteral("-"), sourceKey());
+}
+
+QString SourceStamp::sourceKey() const
+{
+    return source.startsWith(QLatin1Char('#')) ? source : SourcePathKey(source);
+}
+
+QString SourcePathKey(const QString &path)
+{
+    // 128 bits of SHA-256 tell sources apart without carrying a folder or user name onto a card.
+    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256);
+    return QLatin1Char('#') + QString::fromLatin1(digest.left(16).toHex());
 }
 
 std::optional<SourceStamp> SourceStamp::parse(const QString &text)
 {
     const QStringList fields = text.split(QLatin1Char('\t'));
-    if (fields.size() < 5 || fields[0] != QLatin1String("1"))
+    if (fields.size() < 5 || (fields[0] != QLatin1String("1") && fields[0] != QLatin1String("2")))
         return std::nullopt;
     SourceStamp stamp;
     bool sizeOk = false;
@@ -29,8 +42,16 @@ std::optional<SourceStamp> SourceStamp::parse(const QString &text)
     stamp.size = fields[1].toLongLong(&sizeOk);
     stamp.modifiedMs = fields[2].toLongLong(&timeOk);
     stamp.profile = fields[3];
-    stamp.levelled = fields.size() > 5 && fields[4] == QLatin1String("L");
-    stamp.source = fields.mid(stamp.levelled ? 5 : 4).join(QLatin1Char('\t'));
+    if (fields[0] == QLatin1String("2")) {
+        // Version 2 keeps a key of the source's path, never the path itself.
+        if (fields.size() != 6 || !fields[5].startsWith(QLatin1Char('#')))
+            return std::nullopt;
+        stamp.levelled = fields[4] == QLatin1String("L");
+        stamp.source = fields[5];
+    } else {
+        stamp.levelled = fields.size() > 5 && fields[4] == QLatin1String("L");
+        stamp.source = fields.mid(stamp.levelled ? 5 : 4).join(QLatin1Char('\t'));
+    }
     if (!sizeOk || !timeOk || stamp.source.isEmpty())
         return std::nullopt;
     return stamp;
@@ -108,14 +129,18 @@ TargetChoice TargetAssigner::assign(const TargetRequest &request)
                 continue;
             const std::optional<SourceStamp> theirs = SourceStamp::parse(ReadSourceStamp(path));
             // A CD track's size tells one disc in the drive from another.
-            if (!theirs || theirs->source != own->source || theirs->profile != own->profile
+            if (!theirs || theirs->sourceKey() != own->sourceKey() || theirs->profile != own->profile
                 || (request.cdTrack && theirs->size != own->size))
                 continue;
+            choice.replaceEarlier = true;
             choice.upToDate = !request.cdTrack && theirs->size == own->size && theirs->modifiedMs == own->modifiedMs
                 && theirs->levelled == own->levelled && !request.reconvert;
         }
         m_claimed.insert(key);
         choice.target = path;
+        choice.parts = parts;
+        choice.nameLimit = limit;
+        choice.copy = copy;
         return choice;
     }
 }

@@ -7,17 +7,22 @@
 #include <functional>
 #include <optional>
 
+#include "core/convert/naming.h"
+
 // Where each row of a run writes: the output folder, the row's sub-folder (the tree under the
 // folder it was added from), a name no other row of the run and no other file takes, and
 // whether an earlier output of the same source is still good. Decided once, when the run
 // starts, so the result never depends on which encoder finishes first.
 namespace Sveltra {
 
-// The mark a finished file carries of what made it: the source's path, size and modification
-// time, and the profile (prefix and encoder options). A CD track has no modification time (0)
-// and its size is the row's.
+// The mark a finished file carries of what made it: its source (a key of the source's path, so
+// no folder or user name travels with the file), size and modification time, and the profile
+// (prefix and encoder options). A CD track has no modification time (0) and its size is the
+// row's.
 struct SourceStamp
 {
+    // The source's path when the stamp is made here; "#" and the path's key when read back from a
+    // file (marks of earlier versions held the path itself, and still read).
     QString source;
     qint64 size = 0;
     qint64 modifiedMs = 0;
@@ -26,14 +31,19 @@ struct SourceStamp
     // written over), but a file levelled otherwise is not up to date.
     bool levelled = false;
 
-    // "1", then size, modification time, profile and "L" when levelled, then the path last (it
-    // may hold anything), separated by tabs. A stamp without the levelling field (of a file made
-    // before levelling existed) reads as not levelled.
+    // "2", size, modification time, profile, "L" when levelled (else "-"), the source's key;
+    // separated by tabs. Marks of version 1 ("1", size, time, profile, "L" when levelled, the path
+    // in clear) are read too.
     QString text() const;
+    // The source's key however the stamp holds it, for comparing two stamps.
+    QString sourceKey() const;
     static std::optional<SourceStamp> parse(const QString &text);
     // The stamp of a file source as it is now; nothing when it cannot be read.
     static std::optional<SourceStamp> ofFile(const QString &source, const QString &profile, bool levelled = false);
 };
+
+// The key a stamp keeps of a source path: "#" and 32 hex digits.
+QString SourcePathKey(const QString &path);
 
 // The profile part of a stamp: the prefix names device and quality, the options what the
 // encoder is told.
@@ -61,6 +71,13 @@ struct TargetChoice
     QString target;
     QString stamp;         // what the output is to carry (empty when the source cannot be read)
     bool upToDate = false; // the target is an earlier output of this unchanged source
+    // The target holds an earlier output of the same source and profile, to be written over.
+    bool replaceEarlier = false;
+    // How the name was made, for the next free name should the target be taken by the time the
+    // output is done: FitTargetName(parts, nameLimit, copy + 1).
+    TargetNameParts parts;
+    int nameLimit = 255;
+    int copy = 1;
 };
 
 // Hands out the targets of one run, row by row in list order. A target already claimed by an

@@ -195,10 +195,10 @@ void frmMonitor::DietMediaFile(int maxParallel)
         m_runProgress.setRowPercent(row, percent);
         showRunProgress();
     });
-    connect(m_run, &ConversionRun::rowFinished, this, [this](int row, int) {
+    connect(m_run, &ConversionRun::rowFinished, this, [this](int row, RowOutcome outcome) {
         m_runProgress.finishRow(row);
         if (m_host.rows)
-            m_summary.addFinishedRow(*m_host.rows, row);
+            m_summary.addFinishedRow(*m_host.rows, row, outcome);
         showRunProgress();
     });
     connect(m_run, &ConversionRun::rowStarted, this, [this](int ordinal, const QString &source, const QString &target) {

@@ -353,7 +353,7 @@ void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
         cells[JobColumn::SourcePath] = path.left(path.size() - name.size());
         cells[JobColumn::Size] = QString::number(info.fileSize);
         cells[JobColumn::PlayTime] = FormatDuration(info.duration);
-        cells[JobColumn::Title] = info.title.isEmpty() ? QStringLiteral("Unknown") : info.title;
+        cells[JobColumn::Title] = info.title.isEmpty() ? UntitledPlaceholder() : info.title;
         cells[JobColumn::Album] = info.album;
         cells[JobColumn::Artist] = info.artist;
         cells[JobColumn::Year] = QString::number(info.year);

@@ -81,8 +81,8 @@ void JobListMenu::updateActions()
     m_requeue->setEnabled(ended);
     m_openFolder->setEnabled(row >= 0 && QFileInfo(m_list->cell(row, JobColumn::SourcePath)).isDir());
     const QString target = row >= 0 ? m_list->cell(row, JobColumn::Target) : QString();
-    m_openTarget->setEnabled(row >= 0 && m_list->status(row) == JobStatus::Done && !target.isEmpty()
-                             && QFileInfo(target).isFile());
+    m_openTarget->setEnabled(row >= 0 && (m_list->status(row) == JobStatus::Done || m_list->status(row) == JobStatus::Damaged)
+                             && !target.isEmpty() && QFileInfo(target).isFile());
 }
 
 void JobListMenu::popup(const QPoint &viewportPosition)
@@ -95,7 +95,8 @@ void JobListMenu::requeue()
 {
     for (int row = 0; row < m_list->rowCount(); ++row) {
         const int status = m_list->status(row);
-        if (!m_list->topLevelItem(row)->isSelected() || (status != JobStatus::Failed && status != JobStatus::Done))
+        if (!m_list->topLevelItem(row)->isSelected()
+            || (status != JobStatus::Failed && status != JobStatus::Done && status != JobStatus::Damaged))
             continue;
         // A source already queued in another row stays there once.
         if (m_list->IsDuplicate(m_list->sourcePath(row)))

@@ -342,6 +342,12 @@ def g_job_done(c):
     c.stroke([(4.4, 8.3), (7.0, 10.9), (11.8, 5.4)], 2.0, WHITE)
 
 
+def g_job_damaged(c):
+    status_circle(c, AMBER, AMBER_DK)
+    c.stroke([(8, 4.0), (8, 9.0)], 2.0, WHITE)
+    c.fill(c.mask_circle(8, 11.9, 1.15), WHITE)
+
+
 def g_job_queued(c):
     status_circle(c, INDIGO2, INK)
     face = c.mask_circle(8, 8, 5.0)
@@ -357,6 +363,7 @@ JOBLIST = [
     (3, g_job_failed, "status 3: failed"),
     (4, g_job_done, "status 4: done"),
     (5, g_job_queued, "status 5: queued"),
+    (6, g_job_damaged, "status 6: converted from a damaged source"),
 ]
 
 

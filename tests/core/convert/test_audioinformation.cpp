@@ -11,10 +11,10 @@
 
 #include "core/base/textcut.h"
 #include "core/convert/audioinformation.h"
-#include "core/convert/conversionrun.h"
 #include "core/convert/coverart.h"
 #include "core/convert/coverimage.h"
 #include "core/convert/mediainforeader.h"
+#include "core/convert/outputtag.h"
 #include "core/convert/tagmap.h"
 #include "tests/support/mediafixtures.h"
 

@@ -12,7 +12,10 @@
 #include <QTimer>
 
 #include <cmath>
+#include <csignal>
 #include <utility>
+
+#include <sys/resource.h>
 
 #include "core/base/appstate.h"
 #include "core/convert/audioinformation.h"
@@ -196,9 +199,10 @@ private slots:
         AudioInformation info;
         // song.wav's name differs from song.mp3's in letter case only: one file on a card.
         QVERIFY(info.ReadFile(out + QStringLiteral("/D-Mono-FM-song (2).MP3")));
-        QCOMPARE(info.Title, QStringLiteral("Unknown"));
+        QCOMPARE(info.Title, QStringLiteral("song")); // the list's "Unknown" is no title: the file's name is
         QCOMPARE(info.Year, 0);
-        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 3); // no temporary files left
+        // No temporary or working files left, hidden or not.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void cdTracksAreRippedOneAtATimeThenEncoded()
@@ -482,7 +486,10 @@ private slots:
                      QLatin1Char(' ') + QString::number(QFileInfo(expected[row]).size()));
             const auto stamp = SourceStamp::parse(ReadSourceStamp(expected[row]));
             QVERIFY(stamp);
-            QCOMPARE(stamp->source, table.rows[row].cells[JobColumn::SourcePath] + table.rows[row].cells[JobColumn::Source]);
+            // The mark knows its source by a key: no folder or user name travels with the file.
+            QCOMPARE(stamp->source,
+                     SourcePathKey(table.rows[row].cells[JobColumn::SourcePath] + table.rows[row].cells[JobColumn::Source]));
+            QVERIFY(!ReadSourceStamp(expected[row]).contains(QLatin1Char('/')));
         }
         QVERIFY(user.open(QIODevice::ReadOnly));
         QCOMPARE(user.readAll(), QByteArray("mine"));
@@ -492,6 +499,78 @@ private slots:
     // A rerun converts only what changed: an unchanged source's earlier output is taken as it
     // is, a touched source is converted again over its own output, and another profile never
     // writes over the first one's files.
+    // Done means whole: an album whose last row fails ends with that row failed and the run
+    // whole; a damaged source says so with both lengths; a file the user saves at a target during
+    // the run stays as it is; an output whose tag cannot be written never takes its name.
+    void doneMeansWhole()
+    {
+        m_output = path(QStringLiteral("whole/"));
+        QVERIFY(QDir().mkpath(m_output));
+        const QString album = path(QStringLiteral("album"));
+        QVERIFY(QDir().mkpath(album));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), album + QStringLiteral("/one.wav")));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), album + QStringLiteral("/two.wav")));
+        QVERIFY(TestMedia::makeTone(path(QStringLiteral("long.wav")), 12.0, 44100, 2, 330));
+        QVERIFY(TestMedia::convert(path(QStringLiteral("long.wav")), album + QStringLiteral("/cut.flac")));
+        QFile cut(album + QStringLiteral("/cut.flac"));
+        QVERIFY(cut.resize(cut.size() * 2 / 5)); // its header still says 12 s
+        Table table;
+        // The album's last row to end is the one that fails.
+        for (const QString &name : {QStringLiteral("one.wav"), QStringLiteral("cut.flac"), QStringLiteral("two.wav")}) {
+            table.add(album + QLatin1Char('/') + name);
+            table.rows.last().cells[JobColumn::Album] = QStringLiteral("专辑");
+        }
+        QVERIFY(QFile::remove(album + QStringLiteral("/two.wav"))); // moved away after it was added
+        // A file the user saves at the first row's target once the run has started.
+        const QString userFile = m_output + QStringLiteral("D-Mono-FM-one.MP3");
+        ConversionRun run(environment(table, 1));
+        const RunResult result = runToEnd(run, [&](int ordinal) {
+            if (ordinal != 1)
+                return;
+            QFile mine(userFile);
+            QVERIFY(mine.open(QIODevice::WriteOnly));
+            mine.write("mine");
+        });
+        QVERIFY(!result.cancelled);
+        QCOMPARE(table.rows[0].status, int(JobStatus::Done));
+        QCOMPARE(table.rows[0].cells[JobColumn::Target], m_output + QStringLiteral("D-Mono-FM-one (2).MP3"));
+        QFile mine(userFile);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("mine"));
+        QCOMPARE(table.rows[2].status, int(JobStatus::Failed));
+        QCOMPARE(table.rows[2].note, QStringLiteral("源文件不存在"));
+        QCOMPARE(table.rows[1].status, int(JobStatus::Damaged));
+        QVERIFY2(table.rows[1].note.startsWith(QStringLiteral("源文件已损坏：只转换了 0:0"))
+                     && table.rows[1].note.endsWith(QStringLiteral("（应为 0:12）")),
+                 qPrintable(table.rows[1].note));
+        QVERIFY(QFileInfo::exists(table.rows[1].cells[JobColumn::Target]));
+        QCOMPARE(QDir(m_output).entryList(QDir::Files | QDir::Hidden).size(), 3); // no working file left
+
+        // Room for the audio but not for its tag: the output fails with the reason and never
+        // appears, whole or not.
+        OutputToFinish output;
+        output.target = m_output + QStringLiteral("full.MP3");
+        output.work = WorkPathFor(output.target);
+        QVERIFY(QFileInfo(output.work).fileName().startsWith(QLatin1String(".sveltra-")));
+        QVERIFY(QFile::copy(table.rows[0].cells[JobColumn::Target], output.work));
+        output.tag.Title = QStringLiteral("标题");
+        output.tag.SourceStamp = QStringLiteral("stamp");
+        output.tag.UserTexts << qMakePair(QStringLiteral("BIG"), QString(200000, QLatin1Char('x')));
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit small = before;
+        small.rlim_cur = static_cast<rlim_t>(QFileInfo(output.work).size() + 4096);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const FinishedOutput full = FinishOutput(output);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(int(full.outcome), int(RowOutcome::Failed));
+        QVERIFY2(!full.note.isEmpty(), qPrintable(full.detail));
+        QVERIFY(!QFileInfo::exists(output.target));
+        QVERIFY(!QFileInfo::exists(output.work));
+    }
+
     void rerunsDoOnlyWhatChanged()
     {
         const QString lib = path(QStringLiteral("rerunlib/"));
@@ -648,17 +727,22 @@ private slots:
         QCOMPARE(TargetAssigner(out, QStringLiteral("D-"), QStringLiteral(" -br 96000 ")).assign(otherDisc).target,
                  out + QStringLiteral("D-07-Song (2).MP3"));
 
-        // Stamps: the path goes last and may hold a tab; anything else is no stamp.
+        // Stamps: the source goes as a key; a mark of version 1 (the path in clear, last, may hold a
+        // tab) still reads and matches the same source; anything else is no stamp.
         const SourceStamp odd{QStringLiteral("/a\tb.wav"), 5, -7, QStringLiteral("D- -br 1")};
         const auto back = SourceStamp::parse(odd.text());
-        QVERIFY(back && back->source == odd.source && back->size == 5 && back->modifiedMs == -7 && back->profile == odd.profile);
-        QVERIFY(!back->levelled);
+        QVERIFY(back && back->sourceKey() == odd.sourceKey() && back->size == 5 && back->modifiedMs == -7
+                && back->profile == odd.profile);
+        QVERIFY(!back->levelled && !odd.text().contains(QStringLiteral("/a")));
         SourceStamp levelled = odd;
         levelled.levelled = true;
         const auto levelledBack = SourceStamp::parse(levelled.text());
-        QVERIFY(levelledBack && levelledBack->levelled && levelledBack->source == odd.source);
-        for (const QString &bad : {QString(), QStringLiteral("1\t5\t7\tD-"), QStringLiteral("2\t5\t7\tD-\t/x"),
-                                   QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t")})
+        QVERIFY(levelledBack && levelledBack->levelled && levelledBack->sourceKey() == odd.sourceKey());
+        const auto old = SourceStamp::parse(QStringLiteral("1\t5\t-7\tD- -br 1\tL\t/a\tb.wav"));
+        QVERIFY(old && old->levelled && old->source == odd.source && old->sourceKey() == odd.sourceKey());
+        for (const QString &bad :
+             {QString(), QStringLiteral("1\t5\t7\tD-"), QStringLiteral("3\t5\t7\tD-\t/x"), QStringLiteral("2\t5\t7\tD-\t-\t/x"),
+              QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t")})
             QVERIFY2(!SourceStamp::parse(bad), qPrintable(bad));
         QCOMPARE(ReadSourceStamp(path(QStringLiteral("song.wav"))), QString());
         QVERIFY(!WriteSourceStamp(path(QStringLiteral("nothing.mp3")), odd.text()));
@@ -1039,7 +1123,7 @@ private slots:
             share.setRowPercent(row, percent);
             sample();
         });
-        connect(&run, &ConversionRun::rowFinished, this, [&](int row, int) {
+        connect(&run, &ConversionRun::rowFinished, this, [&](int row, RowOutcome) {
             share.finishRow(row);
             sample();
         });

@@ -219,7 +219,7 @@ private slots:
 
         RunSummary summary;
         for (int row : {0, 1, 2})
-            summary.addFinishedRow(table, row);
+            summary.addFinishedRow(table, row, row == 1 ? RowOutcome::Failed : RowOutcome::Converted);
         summary.setQueuedAtStart(4);
         QCOMPARE(summary.converted, 2);
         QCOMPARE(summary.failed, 1);
@@ -246,7 +246,7 @@ private slots:
             kinds.add(QStringLiteral("00:01:00"), QStringLiteral("1000"), row == 0 ? JobStatus::Done : JobStatus::Failed);
             kinds.rows[row].cells[JobColumn::TargetSize] = QStringLiteral("500");
             kinds.rows[row].note = notes[row];
-            mixed.addFinishedRow(kinds, row);
+            mixed.addFinishedRow(kinds, row, row == 0 ? RowOutcome::Kept : RowOutcome::Failed);
             if (row == 4)
                 QCOMPARE(mixed.commonFailure, QStringLiteral("磁盘空间不足"));
         }
@@ -256,13 +256,21 @@ private slots:
         QCOMPARE(RunSummaryText(mixed), QStringLiteral("完成 0 个，跳过 1 个，失败 6 个：编码失败，等待 1 个，节省 0 B"));
         RunSummary noReason;
         kinds.rows[0] = kinds.rows[4];
-        noReason.addFinishedRow(kinds, 0);
+        noReason.addFinishedRow(kinds, 0, RowOutcome::Failed);
         QCOMPARE(RunSummaryText(noReason), QStringLiteral("完成 0 个，失败 1 个，节省 0 B"));
+        // A damaged source's row counts apart, with its saving.
+        RunSummary damaged;
+        kinds.rows[1].status = JobStatus::Damaged;
+        damaged.addFinishedRow(kinds, 1, RowOutcome::Damaged);
+        damaged.addFinishedRow(kinds, 2, RowOutcome::Copied);
+        QCOMPARE(RunSummaryText(damaged), QStringLiteral("完成 1 个，有问题 1 个，失败 0 个，节省 1000 B"));
+        QCOMPARE(RowStatusText(JobStatus::Damaged, QStringLiteral("源文件已损坏：只转换了 0:00（应为 3:34）")),
+                 QStringLiteral("有问题：源文件已损坏：只转换了 0:00（应为 3:34）"));
 
         // A row with no target size saves nothing rather than all of its source.
         RunSummary odd;
         table.rows[3].status = JobStatus::Done;
-        odd.addFinishedRow(table, 3);
+        odd.addFinishedRow(table, 3, RowOutcome::Converted);
         QCOMPARE(odd.savedBytes, qint64(0));
         odd.setQueuedAtStart(0);
         QCOMPARE(odd.queued, 0);
