@@ -62,7 +62,9 @@ QString CheckOutput(const QString &path, const MediaTag &tag, double encodedSeco
     if (counted < 0)
         return QStringLiteral("the output cannot be read: ") + error;
     if (encodedSeconds >= 0 && counted + FrameSlackMs < std::llround(encodedSeconds * 1000.0))
-        return QStringLiteral("the output holds %1 ms of the %2 ms written").arg(counted).arg(std::llround(encodedSeconds * 1000.0));
+        return QStringLiteral("the output holds %1 ms of the %2 ms written")
+            .arg(counted)
+            .arg(std::llround(encodedSeconds * 1000.0));
     return {};
 }
 
@@ -167,7 +169,8 @@ FinishedOutput FinishOutput(const OutputToFinish &output)
     if (output.encodedSeconds >= 0 && output.sourceMs > 0 && decodedMs + DamageToleranceMs(output.sourceMs) < output.sourceMs) {
         result.outcome = RowOutcome::Damaged;
         result.note = DamagedSourceNote(decodedMs, output.sourceMs);
-        result.detail = QStringLiteral("the source decoded to %1 ms of the %2 ms its header states").arg(decodedMs).arg(output.sourceMs);
+        result.detail
+            = QStringLiteral("the source decoded to %1 ms of the %2 ms its header states").arg(decodedMs).arg(output.sourceMs);
         return result;
     }
     result.outcome = output.copied ? RowOutcome::Copied : RowOutcome::Converted;

@@ -3,11 +3,13 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include "core/convert/audioinformation.h"
 #include "core/convert/naming.h"
+#include "core/convert/outputfinish.h"
 
 namespace Sveltra {
 
@@ -151,8 +153,17 @@ const QHash<QString, QString> &TargetAssigner::entries(const QString &folder)
     if (it == m_entries.end()) {
         QHash<QString, QString> names;
         const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-        for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            // An output being finished lives under a working name for seconds; one an hour old
+            // was left by a run that was killed, and is not whole.
+            if (IsWorkName(name)) {
+                const QFileInfo work(folder + name);
+                if (work.isFile() && !work.isSymLink() && work.lastModified().secsTo(QDateTime::currentDateTime()) > 3600)
+                    QFile::remove(work.filePath());
+                continue;
+            }
             names.insert(QString(folder + name).toCaseFolded(), name);
+        }
         it = m_entries.insert(folder, names);
     }
     return *it;

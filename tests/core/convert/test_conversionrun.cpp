@@ -521,6 +521,13 @@ private slots:
             table.rows.last().cells[JobColumn::Album] = QStringLiteral("专辑");
         }
         QVERIFY(QFile::remove(album + QStringLiteral("/two.wav"))); // moved away after it was added
+        // A working file left by a run that was killed an hour ago goes; a fresh one may be another's.
+        QFile stale(m_output + QStringLiteral(".sveltra-0badc0de.part"));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("half");
+        QVERIFY(stale.flush());
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+        stale.close();
         // A file the user saves at the first row's target once the run has started.
         const QString userFile = m_output + QStringLiteral("D-Mono-FM-one.MP3");
         ConversionRun run(environment(table, 1));
