@@ -457,4 +457,54 @@ bool WriteSourceStamp(const QString &path, const QString &stamp)
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3, TagLib::File::DoNotDuplicate);
 }
 
+QList<QPair<QString, QString>> ReadUserTexts(const QString &path)
+{
+    installTagLibDefaults();
+    QList<QPair<QString, QString>> texts;
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid() || !file.hasID3v2Tag())
+        return texts;
+    for (TagLib::ID3v2::Frame *frame : file.ID3v2Tag()->frameList("TXXX")) {
+        const auto *user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
+        const TagLib::StringList fields = user ? user->fieldList() : TagLib::StringList();
+        if (fields.size() > 1)
+            texts << qMakePair(fromTag(fields[0]), fromTag(fields[1]));
+    }
+    return texts;
+}
+
+bool WriteUserTexts(const QString &path, const QList<QPair<QString, QString>> &texts)
+{
+    installTagLibDefaults();
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid())
+        return false;
+    TagLib::ID3v2::Tag *v2 = file.ID3v2Tag(true);
+    for (const auto &[description, value] : texts) {
+        while (auto *old = TagLib::ID3v2::UserTextIdentificationFrame::find(v2, toTag(description)))
+            v2->removeFrame(old);
+        auto *frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF16);
+        frame->setDescription(toTag(description));
+        frame->setText(toTag(value));
+        v2->addFrame(frame);
+    }
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3, TagLib::File::DoNotDuplicate);
+}
+
+AlbumIdentity ReadAlbumIdentity(const QString &path)
+{
+    installTagLibDefaults();
+    AlbumIdentity identity;
+    const TagLib::FileRef ref(QFile::encodeName(path).constData(), false);
+    if (ref.isNull())
+        return identity;
+    const TagLib::PropertyMap tags = ref.file()->properties();
+    identity.albumArtist = first(tags, "ALBUMARTIST").trimmed();
+    const QString disc = first(tags, "DISCNUMBER");
+    const qsizetype slash = disc.indexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        identity.discTotal = disc.mid(slash + 1).trimmed().toInt();
+    return identity;
+}
+
 } // namespace Sveltra

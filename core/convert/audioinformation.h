@@ -71,4 +71,20 @@ private:
 QString ReadSourceStamp(const QString &path);
 bool WriteSourceStamp(const QString &path, const QString &stamp);
 
+// The user text frames (TXXX) of an MP3's ID3v2 tag, description and value; none when it has
+// none or is no MP3. Safe on any thread.
+QList<QPair<QString, QString>> ReadUserTexts(const QString &path);
+// Sets user text frames in an MP3's tag (each replacing any of its description), in place: for a
+// file that has not taken its name yet. Safe on any thread.
+bool WriteUserTexts(const QString &path, const QList<QPair<QString, QString>> &texts);
+
+// What tells one album from another of the same title beyond the row's cells: the album artist
+// and the number of discs ("1/2" gives 2; 0 when not said). Safe on any thread.
+struct AlbumIdentity
+{
+    QString albumArtist;
+    int discTotal = 0;
+};
+AlbumIdentity ReadAlbumIdentity(const QString &path);
+
 } // namespace Sveltra

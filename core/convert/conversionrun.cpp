@@ -61,6 +61,7 @@ struct ConversionRun::Job
     QByteArray output;                       // the encoder's standard output not yet split into lines
     bool copied = false;                     // the encoder kept the source's MP3 frames instead of encoding
     std::optional<LoudnessReading> loudness; // of the output, from the encoder's loudness line
+    BlockHistogram blocks;                   // of the output, from its loudness-blocks line
     QString input;                           // what the encoder reads (a ripped track's WAV)
     int percent = -1;                        // the progress reported last
     bool finishing = false;                  // its output is being tagged, checked and named
@@ -165,45 +166,71 @@ void ConversionRun::start()
         scheduleMore();
         checkDone();
     });
+    m_loudness->begin(planLoudness(), m_env.level, m_env.encoderPath, m_env.maxParallel);
+}
+
+QList<RunLoudness::Row> ConversionRun::planLoudness()
+{
+    JobRows &rows = *m_env.rows;
+    // Only albums with a row to convert are looked at closer: a rerun that converts nothing reads
+    // no tags for them.
+    QSet<QString> converting;
+    for (int row = 0; row < m_rowsAtStart; ++row) {
+        if (rows.status(row) == JobStatus::Queued && !m_targets.value(row).upToDate)
+            converting.insert(rows.cell(row, JobColumn::Album).trimmed());
+    }
     QList<RunLoudness::Row> planned;
     for (int row = 0; row < m_rowsAtStart; ++row) {
-        // A row kept up to date is neither measured nor encoded, and its file is left as it is.
-        if (rows.status(row) != JobStatus::Queued || m_targets.value(row).upToDate)
+        const QString album = rows.cell(row, JobColumn::Album).trimmed();
+        const TargetChoice target = m_targets.value(row);
+        // A row kept up to date is neither measured nor encoded, and its file is left as it is;
+        // but it belongs to its album, whose texts it gets when another track of it is converted.
+        if (rows.status(row) != JobStatus::Queued || (target.upToDate && (album.isEmpty() || !converting.contains(album))))
             continue;
         const QString sourceFolder = rows.cell(row, JobColumn::SourcePath);
         const QString name = rows.cell(row, JobColumn::Source);
         const bool cd = MediaType(name) == QLatin1String("CDA");
-        RunLoudness::Row plan{row,
-                              cd ? QString() : sourceFolder + name,
-                              EncoderOptionList(m_options),
-                              AlbumMember{sourceFolder, rows.cell(row, JobColumn::Album), cd},
-                              {}};
-        if (cd && m_env.level) {
-            // A CD's tracks are levelled as one album: each is ripped for measuring first, and
-            // its encoder later takes that WAV instead of reading the disc again.
-            QString driveFolder = sourceFolder;
-            if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
-                driveFolder.chop(1);
-            const QString drive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
-            const int track = CdTrackNumber(name);
-            if (!drive.isEmpty() && track > 0) {
-                const QString wav = m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row);
-                m_ripsMeasured.insert(row, wav);
-                plan.source = wav;
-                plan.prepare = [drive, track, wav](const std::atomic<bool> &abort) {
-                    const RipResult result = RipTrackToWav(drive, track, wav, [&abort](int) { return !abort.load(); });
-                    if (!result.ok) {
-                        qWarning("Cannot rip track %d of %s for measuring: %s", track, qPrintable(drive),
-                                 qPrintable(result.message));
-                        QFile::remove(wav);
-                    }
-                    return result.ok;
-                };
-            }
+        AlbumMember member{sourceFolder, album, cd, rows.cell(row, JobColumn::Artist).trimmed(), 0};
+        if (!cd && !album.isEmpty()) {
+            const AlbumIdentity identity = ReadAlbumIdentity(sourceFolder + name);
+            if (!identity.albumArtist.isEmpty())
+                member.artist = identity.albumArtist;
+            member.discTotal = identity.discTotal;
+        }
+        RunLoudness::Row plan{row, cd ? QString() : sourceFolder + name, EncoderOptionList(m_options), member, {}};
+        if (target.upToDate) {
+            plan.keptTarget = target.target;
+            plan.kept = ReadTrackLoudness(ReadUserTexts(target.target));
+        } else if (cd && m_env.level) {
+            plan.prepare = measuringRip(row, sourceFolder, name, plan.source);
         }
         planned << plan;
     }
-    m_loudness->begin(planned, m_env.level, m_env.encoderPath, m_env.maxParallel);
+    return planned;
+}
+
+std::function<bool(const std::atomic<bool> &)> ConversionRun::measuringRip(int row, QString driveFolder, const QString &name,
+                                                                           QString &wavOut)
+{
+    // A CD's tracks are levelled as one album: each is ripped for measuring first, and its encoder
+    // later takes that WAV instead of reading the disc again.
+    if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
+        driveFolder.chop(1);
+    const QString drive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
+    const int track = CdTrackNumber(name);
+    if (drive.isEmpty() || track <= 0)
+        return {};
+    const QString wav = m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row);
+    m_ripsMeasured.insert(row, wav);
+    wavOut = wav;
+    return [drive, track, wav](const std::atomic<bool> &abort) {
+        const RipResult result = RipTrackToWav(drive, track, wav, [&abort](int) { return !abort.load(); });
+        if (!result.ok) {
+            qWarning("Cannot rip track %d of %s for measuring: %s", track, qPrintable(drive), qPrintable(result.message));
+            QFile::remove(wav);
+        }
+        return result.ok;
+    };
 }
 
 void ConversionRun::cancel()
@@ -445,6 +472,7 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
             if (ok && !m_cancelled && m_loudness->encodeAgain(job->row, job->loudness, job->copied)) {
                 job->process->deleteLater();
                 job->loudness.reset();
+                job->blocks = {};
                 job->output.clear();
                 startEncoder(job, job->input);
                 return;
@@ -496,6 +524,11 @@ void ConversionRun::readEncoderOutput(Job *job, int base)
             job->copied = true;
         } else if (const auto loudness = ParseLoudnessLine(line)) {
             job->loudness = loudness;
+            job->loudness->blocks = job->blocks;
+        } else if (const auto blocks = ParseBlocksLine(line)) {
+            job->blocks = *blocks;
+            if (job->loudness)
+                job->loudness->blocks = job->blocks;
         }
     }
     job->output.remove(0, start);
@@ -603,7 +636,7 @@ void ConversionRun::recordOutcome(const Job &job, const FinishedOutput &ended)
         qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(ended.detail));
         rows.setStatus(job.row, JobStatus::Failed);
         rows.setNote(job.row, ended.note);
-        retagAlbum(m_loudness->ended(job.row, {}, {}, std::nullopt));
+        retagAlbum(m_loudness->ended(job.row, {}, std::nullopt));
         return;
     }
     if (ended.outcome == RowOutcome::Damaged)
@@ -617,7 +650,7 @@ void ConversionRun::recordOutcome(const Job &job, const FinishedOutput &ended)
     if (ratio && *ratio != 0)
         rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));
     // The album's texts, once its last row is here, go into its files.
-    retagAlbum(m_loudness->ended(job.row, ended.target, job.CurrentTag, job.loudness));
+    retagAlbum(m_loudness->ended(job.row, ended.target, job.loudness));
 }
 
 void ConversionRun::retagAlbum(const QList<AlbumLedger::AlbumFile> &files)
@@ -628,7 +661,7 @@ void ConversionRun::retagAlbum(const QList<AlbumLedger::AlbumFile> &files)
     m_pool.start([this, files] {
         QList<QPair<int, QString>> failed; // row, reason
         for (const AlbumLedger::AlbumFile &file : files) {
-            const QString reason = RetagOutput(file.target, file.tag);
+            const QString reason = RetagOutput(file.target, file.texts);
             if (!reason.isEmpty())
                 failed << qMakePair(file.row, reason);
         }

@@ -17,12 +17,12 @@
 #include "core/convert/outputfinish.h"
 #include "core/convert/outputtag.h"
 #include "core/convert/rowoutcome.h"
+#include "core/convert/runloudness.h"
 #include "core/convert/targets.h"
 
 namespace Sveltra {
 
 class JobRows;
-class RunLoudness;
 
 // One pass over the job list that turns every queued row into an MP3 file for the current
 // profile. Up to maxParallel encoders run at once; rows start in list order and each row's
@@ -144,6 +144,12 @@ private:
     // needs every track): row → its WAV, until its encoder takes it or the run ends.
     QHash<int, QString> m_ripsMeasured;
     void removeMeasuredRips();
+    // The rows loudness knows of: those to convert and the kept rows of their albums.
+    QList<RunLoudness::Row> planLoudness();
+    // The rip that measures a levelled CD track before its album's gain is known (into wavOut);
+    // empty when no drive holds it.
+    std::function<bool(const std::atomic<bool> &)> measuringRip(int row, QString driveFolder, const QString &name,
+                                                                QString &wavOut);
     // Tagging, checking and naming outputs, and album retags; waited for when the run goes.
     QThreadPool m_pool;
     int m_finishing = 0; // tasks of m_pool whose results have not come back

@@ -127,10 +127,15 @@ void LoudnessSurvey::ended(QProcess *process, int row)
     --m_running;
     if (!m_cancelled && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
         std::optional<LoudnessReading> reading;
+        BlockHistogram blocks;
         for (const QByteArray &line : process->readAllStandardOutput().split('\n')) {
             if (const auto parsed = ParseLoudnessLine(line))
                 reading = parsed;
+            else if (const auto parsedBlocks = ParseBlocksLine(line))
+                blocks = *parsedBlocks;
         }
+        if (reading)
+            reading->blocks = blocks;
         if (reading)
             emit measured(row, *reading);
         else

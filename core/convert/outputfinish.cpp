@@ -7,6 +7,7 @@
 #include <QStorageInfo>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -177,8 +178,11 @@ FinishedOutput FinishOutput(const OutputToFinish &output)
     return result;
 }
 
-QString RetagOutput(const QString &file, const MediaTag &tag)
+QString RetagOutput(const QString &file, const QList<QPair<QString, QString>> &texts)
 {
+    const QList<QPair<QString, QString>> present = ReadUserTexts(file);
+    if (std::all_of(texts.begin(), texts.end(), [&present](const auto &text) { return present.contains(text); }))
+        return {};
     const QString work = WorkPathFor(file);
     const auto fail = [&](const QString &reason, const QString &detail) {
         QFile::remove(work);
@@ -189,10 +193,15 @@ QString RetagOutput(const QString &file, const MediaTag &tag)
     const qint64 before = CountedDurationMs(file);
     if (!QFile::copy(file, work))
         return fail(OutOfRoom(file, size) ? DiskFullReason() : AlbumTagFailedReason(), QStringLiteral("cannot copy the file"));
-    QString error;
-    if (!SetMP3Tag(work, tag, &error))
-        return fail(OutOfRoom(work, size) ? DiskFullReason() : AlbumTagFailedReason(), error);
-    error = CheckOutput(work, tag, before >= 0 ? static_cast<double>(before) / 1000.0 : -1.0);
+    if (!WriteUserTexts(work, texts))
+        return fail(OutOfRoom(work, size) ? DiskFullReason() : AlbumTagFailedReason(), QStringLiteral("cannot write the tag"));
+    MediaTag check;
+    check.SourceStamp = ReadSourceStamp(file);
+    QString error = CheckOutput(work, check, before >= 0 ? static_cast<double>(before) / 1000.0 : -1.0);
+    const QList<QPair<QString, QString>> written = ReadUserTexts(work);
+    if (error.isEmpty()
+        && !std::all_of(texts.begin(), texts.end(), [&written](const auto &text) { return written.contains(text); }))
+        error = QStringLiteral("the texts do not read back");
     if (!error.isEmpty())
         return fail(OutOfRoom(work, size) ? DiskFullReason() : AlbumTagFailedReason(), error);
     if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(file).constData()) != 0)

@@ -42,10 +42,11 @@ struct FinishedOutput
 // the target is as it was.
 FinishedOutput FinishOutput(const OutputToFinish &output);
 
-// Writes new texts (an album's loudness) into a finished output the same way: a copy beside it is
-// tagged and checked, then replaces it by a rename, so a failure or a kill leaves the file as it
-// was. Returns an empty text when done, else the reason (and the detail in the log). Blocks.
-QString RetagOutput(const QString &file, const MediaTag &tag);
+// Writes user texts (an album's loudness) into a finished output the same way: a copy beside it
+// takes them and is checked, then replaces it by a rename, so a failure or a kill leaves the file
+// as it was. A file that already says them is left alone. Returns an empty text when done, else
+// the reason (and the detail in the log). Blocks.
+QString RetagOutput(const QString &file, const QList<QPair<QString, QString>> &texts);
 
 // A name for an output that is not done yet, hidden in target's folder: ".sveltra-XXXXXXXX.part".
 QString WorkPathFor(const QString &target);

@@ -36,11 +36,15 @@ void RunLoudness::begin(const QList<Row> &rows, bool level, const QString &encod
     }
     // Groups are numbered by their first row; a row left out must not have started one.
     m_ledger.plan(groups);
+    for (const Row &r : rows) {
+        if (!r.keptTarget.isEmpty())
+            m_ledger.setKept(r.row, r.keptTarget, r.kept);
+    }
 
     QList<LoudnessSurvey::Item> items;
     if (level) {
         for (const Row &r : rows) {
-            if (!r.source.isEmpty())
+            if (!r.source.isEmpty() && r.keptTarget.isEmpty())
                 items << LoudnessSurvey::Item{r.row, r.source, r.options, r.prepare};
         }
     }
@@ -97,10 +101,9 @@ QString RunLoudness::describe(int row, const std::optional<LoudnessReading> &out
     return applied ? LevelledNote(*applied) : QString();
 }
 
-QList<AlbumLedger::AlbumFile> RunLoudness::ended(int row, const QString &target, const MediaTag &tag,
-                                                 const std::optional<LoudnessReading> &output)
+QList<AlbumLedger::AlbumFile> RunLoudness::ended(int row, const QString &target, const std::optional<LoudnessReading> &output)
 {
-    return m_ledger.rowEnded(row, target, tag, target.isEmpty() ? std::nullopt : output);
+    return m_ledger.rowEnded(row, target, target.isEmpty() ? std::nullopt : output);
 }
 
 } // namespace Sveltra

@@ -34,6 +34,10 @@ public:
         AlbumMember album;
         // Makes source before it is measured (a CD track ripped); see LoudnessSurvey::Item.
         std::function<bool(const std::atomic<bool> &abort)> prepare;
+        // A row whose earlier output is kept: its file and what its tag says of its loudness. It
+        // is neither measured nor encoded, but belongs to its album.
+        QString keptTarget{};
+        std::optional<KeptLoudness> kept{};
     };
 
     explicit RunLoudness(QObject *parent = nullptr);
@@ -57,9 +61,8 @@ public:
     // texts to tag and gives the row's note for a levelled file (empty if none).
     QString describe(int row, const std::optional<LoudnessReading> &output, bool copied, MediaTag &tag) const;
     // A row has ended (target empty: it failed). When this was its album's last row, returns the
-    // album's files (row, file, tag with the album texts) to be tagged again; else none.
-    QList<AlbumLedger::AlbumFile> ended(int row, const QString &target, const MediaTag &tag,
-                                        const std::optional<LoudnessReading> &output);
+    // album's files (row, file, the album texts) to be tagged again; else none.
+    QList<AlbumLedger::AlbumFile> ended(int row, const QString &target, const std::optional<LoudnessReading> &output);
 
 signals:
     void ready();

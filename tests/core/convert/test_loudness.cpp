@@ -2,6 +2,7 @@
 // gain and its peak rule, the copy-or-encode decision, album grouping and the album texts
 // written once an album's last row has ended.
 
+#include <QMap>
 #include <QTest>
 
 #include <cmath>
@@ -59,10 +60,43 @@ private slots:
         QCOMPARE(LevelledNote(-2.5), QStringLiteral("音量均衡 -2.50 dB"));
     }
 
-    // An album is as loud as the mean power of its tracks over their length; its peak is the
-    // loudest track's. Silent tracks add only their length.
+    // An album is as loud as all its tracks' blocks gated as one programme: the blocks of a quiet
+    // track under the album's relative gate drop out, as a meter of the tracks joined would do.
+    // Without blocks (outputs of earlier versions) it is the mean power of its tracks over their
+    // length; its peak is the loudest track's. Silent tracks add only their length.
     void albumLoudness()
     {
+        const auto blocks = [](double lufs, quint32 count) {
+            BlockHistogram h;
+            h.bins[static_cast<int>(std::floor((lufs + 70.0) / BlockBinLu))] = count;
+            return h;
+        };
+        BlockHistogram steady = blocks(-20.0, 100);
+        QVERIFY(std::abs(GatedLoudness(steady) - (-20.0 + BlockBinLu / 2)) < 1e-6);
+        QVERIFY(!std::isfinite(GatedLoudness({})));
+        LoudnessReading loud = reading(-10, -1, 60);
+        loud.blocks = blocks(-10.0, 600);
+        LoudnessReading quiet = reading(-25, -9, 60);
+        quiet.blocks = blocks(-25.0, 600); // 15 LU under: gated out of the album
+        const LoudnessReading album = AlbumReading({loud, quiet});
+        QVERIFY2(std::abs(album.lufs - (-10.0 + BlockBinLu / 2)) < 1e-6, qPrintable(QString::number(album.lufs)));
+        QCOMPARE(album.blocks.bins.size(), 2);
+        // Round trip of the text the line and the tag carry; a gain moves every block.
+        QCOMPARE(BlockHistogram::parse(album.blocks.text())->bins, album.blocks.bins);
+        QCOMPARE(ParseBlocksLine("loudness-blocks 500:3,601:2\n")->bins, (QMap<int, quint32>{{500, 3}, {601, 2}}));
+        for (const char *bad : {"loudness-blocks 5", "loudness-blocks -1:2", "loudness-blocks 5:0", "loudness -14 -1 2"})
+            QVERIFY2(!ParseBlocksLine(bad), bad);
+        QCOMPARE(steady.shifted(3.0).bins.firstKey(), steady.bins.firstKey() + 30);
+        QVERIFY(blocks(-69.0, 1).shifted(-2.0).isEmpty()); // under the absolute gate
+        // A track's texts read back as its reading.
+        LoudnessReading track = reading(-14.79, -0.5);
+        track.blocks = steady;
+        const auto kept = ReadTrackLoudness(TrackLoudnessTexts(track, 2.5));
+        QVERIFY(kept && std::abs(kept->output.lufs + 14.79) < 1e-9 && std::abs(kept->output.truePeakDb + 0.5) < 1e-5);
+        QCOMPARE(kept->output.blocks.bins, steady.bins);
+        QCOMPARE(*kept->appliedGain, 2.5);
+        QVERIFY(!ReadTrackLoudness({}));
+
         QCOMPARE(AlbumReading({reading(-20, -5), reading(-20, -3)}).lufs, -20.0);
         const LoudnessReading mixed = AlbumReading({reading(-10, -1, 60), reading(-20, -9, 60)});
         QVERIFY(std::abs(mixed.lufs - 10 * std::log10((0.1 + 0.01) / 2)) < 1e-9);
@@ -153,7 +187,13 @@ private slots:
         QTest::newRow("singles without album") << QList<AlbumMember>{{a, {}}, {a, QStringLiteral("  ")}} << QList<int>{-1, -1};
         QTest::newRow("two albums in one folder")
             << QList<AlbumMember>{{a, one}, {a, two}, {a, one}, {a, two}} << QList<int>{0, 1, 0, 1};
-        QTest::newRow("one title in two folders") << QList<AlbumMember>{{a, one}, {b, one}} << QList<int>{0, 1};
+        // Disc 1 and disc 2 in folders of their own are one album; another artist's or another
+        // edition's (other number of discs) album of the same title is not.
+        QTest::newRow("one title in two folders") << QList<AlbumMember>{{a, one}, {b, one}} << QList<int>{0, 0};
+        const QString x = QStringLiteral("X"), y = QStringLiteral("Y");
+        QTest::newRow("artists and disc totals")
+            << QList<AlbumMember>{{a, one, false, x, 2}, {b, one, false, x, 2}, {a, one, false, y, 2}, {b, one, false, x, 1}}
+            << QList<int>{0, 0, 2, 3};
         QTest::newRow("titles trimmed, letter case counts")
             << QList<AlbumMember>{{a, one}, {a, QStringLiteral(" One ")}, {a, QStringLiteral("one")}} << QList<int>{0, 0, 2};
         QTest::newRow("a CD is one album whatever its titles")
@@ -183,12 +223,10 @@ private slots:
         QCOMPARE(*ledger.levelGain(0), *ledger.levelGain(3));
         QVERIFY(!ledger.levelGain(7));
 
-        MediaTag tag;
-        tag.Title = QStringLiteral("t");
-        QVERIFY(ledger.rowEnded(0, QStringLiteral("/o/0.mp3"), tag, reading(-14, -1)).isEmpty());
-        QVERIFY(ledger.rowEnded(1, QStringLiteral("/o/1.mp3"), tag, reading(-14, -1)).isEmpty());
-        QVERIFY(ledger.rowEnded(3, {}, {}, std::nullopt).isEmpty()); // failed
-        const auto files = ledger.rowEnded(2, QStringLiteral("/o/2.mp3"), tag, reading(-20, -6));
+        QVERIFY(ledger.rowEnded(0, QStringLiteral("/o/0.mp3"), reading(-14, -1)).isEmpty());
+        QVERIFY(ledger.rowEnded(1, QStringLiteral("/o/1.mp3"), reading(-14, -1)).isEmpty());
+        QVERIFY(ledger.rowEnded(3, {}, std::nullopt).isEmpty()); // failed
+        const auto files = ledger.rowEnded(2, QStringLiteral("/o/2.mp3"), reading(-20, -6));
         QCOMPARE(files.size(), 2);
         QCOMPARE(files[0].target, QStringLiteral("/o/0.mp3"));
         QCOMPARE(files[0].row, 0);
@@ -196,10 +234,24 @@ private slots:
         QCOMPARE(files[1].row, 2);
         const QString expected = GainText(ReplayGainOf(AlbumReading({reading(-14, -1), reading(-20, -6)}).lufs));
         for (const auto &file : files) {
-            QCOMPARE(file.tag.Title, QStringLiteral("t"));
-            QVERIFY(file.tag.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), expected)));
-            QVERIFY(file.tag.UserTexts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_PEAK"), PeakText(-1))));
+            QVERIFY(file.texts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), expected)));
+            QVERIFY(file.texts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_PEAK"), PeakText(-1))));
         }
+
+        // Kept rows belong to their album: their readings (less the gain levelled into them) count
+        // for the gain and the album texts, and their files get the texts; one without a reading
+        // gets them too. An album of kept rows only is left alone.
+        AlbumLedger withKept;
+        withKept.plan({0, 0, 0, 3});
+        withKept.setKept(0, QStringLiteral("/o/k0.mp3"), KeptLoudness{reading(-16, -3), 4.0});
+        withKept.setKept(1, QStringLiteral("/o/k1.mp3"), std::nullopt);
+        withKept.setKept(3, QStringLiteral("/o/k3.mp3"), KeptLoudness{reading(-16, -3), std::nullopt});
+        withKept.setInput(2, reading(-20, -7));
+        QCOMPARE(*withKept.levelGain(2), AlbumLevelGain({reading(-20, -7), reading(-20, -7)}));
+        const auto keptFiles = withKept.rowEnded(2, QStringLiteral("/o/2.mp3"), reading(-16, -3));
+        QCOMPARE(keptFiles.size(), 3);
+        QCOMPARE(keptFiles[1].target, QStringLiteral("/o/k1.mp3"));
+        QVERIFY(keptFiles[1].texts.contains(qMakePair(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), QStringLiteral("-2.00 dB"))));
     }
 };
 
