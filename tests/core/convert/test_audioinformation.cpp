@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "core/base/textcut.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/conversionrun.h"
@@ -642,6 +644,19 @@ private slots:
         const QByteArray fallback = SmallFrontCover({}, {{EmbeddedPicture::FrontCover, {}, coverFile.left(400)}}, one);
         QCOMPARE(TestMedia::pictureFacts(fallback).width, 200);
         QCOMPARE(log.lines().size(), 2);
+
+        // Only regular files are covers: a link to /dev/zero and a pipe named as covers are passed
+        // over (neither read without end nor waited on) for the next picture.
+        QTemporaryDir odd;
+        const QString source = odd.filePath(QStringLiteral("01.wav"));
+        QVERIFY(QFile::copy(m_wav, source));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), odd.filePath(QStringLiteral("cover.jpg"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(odd.filePath(QStringLiteral("folder.jpg"))).constData(), 0600), 0);
+        QCOMPARE(CoverFileBeside(source), QString());
+        QVERIFY(SmallFrontCover({}, {}, source).isEmpty());
+        QVERIFY(TestMedia::makePicture(odd.filePath(QStringLiteral("album.png")), 120, 90));
+        QCOMPARE(CoverFileBeside(source), odd.filePath(QStringLiteral("album.png")));
+        QCOMPARE(TestMedia::pictureFacts(SmallFrontCover({}, {}, source)).width, 120);
     }
 };
 
