@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QtDebug>
 
+#include "core/base/appstate.h"
 #include "core/convert/addrefusal.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
@@ -327,7 +328,7 @@ void JobList::AddMediaFiles(const QStringList &paths, bool byHand)
         emit statusMessage(QStringLiteral("获取媒体文件信息"));
     }
     m_byHand = m_byHand || byHand;
-    m_reader->read(paths);
+    m_reader->read(paths, App().TargetFolder);
 }
 
 void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
