@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStyledItemDelegate>
@@ -420,6 +421,11 @@ void JobList::finishAdding()
                                        RefusedNoticeText(refused, NoticeNames), QMessageBox::Ok, window());
         notice->setObjectName(QStringLiteral("RefusedNotice"));
         notice->setDetailedText(RefusedNoticeDetails(refused));
+        // The box's icon is a picture without a name of its own: a screen reader would say "image".
+        for (QLabel *label : notice->findChildren<QLabel *>()) {
+            if (!label->pixmap().isNull() && label->accessibleName().isEmpty())
+                label->setAccessibleName(QStringLiteral("信息"));
+        }
         notice->setWindowModality(Qt::NonModal);
         notice->setAttribute(Qt::WA_DeleteOnClose);
         notice->show();

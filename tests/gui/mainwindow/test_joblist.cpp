@@ -255,6 +255,11 @@ private slots:
         QVERIFY(notices[0]->isVisible() && !notices[0]->isModal());
         QCOMPARE(notices[0]->text(), QStringLiteral("以下 3 个文件无法作为音频读取，未添加：\nbad3.flac\nbad1.mp3\nbad2.wav"));
         QVERIFY(notices[0]->detailedText().contains(root + QStringLiteral("/CD 10/bad2.wav")));
+        // Every picture in it has a name a screen reader can say.
+        for (const QLabel *label : notices[0]->findChildren<QLabel *>()) {
+            if (!label->pixmap().isNull())
+                QVERIFY2(!label->accessibleName().isEmpty(), qPrintable(label->objectName()));
+        }
 
         // One file that cannot be read, given alone: the status bar names it, no notice.
         notices[0]->close();
