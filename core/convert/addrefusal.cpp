@@ -9,8 +9,8 @@ namespace Sveltra {
 
 namespace {
 
-constexpr AddRefusal Order[] = {AddRefusal::NotFound, AddRefusal::NameUnreadable, AddRefusal::NotAudio, AddRefusal::Duplicate,
-                                AddRefusal::OwnOutput};
+constexpr AddRefusal Order[] = {AddRefusal::NotFound,       AddRefusal::NameUnreadable, AddRefusal::NotAudio,
+                                AddRefusal::DiscUnreadable, AddRefusal::Duplicate,      AddRefusal::OwnOutput};
 
 // "以下 N 个文件<phrase>，未添加：" for each reason.
 QString Phrase(AddRefusal reason)
@@ -22,6 +22,8 @@ QString Phrase(AddRefusal reason)
         return QStringLiteral("的文件名无法读取");
     case AddRefusal::NotAudio:
         return QStringLiteral("无法作为音频读取");
+    case AddRefusal::DiscUnreadable:
+        return QStringLiteral("所在的 CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
         return QStringLiteral("已在压缩列表中（重复的文件名）");
     case AddRefusal::OwnOutput:
@@ -61,6 +63,8 @@ QString RefusalText(AddRefusal reason)
         return QStringLiteral("文件名无法读取");
     case AddRefusal::NotAudio:
         return QStringLiteral("无法作为音频读取");
+    case AddRefusal::DiscUnreadable:
+        return QStringLiteral("CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
         return QStringLiteral("重复的文件名");
     case AddRefusal::OwnOutput:

@@ -13,6 +13,7 @@ enum class AddRefusal {
     NotFound,       // no such file, or a link to nothing
     NameUnreadable, // its name is not in the file-name encoding (bytes that are not UTF-8)
     NotAudio,       // there, but not audio we can read
+    DiscUnreadable, // a CD track of a drive or disc image that cannot be read
     Duplicate,      // a queued row holds it already
     OwnOutput,      // found in a folder, and in the output folder or written by this program
 };

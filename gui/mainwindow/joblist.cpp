@@ -393,6 +393,15 @@ void JobList::applyResults()
         finishAdding();
 }
 
+void JobList::refuseAdd(const QString &path, AddRefusal reason)
+{
+    qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(RefusalText(reason)));
+    if (m_adding)
+        m_refused.append({path, reason});
+    else
+        emit statusMessage(RefusedStatusLine({{path, reason}}));
+}
+
 void JobList::showDuplicateBox(const QString &path)
 {
     QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
