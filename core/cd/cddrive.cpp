@@ -1,8 +1,10 @@
 #include "core/cd/cddrive.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSysInfo>
 #include <QtEndian>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -18,6 +21,8 @@
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+
+#include "core/cd/cdtext.h"
 
 namespace Sveltra {
 
@@ -77,6 +82,43 @@ CdioHandle OpenDrive(const QString &driveName, QString *error)
     if (!cdio && error)
         *error = WithCdioReason(QStringLiteral("cannot open ") + driveName);
     return cdio;
+}
+
+// A disc image's CD-Text file holds at most eight blocks of 256 packs; anything larger is none.
+constexpr qint64 MaxCdTextFileBytes = 64 * 1024;
+
+// The bytes of a small regular file, or nothing.
+QByteArray ReadSmallFile(const QString &path, qint64 limit)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > limit || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(limit);
+}
+
+// The raw CD-Text packs of a drive's disc (the drive's reply without its four-byte head), or of
+// a .cue image from the file its CDTEXTFILE line names (a file of packs, perhaps with such a
+// head); empty when there are none.
+QByteArray RawCdTextPacks(CdIo_t *cdio, const QString &driveName)
+{
+    if (!IsCueSheetName(driveName)) {
+        std::unique_ptr<uint8_t, decltype(&std::free)> reply(cdio_get_cdtext_raw(cdio), &std::free);
+        if (!reply)
+            return {};
+        const int length = (reply.get()[0] << 8) | reply.get()[1]; // the bytes after these two
+        return length > 2 ? QByteArray(reinterpret_cast<const char *>(reply.get()) + 4, length - 2) : QByteArray();
+    }
+    static const QRegularExpression line(QStringLiteral("^\\s*CDTEXTFILE\\s+(?:\"([^\"]+)\"|(\\S+))"),
+                                         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = line.match(QString::fromLatin1(ReadSmallFile(driveName, 1024 * 1024)));
+    if (!match.hasMatch())
+        return {};
+    const QString name = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+    QByteArray packs = ReadSmallFile(QFileInfo(driveName).dir().filePath(name), MaxCdTextFileBytes);
+    if (packs.size() % 18 != 0)
+        packs.remove(0, 4); // the head of a drive's reply, kept by the program that saved it
+    return packs;
 }
 
 // paranoia_read reports what it fixed or gave up on through a callback that takes no context
@@ -225,14 +267,19 @@ CdTextBlock ReadCdText(const QString &driveName)
     const CdioHandle cdio = OpenDrive(driveName, nullptr);
     if (!cdio)
         return block;
-    cdtext_t *cdtext = cdio_get_cdtext(cdio.get()); // owned by the handle
-    if (!cdtext)
-        return block;
     const track_t first = cdio_get_first_track_num(cdio.get());
     const track_t count = cdio_get_num_tracks(cdio.get());
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK)
         return block;
     const int last = qMin(int(first) + int(count) - 1, int(CDIO_CD_MAX_TRACKS));
+    // The packs themselves where they can be had, decoded by their character code, which the
+    // texts libcdio hands out do not always honour.
+    block = CdTextFromPacks(RawCdTextPacks(cdio.get(), driveName), last);
+    if (!block.isEmpty())
+        return block;
+    cdtext_t *cdtext = cdio_get_cdtext(cdio.get()); // owned by the handle
+    if (!cdtext)
+        return block;
     const auto text = [cdtext](cdtext_field_t field, int track) {
         const char *value = cdtext_get_const(cdtext, field, track_t(track));
         return value ? QString::fromUtf8(value).trimmed() : QString();

@@ -45,10 +45,11 @@ QStringList CdDeviceNames();
 // (trackCount() 0) and the reason in *error when there is no disc or the image cannot be read.
 DiscToc ReadDiscToc(const QString &driveName, QString *error = nullptr);
 
-// The CD-Text of a disc or .cue image as libcdio hands it out: one language block (Chinese when
-// the disc has one, else the first that holds any text), every text already turned into Unicode
-// by libcdio from the block's character code (ISO 8859-1, ASCII or MS-JIS; a .cue sheet's lines
-// are read as ISO 8859-1). Index 0 holds the disc's own field, index n track n's; a field the
+// The CD-Text of a disc or .cue image: one language block (Chinese when the disc has one, else
+// the first that holds any text), every text turned into Unicode from the block's character
+// code. A drive's packs, or those of the file a .cue sheet names with CDTEXTFILE, are decoded
+// here (CdTextFromPacks); otherwise libcdio's texts are taken (a .cue sheet's TITLE and
+// PERFORMER lines are read as ISO 8859-1). Index 0 holds the disc's own field, index n track n's; a field the
 // block lacks is empty.
 struct CdTextBlock
 {

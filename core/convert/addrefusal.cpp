@@ -9,7 +9,8 @@ namespace Sveltra {
 
 namespace {
 
-constexpr AddRefusal Order[] = {AddRefusal::NotFound, AddRefusal::NameUnreadable, AddRefusal::NotAudio, AddRefusal::Duplicate};
+constexpr AddRefusal Order[] = {AddRefusal::NotFound,       AddRefusal::NameUnreadable, AddRefusal::NotAudio,
+                                AddRefusal::DiscUnreadable, AddRefusal::Duplicate,      AddRefusal::OwnOutput};
 
 // "以下 N 个文件<phrase>，未添加：" for each reason.
 QString Phrase(AddRefusal reason)
@@ -21,8 +22,12 @@ QString Phrase(AddRefusal reason)
         return QStringLiteral("的文件名无法读取");
     case AddRefusal::NotAudio:
         return QStringLiteral("无法作为音频读取");
+    case AddRefusal::DiscUnreadable:
+        return QStringLiteral("所在的 CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
         return QStringLiteral("已在压缩列表中（重复的文件名）");
+    case AddRefusal::OwnOutput:
+        return QStringLiteral("在输出文件夹中或是 Sveltra 压缩出来的文件");
     case AddRefusal::None:
         break;
     }
@@ -58,8 +63,12 @@ QString RefusalText(AddRefusal reason)
         return QStringLiteral("文件名无法读取");
     case AddRefusal::NotAudio:
         return QStringLiteral("无法作为音频读取");
+    case AddRefusal::DiscUnreadable:
+        return QStringLiteral("CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
         return QStringLiteral("重复的文件名");
+    case AddRefusal::OwnOutput:
+        return QStringLiteral("Sveltra 的输出文件");
     case AddRefusal::None:
         break;
     }
@@ -88,6 +97,10 @@ QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
         const QList<RefusedPath> group = WithReason(refused, reason);
         if (group.isEmpty())
             continue;
+        if (reason == AddRefusal::OwnOutput) {
+            paragraphs << QStringLiteral("%1 个文件%2，未作为原文件添加。").arg(group.size()).arg(Phrase(reason));
+            continue;
+        }
         QStringList lines{QStringLiteral("以下 %1 个文件%2，未添加：").arg(group.size()).arg(Phrase(reason))};
         for (const RefusedPath &r : group) {
             if (left <= 0) {

@@ -13,7 +13,9 @@ enum class AddRefusal {
     NotFound,       // no such file, or a link to nothing
     NameUnreadable, // its name is not in the file-name encoding (bytes that are not UTF-8)
     NotAudio,       // there, but not audio we can read
+    DiscUnreadable, // a CD track of a drive or disc image that cannot be read
     Duplicate,      // a queued row holds it already
+    OwnOutput,      // found in a folder, and in the output folder or written by this program
 };
 
 struct RefusedPath
@@ -36,7 +38,8 @@ QString RefusedStatusLine(const QList<RefusedPath> &refused);
 
 // The notice for an add's refusals (at least one): a paragraph per reason, in the order of the
 // enumeration, each naming its files; at most `names` names in all, "……" where some are left
-// out. The details give every path under its reason.
+// out. The program's own outputs are said in one line with their count, without names (a
+// folder of them would crowd out the rest). The details give every path under its reason.
 QString RefusedNoticeText(const QList<RefusedPath> &refused, int names = 20);
 QString RefusedNoticeDetails(const QList<RefusedPath> &refused);
 

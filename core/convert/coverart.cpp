@@ -9,7 +9,13 @@
 #include <QMutexLocker>
 #include <QtDebug>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/convert/coverimage.h"
 
@@ -61,6 +67,51 @@ CoverCache &cache()
     return instance;
 }
 
+// True for a regular file, links followed (a link to a device or a pipe is none).
+bool isRegularFile(const QString &path)
+{
+    struct stat facts
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &facts) == 0 && S_ISREG(facts.st_mode);
+}
+
+// The bytes of a picture file: only of a regular file (a name swapped for a link to /dev/zero or
+// a pipe after it was chosen is refused when it is opened, without waiting for a writer), and
+// only when it holds no more than the cover limit, read up to that limit whatever its size
+// claimed. Empty, with the reason in *error, otherwise.
+QByteArray readPictureFile(const QString &path, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return {};
+    }
+    struct stat facts
+    {
+    };
+    QByteArray bytes;
+    if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+        *error = QStringLiteral("it is no regular file");
+    } else if (facts.st_size > MaxCoverFileBytes) {
+        *error = QStringLiteral("it is %1 bytes").arg(qint64(facts.st_size));
+    } else {
+        bytes.resize(qsizetype(facts.st_size));
+        qsizetype got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, std::size_t(bytes.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got); // a file cut short meanwhile gives what it holds
+    }
+    ::close(fd);
+    return bytes;
+}
+
 } // namespace
 
 QString CoverFileBeside(const QString &sourcePath)
@@ -73,7 +124,7 @@ QString CoverFileBeside(const QString &sourcePath)
         for (const char *suffix : {".jpg", ".jpeg", ".png"}) {
             const QString wanted = QLatin1String(stem) + QLatin1String(suffix);
             for (const QString &name : files) {
-                if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+                if (name.compare(wanted, Qt::CaseInsensitive) == 0 && isRegularFile(folder.filePath(name)))
                     return folder.filePath(name);
             }
         }
@@ -97,16 +148,13 @@ QByteArray SmallFrontCover(const QByteArray &given, const QList<EmbeddedPicture>
     const QString file = CoverFileBeside(sourcePath);
     if (file.isEmpty())
         return {};
-    QFile picture(file);
-    if (picture.size() > MaxCoverFileBytes) {
-        qWarning("The cover %s is left out: it is %lld bytes", qPrintable(file), picture.size());
+    QString error;
+    const QByteArray picture = readPictureFile(file, &error);
+    if (!error.isEmpty()) {
+        qWarning("The cover %s is left out: %s", qPrintable(file), qPrintable(error));
         return {};
     }
-    if (!picture.open(QIODevice::ReadOnly)) {
-        qWarning("The cover %s is left out: %s", qPrintable(file), qPrintable(picture.errorString()));
-        return {};
-    }
-    return cache().made(picture.readAll(), file);
+    return cache().made(picture, file);
 }
 
 } // namespace Sveltra

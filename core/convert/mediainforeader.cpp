@@ -6,6 +6,7 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 
@@ -39,6 +40,38 @@ MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path)
     return result;
 }
 
+namespace {
+
+// A folder as given and as its links resolve, clean and absolute; empty for no folder.
+QStringList FolderForms(const QString &folder)
+{
+    if (folder.trimmed().isEmpty())
+        return {};
+    const QFileInfo info(folder);
+    QStringList forms{QDir::cleanPath(info.absoluteFilePath())};
+    const QString canonical = info.canonicalFilePath();
+    forms << (canonical.isEmpty() ? forms.first() : canonical);
+    return forms;
+}
+
+// True when path lies inside (not at) one of the folder's forms.
+bool IsInside(const QString &path, const QStringList &folderForms)
+{
+    for (const QString &folder : folderForms) {
+        if (path.startsWith(folder) && path.size() > folder.size()
+            && (folder.endsWith(QLatin1Char('/')) || path.at(folder.size()) == QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+bool IsOwnOutput(const QString &path)
+{
+    return MediaType(path) == QLatin1String("MP3") && !ReadSourceStamp(path).isEmpty();
+}
+
+} // namespace
+
 // The work shared by the owner and its workers. Every path gets a sequence number; the entries
 // hold the paths from the first one not yet delivered (number `base`) on.
 struct MediaInfoReader::Queue
@@ -47,11 +80,17 @@ struct MediaInfoReader::Queue
     {
         QString path;
         QString base;
+        bool inOutputFolder = false; // found by a walk in the output folder inside the walked one
         std::optional<MediaInfo> result;
+    };
+    struct Request
+    {
+        QStringList paths;
+        QString outputFolder;
     };
 
     QMutex mutex;
-    std::deque<QStringList> intake; // given, folders not yet walked
+    std::deque<Request> intake; // given, folders not yet walked
     qsizetype intakePaths = 0;
     bool walking = false;
     int generation = 0; // counts cancels, so a walk that was cancelled puts nothing in
@@ -80,10 +119,10 @@ MediaInfoReader::~MediaInfoReader()
     m_pool.waitForDone();
 }
 
-void MediaInfoReader::read(const QStringList &paths)
+void MediaInfoReader::read(const QStringList &paths, const QString &outputFolder)
 {
     QMutexLocker lock(&m_queue->mutex);
-    m_queue->intake.push_back(paths);
+    m_queue->intake.push_back({paths, outputFolder});
     m_queue->intakePaths += paths.size();
     if (m_queue->walking)
         return;
@@ -92,7 +131,7 @@ void MediaInfoReader::read(const QStringList &paths)
     // dropped at once never holds up the owner's event loop.
     m_pool.start([queue = m_queue, owner = this] {
         for (;;) {
-            QStringList given;
+            Queue::Request given;
             int generation = 0;
             {
                 QMutexLocker take(&queue->mutex);
@@ -107,35 +146,42 @@ void MediaInfoReader::read(const QStringList &paths)
             // so reading starts while the walk goes on; the request stays in the intake until
             // it is walked, which keeps pending() above 0.
             bool cancelled = false;
-            const auto put = [&](const QStringList &files, const QString &base) {
+            const auto put = [&](const QStringList &files, const QString &base, const QStringList &outputForms) {
                 {
                     QMutexLocker store(&queue->mutex);
                     cancelled = cancelled || generation != queue->generation;
                     if (cancelled)
                         return;
                     for (const QString &file : files)
-                        queue->entries.push_back({file, base, std::nullopt});
+                        queue->entries.push_back({file, base, IsInside(file, outputForms), std::nullopt});
                 }
                 owner->startWorkers();
             };
+            const QStringList outputForms = FolderForms(given.outputFolder);
             QStringList files;
-            for (const QString &path : std::as_const(given)) {
+            for (const QString &path : std::as_const(given.paths)) {
                 if (MediaType(path) != QLatin1String("CDA") && QFileInfo(path).isDir()) {
-                    put(std::exchange(files, {}), {});
+                    put(std::exchange(files, {}), {}, {});
                     const QString base = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-                    AudioFilesIn({path}, [&](const QStringList &found) { put(found, base); });
+                    // The output folder is passed over only inside the folder walked: a walk of the
+                    // output folder itself (or of a folder inside it) is the user's wish.
+                    const QStringList baseForms = FolderForms(base);
+                    const bool outputInside = std::any_of(outputForms.begin(), outputForms.end(),
+                                                          [&](const QString &out) { return IsInside(out, baseForms); });
+                    const QStringList skipped = outputInside ? outputForms : QStringList();
+                    AudioFilesIn({path}, [&](const QStringList &found) { put(found, base, skipped); });
                 } else {
                     files << path;
                 }
             }
-            put(files, {});
+            put(files, {}, {});
             bool wake = false;
             {
                 QMutexLocker done(&queue->mutex);
                 if (generation != queue->generation)
                     continue; // cancelled while walking: the intake was emptied
                 queue->intake.pop_front();
-                queue->intakePaths -= given.size();
+                queue->intakePaths -= given.paths.size();
                 // The owner may have taken every result while this walk went on.
                 if (queue->entries.empty() && queue->intake.empty() && !queue->wakePosted) {
                     queue->wakePosted = true;
@@ -179,6 +225,7 @@ void MediaInfoReader::startWorkers()
             for (;;) {
                 QString path;
                 QString base;
+                bool inOutputFolder = false;
                 qint64 number = 0;
                 {
                     QMutexLocker claim(&queue->mutex);
@@ -190,12 +237,26 @@ void MediaInfoReader::startWorkers()
                     const Queue::Slot &entry = queue->entries[static_cast<std::size_t>(number - queue->base)];
                     path = entry.path;
                     base = entry.base;
+                    inOutputFolder = entry.inOutputFolder;
                 }
                 MediaInfo info;
-                if (MediaType(path) == QLatin1String("CDA"))
+                if (MediaType(path) == QLatin1String("CDA")) {
                     info.path = path;
-                else
+                } else if (inOutputFolder) {
+                    info.path = path;
+                    info.wasRead = true;
+                    info.refusal = AddRefusal::OwnOutput;
+                    info.error = QStringLiteral("in the output folder");
+                } else {
                     info = ReadMediaInfo(audio, path);
+                    // What this program wrote is no source of a folder walked: a run into the
+                    // folder it reads from would else take its own outputs in again.
+                    if (!base.isEmpty() && info.duration > 0 && IsOwnOutput(path)) {
+                        info.duration = 0;
+                        info.refusal = AddRefusal::OwnOutput;
+                        info.error = QStringLiteral("an output of this program");
+                    }
+                }
                 info.baseFolder = base;
                 bool wake = false;
                 {

@@ -45,6 +45,11 @@ MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path);
 // type is "CDA" are not read (they are handed back with wasRead false) so that their owner can
 // add them in turn. Each file found in a folder carries that folder as its baseFolder.
 //
+// A folder walked never gives this program's own outputs: the output folder where it lies
+// inside the folder walked (the files in it are handed back unread), and any MP3 that carries
+// the program's mark (ReadSourceStamp), both refused as AddRefusal::OwnOutput. Files named on
+// their own are read whatever they are.
+//
 // The reader and its signals live on its owner's thread; the workers only touch the shared
 // work queue and post a wake-up to the owner. Destroying the reader cancels what is left and
 // waits for the files being read at that moment.
@@ -58,8 +63,9 @@ public:
     explicit MediaInfoReader(QObject *parent = nullptr, int threads = 0);
     ~MediaInfoReader() override;
 
-    // Queues the paths behind any still being read.
-    void read(const QStringList &paths);
+    // Queues the paths behind any still being read; outputFolder is the folder the run writes
+    // to at the time of the call (empty for none).
+    void read(const QStringList &paths, const QString &outputFolder = {});
     // Drops every path not yet delivered; nothing more is delivered for them.
     void cancel();
     // Paths (and folders) given and not yet delivered; 0 when everything is out.

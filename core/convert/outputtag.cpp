@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "core/base/textcut.h"
 #include "core/base/version.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/coverart.h"
@@ -15,9 +16,11 @@ namespace Sveltra {
 void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag)
 {
     writer.ClearTags(); // comment, genre and cover of no other file end up here
-    writer.Title = tag.Title;
-    writer.Album = tag.Album;
-    writer.Artist = tag.Artist;
+    // The row's texts are the source's: held to the length of a field as the other tags are.
+    const auto line = [](const QString &text) { return CutText(text.left(MaxLineChars + 16), MaxLineChars); };
+    writer.Title = line(tag.Title);
+    writer.Album = line(tag.Album);
+    writer.Artist = line(tag.Artist);
     // The year is a number: an empty or non-numeric text gives none.
     const double year = NumericValue(tag.Year);
     writer.Year = (year >= 0 && year <= std::numeric_limits<int>::max()) ? static_cast<int>(year) : 0;

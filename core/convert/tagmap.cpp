@@ -2,6 +2,10 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
+#include "core/base/textcut.h"
+
 namespace Sveltra {
 
 namespace {
@@ -57,6 +61,82 @@ void joinCount(TagProperties &map, const QString &numberKey, const QStringList &
     map[numberKey] = QStringList{number + QLatin1Char('/') + count};
 }
 
+// The keys an ID3v2 tag has a frame of its own for; any other becomes one more user text frame.
+bool ownFrame(const QString &key)
+{
+    static const QStringList keys = QStringLiteral(
+                                        "TITLE ALBUM ARTIST ALBUMARTIST DATE TRACKNUMBER DISCNUMBER GENRE COMPOSER COMMENT "
+                                        "LYRICS BPM CONTENTGROUP WORK SUBTITLE CONDUCTOR REMIXER LYRICIST ORIGINALLYRICIST "
+                                        "ORIGINALARTIST ORIGINALALBUM DISCSUBTITLE ORIGINALDATE RELEASEDATE TAGGINGDATE "
+                                        "COPYRIGHT LABEL RADIOSTATION RADIOSTATIONOWNER OWNER INITIALKEY LANGUAGE MEDIA MOOD "
+                                        "ORIGINALFILENAME ISRC ALBUMSORT ARTISTSORT TITLESORT ALBUMARTISTSORT COMPOSERSORT "
+                                        "COMPILATION FILETYPE PLAYLISTDELAY MOVEMENTNAME MOVEMENTNUMBER GROUPING PRODUCEDNOTICE "
+                                        "ARRANGER ENGINEER PRODUCER MIXER DJMIXER COPYRIGHTURL FILEWEBPAGE ARTISTWEBPAGE "
+                                        "AUDIOSOURCEWEBPAGE PAYMENTWEBPAGE PUBLISHERWEBPAGE RADIOSTATIONWEBPAGE")
+                                        .split(QLatin1Char(' '));
+    return keys.contains(key);
+}
+
+// Comments and lyrics may run to many lines; every other field is one line.
+bool longText(const QString &key)
+{
+    return key.startsWith(QLatin1String("COMMENT")) || key.startsWith(QLatin1String("LYRICS"));
+}
+
+// A track or disc number as an ID3v2 frame holds it: "3" or "3/12", numbers from 1 to
+// MaxTagNumber; a count below its number or above MaxTagNumber is left out. Empty when the text
+// is no such number.
+QString NumberAndCount(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,9})\\s*(?:/\\s*(\\d{1,9})\\s*)?$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return {};
+    const int number = match.captured(1).toInt();
+    if (number < 1 || number > MaxTagNumber)
+        return {};
+    const int count = match.captured(2).toInt(); // 0 when there is none
+    if (count < number || count > MaxTagNumber)
+        return QString::number(number);
+    return QStringLiteral("%1/%2").arg(number).arg(count);
+}
+
+// What goes into the tag of everything mapped, in bounds: the run's own fields first, then the
+// fields with frames of their own, then at most MaxUserTexts others (each in name order); each
+// field's values cut to its length, and fields left out once the tag's total would pass
+// MaxTagTextBytes (counted as the UTF-16 the tag is written in, with a frame's overhead).
+TagProperties Bounded(const TagProperties &all, const QStringList &runKeys)
+{
+    QStringList keys = all.keys();
+    const auto rank = [&runKeys](const QString &key) { return runKeys.contains(key) ? 0 : ownFrame(key) ? 1 : 2; };
+    std::stable_sort(keys.begin(), keys.end(), [&rank](const QString &a, const QString &b) { return rank(a) < rank(b); });
+    TagProperties out;
+    qint64 left = MaxTagTextBytes;
+    int userTexts = 0;
+    for (const QString &key : std::as_const(keys)) {
+        if (rank(key) == 2 && ++userTexts > MaxUserTexts)
+            break;
+        const qsizetype limit = longText(key) ? MaxLongTextChars : MaxLineChars;
+        QStringList values;
+        qsizetype chars = 0;
+        for (const QString &value : all.value(key)) {
+            const qsizetype room = limit - chars - (values.isEmpty() ? 0 : 1); // values are joined by one character
+            // Only the end of a long text is looked at for where a character ends.
+            const QString cut = room > 0 ? CutText(value.left(room + 16), room) : QString();
+            if (cut.isEmpty())
+                break;
+            chars += cut.size() + (values.isEmpty() ? 0 : 1);
+            values << cut;
+        }
+        const qint64 bytes = 2 * (qint64(key.size()) + chars) + 16;
+        if (values.isEmpty() || bytes > left)
+            continue;
+        left -= bytes;
+        out.insert(key, values);
+    }
+    return out;
+}
+
 void setIfGiven(TagProperties &map, const QString &key, const QString &value)
 {
     const QString text = value.trimmed();
@@ -94,7 +174,19 @@ TagProperties OutputProperties(const TagProperties &source, const MediaTag &tag)
     setIfGiven(out, QStringLiteral("DISCNUMBER"), tag.Disc);
     setIfGiven(out, QStringLiteral("GENRE"), tag.Genre);
     setIfGiven(out, QStringLiteral("ALBUMARTIST"), tag.AlbumArtist);
-    return out;
+    for (const QString &key : {QStringLiteral("TRACKNUMBER"), QStringLiteral("DISCNUMBER")}) {
+        if (!out.contains(key))
+            continue;
+        const QString number = NumberAndCount(firstOf(out, key));
+        if (number.isEmpty())
+            out.remove(key);
+        else
+            out[key] = QStringList{number};
+    }
+    return Bounded(out,
+                   {QStringLiteral("TITLE"), QStringLiteral("ALBUM"), QStringLiteral("ARTIST"), QStringLiteral("DATE"),
+                    QStringLiteral("TRACKNUMBER"), QStringLiteral("DISCNUMBER"), QStringLiteral("GENRE"),
+                    QStringLiteral("ALBUMARTIST")});
 }
 
 const EmbeddedPicture *FrontPicture(const QList<EmbeddedPicture> &pictures)

@@ -81,14 +81,22 @@ QString CdTrackListing::DriveFor(const QString &folder)
 void CdTrackListing::AddCdTrack(const QString &path)
 {
     const int track = CdTrackNumber(path);
-    const int matching = driveIndexFor(folderOf(path));
-    if (m_grabber.DriveCount() <= 0 || matching == 0)
+    const QString folder = folderOf(path);
+    const int matching = driveIndexFor(folder);
+    if (m_grabber.DriveCount() <= 0 || matching == 0) {
+        // No drive and no image that opens: said with the add's other refusals, never dropped.
+        m_list.refuseAdd(path, QFileInfo::exists(folder) ? AddRefusal::DiscUnreadable : AddRefusal::NotFound);
         return;
+    }
 
     m_grabber.SetCurrentDrive(matching);
     if (m_grabber.TrackCount() == 0 || App().LastLookupDrive != m_grabber.CurrentDrive()) {
         RefreshCDInfo();
         LookupCDDB();
+    }
+    if (track < m_grabber.FirstTrack() || track >= m_grabber.FirstTrack() + m_grabber.TrackCount()) {
+        m_list.refuseAdd(path, m_grabber.TrackCount() == 0 ? AddRefusal::DiscUnreadable : AddRefusal::NotFound);
+        return;
     }
     m_grabber.SetCurrentTrack(track);
 

@@ -5,12 +5,14 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 #include <QUrl>
 #include <QtDebug>
 
+#include "core/base/appstate.h"
 #include "core/convert/addrefusal.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/jobrules.h"
@@ -327,7 +329,7 @@ void JobList::AddMediaFiles(const QStringList &paths, bool byHand)
         emit statusMessage(QStringLiteral("获取媒体文件信息"));
     }
     m_byHand = m_byHand || byHand;
-    m_reader->read(paths);
+    m_reader->read(paths, App().TargetFolder);
 }
 
 void JobList::applyOne(const MediaInfo &info, QList<QTreeWidgetItem *> &rows)
@@ -391,6 +393,15 @@ void JobList::applyResults()
         finishAdding();
 }
 
+void JobList::refuseAdd(const QString &path, AddRefusal reason)
+{
+    qWarning("Not added to the job list: %s (%s)", qPrintable(path), qPrintable(RefusalText(reason)));
+    if (m_adding)
+        m_refused.append({path, reason});
+    else
+        emit statusMessage(RefusedStatusLine({{path, reason}}));
+}
+
 void JobList::showDuplicateBox(const QString &path)
 {
     QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
@@ -419,6 +430,11 @@ void JobList::finishAdding()
                                        RefusedNoticeText(refused, NoticeNames), QMessageBox::Ok, window());
         notice->setObjectName(QStringLiteral("RefusedNotice"));
         notice->setDetailedText(RefusedNoticeDetails(refused));
+        // The box's icon is a picture without a name of its own: a screen reader would say "image".
+        for (QLabel *label : notice->findChildren<QLabel *>()) {
+            if (!label->pixmap().isNull() && label->accessibleName().isEmpty())
+                label->setAccessibleName(QStringLiteral("信息"));
+        }
         notice->setWindowModality(Qt::NonModal);
         notice->setAttribute(Qt::WA_DeleteOnClose);
         notice->show();

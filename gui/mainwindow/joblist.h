@@ -72,6 +72,9 @@ public:
     // Appends a row in the given state; cells beyond the given texts stay empty. Used by the
     // add paths above and by the CD track listing.
     QTreeWidgetItem *appendRow(const QStringList &cells, int status = JobStatus::Queued);
+    // A path handed on (a CD track) that could not become a row: named with the other refusals
+    // of the add that is running, else in the status bar at once.
+    void refuseAdd(const QString &path, AddRefusal reason);
 
 signals:
     // A text for the status bar's message panel.

@@ -100,7 +100,7 @@ const QString MaximizedKey = QStringLiteral("MainWindow/maximized");
 constexpr qint64 MaxStateFileBytes = 64 * 1024;
 
 // The window's place and size as the file keeps them; nothing is sized from them before
-// Layout::CheckedWindow has taken them.
+// Layout::PlacedWindow has taken them.
 struct KeptWindow
 {
     Layout::PixelRect rect;
@@ -206,9 +206,9 @@ bool WindowAreas::restoreState(const QString &path)
         screens.push_back({available.x(), available.y(), available.width(), available.height()});
     }
     const QSize minimum = m_window.minimumSize().expandedTo(m_window.minimumSizeHint());
-    const auto rect = Layout::CheckedWindow(kept->rect, screens, minimum.width(), minimum.height());
+    const auto rect = Layout::PlacedWindow(kept->rect, screens, minimum.width(), minimum.height());
     if (!rect)
-        return refuse("does not fit the screens present");
+        return refuse("holds no size a window can take");
     m_window.resize(rect->width, rect->height);
     m_window.move(rect->x, rect->y);
     if (kept->maximized)

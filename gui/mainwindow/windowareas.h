@@ -67,8 +67,9 @@ public:
     bool saveState(const QString &path) const;
     // Brings back what saveState kept and places the areas again, before the window is shown.
     // Values that do not fit the window are left at their start-up sizes. Returns false, having
-    // changed nothing, when nothing was kept (a first start) or the kept size and place do not
-    // fit the screens present (Layout::CheckedWindow): the caller then sizes it to the screen.
+    // changed nothing, when nothing was kept (a first start) or the kept size is no window's
+    // (Layout::PlacedWindow, which also brings a window that hangs off a screen back onto it):
+    // the caller then sizes it to the screen.
     bool restoreState(const QString &path);
     // The first start: the window takes two thirds of the screen's width and three quarters of
     // its height (never less than its designed size, never more than the screen), centred,

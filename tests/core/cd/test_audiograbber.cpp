@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <array>
 #include <thread>
 
 #include "core/cd/audiograbber.h"
@@ -61,6 +62,53 @@ QByteArray Gbk(const QString &text)
 {
     QStringEncoder encoder("GBK");
     return encoder(text);
+}
+
+// One language block of CD-Text packs as a disc carries them: the disc's and each track's title
+// (index 0 the disc's) and the disc's performer, each text ended by one zero byte (two in a
+// double-byte code), cut into packs of 12 bytes, then the three packs of size information that
+// give the character code and the language. The check bytes are left zero.
+QByteArray CdTextPacks(int block, int charCode, int language, const QList<QByteArray> &titles, const QByteArray &performer)
+{
+    const bool doubleByte = charCode >= 0x80;
+    const QByteArray end(doubleByte ? 2 : 1, '\0');
+    QByteArray packs;
+    int sequence = 0;
+    std::array<int, 16> counts{};
+    const auto addKind = [&](int kind, const QList<QByteArray> &texts) {
+        QByteArray stream;
+        QList<int> trackAt; // the track of each byte of the stream
+        for (int track = 0; track < texts.size(); ++track) {
+            stream += texts[track] + end;
+            trackAt += QList<int>(texts[track].size() + end.size(), track);
+        }
+        stream += QByteArray((12 - stream.size() % 12) % 12, '\0');
+        for (qsizetype at = 0; at < stream.size(); at += 12) {
+            const int track = trackAt.value(at, int(texts.size()) - 1);
+            const int position = int(std::min<qsizetype>(at - trackAt.indexOf(track), 15));
+            packs += char(kind);
+            packs += char(track);
+            packs += char(sequence++);
+            packs += char((doubleByte ? 0x80 : 0) | (block << 4) | position);
+            packs += stream.mid(at, 12) + QByteArray(2, '\0');
+            ++counts[kind - 0x80];
+        }
+    };
+    addKind(0x80, titles);
+    addKind(0x81, {performer});
+    QByteArray info(36, '\0');
+    info[0] = char(charCode);
+    info[1] = 1;
+    info[2] = char(titles.size() - 1);
+    counts[15] = 3;
+    for (int kind = 0; kind < 16; ++kind)
+        info[4 + kind] = char(counts[kind]);
+    info[20 + block] = char(sequence + 2);
+    info[28 + block] = char(language);
+    for (int part = 0; part < 3; ++part)
+        packs += QByteArray("\x8f") + char(part) + char(sequence++) + char(block << 4) + info.mid(part * 12, 12)
+            + QByteArray(2, '\0');
+    return packs;
 }
 
 // The web service's reply for a disc: one release of two discs, this disc the second.
@@ -474,6 +522,59 @@ private slots:
         // An image without TITLE or PERFORMER lines has no CD-Text; nor has a missing image.
         QVERIFY(ReadCdText(m_binary.cuePath).isEmpty());
         QVERIFY(ReadCdText(m_dir.filePath(QStringLiteral("absent.cue"))).isEmpty());
+    }
+
+    // CD-Text packs are read by the character code of their block: Shift-JIS, GB 2312, ISO 8859-1;
+    // a Chinese block before the others; a tab repeats the track before. A .cue image's CD-Text
+    // file (with the head of a drive's reply) is read the same way.
+    void cdTextPacksAreReadByTheirCharacterCode()
+    {
+        QStringEncoder shiftJis("Shift_JIS");
+        const auto sjis = [&shiftJis](const QString &text) { return QByteArray(shiftJis(text)); };
+        const QByteArray japanese = CdTextPacks(
+            0, 0x80, 0x69,
+            {sjis(QStringLiteral("教育")), sjis(QStringLiteral("群青日和")), "\t\t", sjis(QStringLiteral("駅前")) + " 2004"},
+            sjis(QStringLiteral("東京事変")));
+        const QByteArray chinese = CdTextPacks(
+            1, 0x82, 0x75, {Gbk(QStringLiteral("七里香")), Gbk(QStringLiteral("借口")), {}, {}}, Gbk(QStringLiteral("周杰伦")));
+        const QByteArray english = CdTextPacks(2, 0x00, 0x09, {"Caf\xe9", "One", "Two", "Three"}, "M\xfcller");
+
+        CdTextBlock block = CdTextFromPacks(japanese + english, 3);
+        QCOMPARE(block.language, 0x69);
+        QCOMPARE(block.titles,
+                 (QStringList{QStringLiteral("教育"), QStringLiteral("群青日和"), QStringLiteral("群青日和"),
+                              QStringLiteral("駅前 2004")}));
+        QCOMPARE(block.performers.value(0), QStringLiteral("東京事変"));
+        block = CdTextFromPacks(english + japanese + chinese, 2); // the Chinese block, up to track 2
+        QCOMPARE(block.titles, (QStringList{QStringLiteral("七里香"), QStringLiteral("借口"), QString()}));
+        QCOMPARE(block.performers.value(0), QStringLiteral("周杰伦"));
+        QCOMPARE(CdTextFromPacks(english, 3).titles,
+                 (QStringList{QStringLiteral("Café"), QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")}));
+        QVERIFY(CdTextFromPacks(QByteArray(1000, '\xff'), 3).isEmpty());
+
+        Image image;
+        const QString dir = sub(QStringLiteral("text-packs"));
+        QVERIFY(TestCd::MakeImage(&image, dir, QStringLiteral("disc"), {{0.5, 300}, {0.5, 400}, {0.5, 500}}, false));
+        QFile cdt(dir + QStringLiteral("/disc.cdt"));
+        QVERIFY(cdt.open(QIODevice::WriteOnly));
+        const quint16 length = quint16(japanese.size() + 2);
+        QByteArray head(4, '\0'); // the head of the drive's reply: the length of what follows it
+        head[0] = char(length >> 8);
+        head[1] = char(length & 0xff);
+        cdt.write(head + japanese);
+        cdt.close();
+        QFile cue(image.cuePath);
+        QVERIFY(cue.open(QIODevice::ReadOnly));
+        const QByteArray sheet = "CDTEXTFILE \"disc.cdt\"\n" + cue.readAll();
+        cue.close();
+        QVERIFY(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cue.write(sheet);
+        cue.close();
+        const DiscNames names = CdTextNames(ReadCdText(image.cuePath), ReadDiscToc(image.cuePath));
+        QCOMPARE(names.album, QStringLiteral("教育"));
+        QCOMPARE(names.artist, QStringLiteral("東京事変"));
+        QCOMPARE(names.trackTitles,
+                 (QStringList{QStringLiteral("群青日和"), QStringLiteral("群青日和"), QStringLiteral("駅前 2004")}));
     }
 
     // CDDB first; what it does not know, MusicBrainz; what neither knows, the disc's CD-Text;

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "core/base/textcut.h"
 #include "core/convert/audioinformation.h"
 #include "core/convert/coverart.h"
@@ -496,6 +498,55 @@ private slots:
             QCOMPARE(TrackByte(text), byte);
     }
 
+    // A source's tag is anyone's: what is copied is bounded field by field, in user texts and in
+    // all, and track and disc hold numbers only.
+    void whatIsCopiedFromASourceTagIsBounded()
+    {
+        TagProperties source = {
+            {QStringLiteral("LYRICS"), {QString(16 * 1024 * 1024, QLatin1Char('l'))}},
+            {QStringLiteral("COMPOSER"), {QString(5000, QLatin1Char('c')), QStringLiteral("second")}},
+            {QStringLiteral("TITLE"), {QStringLiteral("Title")}},
+        };
+        for (int i = 0; i < 10000; ++i)
+            source.insert(QStringLiteral("USER%1").arg(i, 5, 10, QLatin1Char('0')), {QString(100, QLatin1Char('u'))});
+        const TagProperties out = OutputProperties(source, {});
+        QCOMPARE(out.value(QStringLiteral("LYRICS")).value(0).size(), MaxLongTextChars);
+        QCOMPARE(out.value(QStringLiteral("COMPOSER")), QStringList{QString(MaxLineChars, QLatin1Char('c'))});
+        QCOMPARE(out.value(QStringLiteral("TITLE")), QStringList{QStringLiteral("Title")});
+        QCOMPARE(out.size(), 3 + MaxUserTexts);
+        QVERIFY(out.contains(QStringLiteral("USER00000")) && !out.contains(QStringLiteral("USER00064")));
+
+        // The whole text stays within its bound: fields past it are left out, the run's kept.
+        TagProperties many;
+        for (int i = 0; i < 10; ++i)
+            many.insert(QStringLiteral("COMMENT:%1").arg(i), {QString(MaxLongTextChars, QLatin1Char('x'))});
+        MediaTag row;
+        row.Title = QStringLiteral("Row");
+        const TagProperties bounded = OutputProperties(many, row);
+        qint64 chars = 0;
+        for (const QStringList &values : bounded)
+            chars += values.join(QLatin1Char('/')).size();
+        QVERIFY(2 * chars <= MaxTagTextBytes);
+        QVERIFY(bounded.size() >= 2 && bounded.size() < 5);
+        QCOMPARE(bounded.value(QStringLiteral("TITLE")), QStringList{QStringLiteral("Row")});
+
+        for (const auto &[text, kept] : QList<QPair<QString, QString>>{{QStringLiteral("3"), QStringLiteral("3")},
+                                                                       {QStringLiteral(" 03 / 12 "), QStringLiteral("3/12")},
+                                                                       {QStringLiteral("5/3"), QStringLiteral("5")},
+                                                                       {QStringLiteral("3/0"), QStringLiteral("3")},
+                                                                       {QStringLiteral("abc/xyz"), QString()},
+                                                                       {QStringLiteral("-7/-3"), QString()},
+                                                                       {QStringLiteral("999999/0"), QString()},
+                                                                       {QStringLiteral("-1"), QString()},
+                                                                       {QStringLiteral("0"), QString()},
+                                                                       {QStringLiteral("2 of 3"), QString()}}) {
+            const TagProperties numbers = OutputProperties(
+                {{QStringLiteral("TRACKNUMBER"), {text}}, {QStringLiteral("DISCNUMBER"), {text}}}, {});
+            QCOMPARE(numbers.value(QStringLiteral("TRACKNUMBER")).value(0), kept);
+            QCOMPARE(numbers.value(QStringLiteral("DISCNUMBER")).value(0), kept);
+        }
+    }
+
     void wmaTrackNumbersCountFromOne()
     {
         const QString wma = path("old.wma");
@@ -642,6 +693,19 @@ private slots:
         const QByteArray fallback = SmallFrontCover({}, {{EmbeddedPicture::FrontCover, {}, coverFile.left(400)}}, one);
         QCOMPARE(TestMedia::pictureFacts(fallback).width, 200);
         QCOMPARE(log.lines().size(), 2);
+
+        // Only regular files are covers: a link to /dev/zero and a pipe named as covers are passed
+        // over (neither read without end nor waited on) for the next picture.
+        QTemporaryDir odd;
+        const QString source = odd.filePath(QStringLiteral("01.wav"));
+        QVERIFY(QFile::copy(m_wav, source));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), odd.filePath(QStringLiteral("cover.jpg"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(odd.filePath(QStringLiteral("folder.jpg"))).constData(), 0600), 0);
+        QCOMPARE(CoverFileBeside(source), QString());
+        QVERIFY(SmallFrontCover({}, {}, source).isEmpty());
+        QVERIFY(TestMedia::makePicture(odd.filePath(QStringLiteral("album.png")), 120, 90));
+        QCOMPARE(CoverFileBeside(source), odd.filePath(QStringLiteral("album.png")));
+        QCOMPARE(TestMedia::pictureFacts(SmallFrontCover({}, {}, source)).width, 120);
     }
 };
 

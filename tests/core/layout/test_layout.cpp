@@ -234,20 +234,29 @@ private slots:
         QCOMPARE(ToTwips(ToPixels(Rect{15, 30, 150, 45})), (Rect{15, 30, 150, 45}));
     }
 
-    // Two screens side by side, the second lower and offset: a window wholly on either is kept,
-    // one across both or under the first one's taskbar is not; the first start stays on its
-    // screen even when the screen is smaller than the designed size.
-    void keptWindowFitsOneScreenWhole()
+    // Two screens side by side, the second lower and offset: a window wholly on either is kept as
+    // it is; one hanging over an edge is moved in onto the screen it mostly lies on, shrunk where
+    // it is larger; one on no screen is centred on the first; only a size below the minimum is
+    // refused. The first start stays on its screen even when it is smaller than the designed size.
+    void keptWindowIsBroughtOntoAScreen()
     {
         const std::vector<PixelRect> screens = {{0, 0, 1920, 1040}, {1920, 200, 1280, 1024}};
-        QCOMPARE(CheckedWindow({2000, 300, 1000, 700}, screens, 494, 111), (PixelRect{2000, 300, 1000, 700}));
-        QCOMPARE(CheckedWindow({0, 0, 1920, 1040}, screens, 494, 111), (PixelRect{0, 0, 1920, 1040}));
-        QVERIFY(!CheckedWindow({1500, 300, 1000, 700}, screens, 494, 111)); // across both
-        QVERIFY(!CheckedWindow({100, 500, 600, 541}, screens, 494, 111));   // one pixel under the first
-        QVERIFY(!CheckedWindow({2000, 100, 600, 400}, screens, 494, 111));  // above the second
-        QVERIFY(!CheckedWindow({100, 100, 600, 400}, {}, 494, 111));        // no screen at all
-        QVERIFY(!CheckedWindow({100, 100, 493, 400}, screens, 494, 111));
-        QVERIFY(!CheckedWindow({-2147483647 - 1, 0, 2147483647, 500}, screens, 0, 0));
+        const auto placed = [&screens](const PixelRect &kept) { return PlacedWindow(kept, screens, 494, 111); };
+        QCOMPARE(placed({2000, 300, 1000, 700}), (PixelRect{2000, 300, 1000, 700}));
+        QCOMPARE(placed({0, 0, 1920, 1040}), (PixelRect{0, 0, 1920, 1040}));
+        QCOMPARE(placed({100, 500, 600, 541}), (PixelRect{100, 499, 600, 541}));     // one pixel under the first
+        QCOMPARE(placed({100, 600, 800, 1000}), (PixelRect{100, 40, 800, 1000}));    // taller than the room below
+        QCOMPARE(placed({1300, 300, 1000, 700}), (PixelRect{920, 300, 1000, 700}));  // mostly on the first
+        QCOMPARE(placed({1800, 300, 1000, 700}), (PixelRect{1920, 300, 1000, 700})); // mostly on the second
+        QCOMPARE(placed({2000, 100, 600, 400}), (PixelRect{2000, 200, 600, 400}));   // above the second
+        QCOMPARE(placed({-50, -20, 3000, 2000}), (PixelRect{0, 0, 1920, 1040}));     // larger than any
+        QCOMPARE(placed({-9000, 9000, 600, 450}), (PixelRect{660, 295, 600, 450}));  // on none
+        QCOMPARE(placed({2147483600, 20, 600, 450}), (PixelRect{660, 295, 600, 450}));
+        QCOMPARE(PlacedWindow({-2147483647 - 1, 0, 2147483647, 500}, screens, 0, 0), (PixelRect{0, 270, 1920, 500}));
+        QVERIFY(!placed({100, 100, 493, 400})); // below the minimum
+        QVERIFY(!placed({100, 100, -600, 400}));
+        QVERIFY(!PlacedWindow({100, 100, 600, 400}, {}, 494, 111)); // no screen at all
+        QVERIFY(!PlacedWindow({100, 100, 600, 400}, {{0, 0, 0, 0}}, 494, 111));
 
         QCOMPARE(FirstStartWindow({0, 0, 1920, 1040}, 574, 530), (PixelRect{320, 130, 1280, 780}));
         QCOMPARE(FirstStartWindow({1920, 200, 640, 480}, 574, 530), (PixelRect{1953, 200, 574, 480}));

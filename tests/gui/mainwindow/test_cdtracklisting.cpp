@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -217,6 +218,24 @@ private slots:
         // A track of a drive that does not exist adds nothing.
         form.AddMediaFile(QStringLiteral("/dev/nothing/Track01.cda"));
         QCOMPARE(form.ListView1->rowCount(), 2);
+
+        // Tracks named on a command line that can become no row are named with their reason: of
+        // an image that does not open, of one that is gone, a track the disc does not have.
+        const QString damaged = m_dir.filePath(QStringLiteral("坏.cue"));
+        QFile sheet(damaged);
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("FILE \"nothing here\"\nTRACK zero\n\x01\x02\n");
+        sheet.close();
+        form.AddMediaFiles(
+            {damaged + QStringLiteral("/Track01.cda"), m_dir.filePath(QStringLiteral("gone.cue/Track02.cda")), track(7)});
+        QTRY_VERIFY_WITH_TIMEOUT(!form.ListView1->isAdding(), 20000);
+        QCOMPARE(form.ListView1->rowCount(), 2);
+        auto *notice = form.findChild<QMessageBox *>(QStringLiteral("RefusedNotice"));
+        QVERIFY(notice);
+        QCOMPARE(notice->text(),
+                 QStringLiteral("以下 2 个文件找不到，未添加：\nTrack02.cda\nTrack07.cda\n\n"
+                                "以下 1 个文件所在的 CD 映像或光盘无法读取，未添加：\nTrack01.cda"));
+        notice->close();
     }
 
     // The stop picture pressed while the first of two tracks is ripped: the run ends at once, the

@@ -255,6 +255,11 @@ private slots:
         QVERIFY(notices[0]->isVisible() && !notices[0]->isModal());
         QCOMPARE(notices[0]->text(), QStringLiteral("以下 3 个文件无法作为音频读取，未添加：\nbad3.flac\nbad1.mp3\nbad2.wav"));
         QVERIFY(notices[0]->detailedText().contains(root + QStringLiteral("/CD 10/bad2.wav")));
+        // Every picture in it has a name a screen reader can say.
+        for (const QLabel *label : notices[0]->findChildren<QLabel *>()) {
+            if (!label->pixmap().isNull())
+                QVERIFY2(!label->accessibleName().isEmpty(), qPrintable(label->objectName()));
+        }
 
         // One file that cannot be read, given alone: the status bar names it, no notice.
         notices[0]->close();
@@ -264,6 +269,50 @@ private slots:
         QTest::qWait(50);
         QVERIFY(list.findChildren<QMessageBox *>(QStringLiteral("RefusedNotice")).isEmpty());
         QCOMPARE(answer.seen.size(), 1);
+    }
+
+    // A folder walked never gives back what the program wrote: the output folder inside it is
+    // passed over, and an output that lies beside its sources (a run into the folder it read) is
+    // known by its mark; the notice says so in one line. Named on their own, the output folder's
+    // files are read, its marked outputs still refused.
+    void aFolderWalkLeavesTheProgramsOutputsOut()
+    {
+        QTemporaryDir lib;
+        const QString source = lib.filePath(QStringLiteral("song.wav")), plain = lib.filePath(QStringLiteral("plain.mp3"));
+        const QString out = lib.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(TestMedia::makeTone(source, 1.0));
+        QVERIFY(TestMedia::convert(source, plain, {QStringLiteral("-b:a"), QStringLiteral("64k")}));
+        const QString inOut = out + QStringLiteral("/D-song.MP3"), beside = lib.filePath(QStringLiteral("D-old.MP3"));
+        for (const QString &output : {inOut, beside}) {
+            QVERIFY(QFile::copy(plain, output));
+            QVERIFY(WriteSourceStamp(output, QStringLiteral("made here")));
+        }
+        const QString usersOwn = out + QStringLiteral("/mine.wav");
+        QVERIFY(QFile::copy(source, usersOwn));
+
+        const QString target = App().TargetFolder;
+        const auto restore = qScopeGuard([target] { App().TargetFolder = target; });
+        App().TargetFolder = out + QLatin1Char('/');
+        AudioInformation info;
+        JobList list(info);
+        QSignalSpy finished(&list, &JobList::addingFinished);
+        list.AddMediaFiles({lib.path()});
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(list.rowCount(), 2);
+        QCOMPARE(list.sourcePath(0), plain);
+        QCOMPARE(list.sourcePath(1), source);
+        auto *notice = list.findChild<QMessageBox *>(QStringLiteral("RefusedNotice"));
+        QVERIFY(notice);
+        QCOMPARE(notice->text(), QStringLiteral("3 个文件在输出文件夹中或是 Sveltra 压缩出来的文件，未作为原文件添加。"));
+        QVERIFY(notice->detailedText().contains(inOut) && notice->detailedText().contains(beside));
+        notice->close();
+
+        list.clear();
+        list.AddMediaFiles({out});
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(list.rowCount(), 1);
+        QCOMPARE(list.sourcePath(0), usersOwn);
     }
 
     // Whatever of one add cannot become a row is named in one notice that waits for no answer,

@@ -703,8 +703,9 @@ private slots:
     }
 
     // What window.conf keeps is checked against the screens present: a place and size that fit
-    // come back exactly; damaged, huge, negative, too small, off-screen or unreadable values open
-    // the window as at a first start, wholly on the screen.
+    // come back exactly; a window hanging off the screen is moved onto it at its size, a huge one
+    // is shrunk to the screen, one on no screen is centred; damaged, negative, too small or
+    // unreadable values open the window as at a first start, wholly on the screen.
     void keptWindowIsCheckedAgainstTheScreens_data()
     {
         QTest::addColumn<QByteArray>("conf");
@@ -719,17 +720,25 @@ private slots:
         QByteArray damaged = record;
         damaged.insert(24, "\x7f\x3c\x91");
         const QByteArray values = "[MainWindow]\narrangement=2\n";
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto at = [&screen](int x, int y, int width, int height) {
+            return QRect(screen.topLeft() + QPoint(x, y), QSize(width, height));
+        };
+        const QRect centred = at((screen.width() - 600) / 2, (screen.height() - 450) / 2, 600, 450);
 
         QTest::newRow("fits") << values + "left=10\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect(10, 20, 600, 450);
         QTest::newRow("earlier record") << values << record << QRect(30, 40, 600, 450);
         QTest::newRow("damaged record") << values << damaged << QRect();
-        QTest::newRow("huge record") << values << huge << QRect();
-        QTest::newRow("huge") << values + "left=0\ntop=0\nwidth=32767\nheight=32767\n" << QByteArray() << QRect();
+        QTest::newRow("huge record") << values << huge << screen;
+        QTest::newRow("huge") << values + "left=0\ntop=0\nwidth=32767\nheight=32767\n" << QByteArray() << screen;
         QTest::newRow("negative") << values + "left=10\ntop=20\nwidth=-600\nheight=-450\n" << QByteArray() << QRect();
         QTest::newRow("below minimum") << values + "left=10\ntop=20\nwidth=40\nheight=30\n" << QByteArray() << QRect();
-        QTest::newRow("off every screen") << values + "left=-9000\ntop=9000\nwidth=600\nheight=450\n" << QByteArray() << QRect();
-        QTest::newRow("partly off") << values + "left=500\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect();
-        QTest::newRow("wraps round") << values + "left=2147483600\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << QRect();
+        QTest::newRow("off every screen") << values + "left=-9000\ntop=9000\nwidth=600\nheight=450\n" << QByteArray() << centred;
+        QTest::newRow("partly off") << values + "left=500\ntop=20\nwidth=600\nheight=450\n"
+                                    << QByteArray() << at(screen.width() - 600, 20, 600, 450);
+        QTest::newRow("taller than the room below") << values + "left=10\ntop=400\nwidth=600\nheight=450\n"
+                                                    << QByteArray() << at(10, screen.height() - 450, 600, 450);
+        QTest::newRow("wraps round") << values + "left=2147483600\ntop=20\nwidth=600\nheight=450\n" << QByteArray() << centred;
         QTest::newRow("not numbers") << values + "left=a\ntop=\x01\nwidth=6e2\nheight=450\n" << QByteArray() << QRect();
         QTest::newRow("far too large") << values + "left=10\ntop=20\nwidth=600\nheight=450\n" + QByteArray(100000, ';')
                                        << QByteArray() << QRect();
