@@ -34,16 +34,6 @@ constexpr int TerminateGraceMs = 3000;
 // A CD track's progress: the rip takes this share, the encoder the rest.
 constexpr int RipShare = 70;
 
-// The file a path names, by device and inode, so another name for it (a link) is the same.
-std::optional<QPair<quint64, quint64>> fileIdentity(const QString &path)
-{
-    struct stat info
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return QPair<quint64, quint64>(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
-}
 } // namespace
 
 // One conversion in flight. Owned by the run; lives on the run's thread.
@@ -54,7 +44,6 @@ struct ConversionRun::Job
     QString target;
     QString work;        // where the encoder writes; the file takes target's name when whole
     TargetChoice choice; // how target was chosen, for the next free name
-    QString options;
     MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
     QProcess *process = nullptr;
     bool ended = false;
@@ -123,110 +112,55 @@ void ConversionRun::start()
     if (m_started)
         return;
     m_started = true;
-    JobRows &rows = *m_env.rows;
-    m_rowsAtStart = rows.rowCount();
-    for (int row = 0; row < m_rowsAtStart; ++row) {
-        if (rows.status(row) == JobStatus::Queued)
-            ++m_total;
-        const auto identity = fileIdentity(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source));
-        if (identity)
-            m_sources.insert(*identity);
-    }
-
     const QString folderText = m_env.outputFolder ? m_env.outputFolder() : QString();
-    const QString folder = NormalizeOutputFolder(folderText);
-    if (folder != folderText && m_env.setOutputFolder)
-        m_env.setOutputFolder(folder);
-    const int channel = m_env.channelChoice ? m_env.channelChoice() : 1;
-    const int quality = m_env.qualityChoice ? m_env.qualityChoice() : 1;
-    m_prefix = OutputPrefix(channel, quality);
-    m_options = BuildEncoderArgs(channel, quality);
-    TargetAssigner targets(folder, m_prefix, m_options, m_env.level);
-    targets.setProtected([this](const QString &path) {
-        const auto identity = fileIdentity(path);
-        return identity && m_sources.contains(*identity);
-    });
-    for (int row = 0; row < m_rowsAtStart; ++row) {
-        if (rows.status(row) != JobStatus::Queued)
-            continue;
-        TargetRequest request;
-        request.name = rows.cell(row, JobColumn::Source);
-        request.source = rows.cell(row, JobColumn::SourcePath) + request.name;
-        request.title = rows.cell(row, JobColumn::Title);
-        request.baseFolder = rows.baseFolder(row);
-        request.reconvert = rows.reconvert(row);
-        request.cdTrack = MediaType(request.name) == QLatin1String("CDA");
-        request.size = static_cast<qint64>(NumericValue(rows.cell(row, JobColumn::Size)));
-        m_targets.insert(row, targets.assign(request));
-    }
-    emit started(m_total);
+    RunSettings settings;
+    settings.outputFolder = NormalizeOutputFolder(folderText);
+    if (settings.outputFolder != folderText && m_env.setOutputFolder)
+        m_env.setOutputFolder(settings.outputFolder);
+    settings.channelChoice = m_env.channelChoice ? m_env.channelChoice() : 1;
+    settings.qualityChoice = m_env.qualityChoice ? m_env.qualityChoice() : 1;
+    settings.level = m_env.level;
+    settings.cdDriveFor = m_env.cdDriveFor;
+    m_plan = PlanRun(*m_env.rows, settings);
+    emit started(m_plan.queued());
     // Encoders start once the loudness of what levelling needs is known (at once without it);
     // with nothing to convert the run ends then, from the event loop.
     connect(m_loudness, &RunLoudness::ready, this, [this] {
         scheduleMore();
         checkDone();
     });
-    m_loudness->begin(planLoudness(), m_env.level, m_env.encoderPath, m_env.maxParallel);
+    m_loudness->begin(loudnessRows(), m_env.level, m_env.encoderPath, m_env.maxParallel);
 }
 
-QList<RunLoudness::Row> ConversionRun::planLoudness()
+QList<RunLoudness::Row> ConversionRun::loudnessRows()
 {
-    JobRows &rows = *m_env.rows;
-    // Only albums with a row to convert are looked at closer: a rerun that converts nothing reads
-    // no tags for them.
-    QSet<QString> converting;
-    for (int row = 0; row < m_rowsAtStart; ++row) {
-        if (rows.status(row) == JobStatus::Queued && !m_targets.value(row).upToDate)
-            converting.insert(rows.cell(row, JobColumn::Album).trimmed());
-    }
-    QList<RunLoudness::Row> planned;
-    for (int row = 0; row < m_rowsAtStart; ++row) {
-        const QString album = rows.cell(row, JobColumn::Album).trimmed();
-        const TargetChoice target = m_targets.value(row);
-        // A row kept up to date is neither measured nor encoded, and its file is left as it is;
-        // but it belongs to its album, whose texts it gets when another track of it is converted.
-        if (rows.status(row) != JobStatus::Queued || (target.upToDate && (album.isEmpty() || !converting.contains(album))))
+    QList<RunLoudness::Row> rows;
+    for (const PlannedRow &p : std::as_const(m_plan.rows)) {
+        if (p.kind == PlannedKind::Fail || (p.kind == PlannedKind::Keep && p.album < 0))
             continue;
-        const QString sourceFolder = rows.cell(row, JobColumn::SourcePath);
-        const QString name = rows.cell(row, JobColumn::Source);
-        const bool cd = MediaType(name) == QLatin1String("CDA");
-        AlbumMember member{sourceFolder, album, cd, rows.cell(row, JobColumn::Artist).trimmed(), 0};
-        if (!cd && !album.isEmpty()) {
-            const AlbumIdentity identity = ReadAlbumIdentity(sourceFolder + name);
-            if (!identity.albumArtist.isEmpty())
-                member.artist = identity.albumArtist;
-            member.discTotal = identity.discTotal;
+        RunLoudness::Row row{p.row, p.cdTrack > 0 ? QString() : p.source, p.encoderArguments, p.member, {}};
+        if (p.kind == PlannedKind::Keep) {
+            row.keptTarget = p.target.target;
+            row.kept = p.keptLoudness;
+        } else if (p.cdTrack > 0 && m_env.level) {
+            row.prepare = measuringRip(p, row.source);
         }
-        RunLoudness::Row plan{row, cd ? QString() : sourceFolder + name, EncoderOptionList(m_options), member, {}};
-        if (target.upToDate) {
-            plan.keptTarget = target.target;
-            plan.kept = ReadTrackLoudness(ReadUserTexts(target.target));
-        } else if (cd && m_env.level) {
-            plan.prepare = measuringRip(row, sourceFolder, name, plan.source);
-        }
-        planned << plan;
+        rows << row;
     }
-    return planned;
+    return rows;
 }
 
-std::function<bool(const std::atomic<bool> &)> ConversionRun::measuringRip(int row, QString driveFolder, const QString &name,
-                                                                           QString &wavOut)
+std::function<bool(const std::atomic<bool> &)> ConversionRun::measuringRip(const PlannedRow &track, QString &wavOut)
 {
     // A CD's tracks are levelled as one album: each is ripped for measuring first, and its encoder
     // later takes that WAV instead of reading the disc again.
-    if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
-        driveFolder.chop(1);
-    const QString drive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
-    const int track = CdTrackNumber(name);
-    if (drive.isEmpty() || track <= 0)
-        return {};
-    const QString wav = m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row);
-    m_ripsMeasured.insert(row, wav);
+    const QString wav = m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(track.row);
+    m_ripsMeasured.insert(track.row, wav);
     wavOut = wav;
-    return [drive, track, wav](const std::atomic<bool> &abort) {
-        const RipResult result = RipTrackToWav(drive, track, wav, [&abort](int) { return !abort.load(); });
+    return [drive = track.cdDrive, number = track.cdTrack, wav](const std::atomic<bool> &abort) {
+        const RipResult result = RipTrackToWav(drive, number, wav, [&abort](int) { return !abort.load(); });
         if (!result.ok) {
-            qWarning("Cannot rip track %d of %s for measuring: %s", track, qPrintable(drive), qPrintable(result.message));
+            qWarning("Cannot rip track %d of %s for measuring: %s", number, qPrintable(drive), qPrintable(result.message));
             QFile::remove(wav);
         }
         return result.ok;
@@ -271,22 +205,20 @@ void ConversionRun::endIdleJobs()
 
 void ConversionRun::scheduleMore()
 {
-    while (!m_cancelled && m_next < m_rowsAtStart) {
-        const int row = m_next;
-        const bool queued = m_env.rows->status(row) == JobStatus::Queued;
-        if (queued && m_targets.value(row).upToDate) {
+    while (!m_cancelled && m_next < m_plan.queued()) {
+        const PlannedRow &planned = m_plan.rows[m_next];
+        if (planned.kind == PlannedKind::Keep) {
             // Nothing to encode: these take no encoder's place and end together.
             ++m_next;
             if (m_upToDate.empty())
                 QTimer::singleShot(0, this, &ConversionRun::finishUpToDate);
-            m_upToDate.push_back(row);
+            m_upToDate.push_back(planned.row);
             continue;
         }
         if (static_cast<int>(m_jobs.size()) >= m_env.maxParallel)
             break;
         ++m_next;
-        if (queued)
-            startRow(row);
+        startRow(planned);
     }
 }
 
@@ -294,7 +226,7 @@ void ConversionRun::finishUpToDate()
 {
     JobRows &rows = *m_env.rows;
     for (const int row : std::exchange(m_upToDate, {})) {
-        const QString target = m_targets.value(row).target;
+        const QString target = m_plan.find(row)->target.target;
         emit rowStarted(++m_ordinal, rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source), target);
         const QString sizeText = GetFileSizeText(target);
         rows.setCell(row, JobColumn::Target, target);
@@ -309,42 +241,25 @@ void ConversionRun::finishUpToDate()
     checkDone();
 }
 
-void ConversionRun::startRow(int row)
+void ConversionRun::startRow(const PlannedRow &planned)
 {
-    JobRows &rows = *m_env.rows;
     ++m_ordinal;
-
     auto job = std::make_unique<Job>();
-    job->row = row;
-    const QString name = rows.cell(row, JobColumn::Source);
-    job->source = rows.cell(row, JobColumn::SourcePath) + name;
-
-    const TargetChoice choice = m_targets.value(row);
-    job->target = choice.target;
-    job->work = WorkPathFor(choice.target);
-    job->choice = choice;
+    job->row = planned.row;
+    job->source = planned.source;
+    job->target = planned.target.target;
+    job->work = WorkPathFor(job->target);
+    job->choice = planned.target;
+    job->CurrentTag = planned.tag;
+    job->cdDrive = planned.cdDrive;
+    job->cdTrack = planned.cdTrack;
     emit rowStarted(m_ordinal, job->source, job->target);
-
-    job->CurrentTag.Title = rows.cell(row, JobColumn::Title).trimmed();
-    // The list's placeholder is no title: a player shows the file's name instead.
-    if (job->CurrentTag.Title == UntitledPlaceholder() && MediaType(name) != QLatin1String("CDA"))
-        job->CurrentTag.Title = QFileInfo(name).completeBaseName();
-    job->CurrentTag.Album = rows.cell(row, JobColumn::Album).trimmed();
-    job->CurrentTag.Artist = rows.cell(row, JobColumn::Artist).trimmed();
-    job->CurrentTag.Year = rows.cell(row, JobColumn::Year).trimmed();
-    if (MediaType(name) != QLatin1String("CDA"))
-        job->CurrentTag.SourcePath = job->source;
-    job->CurrentTag.SourceStamp = choice.stamp;
-
-    job->options = m_options;
     Job *raw = job.get();
     m_jobs.push_back(std::move(job));
-    // Writing over a file the list converts (this row's or another's) would lose it.
-    const auto target = fileIdentity(raw->target);
-    if (target && m_sources.contains(*target)) {
-        QTimer::singleShot(0, this, [this, raw] {
-            finishJob(raw, failure(OverwritesSourceReason(), QStringLiteral("the target is the source of a row of the list")));
-        });
+    if (planned.kind == PlannedKind::Fail) {
+        // Nothing can be ripped or encoded. Ended from the event loop.
+        QTimer::singleShot(
+            0, this, [this, raw, reason = planned.reason, detail = planned.detail] { finishJob(raw, failure(reason, detail)); });
         return;
     }
     // The row's sub-folder of the output folder; the encoder says so if it cannot write there.
@@ -356,19 +271,7 @@ void ConversionRun::startRow(int row)
 
 void ConversionRun::MediaConvert(Job *raw)
 {
-    const QString name = GetFileName(raw->source);
-    if (MediaType(name) == QLatin1String("CDA")) {
-        QString driveFolder = raw->source.left(raw->source.size() - name.size());
-        if (driveFolder.endsWith(QDir::separator()) && driveFolder.size() > 1)
-            driveFolder.chop(1);
-        raw->cdDrive = m_env.cdDriveFor ? m_env.cdDriveFor(driveFolder) : QString();
-        raw->cdTrack = CdTrackNumber(raw->source);
-        if (raw->cdDrive.isEmpty() || raw->cdTrack == 0) {
-            // No drive holds the track: nothing is ripped or encoded. Ended from the event loop.
-            QTimer::singleShot(
-                0, this, [this, raw] { finishJob(raw, failure(NoCdDriveReason(), QStringLiteral("no drive holds the track"))); });
-            return;
-        }
+    if (raw->cdTrack > 0) {
         if (m_env.cdTagsFor)
             m_env.cdTagsFor(raw->cdDrive, raw->cdTrack, raw->CurrentTag);
         const QString measured = m_ripsMeasured.take(raw->row);
@@ -443,17 +346,17 @@ void ConversionRun::ripEnded(Job *job, bool ok, const QString &detail)
 
 void ConversionRun::startEncoder(Job *job, const QString &input)
 {
-    m_encoderCommand = EncoderCommandLine(m_env.encoderPath, input, job->target, job->options);
+    m_encoderCommand = EncoderCommandLine(m_env.encoderPath, input, job->target, m_plan.options);
     job->input = input;
 
     auto *process = new QProcess(this);
     job->process = process;
     process->setProgram(m_env.encoderPath);
-    QStringList arguments = QStringList{input, job->work} + EncoderOptionList(job->options);
+    QStringList arguments = QStringList{input, job->work} + EncoderOptionList(m_plan.options);
     // In a run of several rows each encoder works on one thread: the cores go to several files
     // at once, and every row comes out the same however many run together. A run of one row
     // lets the encoder spread its file over every core.
-    if (m_total > 1)
+    if (m_plan.queued() > 1)
         arguments << QStringLiteral("-1t");
     arguments += m_loudness->encoderArguments(job->row);
     process->setArguments(arguments);
@@ -694,7 +597,7 @@ void ConversionRun::checkDone()
 {
     if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty() || m_finishing > 0)
         return;
-    if (!m_cancelled && m_next < m_rowsAtStart)
+    if (!m_cancelled && m_next < m_plan.queued())
         return;
     m_done = true;
     removeMeasuredRips();

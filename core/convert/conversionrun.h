@@ -18,6 +18,7 @@
 #include "core/convert/outputtag.h"
 #include "core/convert/rowoutcome.h"
 #include "core/convert/runloudness.h"
+#include "core/convert/runplan.h"
 #include "core/convert/targets.h"
 
 namespace Sveltra {
@@ -61,9 +62,8 @@ public:
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
     ~ConversionRun() override;
 
-    // Counts the queued rows, decides every queued row's target (TargetAssigner: the row's
-    // sub-folder, a name of its own, whether an earlier output is still up to date) and starts
-    // as many conversions as allowed. A row whose earlier output is up to date is done without
+    // Plans the run (PlanRun: every queued row's target, kind and album) and starts as many
+    // conversions as allowed. A row whose earlier output is up to date is done without
     // encoding (its note says so). Emits finished() from the event loop when there is nothing
     // to do.
     void start();
@@ -73,7 +73,9 @@ public:
     void cancel();
 
     bool isRunning() const { return m_started && !m_done; }
-    int queuedAtStart() const { return m_total; }
+    int queuedAtStart() const { return m_plan.queued(); }
+    // What the run decided when it started.
+    const RunPlan &plan() const { return m_plan; }
     // The command line of the most recently started conversion, for display.
     const QString &EncoderCommand() const { return m_encoderCommand; }
 
@@ -95,7 +97,7 @@ private:
     struct Job;
 
     void scheduleMore();
-    void startRow(int row);
+    void startRow(const PlannedRow &planned);
     // Ends the rows whose earlier output is up to date, from the event loop.
     void finishUpToDate();
     // Converts one file: a CD track is ripped first (one track at a time), then the encoder
@@ -123,10 +125,9 @@ private:
     void checkDone();
 
     Environment m_env;
+    RunPlan m_plan;
     std::vector<std::unique_ptr<Job>> m_jobs;
     int m_next = 0;
-    int m_rowsAtStart = 0;
-    int m_total = 0;
     int m_ordinal = 0;
     int m_monitorState = 0;
     Job *m_ripping = nullptr; // the one CD track being read, if any
@@ -134,10 +135,6 @@ private:
     bool m_cancelled = false;
     bool m_done = false;
     QString m_encoderCommand;
-    QSet<QPair<quint64, quint64>> m_sources; // the rows' sources by device and inode
-    QHash<int, TargetChoice> m_targets;      // the queued rows' targets, decided at the start
-    QString m_prefix;
-    QString m_options;
     std::vector<int> m_upToDate;       // rows to end as up to date at the next turn of the event loop
     RunLoudness *m_loudness = nullptr; // a child: albums, levelling, ReplayGain texts
     // Levelled CD tracks, ripped by the measuring pass before any is encoded (an album's gain
@@ -145,11 +142,9 @@ private:
     QHash<int, QString> m_ripsMeasured;
     void removeMeasuredRips();
     // The rows loudness knows of: those to convert and the kept rows of their albums.
-    QList<RunLoudness::Row> planLoudness();
-    // The rip that measures a levelled CD track before its album's gain is known (into wavOut);
-    // empty when no drive holds it.
-    std::function<bool(const std::atomic<bool> &)> measuringRip(int row, QString driveFolder, const QString &name,
-                                                                QString &wavOut);
+    QList<RunLoudness::Row> loudnessRows();
+    // The rip that measures a levelled CD track before its album's gain is known (into wavOut).
+    std::function<bool(const std::atomic<bool> &)> measuringRip(const PlannedRow &track, QString &wavOut);
     // Tagging, checking and naming outputs, and album retags; waited for when the run goes.
     QThreadPool m_pool;
     int m_finishing = 0; // tasks of m_pool whose results have not come back
