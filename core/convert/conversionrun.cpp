@@ -3,37 +3,25 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
-#include <QThread>
 #include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <utility>
 
-#include <sys/stat.h>
-
-#include "core/base/version.h"
-#include "core/cd/audiograbber.h"
-#include "core/convert/audioinformation.h"
+#include "core/cd/cddrive.h"
+#include "core/convert/encoderprocess.h"
 #include "core/convert/failurereason.h"
 #include "core/convert/jobrows.h"
-#include "core/convert/jobrules.h"
-#include "core/convert/mediaprobe.h"
 #include "core/convert/naming.h"
-#include "core/convert/outputtag.h"
-#include "core/convert/runloudness.h"
+#include "core/convert/rowrecord.h"
 
 namespace Sveltra {
 
 namespace {
-// How long a cancelled encoder gets to clean up before it is killed.
-constexpr int TerminateGraceMs = 3000;
 // A CD track's progress: the rip takes this share, the encoder the rest.
 constexpr int RipShare = 70;
-
 } // namespace
 
 // One conversion in flight. Owned by the run; lives on the run's thread.
@@ -45,31 +33,58 @@ struct ConversionRun::Job
     QString work;        // where the encoder writes; the file takes target's name when whole
     TargetChoice choice; // how target was chosen, for the next free name
     MediaTag CurrentTag; // what SetMP3Tag writes into this conversion's file
-    QProcess *process = nullptr;
+    EncoderProcess *encoder = nullptr;
+    QString input; // what the encoder reads (a ripped track's WAV)
     bool ended = false;
-    QByteArray output;                       // the encoder's standard output not yet split into lines
-    bool copied = false;                     // the encoder kept the source's MP3 frames instead of encoding
-    std::optional<LoudnessReading> loudness; // of the output, from the encoder's loudness line
-    BlockHistogram blocks;                   // of the output, from its loudness-blocks line
-    QString input;                           // what the encoder reads (a ripped track's WAV)
-    int percent = -1;                        // the progress reported last
     bool finishing = false;                  // its output is being tagged, checked and named
-
-    // CD tracks: read into wavPath first, one track at a time, on a worker thread.
+    std::optional<LoudnessReading> loudness; // of the output, as the encoder measured it
+    // CD tracks: read into wavPath first by the ripper.
     QString cdDrive;
     int cdTrack = 0;
     QString wavPath;
-    QThread *ripThread = nullptr;
-    bool ripped = false;
-    std::shared_ptr<std::atomic<bool>> abortRip;
+    bool awaitingRip = false;
 };
 
 ConversionRun::ConversionRun(Environment environment, QObject *parent)
     : QObject(parent)
     , m_env(std::move(environment))
+    , m_loudness(new RunLoudness(this))
+    , m_ripper(new TrackRipper(this))
+    , m_finisher(new OutputFinisher(this))
 {
     m_env.maxParallel = std::max(1, m_env.maxParallel);
-    m_loudness = new RunLoudness(this);
+    connect(m_ripper, &TrackRipper::progress, this,
+            [this](int row, int percent) { emit rowProgress(row, percent * RipShare / 100); });
+    connect(m_ripper, &TrackRipper::ripped, this, &ConversionRun::ripEnded);
+    connect(m_finisher, &OutputFinisher::finished, this, [this](int row, const FinishedOutput &ended) {
+        if (Job *job = jobOf(row))
+            finishJob(job, ended);
+    });
+    connect(m_finisher, &OutputFinisher::retagged, this,
+            [this](const QList<AlbumLedger::AlbumFile> &files, const QList<QPair<int, QString>> &failed) {
+                JobRows &rows = *m_env.rows;
+                for (const AlbumLedger::AlbumFile &file : files) {
+                    if (rows.cell(file.row, JobColumn::Target) == file.target)
+                        RecordTargetSize(rows, file.row, file.target); // the texts change its size
+                }
+                // The file is whole with its own track's texts; the row says what is missing.
+                for (const auto &[row, reason] : failed)
+                    rows.setNote(row, reason);
+                checkDone();
+            });
+}
+
+ConversionRun::~ConversionRun()
+{
+    // A run torn down mid-way (the program is closing) leaves no encoder, rip or half-named file
+    // behind: the stages' own teardown stops and waits for them, the encoders here first.
+    for (const auto &job : m_jobs)
+        delete job->encoder;
+    delete m_ripper;
+    delete m_finisher;
+    // A rip of the measuring pass ends before its file is removed.
+    delete m_loudness;
+    removeMeasuredRips();
 }
 
 void ConversionRun::removeMeasuredRips()
@@ -77,34 +92,6 @@ void ConversionRun::removeMeasuredRips()
     for (const QString &wav : std::as_const(m_ripsMeasured))
         QFile::remove(wav);
     m_ripsMeasured.clear();
-}
-
-ConversionRun::~ConversionRun()
-{
-    // A run torn down mid-way (the program is closing) leaves no encoder and no rip behind.
-    for (const auto &job : m_jobs) {
-        if (job->ripThread) {
-            job->abortRip->store(true);
-            job->ripThread->disconnect(this);
-            job->ripThread->wait();
-            delete job->ripThread;
-            job->ripThread = nullptr;
-            QFile::remove(job->wavPath);
-        }
-        if (job->process && job->process->state() != QProcess::NotRunning) {
-            job->process->disconnect(this);
-            job->process->terminate();
-            if (!job->process->waitForFinished(TerminateGraceMs))
-                job->process->kill();
-            job->process->waitForFinished(1000);
-        }
-    }
-    // An output being named ends first; its result, queued to this run, is dropped with it.
-    m_pool.waitForDone();
-    // A rip of the measuring pass ends before its file is removed.
-    delete m_loudness;
-    m_loudness = nullptr;
-    removeMeasuredRips();
 }
 
 void ConversionRun::start()
@@ -173,18 +160,10 @@ void ConversionRun::cancel()
         return;
     m_cancelled = true;
     m_loudness->cancel();
+    m_ripper->cancel(); // the rip under way stops within a second and leaves no file
     for (const auto &job : m_jobs) {
-        if (job->abortRip)
-            job->abortRip->store(true); // the rip stops within a second and leaves no file
-        QProcess *process = job->process;
-        if (!process || process->state() == QProcess::NotRunning)
-            continue;
-        // fastencc removes its unfinished output on SIGTERM; a hung one is killed.
-        process->terminate();
-        QTimer::singleShot(TerminateGraceMs, process, [process] {
-            if (process->state() != QProcess::NotRunning)
-                process->kill();
-        });
+        if (job->encoder)
+            job->encoder->stop();
     }
     // A CD track still waiting for the drive has neither a rip nor an encoder that could end
     // it, so it ends here (from the event loop, like every other job).
@@ -195,7 +174,7 @@ void ConversionRun::endIdleJobs()
 {
     std::vector<Job *> idle;
     for (const auto &job : m_jobs) {
-        if (!job->ended && !job->ripThread && !job->process)
+        if (!job->ended && !job->encoder && !job->finishing && m_ripper->current() != job->row)
             idle.push_back(job.get());
     }
     for (Job *job : idle)
@@ -224,18 +203,10 @@ void ConversionRun::scheduleMore()
 
 void ConversionRun::finishUpToDate()
 {
-    JobRows &rows = *m_env.rows;
     for (const int row : std::exchange(m_upToDate, {})) {
-        const QString target = m_plan.find(row)->target.target;
-        emit rowStarted(++m_ordinal, rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source), target);
-        const QString sizeText = GetFileSizeText(target);
-        rows.setCell(row, JobColumn::Target, target);
-        rows.setCell(row, JobColumn::TargetSize, sizeText);
-        rows.setStatus(row, JobStatus::Done);
-        rows.setNote(row, UpToDateNote());
-        const std::optional<qint64> ratio = RatioPercent(NumericValue(sizeText), NumericValue(rows.cell(row, JobColumn::Size)));
-        if (ratio && *ratio != 0)
-            rows.setCell(row, JobColumn::Ratio, RatioText(*ratio));
+        const PlannedRow &planned = *m_plan.find(row);
+        emit rowStarted(++m_ordinal, planned.source, planned.target.target);
+        RecordRowEnd(*m_env.rows, row, RowOutcome::Kept, planned.target.target, UpToDateNote());
         emit rowFinished(row, RowOutcome::Kept);
     }
     checkDone();
@@ -271,76 +242,34 @@ void ConversionRun::startRow(const PlannedRow &planned)
 
 void ConversionRun::MediaConvert(Job *raw)
 {
-    if (raw->cdTrack > 0) {
-        if (m_env.cdTagsFor)
-            m_env.cdTagsFor(raw->cdDrive, raw->cdTrack, raw->CurrentTag);
-        const QString measured = m_ripsMeasured.take(raw->row);
-        if (!measured.isEmpty() && QFileInfo(measured).isFile()) {
-            raw->wavPath = measured;
-            raw->ripped = true;
-            startEncoder(raw, measured);
-            return;
-        }
-        raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
-        raw->abortRip = std::make_shared<std::atomic<bool>>(false);
-        startNextRip();
+    if (raw->cdTrack == 0) {
+        startEncoder(raw, raw->source);
         return;
     }
-    startEncoder(raw, raw->source);
-}
-
-void ConversionRun::startNextRip()
-{
-    if (m_ripping || m_cancelled)
+    if (m_env.cdTagsFor)
+        m_env.cdTagsFor(raw->cdDrive, raw->cdTrack, raw->CurrentTag);
+    const QString measured = m_ripsMeasured.take(raw->row);
+    if (!measured.isEmpty() && QFileInfo(measured).isFile()) {
+        raw->wavPath = measured;
+        startEncoder(raw, measured);
         return;
-    const auto waiting = std::find_if(m_jobs.begin(), m_jobs.end(),
-                                      [](const auto &j) { return j->abortRip && !j->ripThread && !j->ripped && !j->ended; });
-    if (waiting == m_jobs.end())
-        return;
-    Job *job = waiting->get();
-    m_ripping = job;
-    const QString drive = job->cdDrive;
-    const int track = job->cdTrack;
-    const QString wav = job->wavPath;
-    const std::shared_ptr<std::atomic<bool>> abort = job->abortRip;
-    const int row = job->row;
-    job->ripThread = QThread::create([this, job, row, drive, track, wav, abort] {
-        int shown = -1;
-        const auto progress = [this, row, abort, &shown](int percent) {
-            const int share = percent * RipShare / 100;
-            if (share != shown) {
-                shown = share;
-                QMetaObject::invokeMethod(
-                    this, [this, row, share] { emit rowProgress(row, share); }, Qt::QueuedConnection);
-            }
-            return !abort->load();
-        };
-        const RipResult result = RipTrackToWav(drive, track, wav, progress);
-        const QString detail = result.ok
-            ? QString()
-            : (result.message.isEmpty() ? QStringLiteral("the track cannot be read") : result.message);
-        QMetaObject::invokeMethod(
-            this, [this, job, ok = result.ok, detail] { ripEnded(job, ok, detail); }, Qt::QueuedConnection);
-    });
-    job->ripThread->setObjectName(QStringLiteral("CD rip"));
-    job->ripThread->start();
+    }
+    raw->wavPath = m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal);
+    raw->awaitingRip = true;
+    m_ripper->enqueue(raw->row, raw->cdDrive, raw->cdTrack, raw->wavPath);
     updateMonitorState();
 }
 
-void ConversionRun::ripEnded(Job *job, bool ok, const QString &detail)
+void ConversionRun::ripEnded(int row, bool ok, const QString &detail)
 {
-    job->ripThread->wait();
-    job->ripThread->deleteLater();
-    job->ripThread = nullptr;
-    job->ripped = true;
-    m_ripping = nullptr;
-    if (!ok || m_cancelled) {
-        QFile::remove(job->wavPath);
+    Job *job = jobOf(row);
+    if (!job)
+        return;
+    job->awaitingRip = false;
+    if (!ok || m_cancelled)
         finishJob(job, failure(CdReadFailedReason(), detail));
-    } else {
+    else
         startEncoder(job, job->wavPath);
-    }
-    startNextRip();
     updateMonitorState();
 }
 
@@ -348,10 +277,6 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
 {
     m_encoderCommand = EncoderCommandLine(m_env.encoderPath, input, job->target, m_plan.options);
     job->input = input;
-
-    auto *process = new QProcess(this);
-    job->process = process;
-    process->setProgram(m_env.encoderPath);
     QStringList arguments = QStringList{input, job->work} + EncoderOptionList(m_plan.options);
     // In a run of several rows each encoder works on one thread: the cores go to several files
     // at once, and every row comes out the same however many run together. A run of one row
@@ -359,90 +284,56 @@ void ConversionRun::startEncoder(Job *job, const QString &input)
     if (m_plan.queued() > 1)
         arguments << QStringLiteral("-1t");
     arguments += m_loudness->encoderArguments(job->row);
-    process->setArguments(arguments);
-    // Its messages in English whatever the user's language, so the run can tell them apart.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process->setProcessEnvironment(environment);
-    const int base = job->cdTrack > 0 ? RipShare : 0;
-    connect(process, &QProcess::readyReadStandardOutput, this, [this, job, base] { readEncoderOutput(job, base); });
-    // Queued, so a job always ends from the event loop, never inside scheduleMore().
-    connect(
-        process, &QProcess::finished, this,
-        [this, job, base](int exitCode, QProcess::ExitStatus status) {
-            readEncoderOutput(job, base);
-            const bool ok = status == QProcess::NormalExit && exitCode == 0;
-            if (ok && !m_cancelled && m_loudness->encodeAgain(job->row, job->loudness, job->copied)) {
-                job->process->deleteLater();
-                job->loudness.reset();
-                job->blocks = {};
-                job->output.clear();
-                startEncoder(job, job->input);
-                return;
-            }
-            if (ok) {
-                finishOutput(job);
-                return;
-            }
-            QString detail = QString::fromUtf8(job->process->readAllStandardError()).trimmed();
-            if (detail.isEmpty())
-                detail = status == QProcess::CrashExit ? QStringLiteral("the encoder crashed")
-                                                       : QStringLiteral("the encoder ended with exit code %1").arg(exitCode);
-            finishJob(job, failure(EncoderFailureReason(exitCode, status == QProcess::CrashExit, detail), detail));
-        },
-        Qt::QueuedConnection);
-    connect(
-        process, &QProcess::errorOccurred, this,
-        [this, job](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart)
-                finishJob(job,
-                          failure(EncoderNotStartedReason(),
-                                  QStringLiteral("cannot start the encoder: ") + job->process->errorString()));
-        },
-        Qt::QueuedConnection);
-    process->start();
+    job->encoder = new EncoderProcess({m_env.encoderPath, arguments, job->cdTrack > 0 ? RipShare : 0}, this);
+    connect(job->encoder, &EncoderProcess::progress, this,
+            [this, row = job->row](int percent) { emit rowProgress(row, percent); });
+    connect(job->encoder, &EncoderProcess::finished, this,
+            [this, job](bool ok, const QString &reason, const QString &detail) { encoderEnded(job, ok, reason, detail); });
+    job->encoder->start();
     updateMonitorState();
 }
 
-void ConversionRun::readEncoderOutput(Job *job, int base)
+void ConversionRun::encoderEnded(Job *job, bool ok, const QString &reason, const QString &detail)
 {
-    if (!job->process)
+    EncoderProcess *encoder = std::exchange(job->encoder, nullptr);
+    encoder->deleteLater();
+    const std::optional<LoudnessReading> loudness = encoder->loudness();
+    if (!ok) {
+        finishJob(job, failure(reason, detail));
         return;
-    job->output += job->process->readAllStandardOutput();
-    qsizetype start = 0;
-    for (qsizetype end = job->output.indexOf('\n'); end >= 0; end = job->output.indexOf('\n', start)) {
-        const QByteArray line = job->output.mid(start, end - start).trimmed();
-        start = end + 1;
-        if (line.startsWith("progress ")) {
-            bool ok = false;
-            const int percent = line.mid(9).toInt(&ok);
-            if (!ok || percent < 0 || percent > 100)
-                continue;
-            const int shown = base + percent * (100 - base) / 100;
-            if (shown > job->percent) {
-                job->percent = shown;
-                emit rowProgress(job->row, shown);
-            }
-        } else if (line == "copied" || line.startsWith("copied ")) {
-            job->copied = true;
-        } else if (const auto loudness = ParseLoudnessLine(line)) {
-            job->loudness = loudness;
-            job->loudness->blocks = job->blocks;
-        } else if (const auto blocks = ParseBlocksLine(line)) {
-            job->blocks = *blocks;
-            if (job->loudness)
-                job->loudness->blocks = job->blocks;
-        }
     }
-    job->output.remove(0, start);
+    if (!m_cancelled && m_loudness->encodeAgain(job->row, loudness, encoder->copied())) {
+        startEncoder(job, job->input);
+        return;
+    }
+    // The file is written under its working name: it is tagged, checked and named off this
+    // thread, then the job ends with what came of it.
+    OutputToFinish output;
+    output.work = job->work;
+    output.target = job->target;
+    output.parts = job->choice.parts;
+    output.nameLimit = job->choice.nameLimit;
+    output.copy = job->choice.copy;
+    output.replaceEarlier = job->choice.replaceEarlier;
+    output.tag = job->CurrentTag;
+    output.copied = encoder->copied();
+    if (loudness)
+        output.encodedSeconds = loudness->seconds;
+    const QString levelled = m_loudness->describe(job->row, loudness, output.copied, output.tag);
+    job->CurrentTag = output.tag;
+    job->finishing = true;
+    // A CD track's length is the rip's; a file's is what its own header states.
+    m_finisher->finish(job->row, output, job->cdTrack > 0 ? QString() : job->source, levelled);
+    job->loudness = loudness; // what the album's texts are measured from
+    updateMonitorState();
 }
 
 void ConversionRun::updateMonitorState()
 {
     int state = 0;
-    if (m_ripping)
+    if (m_ripper->current() >= 0)
         state = 2;
-    else if (std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto &j) { return j->process && !j->ended; }))
+    else if (std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto &j) { return j->encoder && !j->ended; }))
         state = 1;
     if (state != m_monitorState) {
         m_monitorState = state;
@@ -458,41 +349,10 @@ FinishedOutput ConversionRun::failure(const QString &reason, const QString &deta
     return ended;
 }
 
-void ConversionRun::finishOutput(Job *job)
+ConversionRun::Job *ConversionRun::jobOf(int row) const
 {
-    OutputToFinish output;
-    output.work = job->work;
-    output.target = job->target;
-    output.parts = job->choice.parts;
-    output.nameLimit = job->choice.nameLimit;
-    output.copy = job->choice.copy;
-    output.replaceEarlier = job->choice.replaceEarlier;
-    output.tag = job->CurrentTag;
-    output.copied = job->copied;
-    if (job->loudness)
-        output.encodedSeconds = job->loudness->seconds;
-    const QString levelled = m_loudness->describe(job->row, job->loudness, job->copied, output.tag);
-    job->CurrentTag = output.tag;
-    // A CD track's length is the rip's; a file's is what its own header states.
-    const QString source = job->cdTrack > 0 ? QString() : job->source;
-    job->finishing = true;
-    ++m_finishing;
-    m_pool.start([this, job, output, source, levelled]() mutable {
-        if (!source.isEmpty())
-            output.sourceMs = ProbeDurationMs(source);
-        FinishedOutput ended = FinishOutput(output);
-        if (ended.outcome == RowOutcome::Converted && !levelled.isEmpty())
-            ended.note = levelled;
-        else if (ended.outcome == RowOutcome::Copied)
-            ended.note = KeptAsItWasNote();
-        QMetaObject::invokeMethod(
-            this,
-            [this, job, ended] {
-                --m_finishing;
-                finishJob(job, ended);
-            },
-            Qt::QueuedConnection);
-    });
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(), [row](const auto &j) { return j->row == row; });
+    return it == m_jobs.end() ? nullptr : it->get();
 }
 
 void ConversionRun::finishJob(Job *job, const FinishedOutput &ended)
@@ -507,19 +367,23 @@ void ConversionRun::finishJob(Job *job, const FinishedOutput &ended)
     // An encoder that finished its file before the stop reached it has done its row; a stopped
     // one leaves its row queued.
     const bool recorded = !m_cancelled || job->finishing;
-    if (recorded)
-        recordOutcome(*job, ended);
-    if (QFile::exists(m_env.tempBasePath))
-        QFile::remove(m_env.tempBasePath);
-
     const int row = job->row;
-    if (job->process)
-        job->process->deleteLater();
+    if (recorded) {
+        if (ended.outcome == RowOutcome::Failed)
+            qWarning("Conversion of %s failed: %s", qPrintable(job->source), qPrintable(ended.detail));
+        else if (ended.outcome == RowOutcome::Damaged)
+            qWarning("The source %s is damaged: %s", qPrintable(job->source), qPrintable(ended.detail));
+        RecordRowEnd(*m_env.rows, row, ended.outcome, ended.target, ended.note);
+        // The album's texts, once its last row is here, go into its files.
+        m_finisher->retag(m_loudness->ended(row, ended.outcome == RowOutcome::Failed ? QString() : ended.target, job->loudness));
+    }
+    if (job->encoder)
+        job->encoder->deleteLater();
     if (!job->wavPath.isEmpty())
         QFile::remove(job->wavPath);
-    // A stopped or failed encoder removes its own unfinished file; a file it finished that is not
-    // whole goes here (FinishOutput has removed it already when it failed).
-    if (ended.outcome == RowOutcome::Failed && !job->work.isEmpty())
+    // A stopped or failed encoder removes its own unfinished file; FinishOutput removes a file
+    // that is not whole. What is left of a job that never reached it goes here.
+    if (ended.outcome == RowOutcome::Failed)
         QFile::remove(job->work);
     m_jobs.erase(it);
     if (recorded)
@@ -530,72 +394,9 @@ void ConversionRun::finishJob(Job *job, const FinishedOutput &ended)
     checkDone();
 }
 
-void ConversionRun::recordOutcome(const Job &job, const FinishedOutput &ended)
-{
-    JobRows &rows = *m_env.rows;
-    if (ended.outcome == RowOutcome::Failed) {
-        // Nothing of this conversion is at the target (the output takes its name only when
-        // whole), so whatever is there is not this run's: leave the row's cells alone.
-        qWarning("Conversion of %s failed: %s", qPrintable(job.source), qPrintable(ended.detail));
-        rows.setStatus(job.row, JobStatus::Failed);
-        rows.setNote(job.row, ended.note);
-        retagAlbum(m_loudness->ended(job.row, {}, std::nullopt));
-        return;
-    }
-    if (ended.outcome == RowOutcome::Damaged)
-        qWarning("The source %s is damaged: %s", qPrintable(job.source), qPrintable(ended.detail));
-    const QString sizeText = GetFileSizeText(ended.target);
-    rows.setCell(job.row, JobColumn::Target, ended.target);
-    rows.setCell(job.row, JobColumn::TargetSize, sizeText);
-    rows.setStatus(job.row, ended.outcome == RowOutcome::Damaged ? JobStatus::Damaged : JobStatus::Done);
-    rows.setNote(job.row, ended.note);
-    const std::optional<qint64> ratio = RatioPercent(NumericValue(sizeText), NumericValue(rows.cell(job.row, JobColumn::Size)));
-    if (ratio && *ratio != 0)
-        rows.setCell(job.row, JobColumn::Ratio, RatioText(*ratio));
-    // The album's texts, once its last row is here, go into its files.
-    retagAlbum(m_loudness->ended(job.row, ended.target, job.loudness));
-}
-
-void ConversionRun::retagAlbum(const QList<AlbumLedger::AlbumFile> &files)
-{
-    if (files.isEmpty())
-        return;
-    ++m_finishing;
-    m_pool.start([this, files] {
-        QList<QPair<int, QString>> failed; // row, reason
-        for (const AlbumLedger::AlbumFile &file : files) {
-            const QString reason = RetagOutput(file.target, file.texts);
-            if (!reason.isEmpty())
-                failed << qMakePair(file.row, reason);
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, files, failed] {
-                --m_finishing;
-                JobRows &rows = *m_env.rows;
-                for (const AlbumLedger::AlbumFile &file : files) {
-                    // The texts change the file's size; the row shows the file as it is now.
-                    if (rows.cell(file.row, JobColumn::Target) != file.target)
-                        continue;
-                    const QString size = GetFileSizeText(file.target);
-                    rows.setCell(file.row, JobColumn::TargetSize, size);
-                    const std::optional<qint64> ratio = RatioPercent(NumericValue(size),
-                                                                     NumericValue(rows.cell(file.row, JobColumn::Size)));
-                    if (ratio && *ratio != 0)
-                        rows.setCell(file.row, JobColumn::Ratio, RatioText(*ratio));
-                }
-                // The file is whole with its own track's texts; the row says what is missing.
-                for (const auto &[row, reason] : failed)
-                    rows.setNote(row, reason);
-                checkDone();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
 void ConversionRun::checkDone()
 {
-    if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty() || m_finishing > 0)
+    if (m_done || !m_started || !m_jobs.empty() || !m_upToDate.empty() || m_finisher->pending() > 0)
         return;
     if (!m_cancelled && m_next < m_plan.queued())
         return;

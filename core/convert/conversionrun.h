@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -15,11 +14,13 @@
 #include "core/convert/loudness.h"
 #include "core/convert/mediatag.h"
 #include "core/convert/outputfinish.h"
+#include "core/convert/outputfinisher.h"
 #include "core/convert/outputtag.h"
 #include "core/convert/rowoutcome.h"
 #include "core/convert/runloudness.h"
 #include "core/convert/runplan.h"
 #include "core/convert/targets.h"
+#include "core/convert/trackripper.h"
 
 namespace Sveltra {
 
@@ -96,58 +97,50 @@ signals:
 private:
     struct Job;
 
-    void scheduleMore();
-    void startRow(const PlannedRow &planned);
-    // Ends the rows whose earlier output is up to date, from the event loop.
-    void finishUpToDate();
-    // Converts one file: a CD track is ripped first (one track at a time), then the encoder
-    // runs on the source or the ripped WAV.
-    void MediaConvert(Job *job);
-    void startNextRip();
-    void ripEnded(Job *job, bool ok, const QString &detail);
-    void startEncoder(Job *job, const QString &input);
-    // Reads the encoder's "progress N" and "copied" lines; base is the share already done
-    // before the encoder started.
-    void readEncoderOutput(Job *job, int base);
-    void updateMonitorState();
-    // The encoder has written the row's file under its working name: it is tagged, checked and
-    // named on a worker thread (FinishOutput), then the job ends with what came of it.
-    void finishOutput(Job *job);
-    // Ends a job as ended says; a failed one carries the reason the user reads (Chinese) in its
-    // note and the detail that goes to the log.
-    void finishJob(Job *job, const FinishedOutput &ended);
-    void recordOutcome(const Job &job, const FinishedOutput &ended);
-    // Writes an album's texts into its files (RetagOutput), on a worker thread.
-    void retagAlbum(const QList<AlbumLedger::AlbumFile> &files);
-    static FinishedOutput failure(const QString &reason, const QString &detail);
-    // Ends the jobs of a cancelled run that wait for nothing that could end them.
-    void endIdleJobs();
-    void checkDone();
-
-    Environment m_env;
-    RunPlan m_plan;
-    std::vector<std::unique_ptr<Job>> m_jobs;
-    int m_next = 0;
-    int m_ordinal = 0;
-    int m_monitorState = 0;
-    Job *m_ripping = nullptr; // the one CD track being read, if any
-    bool m_started = false;
-    bool m_cancelled = false;
-    bool m_done = false;
-    QString m_encoderCommand;
-    std::vector<int> m_upToDate;       // rows to end as up to date at the next turn of the event loop
-    RunLoudness *m_loudness = nullptr; // a child: albums, levelling, ReplayGain texts
-    // Levelled CD tracks, ripped by the measuring pass before any is encoded (an album's gain
-    // needs every track): row → its WAV, until its encoder takes it or the run ends.
-    QHash<int, QString> m_ripsMeasured;
-    void removeMeasuredRips();
     // The rows loudness knows of: those to convert and the kept rows of their albums.
     QList<RunLoudness::Row> loudnessRows();
     // The rip that measures a levelled CD track before its album's gain is known (into wavOut).
     std::function<bool(const std::atomic<bool> &)> measuringRip(const PlannedRow &track, QString &wavOut);
-    // Tagging, checking and naming outputs, and album retags; waited for when the run goes.
-    QThreadPool m_pool;
-    int m_finishing = 0; // tasks of m_pool whose results have not come back
+    void scheduleMore();
+    void startRow(const PlannedRow &planned);
+    // Ends the rows whose earlier output is up to date, from the event loop.
+    void finishUpToDate();
+    // Converts one row: a CD track is ripped first (TrackRipper, one at a time), then the
+    // encoder runs on the source or the ripped WAV.
+    void MediaConvert(Job *job);
+    void ripEnded(int row, bool ok, const QString &detail);
+    void startEncoder(Job *job, const QString &input);
+    void encoderEnded(Job *job, bool ok, const QString &reason, const QString &detail);
+    void updateMonitorState();
+    // Ends a job as ended says; a failed one carries the reason the user reads (Chinese) in its
+    // note and the detail that goes to the log.
+    void finishJob(Job *job, const FinishedOutput &ended);
+    Job *jobOf(int row) const;
+    static FinishedOutput failure(const QString &reason, const QString &detail);
+    // Ends the jobs of a cancelled run that wait for nothing that could end them.
+    void endIdleJobs();
+    void checkDone();
+    void removeMeasuredRips();
+
+    Environment m_env;
+    RunPlan m_plan;
+    std::vector<std::unique_ptr<Job>> m_jobs;
+    int m_next = 0; // the next planned row to start
+    int m_ordinal = 0;
+    int m_monitorState = 0;
+    bool m_started = false;
+    bool m_cancelled = false;
+    bool m_done = false;
+    QString m_encoderCommand;
+    std::vector<int> m_upToDate; // rows to end as up to date at the next turn of the event loop
+    // Children, one for each stage that is not the run's own: albums, levelling and ReplayGain
+    // texts; CD rips; naming and album retags.
+    RunLoudness *m_loudness = nullptr;
+    TrackRipper *m_ripper = nullptr;
+    OutputFinisher *m_finisher = nullptr;
+    // Levelled CD tracks, ripped by the measuring pass before any is encoded (an album's gain
+    // needs every track): row → its WAV, until its encoder takes it or the run ends.
+    QHash<int, QString> m_ripsMeasured;
 };
 
 } // namespace Sveltra

@@ -47,7 +47,7 @@ struct PlannedRow
     AlbumMember member; // what makes its album
     // A kept row of an album with a row to convert: what its output's tag says of its loudness.
     std::optional<KeptLoudness> keptLoudness;
-    MediaTag tag; // the row's own texts, its source and the mark the output carries
+    MediaTag tag;                 // the row's own texts, its source and the mark the output carries
     QStringList encoderArguments; // the profile's options, before the levelling gain
 };
 
