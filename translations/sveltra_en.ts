@@ -1,0 +1,641 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>Sveltra::CdTrackListing</name>
+    <message>
+        <source>曲名来自 %1</source>
+        <translation>Names from %1</translation>
+    </message>
+    <message>
+        <source>正在刷新 CD 信息 ...</source>
+        <translation>Refreshing the CD information ...</translation>
+    </message>
+    <message>
+        <source>从网络查询 CDDB 信息 ...</source>
+        <translation>Looking up the CD in CDDB ...</translation>
+    </message>
+    <message>
+        <source>CD 驱动器 (%1)</source>
+        <translation>CD drive (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::FileListView</name>
+    <message>
+        <source>CD 映像</source>
+        <translation>CD image</translation>
+    </message>
+    <message>
+        <source>CD 驱动器</source>
+        <translation>CD drive</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>CD 音轨</source>
+        <translation>CD track</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>%1 文件</source>
+        <translation>%1 file</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>修改日期</source>
+        <translation>Modified</translation>
+    </message>
+    <message>
+        <source>播放时间</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>文件列表</source>
+        <translation>File list</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::FolderTreeView</name>
+    <message>
+        <source>文件夹</source>
+        <translation>Folders</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::Form1</name>
+    <message>
+        <source>状态栏</source>
+        <translation>Status bar</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>添加项目</source>
+        <translation>&amp;Add items</translation>
+    </message>
+    <message>
+        <source>移除项目</source>
+        <translation>&amp;Remove items</translation>
+    </message>
+    <message>
+        <source>清除所有项目</source>
+        <translation>&amp;Clear all items</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>操作(&amp;A)</source>
+        <translation>&amp;Action</translation>
+    </message>
+    <message>
+        <source>开始压缩</source>
+        <translation>&amp;Start converting</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>&amp;Open output folder</translation>
+    </message>
+    <message>
+        <source>音量均衡</source>
+        <translation>&amp;Level the volume</translation>
+    </message>
+    <message>
+        <source>检查新版本</source>
+        <translation>&amp;Check for a new version</translation>
+    </message>
+    <message>
+        <source>选项(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>程序设置</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>界面转换</source>
+        <translation>Switch &amp;layout</translation>
+    </message>
+    <message>
+        <source>输出路径</source>
+        <translation>&amp;Output folder</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>技术支持</source>
+        <translation>&amp;Support</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>请选择一个文件夹。</source>
+        <translation>Please choose a folder.</translation>
+    </message>
+    <message>
+        <source>压缩结束</source>
+        <translation>Converting ended</translation>
+    </message>
+    <message>
+        <source>压缩完成</source>
+        <translation>Converting finished</translation>
+    </message>
+    <message>
+        <source>无法打开输出文件夹</source>
+        <translation>Cannot open the output folder</translation>
+    </message>
+    <message>
+        <source>输出文件夹不存在</source>
+        <translation>The output folder does not exist</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::FormatBar</name>
+    <message>
+        <source>MP3 文件</source>
+        <translation>MP3 files</translation>
+    </message>
+    <message>
+        <source>WAVE 文件</source>
+        <translation>WAVE files</translation>
+    </message>
+    <message>
+        <source>CD 音轨</source>
+        <translation>CD tracks</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>文件格式工具栏</source>
+        <translation>File format toolbar</translation>
+    </message>
+    <message>
+        <source>文件类型</source>
+        <translation>File types</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::HelpWindow</name>
+    <message>
+        <source>目录</source>
+        <translation>Contents</translation>
+    </message>
+    <message>
+        <source>关于 Sveltra</source>
+        <translation>About Sveltra</translation>
+    </message>
+    <message>
+        <source>添加文件和 CD 音轨</source>
+        <translation>Adding files and CD tracks</translation>
+    </message>
+    <message>
+        <source>压缩参数</source>
+        <translation>Profiles</translation>
+    </message>
+    <message>
+        <source>输出文件的命名</source>
+        <translation>Names of the output files</translation>
+    </message>
+    <message>
+        <source>压缩进度和取消</source>
+        <translation>Progress and stopping</translation>
+    </message>
+    <message>
+        <source>主窗口和命令</source>
+        <translation>The main window and its commands</translation>
+    </message>
+    <message>
+        <source>设置文件</source>
+        <translation>The settings file</translation>
+    </message>
+    <message>
+        <source>故障排除</source>
+        <translation>Troubleshooting</translation>
+    </message>
+    <message>
+        <source>Sveltra 帮助</source>
+        <translation>Sveltra Help</translation>
+    </message>
+    <message>
+        <source>帮助内容</source>
+        <translation>Help content</translation>
+    </message>
+    <message>
+        <source>帮助目录</source>
+        <translation>Help contents</translation>
+    </message>
+    <message>
+        <source>帮助工具栏</source>
+        <translation>Help toolbar</translation>
+    </message>
+    <message>
+        <source>后退</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>前进</source>
+        <translation>Forward</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::JobList</name>
+    <message>
+        <source>S</source>
+        <translation>S</translation>
+    </message>
+    <message>
+        <source>标题</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>来源路径</source>
+        <translation>Source folder</translation>
+    </message>
+    <message>
+        <source>媒体文件</source>
+        <translation>Media file</translation>
+    </message>
+    <message>
+        <source>播放时间</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>目标媒体文件</source>
+        <translation>Output file</translation>
+    </message>
+    <message>
+        <source>压缩大小</source>
+        <translation>New size</translation>
+    </message>
+    <message>
+        <source>压缩率</source>
+        <translation>Ratio</translation>
+    </message>
+    <message>
+        <source>专辑</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>艺术家</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>年份</source>
+        <translation>Year</translation>
+    </message>
+    <message>
+        <source>注释</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>流派</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>压缩列表</source>
+        <translation>Job list</translation>
+    </message>
+    <message>
+        <source>获取媒体文件信息</source>
+        <translation>Reading the media files</translation>
+    </message>
+    <message>
+        <source>重复的文件名</source>
+        <translation>Duplicate file name</translation>
+    </message>
+    <message>
+        <source>重复的文件名: %1</source>
+        <translation>Duplicate file name: %1</translation>
+    </message>
+    <message>
+        <source>未添加的文件</source>
+        <translation>Files not added</translation>
+    </message>
+    <message>
+        <source>确认全部删除</source>
+        <translation>Remove all</translation>
+    </message>
+    <message>
+        <source>您真的想要删除所有项目吗？</source>
+        <translation>Do you really want to remove all items?</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::JobListMenu</name>
+    <message>
+        <source>压缩列表菜单</source>
+        <translation>Job list menu</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>重新压缩</source>
+        <translation>Convert &amp;again</translation>
+    </message>
+    <message>
+        <source>打开所在文件夹</source>
+        <translation>Open the &amp;folder</translation>
+    </message>
+    <message>
+        <source>打开输出文件</source>
+        <translation>Open the &amp;output file</translation>
+    </message>
+    <message>
+        <source>无法打开：%1</source>
+        <translation>Cannot open: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::MainToolbar</name>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>添加选定的媒体文件到压缩列表</source>
+        <translation>Add the selected media files to the job list</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>从压缩列表移除选定项目</source>
+        <translation>Remove the selected items from the job list</translation>
+    </message>
+    <message>
+        <source>全部清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>从压缩列表清除所有项目</source>
+        <translation>Clear all items from the job list</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>选择输出路径</source>
+        <translation>Choose the output folder</translation>
+    </message>
+    <message>
+        <source>界面</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <source>切换界面 </source>
+        <translation>Switch the layout</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>设置压缩参数</source>
+        <translation>Set the profile</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Refresh CD to show correct results</source>
+        <translation>Refresh CD to show correct results</translation>
+    </message>
+    <message>
+        <source>开始压缩</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>开始压缩列表中的媒体文件</source>
+        <translation>Convert the media files in the job list</translation>
+    </message>
+    <message>
+        <source>工具栏</source>
+        <translation>Toolbar</translation>
+    </message>
+    <message>
+        <source>刷新 CD</source>
+        <translation>Refresh CD</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::OutputBar</name>
+    <message>
+        <source>输出路径栏</source>
+        <translation>Output folder bar</translation>
+    </message>
+    <message>
+        <source>单击这个按钮选择输出路径</source>
+        <translation>Click this button to choose the output folder</translation>
+    </message>
+    <message>
+        <source>输出路径</source>
+        <translation>Output folder</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::WindowAreas</name>
+    <message>
+        <source>左右分隔条</source>
+        <translation>Left-right divider</translation>
+    </message>
+    <message>
+        <source>用左右方向键调整文件夹栏的宽度</source>
+        <translation>Use the left and right arrow keys to change the width of the folder pane</translation>
+    </message>
+    <message>
+        <source>上下分隔条</source>
+        <translation>Top-bottom divider</translation>
+    </message>
+    <message>
+        <source>用上下方向键调整上方区域的高度</source>
+        <translation>Use the up and down arrow keys to change the height of the upper area</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::frmAbout</name>
+    <message>
+        <source>关于 Sveltra</source>
+        <translation>About Sveltra</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>显示开发组图片</source>
+        <translation>Show the team picture</translation>
+    </message>
+    <message>
+        <source>隐藏开发组图片</source>
+        <translation>Hide the team picture</translation>
+    </message>
+    <message>
+        <source>内部版本:%1</source>
+        <translation>Build:%1</translation>
+    </message>
+    <message>
+        <source>版本 %1</source>
+        <translation>Version %1</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::frmMonitor</name>
+    <message>
+        <source>源文件</source>
+        <translation>Source file</translation>
+    </message>
+    <message>
+        <source>输出文件</source>
+        <translation>Output file</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>活动</source>
+        <translation>Activity</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>总进度</source>
+        <translation>Overall progress</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::frmOption</name>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>音质</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>效果</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Sveltra 选项</source>
+        <translation>Sveltra Options</translation>
+    </message>
+    <message>
+        <source>下一个%1</source>
+        <translation>Next %1</translation>
+    </message>
+    <message>
+        <source>上一个%1</source>
+        <translation>Previous %1</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>单击关闭选项对话框</source>
+        <translation>Click to close the options dialog</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::frmUpdate</name>
+    <message>
+        <source>连接到互联网......</source>
+        <translation>Connecting to the Internet......</translation>
+    </message>
+    <message>
+        <source>找到新版本，您现在可以下载它</source>
+        <translation>A new version was found; you can download it now</translation>
+    </message>
+    <message>
+        <source>当前没有可用的新版本，请以后再检查</source>
+        <translation>There is no new version now; please check again later</translation>
+    </message>
+    <message>
+        <source>未能从网络获取信息，请以后再检查</source>
+        <translation>Could not get the information from the network; please check again later</translation>
+    </message>
+    <message>
+        <source>检查新版本</source>
+        <translation>Check for a New Version</translation>
+    </message>
+    <message>
+        <source>已安装版本:</source>
+        <translation>Installed version:</translation>
+    </message>
+    <message>
+        <source>最新版本:</source>
+        <translation>Latest version:</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>打开下载页面</source>
+        <translation>Open the download page</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>帮助 (F1)</source>
+        <translation>Help (F1)</translation>
+    </message>
+</context>
+</TS>
