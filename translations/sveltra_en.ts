@@ -472,6 +472,105 @@
     </message>
 </context>
 <context>
+    <name>Sveltra::Profile</name>
+    <message>
+        <source>1- MP3 播放器</source>
+        <translation>1- MP3 player</translation>
+    </message>
+    <message>
+        <source>2- Palm PDA</source>
+        <translation>2- Palm PDA</translation>
+    </message>
+    <message>
+        <source>3- Pocket PC</source>
+        <translation>3- Pocket PC</translation>
+    </message>
+    <message>
+        <source>4- 移动电话</source>
+        <translation>4- Mobile phone</translation>
+    </message>
+    <message>
+        <source>5- 其它 MP3 设备</source>
+        <translation>5- Other MP3 device</translation>
+    </message>
+    <message>
+        <source>1- CD 音质</source>
+        <translation>1- CD quality</translation>
+    </message>
+    <message>
+        <source>2- FM 广播音质</source>
+        <translation>2- FM radio quality</translation>
+    </message>
+    <message>
+        <source>3- 磁带音质</source>
+        <translation>3- Tape quality</translation>
+    </message>
+    <message>
+        <source>4- 电话音质</source>
+        <translation>4- Telephone quality</translation>
+    </message>
+    <message>
+        <source>1- 立体声</source>
+        <translation>1- Stereo</translation>
+    </message>
+    <message>
+        <source>2- 单声道</source>
+        <translation>2- Mono</translation>
+    </message>
+    <message>
+        <source>1- MP3</source>
+        <translation>1- MP3</translation>
+    </message>
+    <message>
+        <source>2- WMA</source>
+        <translation>2- WMA</translation>
+    </message>
+    <message>
+        <source>3- 音乐 CD</source>
+        <translation>3- Music CD</translation>
+    </message>
+    <message>
+        <source>您的音乐设备: </source>
+        <translation>Your music device: </translation>
+    </message>
+    <message>
+        <source>您需要的音质: </source>
+        <translation>The sound quality you need: </translation>
+    </message>
+    <message>
+        <source>您想要的声音效果: </source>
+        <translation>The sound you want: </translation>
+    </message>
+    <message>
+        <source>您想要的数码音乐格式是 </source>
+        <translation>The digital music format you want: </translation>
+    </message>
+    <message>
+        <source>您的播放器是 -%1.  您想要的音质是 -%2.  您需要的格式是 -%3.  您喜欢 -%4效果.</source>
+        <extracomment>The options dialog&apos;s summary. Each %n is a choice without its number: &quot; MP3 播放器&quot; (with the blank in front), &quot; CD 音质&quot;, &quot; MP3&quot;, &quot; 立体声&quot;.</extracomment>
+        <translation>Your player:%1.  Quality:%2.  Format:%3.  Sound:%4.</translation>
+    </message>
+    <message>
+        <source>Sveltra 系统信息</source>
+        <translation>Sveltra system information</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::Version</name>
+    <message>
+        <source>Sveltra  版本 </source>
+        <translation>Sveltra  version </translation>
+    </message>
+    <message>
+        <source>版本 </source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>Sveltra 正在运行，您不需要再次运行它</source>
+        <translation>Sveltra is already running; there is no need to start it again</translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::WindowAreas</name>
     <message>
         <source>左右分隔条</source>

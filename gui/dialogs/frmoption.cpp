@@ -229,7 +229,7 @@ void frmOption::SetIconImage(int group, int index)
     // another group's picture; the label shows the text as it stands.
     imgIcon[static_cast<std::size_t>(group)]->setPicture(insideList(g, index) ? ilstIcon(index + g.pictureOffset) : QPixmap());
     const ApplicationState &state = App();
-    labelOf(group)->setText((state.*g.choice).mid(2));
+    labelOf(group)->setText(Profile::ChoiceText(state.*g.choice).mid(2));
 
     lblSummary->setText(
         Profile::OptionsSummary(state.DeviceChoice, state.QualityChoice, state.ChannelChoice, state.FormatChoice));

@@ -4,7 +4,9 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include "core/base/appstate.h"
 #include "core/i18n/language.h"
+#include "core/profile/profile.h"
 
 using namespace Sveltra;
 
@@ -73,6 +75,29 @@ private slots:
         QVERIFY(InstallInterfaceTranslations(*QCoreApplication::instance(), InterfaceLanguage::English));
         QCOMPARE(QCoreApplication::translate(context, source), QStringLiteral("Files not added"));
         QCOMPARE(QLocale().language(), QLocale::English);
+
+        // The profile's choices are stored in Chinese whatever the interface speaks, and shown
+        // in English; a text that is no choice (a damaged settings file) is shown as stored.
+        using namespace Profile;
+        QCOMPARE(Choices(List::Quality).first(), QStringLiteral("1- CD 音质"));
+        QCOMPARE(DefaultChoice(List::Device), QStringLiteral("1- MP3 播放器"));
+        QCOMPARE(ChoiceText(QStringLiteral("1- CD 音质")), QStringLiteral("1- CD quality"));
+        QCOMPARE(ChoiceText(QStringLiteral("9- 未知")), QStringLiteral("9- 未知"));
+        QCOMPARE(ChoiceNumber(ChoiceText(QStringLiteral("2- 单声道"))), 2);
+        QCOMPARE(OptionsSummary(QStringLiteral("1- MP3 播放器"), QStringLiteral("2- FM 广播音质"), QStringLiteral("2- 单声道"),
+                                QStringLiteral("1- MP3")),
+                 QStringLiteral("Your player: MP3 player.  Quality: FM radio quality.  Format: MP3.  Sound: Mono."));
+        ApplicationState state;
+        state.DeviceChoice = QStringLiteral("4- 移动电话");
+        state.QualityChoice = QStringLiteral("3- 磁带音质");
+        state.ChannelChoice = QStringLiteral("1- 立体声");
+        state.FormatChoice = QStringLiteral("1- MP3");
+        const auto panels = StatusPanels(state);
+        QCOMPARE(panels[0].text, QStringLiteral("Mobile phone"));
+        QCOMPARE(panels[0].toolTip, QStringLiteral("Your music device: Mobile phone"));
+        QCOMPARE(panels[1].picture, 3 + 5);
+        QCOMPARE(panels[2].text, QStringLiteral("Stereo"));
+        QCOMPARE(state.DeviceChoice, QStringLiteral("4- 移动电话"));
     }
 };
 
