@@ -2,6 +2,60 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>Sveltra::AddRefusal</name>
+    <message>
+        <source>找不到</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>的文件名无法读取</source>
+        <translation>names cannot be read</translation>
+    </message>
+    <message>
+        <source>无法作为音频读取</source>
+        <translation>cannot be read as audio</translation>
+    </message>
+    <message>
+        <source>已在压缩列表中（重复的文件名）</source>
+        <translation>already in the job list (duplicate name)</translation>
+    </message>
+    <message>
+        <source>找不到文件</source>
+        <translation>File not found</translation>
+    </message>
+    <message>
+        <source>文件名无法读取</source>
+        <translation>File name cannot be read</translation>
+    </message>
+    <message>
+        <source>重复的文件名</source>
+        <translation>Duplicate file name</translation>
+    </message>
+    <message>
+        <source>%1，未添加：%2</source>
+        <translation>%1, not added: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未添加：%2 等</source>
+        <translation>
+            <numerusform>%n file not added: %2</numerusform>
+            <numerusform>%n files not added: %2 and others</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>以下 %n 个文件%2，未添加：</source>
+        <translation>
+            <numerusform>This file was not added (%2):</numerusform>
+            <numerusform>These %n files were not added (%2):</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>：</source>
+        <extracomment>After the reason, before the list of files it refused.</extracomment>
+        <translation>:</translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::CdTrackListing</name>
     <message>
         <source>曲名来自 %1</source>
@@ -18,6 +72,85 @@
     <message>
         <source>CD 驱动器 (%1)</source>
         <translation>CD drive (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::FailureReason</name>
+    <message>
+        <source>编码器意外终止</source>
+        <translation>The encoder stopped unexpectedly</translation>
+    </message>
+    <message>
+        <source>编码器不接受这些参数</source>
+        <translation>The encoder does not accept these settings</translation>
+    </message>
+    <message>
+        <source>源文件不存在</source>
+        <translation>The source file does not exist</translation>
+    </message>
+    <message>
+        <source>没有读取源文件的权限</source>
+        <translation>No permission to read the source file</translation>
+    </message>
+    <message>
+        <source>源文件无法作为音频读取</source>
+        <translation>The source file cannot be read as audio</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>Not enough disk space</translation>
+    </message>
+    <message>
+        <source>文件名太长</source>
+        <translation>File name too long</translation>
+    </message>
+    <message>
+        <source>输出文件夹不存在</source>
+        <translation>The output folder does not exist</translation>
+    </message>
+    <message>
+        <source>输出文件夹不可写</source>
+        <translation>The output folder is not writable</translation>
+    </message>
+    <message>
+        <source>输出文件超出大小限制</source>
+        <translation>The output file exceeds the size limit</translation>
+    </message>
+    <message>
+        <source>无法写入输出文件</source>
+        <translation>Cannot write the output file</translation>
+    </message>
+    <message>
+        <source>编码失败</source>
+        <translation>Encoding failed</translation>
+    </message>
+    <message>
+        <source>无法启动编码器</source>
+        <translation>Cannot start the encoder</translation>
+    </message>
+    <message>
+        <source>找不到 CD 驱动器或音轨</source>
+        <translation>CD drive or track not found</translation>
+    </message>
+    <message>
+        <source>无法读取 CD 音轨</source>
+        <translation>Cannot read the CD track</translation>
+    </message>
+    <message>
+        <source>输出文件会覆盖列表中的源文件</source>
+        <translation>The output file would overwrite a source file in the list</translation>
+    </message>
+    <message>
+        <source>没有生成输出文件</source>
+        <translation>No output file was made</translation>
+    </message>
+    <message>
+        <source>源文件的比特率不高于所选音质，音频已原样保留，未重新编码</source>
+        <translation>The source&apos;s bit rate is not above the chosen quality: the audio was kept as it was, not encoded again</translation>
+    </message>
+    <message>
+        <source>已是最新，未重新压缩</source>
+        <translation>Up to date, not converted again</translation>
     </message>
 </context>
 <context>
@@ -382,6 +515,27 @@
     </message>
 </context>
 <context>
+    <name>Sveltra::JobRules</name>
+    <message>
+        <source>无法作为音频读取，未添加：%1</source>
+        <translation>Cannot be read as audio, not added: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件无法作为音频读取，未添加：%2 等</source>
+        <translation>
+            <numerusform>%n file cannot be read as audio, not added: %2</numerusform>
+            <numerusform>%n files cannot be read as audio, not added: %2 and others</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::Loudness</name>
+    <message>
+        <source>音量均衡 </source>
+        <translation>Volume levelled </translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::MainToolbar</name>
     <message>
         <source>添加</source>
@@ -553,6 +707,97 @@
     <message>
         <source>Sveltra 系统信息</source>
         <translation>Sveltra system information</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::RunPreflight</name>
+    <message>
+        <source>没有等待压缩的文件</source>
+        <translation>No files are waiting to be converted</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹：</source>
+        <translation>Cannot create the output folder: </translation>
+    </message>
+    <message>
+        <source>无法写入输出文件夹：</source>
+        <translation>Cannot write to the output folder: </translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::RunProgress</name>
+    <message>
+        <source> · 剩余 </source>
+        <translation> · left </translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::RunSummary</name>
+    <message numerus="yes">
+        <source>完成 %n 个，</source>
+        <translation>
+            <numerusform>%n done, </numerusform>
+            <numerusform>%n done, </numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>跳过 %n 个，</source>
+        <translation>
+            <numerusform>%n skipped, </numerusform>
+            <numerusform>%n skipped, </numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>失败 %n 个</source>
+        <translation>
+            <numerusform>%n failed</numerusform>
+            <numerusform>%n failed</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>：</source>
+        <extracomment>Between the count of failed files and the reason they share.</extracomment>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>，</source>
+        <extracomment>Between the parts of the summary.</extracomment>
+        <translation>, </translation>
+    </message>
+    <message numerus="yes">
+        <source>等待 %n 个，</source>
+        <translation>
+            <numerusform>%n waiting, </numerusform>
+            <numerusform>%n waiting, </numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>节省 </source>
+        <translation>saved </translation>
+    </message>
+    <message>
+        <source>多占 </source>
+        <translation>grew by </translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>已完成：</source>
+        <translation>Done: </translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>失败：</source>
+        <translation>Failed: </translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "core/convert/addrefusal.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -16,13 +17,13 @@ QString Phrase(AddRefusal reason)
 {
     switch (reason) {
     case AddRefusal::NotFound:
-        return QStringLiteral("找不到");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "找不到");
     case AddRefusal::NameUnreadable:
-        return QStringLiteral("的文件名无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "的文件名无法读取");
     case AddRefusal::NotAudio:
-        return QStringLiteral("无法作为音频读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "无法作为音频读取");
     case AddRefusal::Duplicate:
-        return QStringLiteral("已在压缩列表中（重复的文件名）");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "已在压缩列表中（重复的文件名）");
     case AddRefusal::None:
         break;
     }
@@ -53,13 +54,13 @@ QString RefusalText(AddRefusal reason)
 {
     switch (reason) {
     case AddRefusal::NotFound:
-        return QStringLiteral("找不到文件");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "找不到文件");
     case AddRefusal::NameUnreadable:
-        return QStringLiteral("文件名无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "文件名无法读取");
     case AddRefusal::NotAudio:
-        return QStringLiteral("无法作为音频读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "无法作为音频读取");
     case AddRefusal::Duplicate:
-        return QStringLiteral("重复的文件名");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "重复的文件名");
     case AddRefusal::None:
         break;
     }
@@ -76,8 +77,8 @@ QString RefusedStatusLine(const QList<RefusedPath> &refused)
     if (oneReason && reason == AddRefusal::NotAudio)
         return RefusedFilesMessage(static_cast<int>(refused.size()), first);
     if (refused.size() == 1)
-        return QStringLiteral("%1，未添加：%2").arg(RefusalText(reason), first);
-    return QStringLiteral("%1 个文件未添加：%2 等").arg(refused.size()).arg(first);
+        return QCoreApplication::translate("Sveltra::AddRefusal", "%1，未添加：%2").arg(RefusalText(reason), first);
+    return QCoreApplication::translate("Sveltra::AddRefusal", "%n 个文件未添加：%2 等", nullptr, int(refused.size())).arg(first);
 }
 
 QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
@@ -88,7 +89,9 @@ QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
         const QList<RefusedPath> group = WithReason(refused, reason);
         if (group.isEmpty())
             continue;
-        QStringList lines{QStringLiteral("以下 %1 个文件%2，未添加：").arg(group.size()).arg(Phrase(reason))};
+        QStringList lines{
+            QCoreApplication::translate("Sveltra::AddRefusal", "以下 %n 个文件%2，未添加：", nullptr, int(group.size()))
+                .arg(Phrase(reason))};
         for (const RefusedPath &r : group) {
             if (left <= 0) {
                 lines << QStringLiteral("……");
@@ -109,7 +112,8 @@ QString RefusedNoticeDetails(const QList<RefusedPath> &refused)
         const QList<RefusedPath> group = WithReason(refused, reason);
         if (group.isEmpty())
             continue;
-        QStringList lines{RefusalText(reason) + QStringLiteral("：")};
+        //: After the reason, before the list of files it refused.
+        QStringList lines{RefusalText(reason) + QCoreApplication::translate("Sveltra::AddRefusal", "：")};
         for (const RefusedPath &r : group)
             lines << r.path;
         paragraphs << lines.join(QLatin1Char('\n'));

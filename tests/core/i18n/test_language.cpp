@@ -5,6 +5,9 @@
 #include <QTest>
 
 #include "core/base/appstate.h"
+#include "core/convert/addrefusal.h"
+#include "core/convert/failurereason.h"
+#include "core/convert/runsummary.h"
 #include "core/i18n/language.h"
 #include "core/profile/profile.h"
 
@@ -98,6 +101,25 @@ private slots:
         QCOMPARE(panels[1].picture, 3 + 5);
         QCOMPARE(panels[2].text, QStringLiteral("Stereo"));
         QCOMPARE(state.DeviceChoice, QStringLiteral("4- 移动电话"));
+
+        // What a run and an add tell, with English plurals.
+        RunSummary summary;
+        summary.converted = 1;
+        summary.failed = 2;
+        summary.savedBytes = 1536;
+        summary.commonFailure = EncoderFailureReason(4, false, QStringLiteral("No space left on device"));
+        QCOMPARE(RunSummaryText(summary), QStringLiteral("1 done, 2 failed: Not enough disk space, saved 1.5 KB"));
+        summary.skipped = 3;
+        summary.queued = 1;
+        summary.savedBytes = -2048;
+        summary.failed = 0;
+        QCOMPARE(RunSummaryText(summary), QStringLiteral("1 done, 3 skipped, 0 failed, 1 waiting, grew by 2.0 KB"));
+        const QList<RefusedPath> one{{QStringLiteral("/m/a.txt"), AddRefusal::NotAudio}};
+        const QList<RefusedPath> two{{QStringLiteral("/m/a.mp3"), AddRefusal::NotFound},
+                                     {QStringLiteral("/m/b.mp3"), AddRefusal::NotFound}};
+        QCOMPARE(RefusedNoticeText(one), QStringLiteral("This file was not added (cannot be read as audio):\na.txt"));
+        QCOMPARE(RefusedNoticeText(two), QStringLiteral("These 2 files were not added (not found):\na.mp3\nb.mp3"));
+        QCOMPARE(RefusedStatusLine(two), QStringLiteral("2 files not added: a.mp3 and others"));
     }
 };
 
