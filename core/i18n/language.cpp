@@ -19,6 +19,8 @@ QString primaryLanguage(const QString &tag)
     return name;
 }
 
+InterfaceLanguage s_current = InterfaceLanguage::Chinese;
+
 } // namespace
 
 InterfaceLanguage ChooseInterfaceLanguage(const QStringList &uiLanguages)
@@ -50,10 +52,16 @@ QLocale InterfaceLocale(InterfaceLanguage language, const QLocale &system)
     return QLocale(QLocale::English, QLocale::UnitedStates);
 }
 
+InterfaceLanguage CurrentInterfaceLanguage()
+{
+    return s_current;
+}
+
 bool InstallInterfaceTranslations(QCoreApplication &app, InterfaceLanguage language)
 {
     const QLocale locale = InterfaceLocale(language, QLocale::system());
     QLocale::setDefault(locale);
+    s_current = language;
 
     const QString qtName = language == InterfaceLanguage::Chinese ? QStringLiteral("qtbase_zh_CN") : QStringLiteral("qtbase_en");
     auto *qt = new QTranslator(&app);

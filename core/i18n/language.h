@@ -34,4 +34,8 @@ QLocale InterfaceLocale(InterfaceLanguage language, const QLocale &system);
 // Returns whether the program's own translation is in place (always true for Chinese).
 bool InstallInterfaceTranslations(QCoreApplication &app, InterfaceLanguage language);
 
+// The language InstallInterfaceTranslations() last put in place (Chinese before it runs): the
+// help window opens its pages in it.
+InterfaceLanguage CurrentInterfaceLanguage();
+
 } // namespace Sveltra

@@ -14,11 +14,11 @@
 #include <QVBoxLayout>
 #include <QtDebug>
 
+#include "core/i18n/language.h"
+
 namespace Sveltra {
 
 namespace {
-
-const QString HelpRoot = QStringLiteral("qrc:/help/");
 
 struct HelpPage
 {
@@ -41,9 +41,21 @@ constexpr HelpPage helpPages[] = {
 
 QPointer<HelpWindow> s_window;
 
+// The pages in the interface's language: the English set in help/en/, the Chinese in help/.
+// A page the English set lacks is shown in Chinese.
+QString topicFolder(const QString &topic)
+{
+    if (CurrentInterfaceLanguage() == InterfaceLanguage::English && QFile::exists(QStringLiteral(":/help/en/") + topic))
+        return QStringLiteral("/help/en/");
+    return QStringLiteral("/help/");
+}
+
 QUrl topicUrl(const QString &topic)
 {
-    return QUrl(HelpRoot + topic);
+    QUrl url;
+    url.setScheme(QStringLiteral("qrc"));
+    url.setPath(topicFolder(topic).append(topic));
+    return url;
 }
 
 bool topicExists(const QString &topic)

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -18,12 +19,14 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTreeWidget>
 
 #include "core/base/appstate.h"
 #include "core/i18n/language.h"
 #include "core/profile/profile.h"
 #include "gui/dialogs/frmoption.h"
+#include "gui/mainwindow/helpwindow.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/skin/picturebutton.h"
 #include "tests/support/loadedform.h"
@@ -63,7 +66,8 @@ QStringList interfaceTexts(QWidget *root)
     }
     for (const QAction *action : root->findChildren<QAction *>()) {
         add(action, "text", action->text());
-        add(action, "toolTip", action->toolTip() == QString(action->text()).remove(QLatin1Char('&')) ? QString() : action->toolTip());
+        add(action, "toolTip",
+            action->toolTip() == QString(action->text()).remove(QLatin1Char('&')) ? QString() : action->toolTip());
     }
     return texts;
 }
@@ -164,6 +168,30 @@ private slots:
         QCOMPARE(shown.okButton, QStringLiteral("OK"));
         // What the dialog stores stays Chinese: a settings file moves between desktops.
         QCOMPARE(App().QualityChoice, QStringLiteral("2- FM 广播音质"));
+    }
+
+    // The help opens in the interface's language, and every Chinese page has its English twin.
+    void helpInTheInterfacesLanguage()
+    {
+        QDirIterator pages(QStringLiteral(":/help"), {QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files);
+        int count = 0;
+        while (pages.hasNext()) {
+            const QString page = QFileInfo(pages.next()).fileName();
+            QVERIFY2(QFile::exists(QStringLiteral(":/help/en/") + page), qPrintable(page));
+            ++count;
+        }
+        QVERIFY(count >= 9);
+
+        HelpWindow *help = HelpWindow::ShowTopic(QStringLiteral("profiles.html"));
+        auto *browser = help->findChild<QTextBrowser *>();
+        QVERIFY(browser);
+        const bool english = CurrentInterfaceLanguage() == InterfaceLanguage::English;
+        QCOMPARE(browser->source().path(),
+                 english ? QStringLiteral("/help/en/profiles.html") : QStringLiteral("/help/profiles.html"));
+        QCOMPARE(browser->documentTitle(), english ? QStringLiteral("Profiles") : QStringLiteral("压缩参数"));
+        if (english)
+            QCOMPARE(withChinese({browser->toPlainText()}), QStringList());
+        help->close();
     }
 };
 
