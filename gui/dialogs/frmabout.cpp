@@ -8,6 +8,7 @@
 #include "core/base/appstate.h"
 #include "core/base/version.h"
 #include "gui/platform/publicfunctions.h"
+#include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
 
 namespace Sveltra {
@@ -76,7 +77,7 @@ frmAbout::frmAbout(QWidget *mainWindow, QWidget *parent)
     imgMe = new PictureButton(this);
     imgMe->setObjectName(QStringLiteral("imgMe"));
     // The picture box takes its picture's size (182 × 127).
-    const QPixmap me(QStringLiteral(":/about/me.png"));
+    const QPixmap me(LocalizedPicture(QStringLiteral(":/about/me.png")));
     imgMe->setGeometry(fromTwips(1200, 1140, 2790, 1965));
     if (!me.isNull())
         imgMe->resize(me.deviceIndependentSize().toSize());

@@ -87,7 +87,7 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     imgDownload = new PictureButton(this);
     imgDownload->setObjectName(QStringLiteral("imgDownload"));
     imgDownload->setGeometry(fromTwips(3180, 1740, 1530, 1275));
-    imgDownload->setPicture(QPixmap(QStringLiteral(":/update/download.png")));
+    imgDownload->setPicture(QPixmap(LocalizedPicture(QStringLiteral(":/update/download.png"))));
     imgDownload->setAccessibleName(tr("下载"));
     imgDownload->setToolTip(tr("打开下载页面"));
     imgDownload->setCursor(Qt::PointingHandCursor);

@@ -28,6 +28,7 @@
 #include "gui/dialogs/frmoption.h"
 #include "gui/mainwindow/helpwindow.h"
 #include "gui/mainwindow/joblist.h"
+#include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
 #include "tests/support/loadedform.h"
 
@@ -156,6 +157,7 @@ private slots:
             QCOMPARE(shown.options, source.options);
             QCOMPARE(shown.notice, source.notice);
             QVERIFY(shown.window.contains(QStringLiteral("XTreeView1.header=名称")));
+            QCOMPARE(LocalizedPicture(QStringLiteral(":/option/background.png")), QStringLiteral(":/option/background.png"));
             QCOMPARE(shown.okButton, QStringLiteral("确定"));
             return;
         }
@@ -166,6 +168,10 @@ private slots:
                                                       "Format: MP3.  Sound: Mono.")));
         QCOMPARE(shown.notice, QStringLiteral("Files not added|These 2 files were not added (not found):\na.mp3\nb.mp3"));
         QCOMPARE(shown.okButton, QStringLiteral("OK"));
+        // The skins that carry words come in English.
+        QCOMPARE(LocalizedPicture(QStringLiteral(":/option/background.png")), QStringLiteral(":/option/en/background.png"));
+        QCOMPARE(ImageListPath(QStringLiteral("option/buttons"), 5), QStringLiteral(":/option/buttons/en/05.png"));
+        QCOMPARE(ImageListPath(QStringLiteral("option/buttons"), 1), QStringLiteral(":/option/buttons/01.png"));
         // What the dialog stores stays Chinese: a settings file moves between desktops.
         QCOMPARE(App().QualityChoice, QStringLiteral("2- FM 广播音质"));
     }
