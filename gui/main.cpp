@@ -3,10 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 #include <optional>
@@ -17,6 +14,7 @@
 #include "core/base/instanceguard.h"
 #include "core/base/startarguments.h"
 #include "core/base/version.h"
+#include "core/i18n/language.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmstartup.h"
 #include "gui/mainwindow/form1.h"
@@ -26,19 +24,6 @@ namespace {
 
 // How long a second start waits for the running copy to take its files.
 constexpr int HandOverTimeoutMs = 15000;
-
-// The interface is Chinese throughout, so Qt's own texts (standard buttons, file dialogs) are
-// too, whatever the desktop's language.
-void loadQtTranslations(QApplication &app)
-{
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-    else
-        qWarning("Qt's Chinese translations were not found; standard buttons stay in English");
-}
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -60,7 +45,7 @@ int Main(QApplication &app, InstanceGuard &guard, const QStringList &paths)
     QApplication::setApplicationVersion(VersionText());
     QApplication::setDesktopFileName(QStringLiteral("sveltra"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sveltra.png")));
-    loadQtTranslations(app);
+    InstallInterfaceTranslations(app, SystemInterfaceLanguage());
 
     App().BuildNumber = ComputeBuildNumber(Build::VersionMajor, Build::VersionMinor, Build::VersionPatch);
 
@@ -107,7 +92,8 @@ int main(int argc, char *argv[])
     using namespace Sveltra;
 
     // The command line first, without a display: --help and --version work on a terminal, and
-    // a second start only hands its files over.
+    // a second start only hands its files over. Its texts are English in either interface
+    // language, Qt's parser texts too: no translator is installed this early.
     StartRequest request;
     std::optional<InstanceGuard> guard;
     {

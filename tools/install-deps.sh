@@ -21,8 +21,10 @@ APT="$SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600
 PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config
-  # the desktop toolkit and its Chinese translations
+  # the desktop toolkit and its own translations (standard buttons, file dialogs)
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  # lupdate and lrelease: the English translation is compiled from translations/sveltra_en.ts
+  qt6-l10n-tools
   # media libraries
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libswscale-dev libjpeg62-turbo-dev
   libmp3lame-dev libtag1-dev libebur128-dev

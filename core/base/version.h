@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include "core/base/buildinfo.h"
@@ -20,11 +21,11 @@ inline QString ApplicationTitle()
 }
 inline QString CaptionPrefix()
 {
-    return QStringLiteral("Sveltra  版本 ");
+    return QCoreApplication::translate("Sveltra::Version", "Sveltra  版本 ");
 }
 inline QString SplashPrefix()
 {
-    return QStringLiteral("版本 ");
+    return QCoreApplication::translate("Sveltra::Version", "版本 ");
 }
 inline QString HelpFileName()
 {
@@ -32,7 +33,7 @@ inline QString HelpFileName()
 }
 inline QString SecondCopyMessage()
 {
-    return QStringLiteral("Sveltra 正在运行，您不需要再次运行它");
+    return QCoreApplication::translate("Sveltra::Version", "Sveltra 正在运行，您不需要再次运行它");
 }
 inline QString SoftwareNote()
 {

@@ -1,5 +1,6 @@
 #include "core/convert/addrefusal.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -17,17 +18,17 @@ QString Phrase(AddRefusal reason)
 {
     switch (reason) {
     case AddRefusal::NotFound:
-        return QStringLiteral("找不到");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "找不到");
     case AddRefusal::NameUnreadable:
-        return QStringLiteral("的文件名无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "的文件名无法读取");
     case AddRefusal::NotAudio:
-        return QStringLiteral("无法作为音频读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "无法作为音频读取");
     case AddRefusal::DiscUnreadable:
-        return QStringLiteral("所在的 CD 映像或光盘无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "所在的 CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
-        return QStringLiteral("已在压缩列表中（重复的文件名）");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "已在压缩列表中（重复的文件名）");
     case AddRefusal::OwnOutput:
-        return QStringLiteral("在输出文件夹中或是 Sveltra 压缩出来的文件");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "在输出文件夹中或是 Sveltra 压缩出来的文件");
     case AddRefusal::None:
         break;
     }
@@ -58,17 +59,17 @@ QString RefusalText(AddRefusal reason)
 {
     switch (reason) {
     case AddRefusal::NotFound:
-        return QStringLiteral("找不到文件");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "找不到文件");
     case AddRefusal::NameUnreadable:
-        return QStringLiteral("文件名无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "文件名无法读取");
     case AddRefusal::NotAudio:
-        return QStringLiteral("无法作为音频读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "无法作为音频读取");
     case AddRefusal::DiscUnreadable:
-        return QStringLiteral("CD 映像或光盘无法读取");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "CD 映像或光盘无法读取");
     case AddRefusal::Duplicate:
-        return QStringLiteral("重复的文件名");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "重复的文件名");
     case AddRefusal::OwnOutput:
-        return QStringLiteral("Sveltra 的输出文件");
+        return QCoreApplication::translate("Sveltra::AddRefusal", "Sveltra 的输出文件");
     case AddRefusal::None:
         break;
     }
@@ -85,8 +86,8 @@ QString RefusedStatusLine(const QList<RefusedPath> &refused)
     if (oneReason && reason == AddRefusal::NotAudio)
         return RefusedFilesMessage(static_cast<int>(refused.size()), first);
     if (refused.size() == 1)
-        return QStringLiteral("%1，未添加：%2").arg(RefusalText(reason), first);
-    return QStringLiteral("%1 个文件未添加：%2 等").arg(refused.size()).arg(first);
+        return QCoreApplication::translate("Sveltra::AddRefusal", "%1，未添加：%2").arg(RefusalText(reason), first);
+    return QCoreApplication::translate("Sveltra::AddRefusal", "%n 个文件未添加：%2 等", nullptr, int(refused.size())).arg(first);
 }
 
 QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
@@ -98,10 +99,14 @@ QString RefusedNoticeText(const QList<RefusedPath> &refused, int names)
         if (group.isEmpty())
             continue;
         if (reason == AddRefusal::OwnOutput) {
-            paragraphs << QStringLiteral("%1 个文件%2，未作为原文件添加。").arg(group.size()).arg(Phrase(reason));
+            paragraphs << QCoreApplication::translate("Sveltra::AddRefusal", "%n 个文件%2，未作为原文件添加。", nullptr,
+                                                      int(group.size()))
+                              .arg(Phrase(reason));
             continue;
         }
-        QStringList lines{QStringLiteral("以下 %1 个文件%2，未添加：").arg(group.size()).arg(Phrase(reason))};
+        QStringList lines{
+            QCoreApplication::translate("Sveltra::AddRefusal", "以下 %n 个文件%2，未添加：", nullptr, int(group.size()))
+                .arg(Phrase(reason))};
         for (const RefusedPath &r : group) {
             if (left <= 0) {
                 lines << QStringLiteral("……");
@@ -122,7 +127,8 @@ QString RefusedNoticeDetails(const QList<RefusedPath> &refused)
         const QList<RefusedPath> group = WithReason(refused, reason);
         if (group.isEmpty())
             continue;
-        QStringList lines{RefusalText(reason) + QStringLiteral("：")};
+        //: After the reason, before the list of files it refused.
+        QStringList lines{RefusalText(reason) + QCoreApplication::translate("Sveltra::AddRefusal", "：")};
         for (const RefusedPath &r : group)
             lines << r.path;
         paragraphs << lines.join(QLatin1Char('\n'));

@@ -65,7 +65,8 @@ void EncoderProcess::start()
             if (error != QProcess::FailedToStart || m_ended)
                 return;
             m_ended = true;
-            emit finished(false, EncoderNotStartedReason(), QStringLiteral("cannot start the encoder: ") + m_process->errorString());
+            emit finished(false, EncoderNotStartedReason(),
+                          QStringLiteral("cannot start the encoder: ") + m_process->errorString());
         },
         Qt::QueuedConnection);
     m_process->start();

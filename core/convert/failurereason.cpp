@@ -1,5 +1,7 @@
 #include "core/convert/failurereason.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace Sveltra {
@@ -16,78 +18,83 @@ bool says(const QString &text, const char *what)
 QString EncoderFailureReason(int exitCode, bool crashed, const QString &errorText)
 {
     if (crashed || exitCode >= 128)
-        return QStringLiteral("编码器意外终止");
+        return QCoreApplication::translate("Sveltra::FailureReason", "编码器意外终止");
     switch (exitCode) {
     case 2:
-        return QStringLiteral("编码器不接受这些参数");
+        return QCoreApplication::translate("Sveltra::FailureReason", "编码器不接受这些参数");
     case 3:
         if (says(errorText, "No such file"))
-            return QStringLiteral("源文件不存在");
+            return QCoreApplication::translate("Sveltra::FailureReason", "源文件不存在");
         if (says(errorText, "Permission denied"))
-            return QStringLiteral("没有读取源文件的权限");
-        return QStringLiteral("源文件无法作为音频读取");
+            return QCoreApplication::translate("Sveltra::FailureReason", "没有读取源文件的权限");
+        return QCoreApplication::translate("Sveltra::FailureReason", "源文件无法作为音频读取");
     case 4:
         if (says(errorText, "No space left") || says(errorText, "quota"))
             return DiskFullReason();
         if (says(errorText, "File name too long"))
-            return QStringLiteral("文件名太长");
+            return QCoreApplication::translate("Sveltra::FailureReason", "文件名太长");
         if (says(errorText, "No such file"))
-            return QStringLiteral("输出文件夹不存在");
+            return QCoreApplication::translate("Sveltra::FailureReason", "输出文件夹不存在");
         if (says(errorText, "Permission denied") || says(errorText, "Read-only"))
-            return QStringLiteral("输出文件夹不可写");
+            return QCoreApplication::translate("Sveltra::FailureReason", "输出文件夹不可写");
         if (says(errorText, "too large"))
-            return QStringLiteral("输出文件超出大小限制");
-        return QStringLiteral("无法写入输出文件");
+            return QCoreApplication::translate("Sveltra::FailureReason", "输出文件超出大小限制");
+        return OutputNotWrittenReason();
     case 5:
         return OverwritesSourceReason();
     default:
-        return QStringLiteral("编码失败");
+        return QCoreApplication::translate("Sveltra::FailureReason", "编码失败");
     }
 }
 
 QString EncoderNotStartedReason()
 {
-    return QStringLiteral("无法启动编码器");
+    return QCoreApplication::translate("Sveltra::FailureReason", "无法启动编码器");
 }
 
 QString NoCdDriveReason()
 {
-    return QStringLiteral("找不到 CD 驱动器或音轨");
+    return QCoreApplication::translate("Sveltra::FailureReason", "找不到 CD 驱动器或音轨");
 }
 
 QString CdReadFailedReason()
 {
-    return QStringLiteral("无法读取 CD 音轨");
+    return QCoreApplication::translate("Sveltra::FailureReason", "无法读取 CD 音轨");
 }
 
 QString OverwritesSourceReason()
 {
-    return QStringLiteral("输出文件会覆盖列表中的源文件");
+    return QCoreApplication::translate("Sveltra::FailureReason", "输出文件会覆盖列表中的源文件");
 }
 
 QString NoOutputReason()
 {
-    return QStringLiteral("没有生成输出文件");
+    return QCoreApplication::translate("Sveltra::FailureReason", "没有生成输出文件");
 }
 
 QString DiskFullReason()
 {
-    return QStringLiteral("磁盘空间不足");
+    return QCoreApplication::translate("Sveltra::FailureReason", "磁盘空间不足");
+}
+
+QString OutputNotWrittenReason()
+{
+    return QCoreApplication::translate("Sveltra::FailureReason", "无法写入输出文件");
 }
 
 QString TagWriteFailedReason()
 {
-    return QStringLiteral("无法写入输出文件的标签");
+    return QCoreApplication::translate("Sveltra::FailureReason", "无法写入输出文件的标签");
 }
 
 QString OutputCutShortReason()
 {
-    return QStringLiteral("输出文件不完整");
+    return QCoreApplication::translate("Sveltra::FailureReason", "输出文件不完整");
 }
 
 QString AlbumTagFailedReason()
 {
-    return QStringLiteral("无法写入专辑的音量标签");
+    return QCoreApplication::translate("Sveltra::FailureReason", "无法写入专辑的音量标签");
 }
 
 QString DamagedSourceNote(qint64 decodedMs, qint64 statedMs)
@@ -96,17 +103,18 @@ QString DamagedSourceNote(qint64 decodedMs, qint64 statedMs)
         const qint64 seconds = std::max<qint64>(0, ms) / 1000;
         return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     };
-    return QStringLiteral("源文件已损坏：只转换了 %1（应为 %2）").arg(length(decodedMs), length(statedMs));
+    return QCoreApplication::translate("Sveltra::FailureReason", "源文件已损坏：只转换了 %1（应为 %2）")
+        .arg(length(decodedMs), length(statedMs));
 }
 
 QString KeptAsItWasNote()
 {
-    return QStringLiteral("源文件的比特率不高于所选音质，音频已原样保留，未重新编码");
+    return QCoreApplication::translate("Sveltra::FailureReason", "源文件的比特率不高于所选音质，音频已原样保留，未重新编码");
 }
 
 QString UpToDateNote()
 {
-    return QStringLiteral("已是最新，未重新压缩");
+    return QCoreApplication::translate("Sveltra::FailureReason", "已是最新，未重新压缩");
 }
 
 } // namespace Sveltra

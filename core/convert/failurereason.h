@@ -18,6 +18,7 @@ QString CdReadFailedReason();      // the rip failed
 QString OverwritesSourceReason();  // the target is the source of a row
 QString NoOutputReason();          // the encoder said yes but left no file
 QString DiskFullReason();          // the output's folder has no room left
+QString OutputNotWrittenReason();  // the output cannot be written (or take its name)
 QString TagWriteFailedReason();    // the tag could not be written into the output
 QString OutputCutShortReason();    // the written output does not hold all the audio it should
 QString AlbumTagFailedReason();    // the album's loudness texts could not be written

@@ -1,5 +1,6 @@
 #include "core/convert/jobrules.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace Sveltra {
@@ -35,8 +36,9 @@ QString MediaType(const QString &path)
 QString RefusedFilesMessage(int count, const QString &firstName)
 {
     if (count == 1)
-        return QStringLiteral("无法作为音频读取，未添加：%1").arg(firstName);
-    return QStringLiteral("%1 个文件无法作为音频读取，未添加：%2 等").arg(count).arg(firstName);
+        return QCoreApplication::translate("Sveltra::JobRules", "无法作为音频读取，未添加：%1").arg(firstName);
+    return QCoreApplication::translate("Sveltra::JobRules", "%n 个文件无法作为音频读取，未添加：%2 等", nullptr, count)
+        .arg(firstName);
 }
 
 QString UntitledPlaceholder()

@@ -1,5 +1,6 @@
 #include "core/convert/loudness.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 
@@ -255,7 +256,7 @@ QList<QPair<QString, QString>> AlbumLoudnessTexts(const LoudnessReading &album)
 
 QString LevelledNote(double gainDb)
 {
-    return QStringLiteral("音量均衡 ") + GainText(gainDb);
+    return QCoreApplication::translate("Sveltra::Loudness", "音量均衡 ") + GainText(gainDb);
 }
 
 QList<int> AlbumGroups(const QList<AlbumMember> &rows)

@@ -164,7 +164,7 @@ FinishedOutput FinishOutput(const OutputToFinish &output)
 
     result.target = NameOutput(output, &error);
     if (result.target.isEmpty())
-        return fail(QStringLiteral("无法写入输出文件"), QStringLiteral("cannot name the output: ") + error);
+        return fail(OutputNotWrittenReason(), QStringLiteral("cannot name the output: ") + error);
 
     const qint64 decodedMs = std::llround(output.encodedSeconds * 1000.0);
     if (output.encodedSeconds >= 0 && output.sourceMs > 0 && decodedMs + DamageToleranceMs(output.sourceMs) < output.sourceMs) {

@@ -1,5 +1,6 @@
 #include "core/convert/runpreflight.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -15,17 +16,17 @@ QString RunPreflight(const JobRows &rows, const QString &outputFolder)
     for (int row = 0; row < rows.rowCount() && !queued; ++row)
         queued = rows.status(row) == JobStatus::Queued;
     if (!queued)
-        return QStringLiteral("没有等待压缩的文件");
+        return QCoreApplication::translate("Sveltra::RunPreflight", "没有等待压缩的文件");
 
     const QString folder = outputFolder.isEmpty() ? QDir::currentPath() : outputFolder;
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
         qWarning("Cannot make the output folder %s", qPrintable(folder));
-        return QStringLiteral("无法创建输出文件夹：") + folder;
+        return QCoreApplication::translate("Sveltra::RunPreflight", "无法创建输出文件夹：") + folder;
     }
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".sveltra-probe-XXXXXX")));
     if (!probe.open()) {
         qWarning("Cannot write into the output folder %s: %s", qPrintable(folder), qPrintable(probe.errorString()));
-        return QStringLiteral("无法写入输出文件夹：") + folder;
+        return QCoreApplication::translate("Sveltra::RunPreflight", "无法写入输出文件夹：") + folder;
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "core/convert/runprogress.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -110,7 +111,7 @@ QString ProgressText(int percent, std::optional<qint64> remainingMs)
 {
     QString text = QString::number(std::clamp(percent, 0, 100)) + QLatin1Char('%');
     if (remainingMs && percent < 100)
-        text += QStringLiteral(" · 剩余 ") + RemainingTimeText(*remainingMs);
+        text += QCoreApplication::translate("Sveltra::RunProgress", " · 剩余 ") + RemainingTimeText(*remainingMs);
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "core/convert/runsummary.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -44,21 +46,24 @@ void RunSummary::setQueuedAtStart(int queuedAtStart)
 
 QString RunSummaryText(const RunSummary &summary)
 {
-    QString text = QStringLiteral("完成 %1 个，").arg(summary.converted);
+    QString text = QCoreApplication::translate("Sveltra::RunSummary", "完成 %n 个，", nullptr, summary.converted);
     if (summary.skipped > 0)
-        text += QStringLiteral("跳过 %1 个，").arg(summary.skipped);
+        text += QCoreApplication::translate("Sveltra::RunSummary", "跳过 %n 个，", nullptr, summary.skipped);
     if (summary.damaged > 0)
-        text += QStringLiteral("有问题 %1 个，").arg(summary.damaged);
-    text += QStringLiteral("失败 %1 个").arg(summary.failed);
+        //: Files converted from damaged sources: only what could be decoded.
+        text += QCoreApplication::translate("Sveltra::RunSummary", "有问题 %n 个，", nullptr, summary.damaged);
+    text += QCoreApplication::translate("Sveltra::RunSummary", "失败 %n 个", nullptr, summary.failed);
     if (summary.failed > 0 && !summary.commonFailure.isEmpty())
-        text += QStringLiteral("：") + summary.commonFailure;
-    text += QStringLiteral("，");
+        //: Between the count of failed files and the reason they share.
+        text += QCoreApplication::translate("Sveltra::RunSummary", "：") + summary.commonFailure;
+    //: Between the parts of the summary.
+    text += QCoreApplication::translate("Sveltra::RunSummary", "，");
     if (summary.queued > 0)
-        text += QStringLiteral("等待 %1 个，").arg(summary.queued);
+        text += QCoreApplication::translate("Sveltra::RunSummary", "等待 %n 个，", nullptr, summary.queued);
     if (summary.savedBytes >= 0)
-        text += QStringLiteral("节省 ") + ByteSizeText(summary.savedBytes);
+        text += QCoreApplication::translate("Sveltra::RunSummary", "节省 ") + ByteSizeText(summary.savedBytes);
     else
-        text += QStringLiteral("多占 ") + ByteSizeText(-summary.savedBytes);
+        text += QCoreApplication::translate("Sveltra::RunSummary", "多占 ") + ByteSizeText(-summary.savedBytes);
     return text;
 }
 
@@ -81,13 +86,15 @@ QString RowStatusText(int status, const QString &note)
 {
     switch (status) {
     case JobStatus::Queued:
-        return QStringLiteral("等待");
+        return QCoreApplication::translate("Sveltra::RunSummary", "等待");
     case JobStatus::Done:
-        return note.isEmpty() ? QStringLiteral("已完成") : QStringLiteral("已完成：") + note;
+        return note.isEmpty() ? QCoreApplication::translate("Sveltra::RunSummary", "已完成")
+                              : QCoreApplication::translate("Sveltra::RunSummary", "已完成：") + note;
     case JobStatus::Failed:
-        return note.isEmpty() ? QStringLiteral("失败") : QStringLiteral("失败：") + note;
+        return note.isEmpty() ? QCoreApplication::translate("Sveltra::RunSummary", "失败")
+                              : QCoreApplication::translate("Sveltra::RunSummary", "失败：") + note;
     case JobStatus::Damaged:
-        return QStringLiteral("有问题：") + note;
+        return QCoreApplication::translate("Sveltra::RunSummary", "有问题：") + note;
     default:
         return {};
     }

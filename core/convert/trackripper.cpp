@@ -55,8 +55,9 @@ void TrackRipper::startNext()
             return !abort->load();
         };
         const RipResult result = RipTrackToWav(next.drive, next.track, next.wav, progress);
-        const QString detail = result.ok ? QString()
-                                         : (result.message.isEmpty() ? QStringLiteral("the track cannot be read") : result.message);
+        const QString detail = result.ok
+            ? QString()
+            : (result.message.isEmpty() ? QStringLiteral("the track cannot be read") : result.message);
         QMetaObject::invokeMethod(
             this,
             [this, key = next.key, ok = result.ok && !abort->load(), detail] {

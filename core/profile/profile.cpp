@@ -1,20 +1,41 @@
 #include "core/profile/profile.h"
 
+#include <QCoreApplication>
+
 #include <limits>
 
 #include "core/base/appstate.h"
 
 namespace Sveltra::Profile {
 
+namespace {
+
+// The lists' texts are stored in the settings file as they are (Chinese); ChoiceText() shows them
+// in the interface's language. Their translations keep the number and "- " in front: the
+// dialog and the status bar cut the first two or three characters.
+QString choice(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
 const QStringList &Choices(List list)
 {
-    static const QStringList devices = {QStringLiteral("1- MP3 播放器"), QStringLiteral("2- Palm PDA"),
-                                        QStringLiteral("3- Pocket PC"), QStringLiteral("4- 移动电话"),
-                                        QStringLiteral("5- 其它 MP3 设备")};
-    static const QStringList qualities = {QStringLiteral("1- CD 音质"), QStringLiteral("2- FM 广播音质"),
-                                          QStringLiteral("3- 磁带音质"), QStringLiteral("4- 电话音质")};
-    static const QStringList channels = {QStringLiteral("1- 立体声"), QStringLiteral("2- 单声道")};
-    static const QStringList formats = {QStringLiteral("1- MP3"), QStringLiteral("2- WMA"), QStringLiteral("3- 音乐 CD")};
+    static const QStringList devices = {choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "1- MP3 播放器")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "2- Palm PDA")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "3- Pocket PC")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "4- 移动电话")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "5- 其它 MP3 设备"))};
+    static const QStringList qualities = {choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "1- CD 音质")),
+                                          choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "2- FM 广播音质")),
+                                          choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "3- 磁带音质")),
+                                          choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "4- 电话音质"))};
+    static const QStringList channels = {choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "1- 立体声")),
+                                         choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "2- 单声道"))};
+    static const QStringList formats = {choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "1- MP3")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "2- WMA")),
+                                        choice(QT_TRANSLATE_NOOP("Sveltra::Profile", "3- 音乐 CD"))};
     switch (list) {
     case List::Device:
         return devices;
@@ -60,7 +81,7 @@ namespace {
 StatusPanel makePanel(const QString &choice, List list, int pictureOffset, const QString &tipPrefix)
 {
     StatusPanel panel;
-    panel.text = choice.mid(3);
+    panel.text = ChoiceText(choice).mid(3);
     panel.toolTip = tipPrefix + panel.text;
     const int n = ChoiceNumber(choice);
     panel.picture = (n >= 1 && n <= Choices(list).size()) ? n + pictureOffset : UnknownChoicePicture;
@@ -71,17 +92,30 @@ StatusPanel makePanel(const QString &choice, List list, int pictureOffset, const
 
 std::array<StatusPanel, 4> StatusPanels(const ApplicationState &state)
 {
-    return {makePanel(state.DeviceChoice, List::Device, 0, QStringLiteral("您的音乐设备: ")),
-            makePanel(state.QualityChoice, List::Quality, 5, QStringLiteral("您需要的音质: ")),
-            makePanel(state.ChannelChoice, List::Channel, 9, QStringLiteral("您想要的声音效果: ")),
-            makePanel(state.FormatChoice, List::Format, 11, QStringLiteral("您想要的数码音乐格式是 "))};
+    return {
+        makePanel(state.DeviceChoice, List::Device, 0, QCoreApplication::translate("Sveltra::Profile", "您的音乐设备: ")),
+        makePanel(state.QualityChoice, List::Quality, 5, QCoreApplication::translate("Sveltra::Profile", "您需要的音质: ")),
+        makePanel(state.ChannelChoice, List::Channel, 9, QCoreApplication::translate("Sveltra::Profile", "您想要的声音效果: ")),
+        makePanel(state.FormatChoice, List::Format, 11,
+                  QCoreApplication::translate("Sveltra::Profile", "您想要的数码音乐格式是 "))};
+}
+
+QString ChoiceText(const QString &stored)
+{
+    for (const List list : {List::Device, List::Quality, List::Channel, List::Format}) {
+        if (Choices(list).contains(stored))
+            return QCoreApplication::translate("Sveltra::Profile", stored.toUtf8().constData());
+    }
+    return stored;
 }
 
 QString OptionsSummary(const QString &device, const QString &quality, const QString &channel, const QString &format)
 {
-    return QStringLiteral("您的播放器是 -") + device.mid(2) + QStringLiteral(".  ") + QStringLiteral("您想要的音质是 -")
-        + quality.mid(2) + QStringLiteral(".  ") + QStringLiteral("您需要的格式是 -") + format.mid(2) + QStringLiteral(".  ")
-        + QStringLiteral("您喜欢 -") + channel.mid(2) + QStringLiteral("效果.");
+    //: The options dialog's summary. Each %n is a choice without its number: " MP3 播放器" (with
+    //: the blank in front), " CD 音质", " MP3", " 立体声".
+    return QCoreApplication::translate("Sveltra::Profile",
+                                       "您的播放器是 -%1.  您想要的音质是 -%2.  您需要的格式是 -%3.  您喜欢 -%4效果.")
+        .arg(ChoiceText(device).mid(2), ChoiceText(quality).mid(2), ChoiceText(format).mid(2), ChoiceText(channel).mid(2));
 }
 
 } // namespace Sveltra::Profile

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -42,13 +43,18 @@ struct StatusPanel
 // The four profile panels in status-bar order: device, quality, channels, format.
 std::array<StatusPanel, 4> StatusPanels(const ApplicationState &state);
 
-// The options dialog's summary sentence (device, quality, format, channels in that order).
+// A choice as the interface shows it: the translation of one of the lists' texts, anything else
+// (a damaged settings file) as it stands. The settings file keeps the stored text.
+QString ChoiceText(const QString &stored);
+
+// The options dialog's summary sentence (device, quality, format, channels in that order), of
+// the stored choices, in the interface's language.
 QString OptionsSummary(const QString &device, const QString &quality, const QString &channel, const QString &format);
 
 // The message panel's tooltip.
 inline QString StatusMessageToolTip()
 {
-    return QStringLiteral("Sveltra 系统信息");
+    return QCoreApplication::translate("Sveltra::Profile", "Sveltra 系统信息");
 }
 
 } // namespace Sveltra::Profile

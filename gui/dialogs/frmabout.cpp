@@ -8,6 +8,7 @@
 #include "core/base/appstate.h"
 #include "core/base/version.h"
 #include "gui/platform/publicfunctions.h"
+#include "gui/skin/imagelist.h"
 #include "gui/skin/picturebutton.h"
 
 namespace Sveltra {
@@ -38,7 +39,7 @@ frmAbout::frmAbout(QWidget *mainWindow, QWidget *parent)
     , m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("关于 Sveltra"));
+    setWindowTitle(tr("关于 Sveltra"));
     setAccessibleName(windowTitle());
 
     lblVersion = makeLabel(this, "lblVersion", fromTwips(1080, 2280, 2775, 375));
@@ -63,25 +64,25 @@ frmAbout::frmAbout(QWidget *mainWindow, QWidget *parent)
     imgExit->setGeometry(fromTwips(4440, 120, 330, 330));
     imgExit->setPicture(QPixmap(QStringLiteral(":/about/exit.png")));
     imgExit->setPressedPicture(QPixmap(QStringLiteral(":/about/exit_down.png")));
-    imgExit->setAccessibleName(QStringLiteral("关闭"));
-    imgExit->setToolTip(QStringLiteral("关闭"));
+    imgExit->setAccessibleName(tr("关闭"));
+    imgExit->setToolTip(tr("关闭"));
     connect(imgExit, &QAbstractButton::clicked, this, &QWidget::close);
 
     Image1 = new PictureButton(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(fromTwips(4680, 3720, 135, 135));
     Image1->setPicture(QPixmap(QStringLiteral(":/about/image1.png")));
-    Image1->setAccessibleName(QStringLiteral("显示开发组图片"));
+    Image1->setAccessibleName(tr("显示开发组图片"));
 
     imgMe = new PictureButton(this);
     imgMe->setObjectName(QStringLiteral("imgMe"));
     // The picture box takes its picture's size (182 × 127).
-    const QPixmap me(QStringLiteral(":/about/me.png"));
+    const QPixmap me(LocalizedPicture(QStringLiteral(":/about/me.png")));
     imgMe->setGeometry(fromTwips(1200, 1140, 2790, 1965));
     if (!me.isNull())
         imgMe->resize(me.deviceIndependentSize().toSize());
     imgMe->setPicture(me);
-    imgMe->setAccessibleName(QStringLiteral("隐藏开发组图片"));
+    imgMe->setAccessibleName(tr("隐藏开发组图片"));
 
     // Keyboard focus follows the picture, so Enter or Space hides it again.
     connect(Image1, &QAbstractButton::clicked, this, [this] {
@@ -99,12 +100,12 @@ frmAbout::frmAbout(QWidget *mainWindow, QWidget *parent)
     setTabOrder(Image1, imgMe);
 
     // Load.
-    lblBuild->setText(QStringLiteral("内部版本:") + App().BuildNumber);
+    lblBuild->setText(tr("内部版本:%1").arg(App().BuildNumber));
     imgMe->hide();
     SetTopMost(this, true);
     if (m_mainWindow)
         m_mainWindow->setEnabled(false);
-    lblVersion->setText(QStringLiteral("版本 ") + VersionText());
+    lblVersion->setText(tr("版本 %1").arg(VersionText()));
 }
 
 frmAbout::~frmAbout()

@@ -55,25 +55,25 @@ frmMonitor::frmMonitor(Host host, QWidget *parent)
         label->setStyleSheet(QStringLiteral("color: #1c2664; background: transparent;"));
         label->setTextFormat(Qt::PlainText);
     }
-    Label1->setText(QStringLiteral("源文件"));
-    Label2->setText(QStringLiteral("输出文件"));
+    Label1->setText(tr("源文件"));
+    Label2->setText(tr("输出文件"));
 
     PicFile1 = makeLabel(this, "PicFile1", {140, 112, 42, 20});
     PicFile2 = makeLabel(this, "PicFile2", {278, 112, 42, 20});
     ProgressPic1 = makeLabel(this, "ProgressPic1", {36, 158, 288, 51});
     ProgressPic2 = makeLabel(this, "ProgressPic2", {36, 158, 288, 51});
-    ProgressPic1->setAccessibleName(QStringLiteral("进度"));
-    ProgressPic2->setAccessibleName(QStringLiteral("进度"));
+    ProgressPic1->setAccessibleName(tr("进度"));
+    ProgressPic2->setAccessibleName(tr("进度"));
     imgIcon = makeLabel(this, "imgIcon", {20, 56, 48, 48});
-    imgIcon->setAccessibleName(QStringLiteral("活动"));
+    imgIcon->setAccessibleName(tr("活动"));
 
     imgExit = new PictureButton(this);
     imgExit->setObjectName(QStringLiteral("imgExit"));
     imgExit->setGeometry(328, 8, 22, 22);
     imgExit->setPicture(QPixmap(QStringLiteral(":/monitor/exit.png")));
     imgExit->setPressedPicture(QPixmap(QStringLiteral(":/monitor/exit_down.png")));
-    imgExit->setAccessibleName(QStringLiteral("停止"));
-    imgExit->setToolTip(QStringLiteral("停止"));
+    imgExit->setAccessibleName(tr("停止"));
+    imgExit->setToolTip(tr("停止"));
     connect(imgExit, &PictureButton::clicked, this, &frmMonitor::imgExit_Click);
     // Escape stops the run as the exit picture does.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -88,7 +88,7 @@ frmMonitor::frmMonitor(Host host, QWidget *parent)
     lblProgress->setValue(0);
     lblProgress->setFormat(ProgressText(0, std::nullopt));
     lblProgress->setAlignment(Qt::AlignCenter);
-    lblProgress->setAccessibleName(QStringLiteral("总进度"));
+    lblProgress->setAccessibleName(tr("总进度"));
     lblProgress->setAccessibleDescription(lblProgress->format());
     lblProgress->setStyleSheet(
         QStringLiteral("QProgressBar { color: #ffffff; background: #16204a; border: 1px solid #5b74c4; border-radius: 3px;"

@@ -22,7 +22,7 @@ struct Group
     List list;
     int highest;       // highest index the arrows reach
     int pictureOffset; // ilstIcon picture = index + offset
-    const char16_t *name;
+    const char *name;
     QString ApplicationState::*choice;
 };
 
@@ -32,10 +32,10 @@ constexpr int OkButton = 5, OkButtonPressed = 6, HandCursor = 9;
 const std::array<Group, frmOption::GroupCount> &groups()
 {
     static const std::array<Group, frmOption::GroupCount> table = {{
-        {List::Device, 4, 7, u"设备", &ApplicationState::DeviceChoice},
-        {List::Quality, 3, 3, u"音质", &ApplicationState::QualityChoice},
-        {List::Channel, 1, 1, u"效果", &ApplicationState::ChannelChoice},
-        {List::Format, 0, 12, u"格式", &ApplicationState::FormatChoice},
+        {List::Device, 4, 7, QT_TRANSLATE_NOOP("Sveltra::frmOption", "设备"), &ApplicationState::DeviceChoice},
+        {List::Quality, 3, 3, QT_TRANSLATE_NOOP("Sveltra::frmOption", "音质"), &ApplicationState::QualityChoice},
+        {List::Channel, 1, 1, QT_TRANSLATE_NOOP("Sveltra::frmOption", "效果"), &ApplicationState::ChannelChoice},
+        {List::Format, 0, 12, QT_TRANSLATE_NOOP("Sveltra::frmOption", "格式"), &ApplicationState::FormatChoice},
     }};
     return table;
 }
@@ -93,7 +93,7 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
     , m_refreshStatusBar(std::move(refreshStatusBar))
 {
     setObjectName(QStringLiteral("frmOption"));
-    setWindowTitle(QStringLiteral("Sveltra 选项"));
+    setWindowTitle(tr("Sveltra 选项"));
     setAccessibleName(windowTitle());
 
     const QPixmap hand = ilstButton(HandCursor);
@@ -105,23 +105,23 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
     QWidget *previous = nullptr;
     for (int g = 0; g < GroupCount; ++g) {
         const Group &group = groups()[static_cast<std::size_t>(g)];
-        const QString name = QString::fromUtf16(group.name);
+        const QString name = tr(group.name);
         const QRect &cell = GroupCells[g];
 
         PictureButton *icon = makeButton(this, QStringLiteral("imgIcon%1").arg(g), iconRect(cell), name);
         icon->setCursor(arrowCursor);
-        icon->setToolTip(QStringLiteral("下一个") + name);
+        icon->setToolTip(tr("下一个%1").arg(name));
         connect(icon, &QAbstractButton::clicked, this, [this, g] { StepForward(g); });
         imgIcon[static_cast<std::size_t>(g)] = icon;
 
         PictureButton *forward = makeButton(this, QStringLiteral("imgArrow%1").arg(2 * g), forwardRect(cell),
-                                            QStringLiteral("下一个") + name);
+                                            tr("下一个%1").arg(name));
         forward->setPicture(ilstButton(ArrowForward));
         forward->setPressedPicture(ilstButton(ArrowForwardPressed));
         connect(forward, &QAbstractButton::clicked, this, [this, g] { StepForward(g); });
 
         PictureButton *backward = makeButton(this, QStringLiteral("imgArrow%1").arg(2 * g + 1), backwardRect(cell),
-                                             QStringLiteral("上一个") + name);
+                                             tr("上一个%1").arg(name));
         backward->setPicture(ilstButton(ArrowBackward));
         backward->setPressedPicture(ilstButton(ArrowBackwardPressed));
         connect(backward, &QAbstractButton::clicked, this, [this, g] { StepBackward(g); });
@@ -162,16 +162,16 @@ frmOption::frmOption(std::function<void()> refreshStatusBar, QWidget *parent)
     summaryPalette.setColor(QPalette::WindowText, ink);
     lblSummary->setPalette(summaryPalette);
 
-    PictureButton *ok = makeButton(this, QStringLiteral("imgButton0"), QRect(302, 279, 80, 28), QStringLiteral("确定"));
+    PictureButton *ok = makeButton(this, QStringLiteral("imgButton0"), QRect(302, 279, 80, 28), tr("确定"));
     ok->setPicture(ilstButton(OkButton));
     ok->setPressedPicture(ilstButton(OkButtonPressed));
     connect(ok, &QAbstractButton::clicked, this, &QWidget::close);
     imgButton[0] = ok;
 
-    imgExit = makeButton(this, QStringLiteral("imgExit"), QRect(368, 8, 22, 22), QStringLiteral("关闭"));
+    imgExit = makeButton(this, QStringLiteral("imgExit"), QRect(368, 8, 22, 22), tr("关闭"));
     imgExit->setPicture(QPixmap(QStringLiteral(":/option/exit.png")));
     imgExit->setPressedPicture(QPixmap(QStringLiteral(":/option/exit_down.png")));
-    imgExit->setToolTip(QStringLiteral("单击关闭选项对话框"));
+    imgExit->setToolTip(tr("单击关闭选项对话框"));
     connect(imgExit, &QAbstractButton::clicked, this, &QWidget::close);
 
     setTabOrder(previous, ok);
@@ -229,7 +229,7 @@ void frmOption::SetIconImage(int group, int index)
     // another group's picture; the label shows the text as it stands.
     imgIcon[static_cast<std::size_t>(group)]->setPicture(insideList(g, index) ? ilstIcon(index + g.pictureOffset) : QPixmap());
     const ApplicationState &state = App();
-    labelOf(group)->setText((state.*g.choice).mid(2));
+    labelOf(group)->setText(Profile::ChoiceText(state.*g.choice).mid(2));
 
     lblSummary->setText(
         Profile::OptionsSummary(state.DeviceChoice, state.QualityChoice, state.ChannelChoice, state.FormatChoice));

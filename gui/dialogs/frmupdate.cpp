@@ -57,7 +57,7 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     , m_site(siteAddress)
 {
     setObjectName(QStringLiteral("frmUpdate"));
-    setWindowTitle(QStringLiteral("检查新版本"));
+    setWindowTitle(tr("检查新版本"));
     setAccessibleName(windowTitle());
 
     Label1 = makeLabel(this, "Label1", fromTwips(660, 780, 3675, 855), StatusConnecting());
@@ -68,7 +68,7 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     Label1->setFont(bold);
     setTextColor(Label1, Navy);
 
-    Label2 = makeLabel(this, "Label2", fromTwips(540, 1740, 2175, 375), QStringLiteral("已安装版本:"));
+    Label2 = makeLabel(this, "Label2", fromTwips(540, 1740, 2175, 375), tr("已安装版本:"));
     setTextColor(Label2, CaptionInk);
     QFont caption = Label2->font();
     caption.setPointSize(9);
@@ -77,7 +77,7 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     picVer1->setObjectName(QStringLiteral("picVer1"));
     picVer1->move(fromTwips(780, 1980, 0, 0).topLeft());
 
-    Label3 = makeLabel(this, "Label3", fromTwips(540, 2340, 2175, 315), QStringLiteral("最新版本:"));
+    Label3 = makeLabel(this, "Label3", fromTwips(540, 2340, 2175, 315), tr("最新版本:"));
     setTextColor(Label3, CaptionInk);
     Label3->setFont(caption);
     picVer2 = new QLabel(this);
@@ -87,9 +87,9 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     imgDownload = new PictureButton(this);
     imgDownload->setObjectName(QStringLiteral("imgDownload"));
     imgDownload->setGeometry(fromTwips(3180, 1740, 1530, 1275));
-    imgDownload->setPicture(QPixmap(QStringLiteral(":/update/download.png")));
-    imgDownload->setAccessibleName(QStringLiteral("下载"));
-    imgDownload->setToolTip(QStringLiteral("打开下载页面"));
+    imgDownload->setPicture(QPixmap(LocalizedPicture(QStringLiteral(":/update/download.png"))));
+    imgDownload->setAccessibleName(tr("下载"));
+    imgDownload->setToolTip(tr("打开下载页面"));
     imgDownload->setCursor(Qt::PointingHandCursor);
     connect(imgDownload, &QAbstractButton::clicked, this, [this] { OpenUrl(downloadPageUrl()); });
 
@@ -112,17 +112,17 @@ frmUpdate::frmUpdate(const QString &siteAddress, QWidget *parent)
     imgExit->setGeometry(fromTwips(4500, 120, 330, 330));
     imgExit->setPicture(QPixmap(QStringLiteral(":/update/exit.png")));
     imgExit->setPressedPicture(QPixmap(QStringLiteral(":/update/exit_down.png")));
-    imgExit->setAccessibleName(QStringLiteral("关闭"));
-    imgExit->setToolTip(QStringLiteral("关闭"));
+    imgExit->setAccessibleName(tr("关闭"));
+    imgExit->setToolTip(tr("关闭"));
     connect(imgExit, &QAbstractButton::clicked, this, &QWidget::close);
 
     // The help button lies right of the visible client area, as designed. Tab skips it (focus
     // there would be invisible); F1 presses it, and screen readers see it as "帮助".
-    Command5 = new QPushButton(QStringLiteral("帮助"), this);
+    Command5 = new QPushButton(tr("帮助"), this);
     Command5->setObjectName(QStringLiteral("Command5"));
     Command5->setGeometry(fromTwips(5580, 1980, 1095, 555));
     Command5->setFocusPolicy(Qt::NoFocus);
-    Command5->setToolTip(QStringLiteral("帮助 (F1)"));
+    Command5->setToolTip(tr("帮助 (F1)"));
     connect(Command5, &QPushButton::clicked, this, [this] { emit helpRequested(HelpTopic()); });
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, Command5, &QPushButton::click);

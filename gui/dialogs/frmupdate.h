@@ -74,10 +74,10 @@ public:
     VersionFetch *Inet1 = nullptr;
     QImage Picture1; // the LED glyph strip
 
-    static QString StatusConnecting() { return QStringLiteral("连接到互联网......"); }
-    static QString StatusNewVersion() { return QStringLiteral("找到新版本，您现在可以下载它"); }
-    static QString StatusUpToDate() { return QStringLiteral("当前没有可用的新版本，请以后再检查"); }
-    static QString StatusFailed() { return QStringLiteral("未能从网络获取信息，请以后再检查"); }
+    static QString StatusConnecting() { return tr("连接到互联网......"); }
+    static QString StatusNewVersion() { return tr("找到新版本，您现在可以下载它"); }
+    static QString StatusUpToDate() { return tr("当前没有可用的新版本，请以后再检查"); }
+    static QString StatusFailed() { return tr("未能从网络获取信息，请以后再检查"); }
     static QString HelpTopic() { return QStringLiteral("Sveltra.htm"); }
 
 signals:

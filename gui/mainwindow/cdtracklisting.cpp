@@ -116,13 +116,13 @@ void CdTrackListing::AddCdTrack(const QString &path)
     // Where the names came from, in the row's tooltip.
     const QString source = NamesSourceName(m_grabber.NamesFrom());
     if (!source.isEmpty())
-        m_list.setNote(m_list.indexOfTopLevelItem(row), QStringLiteral("曲名来自 ") + source);
+        m_list.setNote(m_list.indexOfTopLevelItem(row), tr("曲名来自 %1").arg(source));
     m_list.scrollToItem(row);
 }
 
 void CdTrackListing::RefreshCDInfo()
 {
-    m_status(QStringLiteral("正在刷新 CD 信息 ..."));
+    m_status(tr("正在刷新 CD 信息 ..."));
     if (m_grabber.CurrentDrive() > 0 && !m_grabber.RefreshDisc())
         qWarning("Cannot read the disc in %s: %s", qPrintable(m_grabber.DriveName()), qPrintable(m_grabber.lastError()));
     m_grabber.DiscSetting1 = 1;
@@ -134,7 +134,7 @@ void CdTrackListing::RefreshCDInfo()
 
 void CdTrackListing::LookupCDDB()
 {
-    m_status(QStringLiteral("从网络查询 CDDB 信息 ..."));
+    m_status(tr("从网络查询 CDDB 信息 ..."));
     m_grabber.CddbServer = QStringLiteral("gnudb.gnudb.org");
     m_grabber.CddbPath = QStringLiteral("/~cddb/cddb.cgi");
     m_grabber.CddbClient = QStringLiteral("Sveltra V4.0");
@@ -192,7 +192,7 @@ QString CdTrackListing::folderDisplayName(const QString &folder) const
 {
     if (folder.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive))
         return QFileInfo(folder).fileName();
-    return QStringLiteral("CD 驱动器 (%1)").arg(QDir::toNativeSeparators(folder));
+    return tr("CD 驱动器 (%1)").arg(QDir::toNativeSeparators(folder));
 }
 
 } // namespace Sveltra

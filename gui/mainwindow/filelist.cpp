@@ -2,6 +2,7 @@
 
 #include <QAbstractProxyModel>
 #include <QCollator>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileIconProvider>
@@ -116,15 +117,16 @@ public:
         const QModelIndex name = sourceIndex.siblingAtColumn(ColName);
         if (isVirtualFolder(name)) {
             return name.data(FileNameRole).toString().endsWith(QLatin1String(".cue"), Qt::CaseInsensitive)
-                ? QStringLiteral("CD 映像")
-                : QStringLiteral("CD 驱动器");
+                ? QCoreApplication::translate("Sveltra::FileListView", "CD 映像")
+                : QCoreApplication::translate("Sveltra::FileListView", "CD 驱动器");
         }
         if (isFolder(name))
-            return QStringLiteral("文件夹");
+            return QCoreApplication::translate("Sveltra::FileListView", "文件夹");
         const QString suffix = QFileInfo(name.data(FileNameRole).toString()).suffix();
         if (suffix.compare(QLatin1String("cda"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("CD 音轨");
-        return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+            return QCoreApplication::translate("Sveltra::FileListView", "CD 音轨");
+        return suffix.isEmpty() ? QCoreApplication::translate("Sveltra::FileListView", "文件")
+                                : QCoreApplication::translate("Sveltra::FileListView", "%1 文件").arg(suffix.toUpper());
     }
 
     QVariant data(const QModelIndex &index, int role) const override
@@ -141,15 +143,15 @@ public:
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
             switch (section) {
             case ColName:
-                return QStringLiteral("名称");
+                return QCoreApplication::translate("Sveltra::FileListView", "名称");
             case ColSize:
-                return QStringLiteral("大小");
+                return QCoreApplication::translate("Sveltra::FileListView", "大小");
             case ColType:
-                return QStringLiteral("类型");
+                return QCoreApplication::translate("Sveltra::FileListView", "类型");
             case ColModified:
-                return QStringLiteral("修改日期");
+                return QCoreApplication::translate("Sveltra::FileListView", "修改日期");
             case ColLength:
-                return QStringLiteral("播放时间");
+                return QCoreApplication::translate("Sveltra::FileListView", "播放时间");
             default:
                 break;
             }
@@ -251,7 +253,7 @@ FileListView::FileListView(QWidget *parent)
     , m_icons(new QFileIconProvider)
 {
     setObjectName(QStringLiteral("XListView1"));
-    setAccessibleName(QStringLiteral("文件列表"));
+    setAccessibleName(QCoreApplication::translate("Sveltra::FileListView", "文件列表"));
 
     m_fsModel->setIconProvider(m_icons);
     m_fsModel->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);

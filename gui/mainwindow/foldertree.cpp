@@ -265,7 +265,7 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     , m_icons(new QFileIconProvider)
 {
     setObjectName(QStringLiteral("XTreeView1"));
-    setAccessibleName(QStringLiteral("文件夹"));
+    setAccessibleName(tr("文件夹"));
 
     m_fsModel->setIconProvider(m_icons);
     m_fsModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);

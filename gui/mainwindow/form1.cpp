@@ -83,7 +83,7 @@ Form1::Form1(SettingsFile &settings, InstanceGuard &guard, frmStartUp *splash, Q
     mnuExit->setShortcut(QKeySequence::Quit);
 
     tbStatus = new StatusBar(this);
-    tbStatus->setAccessibleName(QStringLiteral("状态栏"));
+    tbStatus->setAccessibleName(tr("状态栏"));
     setStatusBar(tbStatus);
 
     auto *central = new QWidget(this);
@@ -136,37 +136,36 @@ void Form1::createMenus()
         return action;
     };
 
-    mnuFile = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    mnuFile = menuBar()->addMenu(tr("文件(&F)"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuAdd = addEntry(mnuFile, QStringLiteral("mnuAdd"), QStringLiteral("添加项目"), &Form1::AddSelectedFiles);
-    mnuRemove = addEntry(mnuFile, QStringLiteral("mnuRemove"), QStringLiteral("移除项目"), &Form1::RemoveSelected);
-    mnuRemoveAll = addEntry(mnuFile, QStringLiteral("mnuRemoveAll"), QStringLiteral("清除所有项目"), &Form1::RemoveAll);
-    mnuExit = addEntry(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("退出"), &Form1::mnuExit_Click);
+    mnuAdd = addEntry(mnuFile, QStringLiteral("mnuAdd"), tr("添加项目"), &Form1::AddSelectedFiles);
+    mnuRemove = addEntry(mnuFile, QStringLiteral("mnuRemove"), tr("移除项目"), &Form1::RemoveSelected);
+    mnuRemoveAll = addEntry(mnuFile, QStringLiteral("mnuRemoveAll"), tr("清除所有项目"), &Form1::RemoveAll);
+    mnuExit = addEntry(mnuFile, QStringLiteral("mnuExit"), tr("退出"), &Form1::mnuExit_Click);
 
-    mnuAction = menuBar()->addMenu(QStringLiteral("操作(&A)"));
+    mnuAction = menuBar()->addMenu(tr("操作(&A)"));
     mnuAction->setObjectName(QStringLiteral("mnuAction"));
-    mnuDiet = addEntry(mnuAction, QStringLiteral("mnuDiet"), QStringLiteral("开始压缩"), &Form1::StartDiet);
-    mnuOpenOutput = addEntry(mnuAction, QStringLiteral("mnuOpenOutput"), QStringLiteral("打开输出文件夹"),
-                             &Form1::OpenOutputFolder);
+    mnuDiet = addEntry(mnuAction, QStringLiteral("mnuDiet"), tr("开始压缩"), &Form1::StartDiet);
+    mnuOpenOutput = addEntry(mnuAction, QStringLiteral("mnuOpenOutput"), tr("打开输出文件夹"), &Form1::OpenOutputFolder);
     // Levelling is a setting: checked while on, kept in the settings file, read by each run.
-    mnuLevel = mnuAction->addAction(QStringLiteral("音量均衡"));
+    mnuLevel = mnuAction->addAction(tr("音量均衡"));
     mnuLevel->setObjectName(QStringLiteral("mnuLevel"));
     mnuLevel->setCheckable(true);
     connect(mnuLevel, &QAction::toggled, this, [](bool on) { App().Level = on; });
     connect(mnuAction, &QMenu::aboutToShow, this, [this] { mnuLevel->setChecked(App().Level); });
-    mnuCheck = addEntry(mnuAction, QStringLiteral("mnuCheck"), QStringLiteral("检查新版本"), &Form1::mnuCheck_Click);
+    mnuCheck = addEntry(mnuAction, QStringLiteral("mnuCheck"), tr("检查新版本"), &Form1::mnuCheck_Click);
 
-    mnuOptions = menuBar()->addMenu(QStringLiteral("选项(&O)"));
+    mnuOptions = menuBar()->addMenu(tr("选项(&O)"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    mnuOption = addEntry(mnuOptions, QStringLiteral("mnuOption"), QStringLiteral("程序设置"), &Form1::ShowOptions);
-    mnuLayout = addEntry(mnuOptions, QStringLiteral("mnuLayout"), QStringLiteral("界面转换"), &Form1::ButtonLayout);
-    mnuOutput = addEntry(mnuOptions, QStringLiteral("mnuOutput"), QStringLiteral("输出路径"), &Form1::BrowseOutput);
+    mnuOption = addEntry(mnuOptions, QStringLiteral("mnuOption"), tr("程序设置"), &Form1::ShowOptions);
+    mnuLayout = addEntry(mnuOptions, QStringLiteral("mnuLayout"), tr("界面转换"), &Form1::ButtonLayout);
+    mnuOutput = addEntry(mnuOptions, QStringLiteral("mnuOutput"), tr("输出路径"), &Form1::BrowseOutput);
 
-    mnuHlp = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    mnuHlp = menuBar()->addMenu(tr("帮助(&H)"));
     mnuHlp->setObjectName(QStringLiteral("mnuHlp"));
-    mnuHelp = addEntry(mnuHlp, QStringLiteral("mnuHelp"), QStringLiteral("帮助"), &Form1::mnuHelp_Click);
-    mnuSupport = addEntry(mnuHlp, QStringLiteral("mnuSupport"), QStringLiteral("技术支持"), &Form1::mnuSupport_Click);
-    mnuAbout = addEntry(mnuHlp, QStringLiteral("mnuAbout"), QStringLiteral("关于"), &Form1::mnuAbout_Click);
+    mnuHelp = addEntry(mnuHlp, QStringLiteral("mnuHelp"), tr("帮助"), &Form1::mnuHelp_Click);
+    mnuSupport = addEntry(mnuHlp, QStringLiteral("mnuSupport"), tr("技术支持"), &Form1::mnuSupport_Click);
+    mnuAbout = addEntry(mnuHlp, QStringLiteral("mnuAbout"), tr("关于"), &Form1::mnuAbout_Click);
 }
 
 void Form1::createBrowser(QWidget *area)
@@ -379,7 +378,7 @@ void Form1::RemoveAll()
 
 void Form1::BrowseOutput()
 {
-    const QString folder = BrowseForFolder(this, QStringLiteral("请选择一个文件夹。"), txtOutput->text());
+    const QString folder = BrowseForFolder(this, tr("请选择一个文件夹。"), txtOutput->text());
     if (folder.isEmpty())
         return;
     txtOutput->setText(folder);
@@ -436,8 +435,7 @@ void Form1::runEnded(const RunSummary &summary, bool inFront)
     ShowStatusMessage(text);
     if (inFront)
         return;
-    m_desktop->notify(summary.failed > 0 ? QStringLiteral("压缩结束") : QStringLiteral("压缩完成"), text,
-                      QStringLiteral("打开输出文件夹"));
+    m_desktop->notify(summary.failed > 0 ? tr("压缩结束") : tr("压缩完成"), text, tr("打开输出文件夹"));
     // Once the monitor has gone and this window is back.
     QTimer::singleShot(0, this, [this] { QApplication::alert(this); });
 }
@@ -448,7 +446,7 @@ void Form1::OpenOutputFolder()
     if (OpenLocalPath(folder))
         return;
     qWarning("Cannot open the output folder '%s'", qPrintable(folder));
-    ShowStatusMessage(QFileInfo(folder).isDir() ? QStringLiteral("无法打开输出文件夹") : QStringLiteral("输出文件夹不存在"));
+    ShowStatusMessage(QFileInfo(folder).isDir() ? tr("无法打开输出文件夹") : tr("输出文件夹不存在"));
 }
 
 void Form1::RefreshCDInfo()

@@ -17,16 +17,16 @@ namespace {
 struct FormatButton
 {
     const char *key;
-    const char16_t *toolTip;
+    const char *toolTip;
     int picture; // index in the "formats" image list
 };
 
 // Left to right.
 constexpr FormatButton formatButtons[] = {
-    {"MP3", u"MP3 文件", 1},
-    {"WAV", u"WAVE 文件", 2},
-    {"CD", u"CD 音轨", 3},
-    {"ALL", u"所有文件", 4},
+    {"MP3", QT_TRANSLATE_NOOP("Sveltra::FormatBar", "MP3 文件"), 1},
+    {"WAV", QT_TRANSLATE_NOOP("Sveltra::FormatBar", "WAVE 文件"), 2},
+    {"CD", QT_TRANSLATE_NOOP("Sveltra::FormatBar", "CD 音轨"), 3},
+    {"ALL", QT_TRANSLATE_NOOP("Sveltra::FormatBar", "所有文件"), 4},
 };
 
 } // namespace
@@ -35,14 +35,14 @@ FormatBar::FormatBar(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("tbFormat"));
-    setAccessibleName(QStringLiteral("文件格式工具栏"));
+    setAccessibleName(tr("文件格式工具栏"));
 
     m_combo = new QComboBox(this);
     m_combo->setObjectName(QStringLiteral("cbFormat"));
-    m_combo->setAccessibleName(QStringLiteral("文件类型"));
+    m_combo->setAccessibleName(tr("文件类型"));
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
-    m_combo->lineEdit()->setAccessibleName(QStringLiteral("文件类型"));
+    m_combo->lineEdit()->setAccessibleName(tr("文件类型"));
     const int comboHeight = m_combo->sizeHint().height();
     const int buttonSize = Layout::ToPixels(Layout::FormatButtonSize);
     const int barHeight = std::max(comboHeight, buttonSize) + 4;
@@ -55,7 +55,7 @@ FormatBar::FormatBar(QWidget *parent)
     int left = Layout::ToPixels(Layout::FormatButtonsLeft);
     for (const FormatButton &format : formatButtons) {
         const QString key = QString::fromLatin1(format.key);
-        const QString tip = QString::fromUtf16(format.toolTip);
+        const QString tip = tr(format.toolTip);
         auto *button = new QToolButton(this);
         button->setObjectName(key);
         button->setCheckable(true);

@@ -14,30 +14,48 @@
 #include <QVBoxLayout>
 #include <QtDebug>
 
+#include "core/i18n/language.h"
+
 namespace Sveltra {
 
 namespace {
 
-const QString HelpRoot = QStringLiteral("qrc:/help/");
-
 struct HelpPage
 {
     const char *file;
-    const char16_t *title;
+    const char *title;
 };
 
 // The contents list, in reading order.
 constexpr HelpPage helpPages[] = {
-    {"index.html", u"目录"},          {"Sveltra.htm", u"关于 Sveltra"},   {"adding.html", u"添加文件和 CD 音轨"},
-    {"profiles.html", u"压缩参数"},   {"output.html", u"输出文件的命名"}, {"progress.html", u"压缩进度和取消"},
-    {"window.html", u"主窗口和命令"}, {"settings.html", u"设置文件"},     {"troubleshooting.html", u"故障排除"},
+    {"index.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "目录")},
+    {"Sveltra.htm", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "关于 Sveltra")},
+    {"adding.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "添加文件和 CD 音轨")},
+    {"profiles.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "压缩参数")},
+    {"output.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "输出文件的命名")},
+    {"progress.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "压缩进度和取消")},
+    {"window.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "主窗口和命令")},
+    {"settings.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "设置文件")},
+    {"troubleshooting.html", QT_TRANSLATE_NOOP("Sveltra::HelpWindow", "故障排除")},
 };
 
 QPointer<HelpWindow> s_window;
 
+// The pages in the interface's language: the English set in help/en/, the Chinese in help/.
+// A page the English set lacks is shown in Chinese.
+QString topicFolder(const QString &topic)
+{
+    if (CurrentInterfaceLanguage() == InterfaceLanguage::English && QFile::exists(QStringLiteral(":/help/en/") + topic))
+        return QStringLiteral("/help/en/");
+    return QStringLiteral("/help/");
+}
+
 QUrl topicUrl(const QString &topic)
 {
-    return QUrl(HelpRoot + topic);
+    QUrl url;
+    url.setScheme(QStringLiteral("qrc"));
+    url.setPath(topicFolder(topic).append(topic));
+    return url;
 }
 
 bool topicExists(const QString &topic)
@@ -84,14 +102,14 @@ HelpWindow::HelpWindow()
     : QWidget(nullptr, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("Sveltra 帮助"));
-    setAccessibleName(QStringLiteral("Sveltra 帮助"));
+    setWindowTitle(tr("Sveltra 帮助"));
+    setAccessibleName(tr("Sveltra 帮助"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/sveltra.png")));
     resize(820, 580);
 
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
-    m_browser->setAccessibleName(QStringLiteral("帮助内容"));
+    m_browser->setAccessibleName(tr("帮助内容"));
     m_browser->setOpenExternalLinks(true);
     m_browser->document()->setDefaultStyleSheet(QStringLiteral("body { line-height: 140%; }"
                                                                "h1 { font-size: x-large; color: #2b4c7e; }"
@@ -103,10 +121,10 @@ HelpWindow::HelpWindow()
 
     m_contents = new QListWidget(this);
     m_contents->setObjectName(QStringLiteral("HelpContents"));
-    m_contents->setAccessibleName(QStringLiteral("帮助目录"));
+    m_contents->setAccessibleName(tr("帮助目录"));
     m_contents->setStyleSheet(QStringLiteral("QListWidget::item { padding: 3px 6px; }"));
     for (const HelpPage &page : helpPages) {
-        auto *entry = new QListWidgetItem(QString::fromUtf16(page.title), m_contents);
+        auto *entry = new QListWidgetItem(tr(page.title), m_contents);
         entry->setData(Qt::UserRole, QString::fromLatin1(page.file));
     }
     connect(m_contents, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *entry) {
@@ -116,11 +134,11 @@ HelpWindow::HelpWindow()
 
     auto *tools = new QToolBar(this);
     tools->setObjectName(QStringLiteral("HelpToolbar"));
-    tools->setAccessibleName(QStringLiteral("帮助工具栏"));
+    tools->setAccessibleName(tr("帮助工具栏"));
     tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    QAction *back = tools->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("后退"));
-    QAction *forward = tools->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("前进"));
-    QAction *home = tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("目录"));
+    QAction *back = tools->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("后退"));
+    QAction *forward = tools->addAction(style()->standardIcon(QStyle::SP_ArrowForward), tr("前进"));
+    QAction *home = tools->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), tr("目录"));
     back->setObjectName(QStringLiteral("HelpBack"));
     forward->setObjectName(QStringLiteral("HelpForward"));
     home->setObjectName(QStringLiteral("HelpHome"));

@@ -45,26 +45,26 @@ constexpr int NoticeNames = 20;
 
 struct ColumnSpec
 {
-    const char16_t *header;
+    const char *header;
     const char *key;
     int widthTwips;
 };
 
 constexpr ColumnSpec columns[JobColumn::Count] = {
-    {u"S", "", 300},
-    {u"标题", "", 2000},
-    {u"来源路径", "SourcePath", 1500},
-    {u"媒体文件", "Source", 2500},
-    {u"播放时间", "", 1000},
-    {u"大小", "", 1000},
-    {u"目标媒体文件", "Target", 2500},
-    {u"压缩大小", "", 1000},
-    {u"压缩率", "", 1400},
-    {u"专辑", "", 1440},
-    {u"艺术家", "", 1000},
-    {u"年份", "", 400},
-    {u"注释", "", 1440},
-    {u"流派", "", 100},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "S"), "", 300},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "标题"), "", 2000},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "来源路径"), "SourcePath", 1500},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "媒体文件"), "Source", 2500},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "播放时间"), "", 1000},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "大小"), "", 1000},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "目标媒体文件"), "Target", 2500},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "压缩大小"), "", 1000},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "压缩率"), "", 1400},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "专辑"), "", 1440},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "艺术家"), "", 1000},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "年份"), "", 400},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "注释"), "", 1440},
+    {QT_TRANSLATE_NOOP("Sveltra::JobList", "流派"), "", 100},
 };
 
 // Column 0 is too narrow for its file name (the name is in "媒体文件" too): it shows the status
@@ -89,11 +89,11 @@ JobList::JobList(AudioInformation &info, QWidget *parent)
     , m_info(info)
 {
     setObjectName(QStringLiteral("ListView1"));
-    setAccessibleName(QStringLiteral("压缩列表"));
+    setAccessibleName(tr("压缩列表"));
     setColumnCount(JobColumn::Count);
     QStringList headers;
     for (const ColumnSpec &c : columns)
-        headers << QString::fromUtf16(c.header);
+        headers << tr(c.header);
     setHeaderLabels(headers);
     for (int i = 0; i < JobColumn::Count; ++i) {
         headerItem()->setData(i, Qt::UserRole, QString::fromLatin1(columns[i].key));
@@ -301,7 +301,7 @@ void JobList::AddMediaFile(const QString &path)
         AddMediaFiles({path});
         return;
     }
-    emit statusMessage(QStringLiteral("获取媒体文件信息"));
+    emit statusMessage(tr("获取媒体文件信息"));
     m_refused.clear();
     QList<QTreeWidgetItem *> rows;
     if (IsDuplicate(path) || MediaType(path) == QLatin1String("CDA")) {
@@ -326,7 +326,7 @@ void JobList::AddMediaFiles(const QStringList &paths, bool byHand)
         m_adding = true;
         m_byHand = false;
         m_refused.clear();
-        emit statusMessage(QStringLiteral("获取媒体文件信息"));
+        emit statusMessage(tr("获取媒体文件信息"));
     }
     m_byHand = m_byHand || byHand;
     m_reader->read(paths, App().TargetFolder);
@@ -404,7 +404,7 @@ void JobList::refuseAdd(const QString &path, AddRefusal reason)
 
 void JobList::showDuplicateBox(const QString &path)
 {
-    QMessageBox::information(window(), QStringLiteral("重复的文件名"), QStringLiteral("重复的文件名: ") + path);
+    QMessageBox::information(window(), tr("重复的文件名"), tr("重复的文件名: %1").arg(path));
 }
 
 void JobList::finishAdding()
@@ -426,14 +426,14 @@ void JobList::finishAdding()
         // One notice for the whole add, replacing one still open from an earlier add.
         if (m_refusedNotice)
             m_refusedNotice->close();
-        auto *notice = new QMessageBox(QMessageBox::Information, QStringLiteral("未添加的文件"),
-                                       RefusedNoticeText(refused, NoticeNames), QMessageBox::Ok, window());
+        auto *notice = new QMessageBox(QMessageBox::Information, tr("未添加的文件"), RefusedNoticeText(refused, NoticeNames),
+                                       QMessageBox::Ok, window());
         notice->setObjectName(QStringLiteral("RefusedNotice"));
         notice->setDetailedText(RefusedNoticeDetails(refused));
         // The box's icon is a picture without a name of its own: a screen reader would say "image".
         for (QLabel *label : notice->findChildren<QLabel *>()) {
             if (!label->pixmap().isNull() && label->accessibleName().isEmpty())
-                label->setAccessibleName(QStringLiteral("信息"));
+                label->setAccessibleName(tr("信息"));
         }
         notice->setWindowModality(Qt::NonModal);
         notice->setAttribute(Qt::WA_DeleteOnClose);
@@ -456,7 +456,7 @@ void JobList::RemoveSelected()
 
 void JobList::RemoveAll()
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("确认全部删除"), QStringLiteral("您真的想要删除所有项目吗？"),
+    QMessageBox box(QMessageBox::Question, tr("确认全部删除"), tr("您真的想要删除所有项目吗？"),
                     QMessageBox::Ok | QMessageBox::Cancel, window());
     box.setDefaultButton(QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);

@@ -21,7 +21,7 @@ JobListMenu::JobListMenu(JobList *list, std::function<void()> removeSelected, st
     , m_menu(new QMenu(list))
 {
     m_menu->setObjectName(QStringLiteral("mnuJobList"));
-    m_menu->setAccessibleName(QStringLiteral("压缩列表菜单"));
+    m_menu->setAccessibleName(tr("压缩列表菜单"));
     const auto entry = [this](const char *name, const QString &text) {
         QAction *action = new QAction(text, m_list);
         action->setObjectName(QString::fromLatin1(name));
@@ -31,12 +31,12 @@ JobListMenu::JobListMenu(JobList *list, std::function<void()> removeSelected, st
         m_menu->addAction(action);
         return action;
     };
-    m_remove = entry("mnuListRemove", QStringLiteral("移除"));
+    m_remove = entry("mnuListRemove", tr("移除"));
     m_remove->setShortcut(QKeySequence::Delete);
-    m_requeue = entry("mnuListRequeue", QStringLiteral("重新压缩"));
+    m_requeue = entry("mnuListRequeue", tr("重新压缩"));
     m_menu->addSeparator();
-    m_openFolder = entry("mnuListOpenFolder", QStringLiteral("打开所在文件夹"));
-    m_openTarget = entry("mnuListOpenTarget", QStringLiteral("打开输出文件"));
+    m_openFolder = entry("mnuListOpenFolder", tr("打开所在文件夹"));
+    m_openTarget = entry("mnuListOpenTarget", tr("打开输出文件"));
 
     connect(m_remove, &QAction::triggered, this, [removeSelected = std::move(removeSelected)] { removeSelected(); });
     connect(m_requeue, &QAction::triggered, this, &JobListMenu::requeue);
@@ -130,7 +130,7 @@ void JobListMenu::open(const QString &path)
         return;
     qWarning("The desktop cannot open %s", qPrintable(path));
     if (m_showMessage)
-        m_showMessage(QStringLiteral("无法打开：") + path);
+        m_showMessage(tr("无法打开：%1").arg(path));
 }
 
 } // namespace Sveltra

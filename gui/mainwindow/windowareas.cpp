@@ -30,12 +30,12 @@ WindowAreas::WindowAreas(QMainWindow &window, QToolBar &toolbar, const Controls 
 {
     m_splitH = new SplitBar(Qt::Horizontal, m_area);
     m_splitH->setObjectName(QStringLiteral("SplitH"));
-    m_splitH->setAccessibleName(QStringLiteral("左右分隔条"));
-    m_splitH->setAccessibleDescription(QStringLiteral("用左右方向键调整文件夹栏的宽度"));
+    m_splitH->setAccessibleName(tr("左右分隔条"));
+    m_splitH->setAccessibleDescription(tr("用左右方向键调整文件夹栏的宽度"));
     m_splitV = new SplitBar(Qt::Vertical, m_area);
     m_splitV->setObjectName(QStringLiteral("SplitV"));
-    m_splitV->setAccessibleName(QStringLiteral("上下分隔条"));
-    m_splitV->setAccessibleDescription(QStringLiteral("用上下方向键调整上方区域的高度"));
+    m_splitV->setAccessibleName(tr("上下分隔条"));
+    m_splitV->setAccessibleDescription(tr("用上下方向键调整上方区域的高度"));
 
     connect(m_splitH, &SplitBar::mousePressed, this, &WindowAreas::SplitH_MouseDown);
     connect(m_splitH, &SplitBar::mouseMoved, this, &WindowAreas::SplitH_MouseMove);

@@ -4,13 +4,14 @@
 #include <QPainter>
 
 #include "gui/platform/publicfunctions.h"
+#include "gui/skin/imagelist.h"
 
 namespace Sveltra {
 
 SkinnedWindow::SkinnedWindow(const QString &backgroundPath, const QSize &fallbackSize, QWidget *parent,
                              Qt::WindowFlags extraFlags)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | extraFlags)
-    , m_background(backgroundPath)
+    , m_background(LocalizedPicture(backgroundPath))
 {
     setFixedSize(m_background.isNull() ? fallbackSize : m_background.deviceIndependentSize().toSize());
     SetRoundRegion(this, CornerSize);

@@ -5,7 +5,8 @@
     /usr/bin/python3 tools/art/draw.py icons splash  # only some groups
 
 Groups: icons, toolbar, statusbar, splash, joblist, formats, monitor, digits,
-progress, option, update, about.  Needs python3-pil (Pillow).
+progress, option, update, about, english (the skins with words, in English).
+Needs python3-pil (Pillow).
 """
 
 import os
@@ -126,10 +127,29 @@ def g_about():
     save(skins.exit_button(True), out("about", "exit_down.png"))
 
 
+def g_english():
+    """The skins that carry words, with English words, in an en/ folder beside each picture."""
+    import skins
+    skins.LANG = "en"
+    try:
+        save(skins.splash(), out("splash", "en", "background.png"))
+        save(skins.monitor_bg(), out("monitor", "en", "background.png"))
+        save(skins.option_bg(), out("option", "en", "background.png"))
+        save(skins.ok_button(False), out("option", "buttons", "en", "05.png"))
+        save(skins.ok_button(True), out("option", "buttons", "en", "06.png"))
+        save(skins.update_bg(), out("update", "en", "background.png"))
+        save(skins.download_button(), out("update", "en", "download.png"))
+        save(skins.about_bg(), out("about", "en", "background.png"))
+        save(skins.about_me(), out("about", "en", "me.png"))
+    finally:
+        skins.LANG = "zh"
+
+
 GROUPS = {
     "icons": g_icons, "toolbar": g_toolbar, "statusbar": g_statusbar, "splash": g_splash,
     "joblist": g_joblist, "formats": g_formats, "monitor": g_monitor, "digits": g_digits,
     "progress": g_progress, "option": g_option, "update": g_update, "about": g_about,
+    "english": g_english,
 }
 
 

@@ -16,6 +16,37 @@ from artlib import (CARD2, CARD_EDGE, CYAN, CYAN2, CYAN_HI, INDIGO, INDIGO2, INK
 import icons
 import toolbar
 
+# The words drawn into the skins, and their English for the English interface's pictures (written
+# by draw.py's "english" group under an en/ folder beside the Chinese ones). LANG picks the set.
+LANG = "zh"
+ENGLISH = {
+    "音乐瘦身": "Music on a diet",
+    "让音乐更轻巧，让播放器装下更多": "Lighter music, more songs on your player",
+    "MP3 · WAV · WMA · 音乐 CD": "MP3 · WAV · WMA · Music CD",
+    "Sveltra  正在压缩": "Sveltra  Converting",
+    "源文件": "Source",
+    "输出文件": "Output",
+    "文件总数": "All files",
+    "当前文件": "This file",
+    "Sveltra  选项": "Sveltra  Options",
+    "音乐设备": "Music device",
+    "音质": "Quality",
+    "声音效果": "Sound",
+    "数码格式": "Format",
+    "确定": "OK",
+    "检查新版本": "Check for a New Version",
+    "下载新版本": "Download",
+    "把音乐变小，装进随身播放器": "Smaller music for your portable player",
+    "Sveltra 开发组": "The Sveltra team",
+    "开发组": "The team",
+    "谢谢使用！": "Thank you!",
+}
+
+
+def word(text):
+    """A word of the art in the language being drawn."""
+    return ENGLISH[text] if LANG == "en" else text
+
 CORNER = 12.5  # the windows are clipped to a rounded rectangle with corner size 25
 
 # Control rectangles (pixels) that the backgrounds were drawn for.
@@ -176,10 +207,10 @@ def splash():
     wm = c.mask_text(170, 98, "Sveltra", 64, anchor="ls", stroke=0.6)
     c.glow(wm, CYAN, 6, 0.8)
     c.fill_gradient(wm, (0, 44), (0, 100), [(0, WHITE), (1, CYAN_HI)])
-    sub = c.mask_text(173, 132, "音乐瘦身", 26, anchor="ls", stroke=0.3)
+    sub = c.mask_text(173, 132, word("音乐瘦身"), 26, anchor="ls", stroke=0.3)
     c.fill(sub, CYAN)
-    c.text(174, 156, "让音乐更轻巧，让播放器装下更多", 13, rgba((200, 212, 245), 230), anchor="ls")
-    c.text(30, 256, "MP3 · WAV · WMA · 音乐 CD", 11, rgba(MUTED, 255), anchor="ls")
+    c.text(174, 156, word("让音乐更轻巧，让播放器装下更多"), 13, rgba((200, 212, 245), 230), anchor="ls")
+    c.text(30, 256, word("MP3 · WAV · WMA · 音乐 CD"), 11, rgba(MUTED, 255), anchor="ls")
     # version label plate, bottom right (lblVersion sits inside)
     x, y, w, h = LAYOUT["splash"]["lblVersion"]
     plate = c.mask_rrect(x - 4, y - 3, x + w + 4, y + h + 3, 6)
@@ -210,20 +241,20 @@ def monitor_bg():
     W, H = L["size"]
     c = Canvas(W, H)
     window_base(c, W, H)
-    header(c, W, "Sveltra  正在压缩")
+    header(c, W, word("Sveltra  正在压缩"))
     card(c, 10, 44, 350, 144)
     x, y, w, h = L["imgIcon"]
     well(c, x, y, w, h, pad=3, r=9)
-    small_caption(c, 80, 61, "源文件", INK, 12)
-    small_caption(c, 80, 85, "输出文件", INK, 12)
+    small_caption(c, 80, 61, word("源文件"), INK, 12)
+    small_caption(c, 80, 85, word("输出文件"), INK, 12)
     # thin rules under the two path lines
     for yy in (71, 95):
         c.fill(c.mask_rect(134, yy, 342, yy + 1), rgba(CARD_EDGE, 200))
     x, y, w, h = L["PicFile1"]
-    small_caption(c, 80, y + h / 2, "文件总数", INK, 12)
+    small_caption(c, 80, y + h / 2, word("文件总数"), INK, 12)
     well(c, x, y, w, h)
     x, y, w, h = L["PicFile2"]
-    small_caption(c, 218, y + h / 2, "当前文件", INK, 12)
+    small_caption(c, 218, y + h / 2, word("当前文件"), INK, 12)
     well(c, x, y, w, h)
     x, y, w, h = L["ProgressPic1"]
     well(c, x, y, w, h, pad=4, r=6)
@@ -275,7 +306,7 @@ def option_bg():
     W, H = L["size"]
     c = Canvas(W, H)
     window_base(c, W, H)
-    header(c, W, "Sveltra  选项")
+    header(c, W, word("Sveltra  选项"))
     card(c, 10, 44, 390, 322)
     for g, cap, cell in OPTION_GROUPS:
         x, y, w, h = cell
@@ -283,7 +314,7 @@ def option_bg():
         c.fill(m, rgba(WHITE, 150))
         c.fill(c.m_sub(m, c.mask_rrect(x + 1, y + 1, x + w - 1, y + h - 1, 6)), rgba(CARD_EDGE, 220))
         c.fill(c.mask_rrect(x + 8, y + 7, x + 11, y + 19, 1.5), CYAN2)
-        c.text(x + 15, y + 13, cap, 12, INK, anchor="lm")
+        c.text(x + 15, y + 13, word(cap), 12, INK, anchor="lm")
         icon, back, fwd, label = option_controls(cell)
         ix, iy, iw, ih = icon
         disc_m = c.mask_circle(ix + iw / 2, iy + ih / 2, 28)
@@ -334,8 +365,8 @@ def ok_button(pressed=False):
                rgba(WHITE, 120))
     c.fill(c.m_sub(m, c.mask_rrect(1.5, 1.5, w - 1.5, h - 1.5, 6)), rgba(NAVY1, 230))
     dy = 0.8 if pressed else 0
-    c.text(w / 2, h / 2 + dy + 0.5, "确定", 14, (0, 40, 60, 120), anchor="mm")
-    c.text(w / 2, h / 2 + dy - 0.3, "确定", 14, WHITE, anchor="mm")
+    c.text(w / 2, h / 2 + dy + 0.5, word("确定"), 14, (0, 40, 60, 120), anchor="mm")
+    c.text(w / 2, h / 2 + dy - 0.3, word("确定"), 14, WHITE, anchor="mm")
     return c.result()
 
 
@@ -368,7 +399,7 @@ def update_bg():
     W, H = L["size"]
     c = Canvas(W, H)
     window_base(c, W, H)
-    header(c, W, "检查新版本")
+    header(c, W, word("检查新版本"))
     card(c, 10, 46, 329, 268)
     # a faint globe behind the status text
     x, y, w, h = L["imgDownload"]
@@ -407,8 +438,8 @@ def download_button():
     c.shadow(c.m_add(arrow, tray), 0, 1.2, 1.0, NAVY0, 120)
     c.fill(arrow, WHITE)
     c.fill(tray, CYAN_HI)
-    c.text(cx, 67, "下载新版本", 15, (0, 40, 60, 120), anchor="mm")
-    c.text(cx, 66, "下载新版本", 15, WHITE, anchor="mm")
+    c.text(cx, 67, word("下载新版本"), 15, (0, 40, 60, 120), anchor="mm")
+    c.text(cx, 66, word("下载新版本"), 15, WHITE, anchor="mm")
     return c.result()
 
 
@@ -424,8 +455,8 @@ def about_bg():
     wm = c.mask_text(108, 80, "Sveltra", 44, anchor="ls", stroke=0.5)
     c.glow(wm, CYAN, 4, 0.8)
     c.fill_gradient(wm, (0, 42), (0, 82), [(0, WHITE), (1, CYAN_HI)])
-    c.text(110, 106, "音乐瘦身", 18, CYAN, anchor="ls", stroke=0.2)
-    c.text(110, 128, "把音乐变小，装进随身播放器", 12, rgba((200, 212, 245), 230), anchor="ls")
+    c.text(110, 106, word("音乐瘦身"), 18, CYAN, anchor="ls", stroke=0.2)
+    c.text(110, 128, word("把音乐变小，装进随身播放器"), 12, rgba((200, 212, 245), 230), anchor="ls")
     # version plate (lblVersion, yellow text)
     x, y, w, h = L["lblVersion"]
     plate = c.mask_rrect(x - 8, y - 3, x + w + 8, y + h + 3, 8)
@@ -436,7 +467,7 @@ def about_bg():
     c.fill_gradient(band, (0, 224), (0, H), [(0, (240, 245, 253)), (1, CARD2)])
     c.fill(c.mask_rect(2, 224, W - 2, 225), rgba(CYAN2, 255))
     c.glow(c.mask_rect(2, 223, W - 2, 225), CYAN, 2, 1.0)
-    c.text(300, 268, "Sveltra 开发组", 11, rgba(MUTED, 255), anchor="rs")
+    c.text(300, 268, word("Sveltra 开发组"), 11, rgba(MUTED, 255), anchor="rs")
     return c.result()
 
 
@@ -483,8 +514,8 @@ def about_me():
         c.fill(c.mask_rrect(x0 + 2, hy - 11, x0 + 7, hy + 1, 2.5), CYAN2)
     # texts
     c.text(136, 52, "Sveltra", 20, WHITE, anchor="mm", stroke=0.2)
-    c.text(136, 74, "开发组", 14, CYAN_HI, anchor="mm")
-    c.text(136, 100, "谢谢使用！", 13, rgba((214, 224, 250), 255), anchor="mm")
+    c.text(136, 74, word("开发组"), 14, CYAN_HI, anchor="mm")
+    c.text(136, 100, word("谢谢使用！"), 13, rgba((214, 224, 250), 255), anchor="mm")
     for i in range(5):
         x = 112 + i * 11
         hh = [6, 11, 16, 9, 5][i]
