@@ -11,7 +11,6 @@
 #include "core/cd/cdtext.h"
 #include "core/cd/musicbrainz.h"
 #include "core/cd/musicbrainzhttp.h"
-#include "core/convert/mediatag.h"
 
 namespace Sveltra {
 
@@ -337,14 +336,15 @@ QByteArray AudioGrabber::DiscCover() const
     return drive ? drive->cover : QByteArray();
 }
 
-void AudioGrabber::FillTrackTag(const QString &driveName, int track, MediaTag &tag) const
+CdTrackFacts AudioGrabber::TrackFacts(const QString &driveName, int track) const
 {
+    CdTrackFacts tag;
     const int index = DriveIndexFor(driveName);
     if (index == 0)
-        return;
+        return tag;
     const Drive &drive = m_drives.at(index - 1);
     if (!drive.toc.hasTrack(track))
-        return;
+        return tag;
     const DiscNames &names = drive.names;
     const int audioTracks = int(std::count(drive.toc.audio.begin(), drive.toc.audio.end(), true));
     const int total = names.trackCount > 0 ? names.trackCount : audioTracks;
@@ -354,12 +354,12 @@ void AudioGrabber::FillTrackTag(const QString &driveName, int track, MediaTag &t
         tag.Disc = QStringLiteral("%1/%2").arg(names.discNumber).arg(names.discCount);
     if (!names.genre.isEmpty())
         tag.Genre = names.genre;
-    if (tag.Year.trimmed().isEmpty())
-        tag.Year = names.year;
+    tag.Year = names.year;
     if (!names.artist.isEmpty())
         tag.AlbumArtist = names.artist;
     if (!drive.cover.isEmpty())
         tag.Cover = drive.cover;
+    return tag;
 }
 
 bool AudioGrabber::RipTrack(const QString &basePath)

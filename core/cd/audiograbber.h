@@ -27,7 +27,7 @@
 //   from = grabber.NamesFrom();                  // which source named the disc
 //
 //   // When the run starts a CD track: its track and disc numbers, year, album artist and cover.
-//   grabber.FillTrackTag(driveName, 3, tag);
+//   const CdTrackFacts facts = grabber.TrackFacts(driveName, 3);
 //
 //   // Ripping during a run, on a worker thread: no grabber object is touched there.
 //   RipResult r = RipTrackToWav(grabber.DriveName(), 3, wavPath, [&](int percent) {
@@ -52,7 +52,18 @@ class QNetworkAccessManager;
 
 namespace Sveltra {
 
-struct MediaTag;
+// What the lookup of a drive's disc knows of one track, as plain values for a tag: the track number
+// and the disc's track count ("3/12"), the disc's place in a set of several ("1/2"), genre, year,
+// the disc artist (the album artist) and the disc's cover. Empty where nothing is known.
+struct CdTrackFacts
+{
+    QString Track;
+    QString Disc;
+    QString Genre;
+    QString Year;
+    QString AlbumArtist;
+    QByteArray Cover;
+};
 
 // The number at the start of a path's last six characters ("Track03.cda" gives 3, "Track12.cda"
 // 12); 0 when those characters do not start with a digit.
@@ -153,11 +164,9 @@ public:
     NamesSource NamesFrom() const; // the source of the current drive's texts; None when nothing named it
     QByteArray DiscCover() const;  // the current drive's disc cover; empty until one has arrived
 
-    // What the lookup of the drive's disc knows of one track, added to a tag: the track number and
-    // the disc's track count ("3/12"), the disc's place in a set of several ("1/2"), genre, year
-    // (when the tag has none), the disc artist as album artist and the cover. Leaves the tag alone
-    // when no drive has that name or its disc has no table of contents.
-    void FillTrackTag(const QString &driveName, int track, MediaTag &tag) const;
+    // What the lookup of the drive's disc knows of one track; nothing when no drive has that name
+    // or its disc has no table of contents or no such track.
+    CdTrackFacts TrackFacts(const QString &driveName, int track) const;
 
     // Rips the current track of the current drive into basePath + ".wav" on the calling thread and
     // returns when done: RipProgress is emitted meanwhile (a handler may let events run and call

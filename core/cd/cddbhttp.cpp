@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "core/cd/httpget.h"
+#include "core/net/httpget.h"
 
 namespace Sveltra {
 

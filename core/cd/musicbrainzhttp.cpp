@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "core/cd/cddb.h"
-#include "core/cd/httpget.h"
 #include "core/cd/musicbrainz.h"
+#include "core/net/httpget.h"
 
 namespace Sveltra {
 

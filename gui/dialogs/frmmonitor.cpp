@@ -14,9 +14,10 @@
 #include "core/base/appstate.h"
 #include "core/base/encoderprogram.h"
 #include "core/base/tempfolder.h"
-#include "core/convert/conversionrun.h"
-#include "core/convert/naming.h"
+#include "core/joblist/celltexts.h"
+#include "core/output/naming.h"
 #include "core/profile/profile.h"
+#include "core/run/conversionrun.h"
 #include "gui/platform/desktopbus.h"
 #include "gui/skin/digitdisplay.h"
 #include "gui/skin/imagelist.h"
@@ -178,7 +179,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
     env.encoderPath = App().EncoderProgram.isEmpty() ? FindEncoderProgram() : App().EncoderProgram;
     env.tempBasePath = TempBasePath;
     env.cdDriveFor = m_host.cdDriveFor;
-    env.cdTagsFor = m_host.cdTagsFor;
+    env.cdTrackFacts = m_host.cdTrackFacts;
     env.level = App().Level;
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());
 

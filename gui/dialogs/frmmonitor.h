@@ -7,8 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/convert/runprogress.h"
-#include "core/convert/runsummary.h"
+#include "core/cd/audiograbber.h"
+#include "core/run/runprogress.h"
+#include "core/run/runsummary.h"
 #include "gui/skin/skinnedwindow.h"
 
 class QLabel;
@@ -20,7 +21,6 @@ namespace Sveltra {
 class ConversionRun;
 class JobRows;
 class OwnedTempFolder;
-struct MediaTag;
 class PictureButton;
 class ProgressPicture;
 
@@ -47,7 +47,7 @@ public:
         // The CD drive whose name is a track path's folder, or empty.
         std::function<QString(const QString &folder)> cdDriveFor;
         // Adds what the disc's lookup knows of a CD track (drive, track number) to its tag.
-        std::function<void(const QString &drive, int track, MediaTag &tag)> cdTagsFor;
+        std::function<CdTrackFacts(const QString &drive, int track)> cdTrackFacts;
         // The run has ended (finished or stopped), before the window closes: what it did, and
         // whether one of the program's windows was the active window at that moment.
         std::function<void(const RunSummary &summary, bool inFront)> runEnded;

@@ -7,7 +7,7 @@
 
 #include "core/base/appstate.h"
 #include "core/cd/audiograbber.h"
-#include "core/convert/jobrules.h"
+#include "core/joblist/jobrules.h"
 #include "gui/mainwindow/joblist.h"
 
 namespace Sveltra {

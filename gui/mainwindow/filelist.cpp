@@ -20,7 +20,7 @@
 
 #include <algorithm>
 
-#include "core/convert/jobrules.h"
+#include "core/joblist/jobrules.h"
 #include "gui/skin/imagelist.h"
 
 namespace Sveltra {

@@ -23,11 +23,11 @@
 #include "core/base/version.h"
 #include "core/base/website.h"
 #include "core/cd/audiograbber.h"
-#include "core/convert/audioinformation.h"
-#include "core/convert/mediatag.h"
-#include "core/convert/runpreflight.h"
-#include "core/convert/runsummary.h"
 #include "core/layout/layout.h"
+#include "core/media/audioinformation.h"
+#include "core/media/mediatag.h"
+#include "core/run/runpreflight.h"
+#include "core/run/runsummary.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmabout.h"
 #include "gui/dialogs/frmmonitor.h"
@@ -423,7 +423,7 @@ void Form1::StartDiet()
     host.outputFolder = [this] { return txtOutput->text(); };
     host.setOutputFolder = [this](const QString &text) { txtOutput->setText(text); };
     host.cdDriveFor = [this](const QString &folder) { return cdTracks->DriveFor(folder); };
-    host.cdTagsFor = [this](const QString &drive, int track, MediaTag &tag) { AudioGrabber1->FillTrackTag(drive, track, tag); };
+    host.cdTrackFacts = [this](const QString &drive, int track) { return AudioGrabber1->TrackFacts(drive, track); };
     host.runEnded = [this](const RunSummary &summary, bool inFront) { runEnded(summary, inFront); };
     m_monitor = new frmMonitor(std::move(host));
     m_monitor->show();

@@ -13,11 +13,11 @@
 #include <QtDebug>
 
 #include "core/base/appstate.h"
-#include "core/convert/addrefusal.h"
-#include "core/convert/audioinformation.h"
-#include "core/convert/jobrules.h"
-#include "core/convert/runsummary.h"
+#include "core/joblist/addrefusal.h"
+#include "core/joblist/jobrules.h"
 #include "core/layout/layout.h"
+#include "core/media/audioinformation.h"
+#include "core/run/runsummary.h"
 #include "gui/skin/imagelist.h"
 
 namespace Sveltra {

@@ -7,9 +7,9 @@
 
 #include <deque>
 
-#include "core/convert/addrefusal.h"
-#include "core/convert/jobrows.h"
-#include "core/convert/mediainforeader.h"
+#include "core/joblist/addrefusal.h"
+#include "core/joblist/jobrows.h"
+#include "core/joblist/mediainforeader.h"
 
 class QMessageBox;
 

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "core/convert/jobrows.h"
+#include "core/joblist/jobrows.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/platform/publicfunctions.h"
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "core/convert/jobrows.h"
+#include "core/joblist/jobrows.h"
 
 namespace TestSupport {
 

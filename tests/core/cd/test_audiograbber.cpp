@@ -23,7 +23,6 @@
 #include "core/cd/audiograbber.h"
 #include "core/cd/cdtext.h"
 #include "core/cd/musicbrainz.h"
-#include "core/convert/mediatag.h"
 #include "tests/support/cdimage.h"
 #include "tests/support/httppeer.h"
 
@@ -617,8 +616,7 @@ private slots:
         QCOMPARE(grabber.CddbAlbum(), QStringLiteral("B"));
         QCOMPARE(grabber.CddbYear(), QStringLiteral("1999"));
         QCOMPARE(musicBrainz.requests.size(), 0);
-        MediaTag tag;
-        grabber.FillTrackTag(image.cuePath, 2, tag);
+        CdTrackFacts tag = grabber.TrackFacts(image.cuePath, 2);
         QCOMPARE(tag.Track, QStringLiteral("2/3"));
         QCOMPARE(tag.Disc, QString());
         QCOMPARE(tag.Year, QStringLiteral("1999"));
@@ -640,12 +638,9 @@ private slots:
         QVERIFY(arrived.wait(5000));
         QCOMPARE(covers.requestLines(), QList<QByteArray>{"GET /release/rel-1/front-500 HTTP/1.1"});
         QCOMPARE(grabber.DiscCover(), kJpeg);
-        tag = MediaTag();
-        tag.Year = QStringLiteral("2010"); // the row's own year wins
-        grabber.FillTrackTag(image.cuePath, 3, tag);
+        tag = grabber.TrackFacts(image.cuePath, 3);
         QCOMPARE(tag.Track, QStringLiteral("3/3"));
         QCOMPARE(tag.Disc, QStringLiteral("2/2"));
-        QCOMPARE(tag.Year, QStringLiteral("2010"));
         QCOMPARE(tag.AlbumArtist, QStringLiteral("周杰伦"));
         QCOMPARE(tag.Cover, kJpeg);
         // The same disc looked up again: the cover is not fetched again.
@@ -675,13 +670,11 @@ private slots:
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(plain.NamesFrom(), NamesSource::None);
         QVERIFY(plain.lastError().contains(QLatin1String("CD-Text")));
-        tag = MediaTag();
-        plain.FillTrackTag(m_binary.cuePath, 1, tag);
+        tag = plain.TrackFacts(m_binary.cuePath, 1);
         QCOMPARE(tag.Track, QStringLiteral("1/3"));
         QCOMPARE(tag.AlbumArtist, QString());
-        plain.FillTrackTag(QStringLiteral("/no/such.cue"), 1, tag);
-        plain.FillTrackTag(m_binary.cuePath, 9, tag); // no such track: the tag stays
-        QCOMPARE(tag.Track, QStringLiteral("1/3"));
+        QVERIFY(plain.TrackFacts(QStringLiteral("/no/such.cue"), 1).Track.isEmpty());
+        QVERIFY(plain.TrackFacts(m_binary.cuePath, 9).Track.isEmpty()); // no such track
     }
 
     // A cover server that takes the request and never answers holds nothing up: the lookup
@@ -708,8 +701,7 @@ private slots:
         QVERIFY(grabber.QueryCddb(0));
         QCOMPARE(grabber.NamesFrom(), NamesSource::MusicBrainz);
         QTRY_COMPARE(covers.requests.size(), 1); // asked, and still unanswered
-        MediaTag tag;
-        grabber.FillTrackTag(m_motorola.cuePath, 1, tag);
+        const CdTrackFacts tag = grabber.TrackFacts(m_motorola.cuePath, 1);
         QCOMPARE(tag.Track, QStringLiteral("1/3"));
         QVERIFY(tag.Cover.isEmpty());
         QTest::qWait(2500);

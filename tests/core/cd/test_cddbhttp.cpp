@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "core/cd/cddbhttp.h"
-#include "core/cd/httpget.h"
 #include "core/cd/musicbrainzhttp.h"
+#include "core/net/httpget.h"
 #include "tests/support/httppeer.h"
 
 using namespace Sveltra;

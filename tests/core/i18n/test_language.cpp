@@ -5,11 +5,11 @@
 #include <QTest>
 
 #include "core/base/appstate.h"
-#include "core/convert/addrefusal.h"
-#include "core/convert/failurereason.h"
-#include "core/convert/runsummary.h"
 #include "core/i18n/language.h"
+#include "core/joblist/addrefusal.h"
+#include "core/output/failurereason.h"
 #include "core/profile/profile.h"
+#include "core/run/runsummary.h"
 
 using namespace Sveltra;
 

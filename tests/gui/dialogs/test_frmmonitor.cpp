@@ -17,8 +17,8 @@
 #include <QTimer>
 
 #include "core/base/appstate.h"
-#include "core/convert/jobrows.h"
-#include "core/convert/runsummary.h"
+#include "core/joblist/jobrows.h"
+#include "core/run/runsummary.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/joblist.h"

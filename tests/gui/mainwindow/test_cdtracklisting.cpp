@@ -14,7 +14,7 @@
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
 #include "core/cd/audiograbber.h"
-#include "core/convert/jobrules.h"
+#include "core/joblist/jobrules.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/cdtracklisting.h"

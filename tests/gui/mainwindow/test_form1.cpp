@@ -20,7 +20,7 @@
 #include "core/base/instancechannel.h"
 #include "core/base/instanceguard.h"
 #include "core/base/version.h"
-#include "core/convert/jobrows.h"
+#include "core/joblist/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmstartup.h"
 #include "gui/mainwindow/form1.h"

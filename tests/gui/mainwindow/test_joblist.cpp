@@ -24,8 +24,8 @@
 
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
-#include "core/convert/audioinformation.h"
-#include "core/convert/jobrules.h"
+#include "core/joblist/jobrules.h"
+#include "core/media/audioinformation.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/mainwindow/form1.h"

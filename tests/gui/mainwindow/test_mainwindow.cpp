@@ -33,7 +33,7 @@
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
 #include "core/base/website.h"
-#include "core/convert/jobrows.h"
+#include "core/joblist/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/mainwindow/filelist.h"
 #include "gui/mainwindow/foldertree.h"

@@ -20,7 +20,7 @@
 
 #include "core/base/appstate.h"
 #include "core/base/instanceguard.h"
-#include "core/convert/jobrows.h"
+#include "core/joblist/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmabout.h"
 #include "gui/dialogs/frmoption.h"

@@ -1,0 +1,149 @@
+#include "core/loudness/loudnesssurvey.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <QTimer>
+#include <QtDebug>
+
+#include <algorithm>
+
+namespace Sveltra {
+
+LoudnessSurvey::LoudnessSurvey(QString encoderPath, QList<Item> items, int maxParallel, QObject *parent)
+    : QObject(parent)
+    , m_encoderPath(std::move(encoderPath))
+    , m_items(std::move(items))
+    , m_maxParallel(std::max(1, maxParallel))
+{
+    for (int i = 0; i < m_items.size(); ++i)
+        (m_items[i].prepare ? m_unprepared : m_ready) << i;
+}
+
+LoudnessSurvey::~LoudnessSurvey()
+{
+    if (m_preparing) {
+        m_abort->store(true);
+        m_preparing->disconnect(this);
+        m_preparing->wait();
+        delete m_preparing;
+    }
+    for (QProcess *process : std::as_const(m_processes)) {
+        process->disconnect(this);
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(1000);
+        }
+    }
+}
+
+void LoudnessSurvey::start()
+{
+    startPreparing();
+    startMore();
+    QTimer::singleShot(0, this, &LoudnessSurvey::finishIfDone);
+}
+
+void LoudnessSurvey::cancel()
+{
+    m_cancelled = true;
+    m_abort->store(true); // a rip stops within a second
+    for (QProcess *process : std::as_const(m_processes))
+        process->kill(); // -measure writes nothing, so nothing is left behind
+}
+
+void LoudnessSurvey::finishIfDone()
+{
+    const bool left = !m_cancelled && (!m_ready.isEmpty() || !m_unprepared.isEmpty());
+    if (m_finished || m_running > 0 || m_preparing || left)
+        return;
+    m_finished = true;
+    emit finished();
+}
+
+void LoudnessSurvey::startPreparing()
+{
+    if (m_cancelled || m_preparing || m_unprepared.isEmpty())
+        return;
+    const int index = m_unprepared.takeFirst();
+    const auto prepare = m_items[index].prepare;
+    const std::shared_ptr<std::atomic<bool>> abort = m_abort;
+    m_preparing = QThread::create([this, index, prepare, abort] {
+        const bool ok = prepare(*abort);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, ok] {
+                m_preparing->wait();
+                m_preparing->deleteLater();
+                m_preparing = nullptr;
+                if (ok && !m_cancelled)
+                    m_ready << index;
+                else if (!ok)
+                    qWarning("The input of row %d could not be made for measuring", m_items[index].row);
+                startPreparing();
+                startMore();
+                finishIfDone();
+            },
+            Qt::QueuedConnection);
+    });
+    m_preparing->setObjectName(QStringLiteral("Measuring: input"));
+    m_preparing->start();
+}
+
+void LoudnessSurvey::startMore()
+{
+    while (!m_cancelled && m_running < m_maxParallel && !m_ready.isEmpty()) {
+        const Item item = m_items[m_ready.takeFirst()];
+        auto *process = new QProcess(this);
+        m_processes << process;
+        ++m_running;
+        QStringList arguments{QStringLiteral("-measure"), item.input};
+        arguments += item.options;
+        arguments << QStringLiteral("-1t");
+        process->setProgram(m_encoderPath);
+        process->setArguments(arguments);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        process->setProcessEnvironment(environment);
+        process->setStandardErrorFile(QProcess::nullDevice());
+        const int row = item.row;
+        connect(
+            process, &QProcess::finished, this, [this, process, row] { ended(process, row); }, Qt::QueuedConnection);
+        connect(
+            process, &QProcess::errorOccurred, this,
+            [this, process, row](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart)
+                    ended(process, row);
+            },
+            Qt::QueuedConnection);
+        process->start();
+    }
+}
+
+void LoudnessSurvey::ended(QProcess *process, int row)
+{
+    if (!m_processes.removeOne(process))
+        return; // ended twice (failed to start, then finished)
+    --m_running;
+    if (!m_cancelled && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
+        std::optional<LoudnessReading> reading;
+        BlockHistogram blocks;
+        for (const QByteArray &line : process->readAllStandardOutput().split('\n')) {
+            if (const auto parsed = ParseLoudnessLine(line))
+                reading = parsed;
+            else if (const auto parsedBlocks = ParseBlocksLine(line))
+                blocks = *parsedBlocks;
+        }
+        if (reading)
+            reading->blocks = blocks;
+        if (reading)
+            emit measured(row, *reading);
+        else
+            qWarning("The encoder gave no loudness for row %d", row);
+    }
+    process->deleteLater();
+    startMore();
+    finishIfDone();
+}
+
+} // namespace Sveltra

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QThreadPool>
+
+#include "core/loudness/loudness.h"
+#include "core/output/outputfinish.h"
+
+namespace Sveltra {
+
+// The last stage of a row and of an album, off the user-interface thread: an output tagged,
+// checked and named (FinishOutput), an album's texts written into its files (RetagOutput). Lives
+// on the run's thread; results come back to it from the event loop.
+class OutputFinisher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit OutputFinisher(QObject *parent = nullptr);
+    // Waits for what is under way; its results are not told.
+    ~OutputFinisher() override;
+
+    // Finishes a row's output. source is read for its stated length (empty for a CD track);
+    // note is the row's note when it ends converted (a levelling note).
+    void finish(int row, const OutputToFinish &output, const QString &source, const QString &note);
+    void retag(const QList<AlbumLedger::AlbumFile> &files);
+    // Tasks whose results have not come back.
+    int pending() const { return m_pending; }
+
+signals:
+    void finished(int row, const FinishedOutput &ended);
+    // The album's files were written; failed names the rows whose file kept its earlier texts,
+    // with the reason.
+    void retagged(const QList<AlbumLedger::AlbumFile> &files, const QList<QPair<int, QString>> &failed);
+
+private:
+    QThreadPool m_pool;
+    int m_pending = 0;
+};
+
+} // namespace Sveltra
