@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <numeric>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,8 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
+
+#include "encoder/mp3copy.h"
 
 namespace fastencc {
 
@@ -578,6 +581,13 @@ Status AudioDecoder::run(int sampleRate, int channels, DecodeListener &listener)
             continue;
         }
         st.reportProgress(*packet, listener);
+        // An info frame amid an MP3 stream is the start of a part joined onto it; it holds no
+        // audio, though a decoder would play it as a frame of silence.
+        if (st.stream->codecpar->codec_id == AV_CODEC_ID_MP3
+            && isInfoFrame(std::span<const unsigned char>(packet->data, static_cast<std::size_t>(packet->size)))) {
+            av_packet_unref(packet.get());
+            continue;
+        }
         rc = avcodec_send_packet(st.codec.get(), packet.get());
         av_packet_unref(packet.get());
         if (rc < 0 && rc != kErrorAgain)

@@ -100,6 +100,11 @@ Status copyFrames(const Options &options, const Mp3Scan &scan)
     if (Status s = file.create(); !s.ok())
         return s;
     Mp3Meter meter;
+    // A player drops what the kept info frame tells it to; without one, it plays every frame.
+    if (!scan.infoFrame.empty() && scan.encoderDelay + scan.padding > 0) {
+        meter.skip(scan.encoderDelay + kDecoderDelay);
+        meter.setLength(scan.playedSamples());
+    }
     if (measuring())
         file.observe([&meter](std::span<const unsigned char> bytes) { meter.add(bytes); });
     if (Status s = copyMp3(options.input, scan, file, printProgress); !s.ok())
@@ -175,12 +180,23 @@ Status encodeFile(const Options &options)
     if (Status s = file.create(); !s.ok())
         return s;
     Mp3Meter meter;
+    StreamFacts facts;
+    // The meter hears what a player plays: from after the delays (known before the first byte
+    // is written) to the last sample of the input.
     if (measuring())
-        file.observe([&meter](std::span<const unsigned char> bytes) { meter.add(bytes); });
+        file.observe([&meter, &facts, started = false](std::span<const unsigned char> bytes) mutable {
+            if (!started)
+                meter.skip(facts.encoderDelay + kDecoderDelay);
+            started = true;
+            meter.add(bytes);
+        });
     // Pieces of the input on every core (LAME, the larger part of the work, in parallel), or
     // with -1t the same pieces one after another on this thread: the same bytes either way.
-    if (Status s = encodeInPieces(decoder, format, file, options.oneThread ? 0 : availableCores(), printProgress); !s.ok())
+    if (Status s = encodeInPieces(decoder, format, file, options.oneThread ? 0 : availableCores(), printProgress, PieceLayout{},
+                                  &facts);
+        !s.ok())
         return s;
+    meter.setLength(facts.samples);
     if (Status s = file.commit(); !s.ok())
         return s;
     printLoudness(meter);

@@ -205,6 +205,8 @@ public:
 
     void progress(int percent) override { m_progress(percent); }
 
+    long inputSamples() const { return m_inputEnd; }
+
     // The input has ended: encodes and joins what is left and completes the stream.
     Status finish()
     {
@@ -395,7 +397,7 @@ private:
 } // namespace
 
 Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
-                      void (*progress)(int percent), const PieceLayout &layout)
+                      void (*progress)(int percent), const PieceLayout &layout, StreamFacts *facts)
 {
     // What the info frame says of the pieces' settings, from an encoder that goes before the
     // pieces' encoders come.
@@ -406,9 +408,13 @@ Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile
             return s;
         fields = settings.settingsFields();
     }
+    if (facts)
+        facts->encoderDelay = fields.encoderDelay;
     const auto run = [&](auto &pipeline) {
         if (Status s = decoder.run(format.sampleRate, format.channels, pipeline); !s.ok())
             return s;
+        if (facts)
+            facts->samples = pipeline.inputSamples();
         return pipeline.finish();
     };
     workers = std::clamp(workers, 0, kMaxWorkers);

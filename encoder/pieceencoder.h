@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "encoder/status.h"
 
 namespace fastencc {
@@ -29,8 +31,15 @@ struct PieceLayout
     long leadFrames = 8;          // an encoder starts this many frames before its piece
     long joinFrames = 12;         // the join with the next piece is sought among this many frames
 };
+// What encodeInPieces() tells of the stream: LAME's delay, known before the first byte is
+// written, and the samples encoded, at the end. A player plays exactly those samples.
+struct StreamFacts
+{
+    int encoderDelay = 0;
+    std::int64_t samples = 0;
+};
 Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
-                      void (*progress)(int percent), const PieceLayout &layout = {});
+                      void (*progress)(int percent), const PieceLayout &layout = {}, StreamFacts *facts = nullptr);
 
 // How many workers encodeInPieces() should run: the processors this process may use, at most 3.
 int availableCores();
