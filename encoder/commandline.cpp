@@ -54,6 +54,7 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
                 return result;
             }
             o.gainDb = value;
+            o.gainGiven = true;
         } else if (arg == "-dm") {
             o.mono = true;
         } else if (arg == "-1t") {
@@ -138,8 +139,10 @@ std::string usageText()
            "                       another; for when several encoders run at once\n"
            "                       (by default every core encodes a piece)\n"
            "  -reencode            always encode, also an MP3 whose frames could be copied\n"
-           "  -gain DB             multiply the audio by DB decibels (-40 to 40, for example\n"
-           "                       -3.5) before encoding; what would pass full scale is\n"
+           "  -gain DB             make OUTPUT play DB decibels louder than INPUT (-40 to\n"
+           "                       40, for example -3.5): the audio is multiplied by DB\n"
+           "                       and by the 0.43 dB that MP3 encoding takes from music's\n"
+           "                       loudness, before encoding; what would pass full scale is\n"
            "                       clipped. Copied frames stay as they are.\n"
            "  -measure             only measure INPUT as it would be encoded (after -dm and\n"
            "                       -gain, at OUTPUT's sample rate) and print its loudness line\n"
@@ -153,10 +156,11 @@ std::string usageText()
            "just before the last \"progress 100\".\n"
            "\n"
            "Before the last \"progress 100\" comes the line \"loudness LUFS DBTP SECONDS\":\n"
-           "the EBU R128 integrated loudness, the true peak (dB of full scale, 4x\n"
-           "oversampled) and the length of OUTPUT as a player decodes it, with two\n"
-           "decimals (\"loudness -14.45 -0.52 240.02\"); silence gives \"-inf\" for both\n"
-           "levels. The line is left out when OUTPUT cannot be measured.\n"
+           "the EBU R128 integrated loudness, the true peak (dB of full scale,\n"
+           "oversampled to 192 kHz or more) and the length of OUTPUT as a player plays\n"
+           "it (without the encoder's delay and padding), with two decimals\n"
+           "(\"loudness -14.45 -0.52 240.02\"); silence gives \"-inf\" for both levels.\n"
+           "The line is left out when OUTPUT cannot be measured.\n"
            "\n"
            "Exit status:\n"
            "  0    the MP3 file is complete at OUTPUT\n"

