@@ -149,10 +149,13 @@ std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
         if (frameHoldsInfoTag(m_header))
             m_crcSkip = frameSizeOf(m_header);
     }
-    // The music CRC covers everything after the info frame.
-    const std::size_t skip = std::min(m_crcSkip, size);
-    m_crcSkip -= skip;
-    m_musicCrc = crc16(std::span(m_buffer.data() + skip, size - skip), m_musicCrc);
+    // The music CRC covers everything after the info frame; a piece of a joined stream has
+    // none of its own (the joined stream's is counted as it is written).
+    if (m_infoFrame) {
+        const std::size_t skip = std::min(m_crcSkip, size);
+        m_crcSkip -= skip;
+        m_musicCrc = crc16(std::span(m_buffer.data() + skip, size - skip), m_musicCrc);
+    }
     m_bytes += size;
     return {m_buffer.data(), size};
 }
