@@ -40,7 +40,7 @@ constexpr int kErrorAgain = -EAGAIN;
 // small enough to stay in the cache.
 constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 
-// The resampler's passband, as a fraction of the new Nyquist frequency.
+// The resampler's widest passband, as a fraction of the new Nyquist frequency.
 constexpr double kPassband = 0.97;
 
 // The most channels a source may have: beyond this the resampler takes none, and a header that
@@ -259,6 +259,7 @@ struct AudioDecoder::State
     std::array<std::vector<float>, 2> planes;
     int filled = 0;
     float gain = 1.0f;
+    double passband = kPassband;
 
     int lastPercent = -1;
     int64_t badPackets = 0;
@@ -341,7 +342,7 @@ struct AudioDecoder::State
             // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
             // applies at every bit rate, so it takes nothing away that LAME would keep.
             av_opt_set_int(swr.get(), "resampler", engine, 0);
-            av_opt_set_double(swr.get(), "cutoff", kPassband, 0);
+            av_opt_set_double(swr.get(), "cutoff", passband, 0);
             rc = swr_init(swr.get());
             if (rc >= 0)
                 return rc;
@@ -550,6 +551,11 @@ Status AudioDecoder::open(const std::string &path)
     }
     st.fileSize = st.format->pb ? avio_size(st.format->pb) : 0;
     return Status::success();
+}
+
+void AudioDecoder::setPassband(double fraction)
+{
+    m_state->passband = std::clamp(fraction, 0.5, kPassband);
 }
 
 void AudioDecoder::setGain(float gain)

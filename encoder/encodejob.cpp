@@ -167,6 +167,11 @@ Status encodeFile(const Options &options)
                             "MP3 encoder: no output format for " + std::to_string(decoder.sourceSampleRate()) + " Hz at "
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
 
+    // Nothing above LAME's low pass reaches the MP3: the resampler's passband ends a little
+    // above it (it is measured as it is encoded, so -measure too).
+    if (format.lowpassTopHz > 0)
+        decoder.setPassband(1.1 * format.lowpassTopHz / (format.sampleRate / 2.0));
+
     if (options.measure) {
         MeasureListener measured(format.channels, format.sampleRate);
         if (Status s = decoder.run(format.sampleRate, format.channels, measured); !s.ok())

@@ -75,7 +75,9 @@ Mp3Format Mp3Encoder::chooseFormat(int sourceRate, int channels, int bitrateKbps
     lame_set_in_samplerate(probe.get(), sourceRate);
     if (lame_init_params(probe.get()) < 0)
         return {};
-    return {lame_get_out_samplerate(probe.get()), channels, lame_get_brate(probe.get())};
+    const int lowpass = lame_get_lowpassfreq(probe.get());
+    const int top = lowpass > 0 ? lowpass + std::max(0, lame_get_lowpasswidth(probe.get())) : 0;
+    return {lame_get_out_samplerate(probe.get()), channels, lame_get_brate(probe.get()), top};
 }
 
 Mp3Encoder::Mp3Encoder() = default;
