@@ -25,6 +25,6 @@ run=${PIPESTATUS[0]}
 echo
 echo "== summary"
 sed -n '/^aliasing/,/^fastencc leaks/p' "$log/encoder.txt" | grep -E '^profile|^[0-9]+ (stereo|mono) ' || true
-grep -E '^profile +input|^.* music +lame ' "$log/encoder.txt" || true
+grep -E '^profile +input|^.* music +lame |^profile +one thread|^.* -1t, CPU ' "$log/encoder.txt" || true
 grep -E '^added|^peak|^one at a time|^ffmpeg' "$log/run.txt" || true
 [ "$encoder" = 0 ] && [ "$run" = 0 ]

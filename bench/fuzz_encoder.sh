@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Feeds fastencc hundreds of damaged audio files and counts how it ends. The inputs are made
 # here with sox and ffmpeg (16-bit, 32- and 64-bit float WAV, WAVs of 9, 12 and 32 channels, MP3,
-# an MP3 of three files joined end to end with their tags, WMA 1 and 2, FLAC), then damaged
+# MP3s of files joined end to end with their tags (ID3v2, ID3v1, Lyrics3v2, APE with a footer
+# alone), WMA 1 and 2, FLAC), then damaged
 # with a fixed seed: bits flipped, header words replaced, the file cut short, random
 # bytes inserted, runs overwritten, chunks repeated. Every run uses one of the program's
 # profiles, on one or two threads. fastencc must end with one of its own exit statuses, never
@@ -25,7 +26,7 @@ while [ $# -gt 0 ]; do
     -s) seed="$2"; shift 2 ;;
     -b) build_dir="$2"; shift 2 ;;
     -k) keep="$2"; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) echo "fuzz_encoder: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -62,8 +63,23 @@ sox -n -r 32000 -c 32 -b 24 channels32.wav synth 1 sine 600 gain -9
 ffmpeg -v error -y -i int16.wav -c:a libmp3lame -b:a 48k -metadata title=One part1.mp3
 ffmpeg -v error -y -i float32.wav -c:a libmp3lame -b:a 48k -metadata title=Two -write_id3v1 1 part2.mp3
 cat part1.mp3 part2.mp3 part1.mp3 > joined.mp3
+# Parts without ID3v2 that end in Lyrics3v2 and ID3v1 tags, and parts that end in APE tags with a
+# footer alone (APEv2 without header, APEv1), each joined end to end: the tags' own size fields
+# are what the frame walk trusts.
+ffmpeg -v error -y -i int16.wav -c:a libmp3lame -b:a 64k -id3v2_version 0 bare.mp3
+lyrics3() {
+  local body="LYRICSBEGININD0000210LYR00020[00:01]Chapter words"
+  printf '%s%06dLYRICS200' "$body" "${#body}"
+  printf 'TAG%-125s' "Chapter"
+}
+ape_footer_only() { # VERSION: 1000 or 2000
+  perl -e 'my $item = pack("VV", 5, 0) . "Title\0Words";
+    print $item, "APETAGEX", pack("VVVV", $ARGV[0], length($item) + 32, 1, 0), "\0" x 8;' "$1"
+}
+{ cat bare.mp3; lyrics3; cat bare.mp3; lyrics3; cat bare.mp3; lyrics3; } > lyrics3.mp3
+{ cat bare.mp3; ape_footer_only 2000; cat bare.mp3; ape_footer_only 1000; } > ape.mp3
 inputs=(int16.wav float32.wav float64.wav mono22.wav song.mp3 song1.wma song2.wma song.flac
-  channels9.wav channels12.wav channels32.wav joined.mp3)
+  channels9.wav channels12.wav channels32.wav joined.mp3 lyrics3.mp3 ape.mp3)
 profiles=("" "-1t" "-dm -br 32000" "-dm -br 16000 -1t" "-br 64000 -1t" "-br 320000")
 
 # mutate SEED IN OUT: one to three damages of IN, chosen by SEED, written to OUT.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <numeric>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,8 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
+
+#include "encoder/mp3copy.h"
 
 namespace fastencc {
 
@@ -37,7 +40,7 @@ constexpr int kErrorAgain = -EAGAIN;
 // small enough to stay in the cache.
 constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 
-// The resampler's passband, as a fraction of the new Nyquist frequency.
+// The resampler's widest passband, as a fraction of the new Nyquist frequency.
 constexpr double kPassband = 0.97;
 
 // The most channels a source may have: beyond this the resampler takes none, and a header that
@@ -256,6 +259,7 @@ struct AudioDecoder::State
     std::array<std::vector<float>, 2> planes;
     int filled = 0;
     float gain = 1.0f;
+    double passband = kPassband;
 
     int lastPercent = -1;
     int64_t badPackets = 0;
@@ -338,7 +342,7 @@ struct AudioDecoder::State
             // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
             // applies at every bit rate, so it takes nothing away that LAME would keep.
             av_opt_set_int(swr.get(), "resampler", engine, 0);
-            av_opt_set_double(swr.get(), "cutoff", kPassband, 0);
+            av_opt_set_double(swr.get(), "cutoff", passband, 0);
             rc = swr_init(swr.get());
             if (rc >= 0)
                 return rc;
@@ -549,6 +553,11 @@ Status AudioDecoder::open(const std::string &path)
     return Status::success();
 }
 
+void AudioDecoder::setPassband(double fraction)
+{
+    m_state->passband = std::clamp(fraction, 0.5, kPassband);
+}
+
 void AudioDecoder::setGain(float gain)
 {
     m_state->gain = gain;
@@ -578,6 +587,13 @@ Status AudioDecoder::run(int sampleRate, int channels, DecodeListener &listener)
             continue;
         }
         st.reportProgress(*packet, listener);
+        // An info frame amid an MP3 stream is the start of a part joined onto it; it holds no
+        // audio, though a decoder would play it as a frame of silence.
+        if (st.stream->codecpar->codec_id == AV_CODEC_ID_MP3
+            && isInfoFrame(std::span<const unsigned char>(packet->data, static_cast<std::size_t>(packet->size)))) {
+            av_packet_unref(packet.get());
+            continue;
+        }
         rc = avcodec_send_packet(st.codec.get(), packet.get());
         av_packet_unref(packet.get());
         if (rc < 0 && rc != kErrorAgain)

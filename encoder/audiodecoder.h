@@ -50,6 +50,11 @@ public:
     // everything the listener gets); 1 by default.
     void setGain(float gain);
 
+    // Where the resampler's passband ends, as a fraction of the new Nyquist frequency (0.5 to
+    // 0.97, the default): just above the encoder's own low pass, the filter is shorter and as
+    // deep, its stopband still starting at the new Nyquist frequency.
+    void setPassband(double fraction);
+
     // Decodes to the end, handing the audio on in batches of several thousand samples.
     Status run(int sampleRate, int channels, DecodeListener &listener);
 

@@ -54,6 +54,7 @@ ParseResult parseCommandLine(const std::vector<std::string> &args)
                 return result;
             }
             o.gainDb = value;
+            o.gainGiven = true;
         } else if (arg == "-dm") {
             o.mono = true;
         } else if (arg == "-1t") {
@@ -124,10 +125,10 @@ std::string usageText()
            "copied; its info frame is, when it still holds for the frames copied. A\n"
            "file damaged inside is always encoded.\n"
            "\n"
-           "The audio is cut into pieces of a few seconds, encoded at once (one per\n"
-           "core) and joined frame by frame into one stream. The pieces are the same\n"
-           "on every machine and with -1t, so OUTPUT depends only on INPUT and the\n"
-           "options.\n"
+           "The audio is cut into pieces of 600 MP3 frames (16 to 43 seconds), encoded\n"
+           "at once (one per core) and joined frame by frame into one stream. The\n"
+           "pieces are the same on every machine and with -1t, so OUTPUT depends only\n"
+           "on INPUT and the options.\n"
            "\n"
            "Options (before or after the paths):\n"
            "  -dm                  downmix to mono\n"
@@ -138,8 +139,10 @@ std::string usageText()
            "                       another; for when several encoders run at once\n"
            "                       (by default every core encodes a piece)\n"
            "  -reencode            always encode, also an MP3 whose frames could be copied\n"
-           "  -gain DB             multiply the audio by DB decibels (-40 to 40, for example\n"
-           "                       -3.5) before encoding; what would pass full scale is\n"
+           "  -gain DB             make OUTPUT play DB decibels louder than INPUT (-40 to\n"
+           "                       40, for example -3.5): the audio is multiplied by DB\n"
+           "                       and by the 0.43 dB that MP3 encoding takes from music's\n"
+           "                       loudness, before encoding; what would pass full scale is\n"
            "                       clipped. Copied frames stay as they are.\n"
            "  -measure             only measure INPUT as it would be encoded (after -dm and\n"
            "                       -gain, at OUTPUT's sample rate) and print its loudness line\n"
@@ -153,10 +156,11 @@ std::string usageText()
            "just before the last \"progress 100\".\n"
            "\n"
            "Before the last \"progress 100\" comes the line \"loudness LUFS DBTP SECONDS\":\n"
-           "the EBU R128 integrated loudness, the true peak (dB of full scale, 4x\n"
-           "oversampled) and the length of OUTPUT as a player decodes it, with two\n"
-           "decimals (\"loudness -14.45 -0.52 240.02\"); silence gives \"-inf\" for both\n"
-           "levels. The line is left out when OUTPUT cannot be measured.\n"
+           "the EBU R128 integrated loudness, the true peak (dB of full scale,\n"
+           "oversampled to 192 kHz or more) and the length of OUTPUT as a player plays\n"
+           "it (without the encoder's delay and padding), with two decimals\n"
+           "(\"loudness -14.45 -0.52 240.02\"); silence gives \"-inf\" for both levels.\n"
+           "The line is left out when OUTPUT cannot be measured.\n"
            "\n"
            "Exit status:\n"
            "  0    the MP3 file is complete at OUTPUT\n"

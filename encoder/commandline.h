@@ -16,7 +16,8 @@ struct Options
     int bitrateKbps = 0;    // -br BITS_PER_SECOND, in kbit/s; 0 leaves LAME's default
     bool oneThread = false; // -1t: decode and encode the pieces on one thread (when several run at once)
     bool reencode = false;  // -reencode: encode an MP3 source even when its frames could be copied
-    double gainDb = 0.0;    // -gain DB: the samples are multiplied by 10^(DB/20) before encoding
+    double gainDb = 0.0;    // -gain DB: the output plays DB louder than the input
+    bool gainGiven = false; // -gain was given (the samples are then raised by the encoding's loss too)
     bool measure = false;   // -measure: only measure the input's loudness (one path, no output)
     bool help = false;      // -h / --help: print the usage and do nothing else
     bool version = false;   // -V / --version: print the program's version and do nothing else

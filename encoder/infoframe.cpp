@@ -64,12 +64,19 @@ std::size_t tagEnd(const HeaderInfo &h)
     return 4 + sideInfoSize(h) + kXingSize + kLameExtensionSize;
 }
 
-// The bit-rate index of the info frame: the stream's own, when its frame holds the tag; else 0.
+// The bit-rate index of the info frame: the stream's own, when its frame holds the tag; else
+// the smallest whose frame does (0 for a header that is no frame's).
 int infoBitrateIndex(const HeaderInfo &h)
 {
-    if (h.bitrateIndex <= 0 || h.bitrateIndex >= 15)
+    if (h.bitrateIndex <= 0 || h.bitrateIndex >= 15 || h.sampleRate == 0)
         return 0;
-    return frameSize(h, h.bitrateIndex) >= tagEnd(h) ? h.bitrateIndex : 0;
+    if (frameSize(h, h.bitrateIndex) >= tagEnd(h))
+        return h.bitrateIndex;
+    for (int index = 1; index < 15; ++index) {
+        if (frameSize(h, index) >= tagEnd(h))
+            return index;
+    }
+    return 0;
 }
 
 void put32(unsigned char *at, std::uint32_t value)
@@ -118,7 +125,8 @@ std::size_t frameSizeOf(std::uint32_t header)
 
 bool frameHoldsInfoTag(std::uint32_t header)
 {
-    return infoBitrateIndex(parse(header)) > 0;
+    const HeaderInfo h = parse(header);
+    return infoBitrateIndex(h) > 0 && infoBitrateIndex(h) == h.bitrateIndex;
 }
 
 std::size_t infoFrameSize(std::uint32_t header)
@@ -137,8 +145,8 @@ std::vector<unsigned char> buildInfoFrame(const InfoFrameFields &f)
     std::vector<unsigned char> frame(frameSize(h, index), 0);
     unsigned char *p = frame.data();
 
-    // The stream's header without padding; side info stays zero.
-    const std::uint32_t header = f.header & ~0x0200u;
+    // The stream's header without padding, at the info frame's bit rate; side info stays zero.
+    const std::uint32_t header = (f.header & ~0xF200u) | (static_cast<std::uint32_t>(index) << 12);
     put32(p, header);
     p += 4 + sideInfoSize(h);
 

@@ -10,11 +10,14 @@ namespace fastencc {
 
 // The info frame that opens a constant-bit-rate MP3 stream: an MP3 frame holding no audio but
 // an "Info" tag (frame and byte counts, seek table) and the LAME extension (encoder delay and
-// padding), so players show the exact length and decoders drop the padding. It is a frame at
-// the stream's own bit rate, as players that do not read the tag take the bit rate and so the
-// length from the first frame; where that frame is too small for the tag (32 and 16 kbit/s
-// mono), there is none, as with LAME itself: a constant bit rate needs no seek table. LAME
-// writes it for one encoder; the frame built here stands for it in a stream joined from pieces.
+// padding), so players show the exact length and decoders drop the delay and the padding. It is
+// a frame at the stream's own bit rate where that frame holds the tag, as LAME writes it. Where
+// it is too small (32 kbit/s and less), LAME writes none, and the output would play longer than
+// its source; here the info frame is then a frame of the smallest bit rate that holds the tag.
+// Decoders take it as they take any info frame, and the music's frames keep their own rate, so
+// players that read no info frame still take the bit rate, and the length, from the first
+// frame of music. LAME writes it for one encoder; the frame built here stands for it in a
+// stream joined from pieces.
 
 // CRC-16 as the LAME extension uses it (polynomial 0x8005, reflected, starting from crc).
 std::uint16_t crc16(std::span<const unsigned char> bytes, std::uint16_t crc = 0);
@@ -40,13 +43,13 @@ struct InfoFrameFields
 std::size_t frameSizeOf(std::uint32_t header);
 
 // Size of the info frame for a stream whose frames start with header: a frame at its bit rate,
-// without padding; 0 when that frame cannot hold the tag.
+// or the smallest that holds the tag, without padding.
 std::size_t infoFrameSize(std::uint32_t header);
 
 // Whether a frame at the stream's own bit rate holds the tag (then LAME writes it itself).
 bool frameHoldsInfoTag(std::uint32_t header);
 
-// The complete frame, infoFrameSize(fields.header) bytes long (none when that is 0).
+// The complete frame, infoFrameSize(fields.header) bytes long.
 std::vector<unsigned char> buildInfoFrame(const InfoFrameFields &fields);
 
 } // namespace fastencc

@@ -14,7 +14,7 @@ namespace fastencc {
 
 namespace {
 
-// The true-peak interpolator: 4x oversampling with a Hann-windowed sinc of 12 taps a phase.
+// The rough interpolator: 4x oversampling with a Hann-windowed sinc of 12 taps a phase.
 // Phase 0 is the sample itself; phases 1 to 3 lie a quarter, a half and three quarters of a
 // sample after it. The output runs kDelay samples behind the input.
 constexpr int kTaps = 12;
@@ -50,6 +50,89 @@ const Interpolator &interpolator()
 {
     static const Interpolator instance;
     return instance;
+}
+
+// The fine interpolator that gives the true peak: oversampling 8 times, and to 192 kHz at
+// least (12 times at 16 kHz), with a Kaiser-windowed sinc of 32 taps a phase. It reads within
+// 0.05 dB of the continuous peak also where the music reaches 0.45 of the sample rate (an
+// MP3's top at 32 kHz does) and the peak falls between the rough one's points. It costs several
+// times the rough one, so it runs only where the rough one comes near the peak found so far.
+constexpr int kFineTaps = 32;
+constexpr int kFineDelay = kFineTaps / 2;
+constexpr int kHistory = kFineTaps - 1; // samples kept from one batch for the next
+constexpr double kKaiserBeta = 8.0;
+constexpr int kMostPhases = 48;
+// The most the rough interpolator reads under the fine one (1.6 dB): a stretch whose rough peak,
+// raised by this, stays under the peak found so far cannot raise it.
+constexpr float kRoughMargin = 1.2f;
+
+double besselI0(double x)
+{
+    double sum = 1.0;
+    double term = 1.0;
+    for (int k = 1; k < 40; ++k) {
+        term *= (x / (2.0 * k)) * (x / (2.0 * k));
+        sum += term;
+    }
+    return sum;
+}
+
+struct FineInterpolator
+{
+    int phases = 0; // points between two samples
+    // coefficient[p * kFineTaps + j] weighs the sample j places back for point p + 1
+    std::vector<float> coefficient;
+
+    explicit FineInterpolator(int sampleRate)
+    {
+        const int factor = std::clamp((192000 + std::max(sampleRate, 1) - 1) / std::max(sampleRate, 1), 8, kMostPhases + 1);
+        phases = factor - 1;
+        coefficient.resize(static_cast<std::size_t>(phases * kFineTaps));
+        const double pi = std::acos(-1.0);
+        for (int p = 0; p < phases; ++p) {
+            for (int j = 0; j < kFineTaps; ++j) {
+                const double d = j - kFineDelay + (p + 1.0) / factor;
+                const double sinc = std::sin(pi * d) / (pi * d);
+                const double x = d / kFineDelay;
+                const double window = besselI0(kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - x * x))) / besselI0(kKaiserBeta);
+                coefficient[static_cast<std::size_t>(p * kFineTaps + j)] = static_cast<float>(sinc * window);
+            }
+        }
+    }
+};
+
+// The largest interpolated magnitude of frames [0, count) of samples by the fine interpolator;
+// samples has kHistory samples of history before samples[0].
+float finePeak(const FineInterpolator &f, const float *samples, int count)
+{
+    float most = 0.0f;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    __m128 best = _mm_setzero_ps();
+    for (; i + 4 <= count; i += 4) {
+        for (int p = 0; p < f.phases; ++p) {
+            const float *c = f.coefficient.data() + p * kFineTaps;
+            __m128 sum = _mm_setzero_ps();
+            for (int j = 0; j < kFineTaps; ++j)
+                sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(c[j]), _mm_loadu_ps(samples + i - j)));
+            best = _mm_max_ps(best, _mm_andnot_ps(signBits, sum));
+        }
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, best);
+    most = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; i < count; ++i) {
+        for (int p = 0; p < f.phases; ++p) {
+            const float *c = f.coefficient.data() + p * kFineTaps;
+            float sum = 0.0f;
+            for (int j = 0; j < kFineTaps; ++j)
+                sum += c[j] * samples[i - j];
+            most = std::max(most, std::abs(sum));
+        }
+    }
+    return most;
 }
 
 // Frames a stretch of the peak search: the largest sample of a stretch decides whether its
@@ -170,6 +253,12 @@ struct LoudnessMeter::State
     long inStep = 0;    // frames of the current step so far
     double stepSum = 0; // their weighted squares
     std::vector<double> steps;
+    FineInterpolator fine;
+
+    explicit State(int sampleRate)
+        : fine(sampleRate)
+    {
+    }
 
     // Filters count samples of one channel and returns the sum of their weighted squares.
     double weigh(Memory &m, const float *samples, int count) const
@@ -196,7 +285,7 @@ struct LoudnessMeter::State
 };
 
 LoudnessMeter::LoudnessMeter(int channels, int sampleRate)
-    : m_state(std::make_unique<State>())
+    : m_state(std::make_unique<State>(sampleRate))
     , m_channels(std::clamp(channels, 1, 2))
     , m_sampleRate(sampleRate)
     , m_peaks(static_cast<std::size_t>(m_channels))
@@ -206,28 +295,32 @@ LoudnessMeter::LoudnessMeter(int channels, int sampleRate)
     m_state->pass = highPass(rate);
     m_state->stepFrames = std::max(1L, std::lround(rate / 10.0));
     for (Channel &channel : m_peaks)
-        channel.buffer.assign(kTaps - 1, 0.0f);
+        channel.buffer.assign(kHistory, 0.0f);
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
 
 void LoudnessMeter::addPeak(Channel &channel, const float *samples, int frames)
 {
-    // The history of the last batch, then this one; the peak is sought stretch by stretch.
+    // The history of the last batch, then this one; the peak is sought stretch by stretch: the
+    // rough interpolator where the samples could reach the peak found so far, the fine one
+    // where the rough one comes near it.
     std::vector<float> &buffer = channel.buffer;
-    buffer.resize(kTaps - 1);
+    buffer.resize(kHistory);
     buffer.insert(buffer.end(), samples, samples + frames);
     const float gain = interpolator().gain;
     for (int at = 0; at < frames; at += kStretch) {
         const int count = std::min(kStretch, frames - at);
-        const float *stretch = buffer.data() + (kTaps - 1) + at;
-        const float nearby = largestMagnitude(stretch - (kTaps - 1), count + kTaps - 1);
-        // The sample kDelay back is phase 0's point: the sample peak, always exact.
+        const float *stretch = buffer.data() + kHistory + at;
+        const float nearby = largestMagnitude(stretch - kHistory, count + kHistory);
+        // The sample peak, always exact.
         channel.peak = std::max(channel.peak, largestMagnitude(stretch, count));
-        if (nearby * gain > channel.peak)
-            channel.peak = std::max(channel.peak, interpolatedPeak(stretch, count));
+        // Both interpolators look at the same points, kFineDelay samples back.
+        if (nearby * gain * kRoughMargin > channel.peak
+            && interpolatedPeak(stretch - (kFineDelay - kDelay), count) * kRoughMargin > channel.peak)
+            channel.peak = std::max(channel.peak, finePeak(m_state->fine, stretch, count));
     }
-    buffer.erase(buffer.begin(), buffer.end() - (kTaps - 1));
+    buffer.erase(buffer.begin(), buffer.end() - kHistory);
 }
 
 void LoudnessMeter::add(const float *const *planes, int frames)

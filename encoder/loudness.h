@@ -9,7 +9,7 @@
 namespace fastencc {
 
 // What a measurement found: EBU R128 integrated loudness (LUFS; -infinity for silence or audio
-// shorter than one 400 ms block), true peak (linear, 1.0 = full scale; 4x oversampled) and the
+// shorter than one 400 ms block), true peak (linear, 1.0 = full scale; oversampled to 192 kHz or more) and the
 // length measured.
 struct Loudness
 {
@@ -23,7 +23,7 @@ struct Loudness
 std::string loudnessLine(const Loudness &loudness);
 
 // Measures planar float audio handed over in batches, as ITU-R BS.1770 / EBU R128 define it:
-// integrated loudness (K-weighted, gated) and true peak (4x oversampled). Written here rather
+// integrated loudness (K-weighted, gated) and true peak (oversampled to 192 kHz or more). Written here rather
 // than taken from libebur128, which costs four times as much for the same figures (the tests
 // hold the two side by side): measuring every output has to stay a small part of encoding it.
 // The true peak's interpolator is vectorised and skips the stretches whose samples cannot reach

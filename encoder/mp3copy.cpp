@@ -131,15 +131,125 @@ bool startsWith(Bytes &bytes, std::uint64_t offset, const char *text)
     return bytes.read(offset, n, b) == static_cast<long>(n) && std::memcmp(b, text, n) == 0;
 }
 
-// Whether what lies at offset ends the audio cleanly: the end of the file, a tag that files
-// carry after their frames, or zero bytes to the end.
+std::uint32_t littleEndian32(const unsigned char *p)
+{
+    return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+
+// The number written as count decimal digits at p, or -1 when they are not all digits.
+long decimal(const unsigned char *p, int count)
+{
+    long value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return -1;
+        value = value * 10 + (p[i] - '0');
+    }
+    return value;
+}
+
+// Whether the 32 bytes at h are the footer of an APE tag of size bytes (its header not
+// counted) with items items.
+bool apeFooter(const unsigned char *h, std::uint64_t size, std::uint32_t items)
+{
+    const std::uint32_t version = littleEndian32(h + 8);
+    return std::memcmp(h, "APETAGEX", 8) == 0 && (version == 1000 || version == 2000) && littleEndian32(h + 12) == size
+        && littleEndian32(h + 16) == items && (h[23] & 0x20) == 0;
+}
+
+// The end of an APE tag without a header (APEv1, or APEv2 written without one) whose first item
+// starts at offset, or offset when there is none there. Such a tag is known only by walking its
+// items up to the footer, whose size and item count must agree with the walk.
+std::uint64_t apeTagWithoutHeader(Bytes &bytes, std::uint64_t offset)
+{
+    constexpr std::uint32_t kMostItems = 65536;
+    unsigned char b[264];
+    std::uint64_t at = offset;
+    for (std::uint32_t items = 0; items <= kMostItems; ++items) {
+        const long got = bytes.read(at, sizeof b, b);
+        if (got >= 32 && apeFooter(b, at + 32 - offset, items))
+            return at + 32;
+        // An item: value size, flags, a key of 2 to 255 printable characters ending in a zero
+        // byte, then the value.
+        if (got < 11)
+            return offset;
+        std::size_t key = 8;
+        while (key < static_cast<std::size_t>(got) && b[key] >= 0x20 && b[key] <= 0x7E)
+            ++key;
+        if (key - 8 < 2 || key - 8 > 255 || key >= static_cast<std::size_t>(got) || b[key] != 0)
+            return offset;
+        at += key + 1 + littleEndian32(b);
+        if (at > bytes.size())
+            return offset;
+    }
+    return offset;
+}
+
+// The end of the Lyrics3 tag at offset ("LYRICSBEGIN"), or offset when there is none. Version 2
+// is walked field by field (a three-letter name, five digits of size, the text) up to the six
+// digits of its size and "LYRICS200", which must count the bytes walked; version 1 ends with
+// "LYRICSEND" within 5100 bytes of text.
+std::uint64_t lyrics3Tag(Bytes &bytes, std::uint64_t offset)
+{
+    if (!startsWith(bytes, offset, "LYRICSBEGIN"))
+        return offset;
+    constexpr int kMostFields = 1000;
+    unsigned char b[16];
+    std::uint64_t at = offset + 11;
+    for (int field = 0; field < kMostFields; ++field) {
+        if (bytes.read(at, 15, b) != 15)
+            break;
+        if (std::memcmp(b + 6, "LYRICS200", 9) == 0 && decimal(b, 6) == static_cast<long>(at - offset))
+            return at + 15;
+        const long size = decimal(b + 3, 5);
+        if (size < 0 || !std::all_of(b, b + 3, [](unsigned char c) { return c >= 'A' && c <= 'Z'; }))
+            break;
+        at += 8 + static_cast<std::uint64_t>(size);
+    }
+    std::vector<unsigned char> text(11 + 5100 + 9);
+    const long got = bytes.read(offset, text.size(), text.data());
+    for (long i = 11; i + 9 <= got; ++i) {
+        if (std::memcmp(&text[static_cast<std::size_t>(i)], "LYRICSEND", 9) == 0)
+            return offset + static_cast<std::uint64_t>(i) + 9;
+    }
+    return offset;
+}
+
+// Where the bytes go on after the tags at offset (offset itself when there are none there):
+// ID3v2, ID3v1, APE (with or without a header) and Lyrics3. A tag counts only when it ends
+// within the file.
+std::uint64_t skipTags(Bytes &bytes, std::uint64_t offset)
+{
+    unsigned char h[32];
+    for (;;) {
+        std::uint64_t next = offset;
+        if (bytes.read(offset, 32, h) == 32 && std::memcmp(h, "APETAGEX", 8) == 0 && (h[23] & 0x20) != 0) {
+            // The header's size counts the items and the footer.
+            next = offset + 32 + littleEndian32(h + 12);
+        } else if (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
+                   && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+            const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7)
+                | h[9];
+            next = offset + 10 + size + ((h[5] & 0x10) ? 10 : 0);
+        } else if (startsWith(bytes, offset, "TAG")) {
+            next = offset + 128; // ID3v1: always 128 bytes
+        } else if (startsWith(bytes, offset, "LYRICSBEGIN")) {
+            next = lyrics3Tag(bytes, offset);
+        } else {
+            next = apeTagWithoutHeader(bytes, offset);
+        }
+        if (next == offset || next > bytes.size())
+            return offset;
+        offset = next;
+    }
+}
+
+// Whether what lies at offset ends the audio cleanly: nothing but tags, then the end of the
+// file or zero bytes to it. A tag followed by anything else is no end: a file joined from parts
+// goes on after it.
 bool endsCleanly(Bytes &bytes, std::uint64_t offset)
 {
-    if (offset >= bytes.size())
-        return true;
-    if (startsWith(bytes, offset, "TAG") || startsWith(bytes, offset, "APETAGEX") || startsWith(bytes, offset, "LYRICSBEGIN")
-        || startsWith(bytes, offset, "ID3"))
-        return true;
+    offset = skipTags(bytes, offset);
     std::array<unsigned char, 4096> chunk{};
     for (std::uint64_t at = offset; at < bytes.size();) {
         const long n = bytes.read(at, chunk.size(), chunk.data());
@@ -150,31 +260,6 @@ bool endsCleanly(Bytes &bytes, std::uint64_t offset)
         at += static_cast<std::uint64_t>(n);
     }
     return true;
-}
-
-// Where the bytes go on after the ID3v2, ID3v1 and APEv2 tags at offset (offset itself when
-// there are none there). An APE tag is known here by its header; one with a footer alone cannot
-// be told from damage until its end.
-std::uint64_t skipTags(Bytes &bytes, std::uint64_t offset)
-{
-    unsigned char h[32];
-    for (;;) {
-        if (bytes.read(offset, 32, h) == 32 && std::memcmp(h, "APETAGEX", 8) == 0 && (h[23] & 0x20) != 0) {
-            // The header's size counts the items and the footer, little-endian.
-            const std::uint64_t size = h[12] | (std::uint64_t{h[13]} << 8) | (std::uint64_t{h[14]} << 16)
-                | (std::uint64_t{h[15]} << 24);
-            offset += 32 + size;
-        } else if (bytes.read(offset, 10, h) == 10 && std::memcmp(h, "ID3", 3) == 0 && h[3] != 0xFF && h[4] != 0xFF
-                   && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
-            const std::uint64_t size = (std::uint64_t{h[6]} << 21) | (std::uint64_t{h[7]} << 14) | (std::uint64_t{h[8]} << 7)
-                | h[9];
-            offset += 10 + size + ((h[5] & 0x10) ? 10 : 0);
-        } else if (offset + 128 <= bytes.size() && startsWith(bytes, offset, "TAG")) {
-            offset += 128; // ID3v1: always 128 bytes
-        } else {
-            return offset;
-        }
-    }
 }
 
 // Whether a frame at offset starts a stream: its successor is a frame of the same stream or
@@ -214,6 +299,16 @@ bool isInfoFrame(std::span<const unsigned char> frame, const Mp3Header &h)
     return frame.size() >= 36 + 18 && std::memcmp(&frame[36], "VBRI", 4) == 0;
 }
 
+// Whether frame is an info frame as encoders write them, with empty side information: one
+// found amid the audio frames, where an audio frame's bytes might by chance spell the tag's name.
+bool heldNoAudio(std::span<const unsigned char> frame, const Mp3Header &h)
+{
+    const std::size_t side = sideInfoSize(h);
+    return frame.size() >= 4 + side
+        && std::all_of(frame.begin() + 4, frame.begin() + 4 + static_cast<long>(side), [](unsigned char c) { return c == 0; })
+        && isInfoFrame(frame, h);
+}
+
 // Whether the info frame states what the copy will hold: frames audio frames of audioBytes
 // bytes whose CRC is musicCrc, after the info frame.
 bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &h, std::uint64_t frames, std::uint64_t audioBytes,
@@ -247,6 +342,25 @@ bool infoFrameTellsTruth(std::span<const unsigned char> frame, const Mp3Header &
     // A LAME extension is known by the CRC that closes it; its music length and CRC must hold too.
     if (at + 36 <= frame.size() && crc16(frame.first(at + 34)) == be16(&frame[at + 34]))
         return bigEndian32(&frame[at + 28]) == streamBytes && be16(&frame[at + 32]) == musicCrc;
+    return true;
+}
+
+// The encoder delay and padding that the LAME extension of an Xing or Info frame states, as
+// decoders read them; false when the frame has none.
+bool lameDelays(std::span<const unsigned char> frame, const Mp3Header &h, int &delay, int &padding)
+{
+    std::size_t at = 4 + sideInfoSize(h);
+    if (frame.size() < at + 8 || (std::memcmp(&frame[at], "Xing", 4) != 0 && std::memcmp(&frame[at], "Info", 4) != 0))
+        return false;
+    const std::uint32_t flags = bigEndian32(&frame[at + 4]);
+    at += 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
+    if (at + 24 > frame.size())
+        return false;
+    const auto name = [&](const char *text) { return std::memcmp(&frame[at], text, 4) == 0; };
+    if (!name("LAME") && !name("Lavf") && !name("Lavc"))
+        return false;
+    delay = (frame[at + 21] << 4) | (frame[at + 22] >> 4);
+    padding = ((frame[at + 22] & 0x0F) << 8) | frame[at + 23];
     return true;
 }
 
@@ -325,6 +439,12 @@ Mp3Scan scan(Bytes &bytes)
             endPart(); // the last frame, cut short
             break;
         }
+        // A part joined without tags before it still starts with its own info frame.
+        if (heldNoAudio(std::span(frame.data(), h.size), h)) {
+            endPart();
+            offset = partStart = offset + h.size;
+            continue;
+        }
         musicCrc = crc16(std::span(frame.data(), h.size), musicCrc);
         ++result.frames;
         result.bitrateSum += static_cast<std::uint64_t>(h.bitrateKbps);
@@ -337,6 +457,9 @@ Mp3Scan scan(Bytes &bytes)
     result.audioEnd = result.parts.back().end;
     if (!result.infoFrame.empty() && !infoFrameTellsTruth(result.infoFrame, first, result.frames, audioBytes, musicCrc))
         result.infoFrame.clear();
+    if (result.infoFrame.empty() || !lameDelays(result.infoFrame, first, result.encoderDelay, result.padding))
+        result.encoderDelay = result.padding = 0;
+    result.frameSamples = first.mpeg1 ? 1152 : 576;
     result.copyable = true;
     return result;
 }
@@ -361,6 +484,14 @@ Mp3Header parseMp3Header(std::uint32_t word)
     const std::size_t padding = (word >> 9) & 1;
     h.size = static_cast<std::size_t>((h.mpeg1 ? 144000 : 72000) * h.bitrateKbps / h.sampleRate) + padding;
     return h;
+}
+
+bool isInfoFrame(std::span<const unsigned char> frame)
+{
+    if (frame.size() < 4)
+        return false;
+    const Mp3Header h = parseMp3Header(bigEndian32(frame.data()));
+    return h.valid && heldNoAudio(frame, h);
 }
 
 Mp3Scan scanMp3(std::span<const unsigned char> file)

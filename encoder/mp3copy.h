@@ -70,17 +70,31 @@ struct Mp3Scan
     // that does not (the file was cut or edited after encoding) is left out, and the copy is a
     // plain stream of frames like any file without one.
     std::vector<unsigned char> infoFrame;
+    // What that info frame tells decoders to drop at the start and the end (0 without one).
+    int encoderDelay = 0;
+    int padding = 0;
+    int frameSamples = 0; // samples of each channel in a frame
+
+    // The samples a player plays of the copy.
+    std::int64_t playedSamples() const { return static_cast<std::int64_t>(frames) * frameSamples - encoderDelay - padding; }
 
     // The average bit rate in bit/s: every frame of one stream lasts equally long, so this is
     // the mean of the frames' rates, and exactly the rate of a constant-bit-rate file.
     double averageBitrate() const { return frames ? 1000.0 * static_cast<double>(bitrateSum) / static_cast<double>(frames) : 0; }
 };
 
+// Whether frame (one whole MP3 frame) is an info frame (Xing, Info or VBRI) with empty side
+// information, as encoders write them: it holds no audio, and where parts of a stream are
+// joined, a part's own is left out.
+bool isInfoFrame(std::span<const unsigned char> frame);
+
 // Walks the file's frames without decoding them. A stream that is damaged inside (bytes that are
 // no frame or tag between frames, frames of another version or sample rate, free-format frames)
-// is not copyable: the decoder deals with damage, and encoding it gives a clean file. ID3v2 and
-// ID3v1 tags between frames join parts of one stream. A last frame cut short is dropped, as no
-// decoder could play it whole. Fails only when the file cannot be read.
+// is not copyable: the decoder deals with damage, and encoding it gives a clean file. ID3v2,
+// ID3v1, APE and Lyrics3 tags between frames join parts of one stream, and so does a part's own
+// info frame; tags end the audio only where nothing but tags (or zero bytes) follows them. A
+// last frame cut short is dropped, as no decoder could play it whole. Fails only when the file
+// cannot be read.
 Status scanMp3(const std::string &path, Mp3Scan &scan);
 
 // The same over bytes in memory, for tests and for scanMp3() itself.

@@ -75,7 +75,9 @@ Mp3Format Mp3Encoder::chooseFormat(int sourceRate, int channels, int bitrateKbps
     lame_set_in_samplerate(probe.get(), sourceRate);
     if (lame_init_params(probe.get()) < 0)
         return {};
-    return {lame_get_out_samplerate(probe.get()), channels, lame_get_brate(probe.get())};
+    const int lowpass = lame_get_lowpassfreq(probe.get());
+    const int top = lowpass > 0 ? lowpass + std::max(0, lame_get_lowpasswidth(probe.get())) : 0;
+    return {lame_get_out_samplerate(probe.get()), channels, lame_get_brate(probe.get()), top};
 }
 
 Mp3Encoder::Mp3Encoder() = default;
@@ -149,10 +151,13 @@ std::span<const unsigned char> Mp3Encoder::account(int lameBytes)
         if (frameHoldsInfoTag(m_header))
             m_crcSkip = frameSizeOf(m_header);
     }
-    // The music CRC covers everything after the info frame.
-    const std::size_t skip = std::min(m_crcSkip, size);
-    m_crcSkip -= skip;
-    m_musicCrc = crc16(std::span(m_buffer.data() + skip, size - skip), m_musicCrc);
+    // The music CRC covers everything after the info frame; a piece of a joined stream has
+    // none of its own (the joined stream's is counted as it is written).
+    if (m_infoFrame) {
+        const std::size_t skip = std::min(m_crcSkip, size);
+        m_crcSkip -= skip;
+        m_musicCrc = crc16(std::span(m_buffer.data() + skip, size - skip), m_musicCrc);
+    }
     m_bytes += size;
     return {m_buffer.data(), size};
 }

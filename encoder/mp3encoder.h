@@ -17,6 +17,7 @@ struct Mp3Format
     int sampleRate = 0;
     int channels = 0;
     int bitrateKbps = 0;
+    int lowpassTopHz = 0; // where LAME's low pass has taken everything away
 };
 
 // Constant-bit-rate MP3 encoding with libmp3lame. Takes planar float samples (-1..1) already

@@ -1,9 +1,13 @@
 #include "encoder/mp3meter.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 }
+
+#include "encoder/mp3copy.h"
 
 namespace fastencc {
 
@@ -42,9 +46,51 @@ Mp3Meter::Mp3Meter()
 
 Mp3Meter::~Mp3Meter() = default;
 
+namespace {
+
+// Samples held back: more than the padding LAME adds after the last sample (under two frames).
+constexpr std::size_t kHeld = 4096;
+
+} // namespace
+
+void Mp3Meter::feed(std::int64_t frames)
+{
+    if (m_length >= 0)
+        frames = std::min(frames, m_length - m_fed);
+    if (frames > 0 && m_meter) {
+        const float *planes[2] = {m_held[0].data(), m_held[1].data()};
+        m_meter->add(planes, static_cast<int>(frames));
+        m_fed += frames;
+    }
+}
+
+void Mp3Meter::measure(const float *const *planes, int channels, int frames)
+{
+    // Samples before m_skip are never played.
+    const std::int64_t start = m_decoded;
+    m_decoded += frames;
+    const std::int64_t from = std::max(start, m_skip);
+    if (from >= m_decoded)
+        return;
+    const auto offset = static_cast<std::size_t>(from - start);
+    const auto count = static_cast<std::size_t>(m_decoded - from);
+    for (int c = 0; c < 2; ++c) {
+        const float *p = planes[std::min(c, channels - 1)] + offset;
+        m_held[c].insert(m_held[c].end(), p, p + count);
+    }
+    if (m_held[0].size() >= 2 * kHeld) {
+        const std::size_t ready = m_held[0].size() - kHeld;
+        feed(static_cast<std::int64_t>(ready));
+        for (auto &held : m_held)
+            held.erase(held.begin(), held.begin() + static_cast<long>(ready));
+    }
+}
+
 void Mp3Meter::decodePacket(const unsigned char *data, int size)
 {
     Decoder &d = *m_decoder;
+    if (data && isInfoFrame(std::span(data, static_cast<std::size_t>(size))))
+        return; // no audio, though a decoder would give a frame of silence
     d.packet->data = const_cast<unsigned char *>(data);
     d.packet->size = size;
     // A frame the decoder refuses is skipped; it counts as silence for the measurement.
@@ -57,7 +103,7 @@ void Mp3Meter::decodePacket(const unsigned char *data, int size)
                 m_meter = std::make_unique<LoudnessMeter>(channels, d.frame->sample_rate);
             const float *planes[2] = {reinterpret_cast<const float *>(d.frame->extended_data[0]),
                                       reinterpret_cast<const float *>(d.frame->extended_data[channels - 1])};
-            m_meter->add(planes, d.frame->nb_samples);
+            measure(planes, channels, d.frame->nb_samples);
         }
         av_frame_unref(d.frame);
     }
@@ -96,6 +142,9 @@ bool Mp3Meter::finish(Loudness &out)
     decodePacket(nullptr, 0);
     if (!m_meter)
         return false;
+    feed(static_cast<std::int64_t>(m_held[0].size()));
+    m_held[0].clear();
+    m_held[1].clear();
     out = m_meter->result();
     return true;
 }

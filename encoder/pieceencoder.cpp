@@ -26,12 +26,14 @@ namespace fastencc {
 namespace {
 
 // The layout's defaults: pieces long enough that the frames encoded twice around each join
-// cost little, short enough that a song gives every core several pieces and that the pieces
-// held at once stay small. The lead covers the analysis filter bank, the transform's overlap
-// and the psychoacoustic model's memory. A piece holds at most layout.pieceBytes of input,
-// whatever the number of workers: the pieces, and so the bytes of the output, are the same on
-// every machine and in every mode (a source held as floats gets pieces half as long, and the
-// program stays as small).
+// (the lead, the join window and the frames that settle it: under 4% of 600) cost little, short
+// enough that a song gives every core several pieces. The lead covers the analysis filter bank,
+// the transform's overlap and the psychoacoustic model's memory. A piece is a number of frames,
+// whatever the source's depth or the number of workers: the pieces, and so the bytes of the
+// output, are the same on every machine and in every mode.
+// The input the pieces in flight hold, at most, per worker; with 600 frames, a stereo piece of
+// floats takes 5.7 MB, so only longer pieces ever have fewer in flight than workers.
+constexpr std::size_t kBudgetPerWorker = 6u << 20;
 // The most workers encodeInPieces() is given (availableCores()).
 constexpr int kMaxWorkers = 3;
 // Input beyond the frames where a join is sought, so that LAME has put all of them out.
@@ -160,12 +162,9 @@ public:
         : m_format(format)
         , m_layout(layout)
         , m_frameSamples(format.sampleRate >= 32000 ? 1152 : 576)
-        , m_pieceFrames(
-              std::max(1L,
-                       std::min(std::lround(layout.seconds * format.sampleRate / m_frameSamples),
-                                layout.pieceBytes / (m_frameSamples * format.channels * static_cast<long>(sizeof(Sample))))))
+        , m_pieceFrames(std::max(1L, layout.pieceFrames))
         , m_frameBytes(static_cast<long>(m_frameSamples / 8) * format.bitrateKbps * 1000 / format.sampleRate)
-        , m_maxPieces(static_cast<std::size_t>(std::max(1, workers)))
+        , m_maxPieces(piecesInFlight(workers))
         , m_writer(file, std::move(settings), m_frameSamples)
         , m_progress(report)
     {
@@ -205,6 +204,8 @@ public:
 
     void progress(int percent) override { m_progress(percent); }
 
+    long inputSamples() const { return m_inputEnd; }
+
     // The input has ended: encodes and joins what is left and completes the stream.
     Status finish()
     {
@@ -226,6 +227,17 @@ public:
     }
 
 private:
+    // As many pieces as workers, but within the budget of bytes (at least one).
+    std::size_t piecesInFlight(int workers) const
+    {
+        const auto pieceBytes = static_cast<std::size_t>(m_layout.leadFrames + m_pieceFrames + m_layout.joinFrames
+                                                         + kSettleFrames)
+            * static_cast<std::size_t>(m_frameSamples * m_format.channels) * sizeof(Sample);
+        const std::size_t budget = kBudgetPerWorker * static_cast<std::size_t>(std::max(1, workers));
+        return std::clamp<std::size_t>(budget / std::max<std::size_t>(1, pieceBytes), 1,
+                                       static_cast<std::size_t>(std::max(1, workers)));
+    }
+
     // The sample of the whole input that a piece's planes begin with.
     long inputStart(const Piece<Sample> &piece) const { return piece.out.firstFrame * m_frameSamples; }
 
@@ -310,11 +322,24 @@ private:
         }
         Piece<Sample> &left = *m_tail;
         // Until joined, the piece keeps its frames from its own first one on.
-        const long from = piece->out.keepFrom;
-        const long to = from + m_layout.joinFrames;
-        long at = findJoin(left.out, piece->out, from, to, true);
-        if (at < 0)
-            at = findJoin(left.out, piece->out, from, to, false);
+        long from = piece->out.keepFrom;
+        long to = from + m_layout.joinFrames;
+        long at = join(left, *piece, from, to);
+        // None fits: the left encoder goes on through the next window, and the join is sought
+        // there, as long as the piece holds the window and the frames that settle it.
+        for (long window = 0; at < 0 && window < m_layout.moreWindows && m_layout.joinFrames > 0; ++window) {
+            const long end = (to + m_layout.joinFrames + kSettleFrames) * m_frameSamples;
+            if (end > piece->inputEnd || (piece->last && end == piece->inputEnd))
+                break;
+            if (Status s = feed(*left.encoder, left.out, piece->planes, left.inputEnd - inputStart(*piece),
+                                end - inputStart(*piece), false);
+                !s.ok())
+                return s;
+            left.inputEnd = end;
+            from = to;
+            to += m_layout.joinFrames;
+            at = join(left, *piece, from, to);
+        }
         if (at >= 0) {
             makeJoin(left.out, piece->out, at);
             if (Status s = m_writer.write(left.out, left.out.keepFrom, at); !s.ok())
@@ -332,6 +357,14 @@ private:
         left.inputEnd = piece->inputEnd;
         left.last = piece->last;
         return s;
+    }
+
+    // The frame in [from, to) where the left piece's frames are best followed by the right's,
+    // or -1: one where the window shapes follow one another too, else one where the bytes fit.
+    static long join(const Piece<Sample> &left, const Piece<Sample> &right, long from, long to)
+    {
+        const long at = findJoin(left.out, right.out, from, to, true);
+        return at >= 0 ? at : findJoin(left.out, right.out, from, to, false);
     }
 
     // Encodes a piece with an encoder of its own.
@@ -395,7 +428,7 @@ private:
 } // namespace
 
 Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile &file, int workers,
-                      void (*progress)(int percent), const PieceLayout &layout)
+                      void (*progress)(int percent), const PieceLayout &layout, StreamFacts *facts)
 {
     // What the info frame says of the pieces' settings, from an encoder that goes before the
     // pieces' encoders come.
@@ -406,9 +439,13 @@ Status encodeInPieces(AudioDecoder &decoder, const Mp3Format &format, OutputFile
             return s;
         fields = settings.settingsFields();
     }
+    if (facts)
+        facts->encoderDelay = fields.encoderDelay;
     const auto run = [&](auto &pipeline) {
         if (Status s = decoder.run(format.sampleRate, format.channels, pipeline); !s.ok())
             return s;
+        if (facts)
+            facts->samples = pipeline.inputSamples();
         return pipeline.finish();
     };
     workers = std::clamp(workers, 0, kMaxWorkers);
