@@ -70,7 +70,7 @@ void printLoudness(Mp3Meter &meter)
 {
     Loudness loudness;
     if (meter.finish(loudness)) {
-        std::printf("%s\n", loudnessLine(loudness).c_str());
+        std::printf("%s\n%s\n", blocksLine(loudness).c_str(), loudnessLine(loudness).c_str());
         std::fflush(stdout);
     }
 }
@@ -176,7 +176,8 @@ Status encodeFile(const Options &options)
         MeasureListener measured(format.channels, format.sampleRate);
         if (Status s = decoder.run(format.sampleRate, format.channels, measured); !s.ok())
             return s;
-        std::printf("%s\n", loudnessLine(measured.result()).c_str());
+        const Loudness result = measured.result();
+        std::printf("%s\n%s\n", blocksLine(result).c_str(), loudnessLine(result).c_str());
         printProgress(100);
         return Status::success();
     }

@@ -236,6 +236,17 @@ std::string loudnessLine(const Loudness &loudness)
     return "loudness " + levelText(loudness.lufs, false) + " " + levelText(loudness.truePeak, true) + " " + seconds;
 }
 
+std::string blocksLine(const Loudness &loudness)
+{
+    std::string line = "loudness-blocks";
+    char separator = ' ';
+    for (const auto &[bin, count] : loudness.blocks) {
+        line += separator + std::to_string(bin) + ':' + std::to_string(count);
+        separator = ',';
+    }
+    return line;
+}
+
 // The integrated loudness: K-weighted mean squares summed over the channels for every 100 ms
 // step; blocks of four steps (400 ms, overlapping by three quarters) are gated at -70 LUFS and
 // then at 10 LU under the loudness of the blocks that passed.
@@ -355,8 +366,11 @@ Loudness LoudnessMeter::result() const
     std::vector<double> blocks; // mean squares of the blocks above the absolute gate
     for (std::size_t i = 0; i + 4 <= steps.size(); ++i) {
         const double meanSquare = (steps[i] + steps[i + 1] + steps[i + 2] + steps[i + 3]) / blockFrames;
-        if (meanSquare > 0.0 && lufsOf(meanSquare) > -70.0)
+        if (meanSquare > 0.0 && lufsOf(meanSquare) > -70.0) {
             blocks.push_back(meanSquare);
+            const int bin = static_cast<int>(std::floor((lufsOf(meanSquare) + 70.0) * 10.0));
+            ++out.blocks[std::min(bin, 900)];
+        }
     }
     if (!blocks.empty()) {
         double sum = 0.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,11 +17,17 @@ struct Loudness
     double lufs = 0.0;
     double truePeak = 0.0;
     double seconds = 0.0;
+    // The 400 ms blocks above the absolute gate, counted by their loudness in bins of 0.1 LU from
+    // -70 LUFS (bin → blocks): what measuring several files as one programme (an album) needs.
+    std::map<int, std::uint32_t> blocks;
 };
 
 // The line fastencc prints for a measurement: "loudness LUFS DBTP SECONDS", with two decimals
 // ("loudness -14.45 -0.52 240.02"); silence prints "-inf" for both levels.
 std::string loudnessLine(const Loudness &loudness);
+// The line of its blocks, printed before it: "loudness-blocks BIN:COUNT,BIN:COUNT,..." (nothing
+// after the word for silence).
+std::string blocksLine(const Loudness &loudness);
 
 // Measures planar float audio handed over in batches, as ITU-R BS.1770 / EBU R128 define it:
 // integrated loudness (K-weighted, gated) and true peak (oversampled to 192 kHz or more). Written here rather
