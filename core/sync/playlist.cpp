@@ -215,7 +215,8 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
             entries = OutputsIn(folder, libraryKey);
             if (foreign) {
                 if (!entries.isEmpty())
-                    result.problems << QStringLiteral("没有改动播放器上不是本程序写的播放列表：%1").arg(root.relativeFilePath(listPath));
+                    result.problems
+                        << QStringLiteral("没有改动播放器上不是本程序写的播放列表：%1").arg(root.relativeFilePath(listPath));
             } else if (entries.isEmpty()) {
                 if (own && QFile::remove(listPath))
                     ++result.removed;
@@ -250,7 +251,8 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
         // written again only when it would say something else.
         QByteArray text = QByteArrayLiteral("#EXTM3U\n") + MarkLine(libraryKey) + '\n';
         for (const PlaylistEntry &entry : std::as_const(all))
-            text += "#EXTINF:" + QByteArray::number(entry.seconds) + ',' + entry.title.toUtf8() + '\n' + entry.file.toUtf8() + '\n';
+            text += "#EXTINF:" + QByteArray::number(entry.seconds) + ',' + entry.title.toUtf8() + '\n' + entry.file.toUtf8()
+                + '\n';
         bool changed = false;
         if (!WriteList(wholePath, text, &changed))
             result.problems << QStringLiteral("无法写入播放列表：%1").arg(WholePlayerListName());

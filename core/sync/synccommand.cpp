@@ -74,12 +74,14 @@ int RunSyncCommand(const SyncCommand &command, std::FILE *out, std::FILE *err)
             summary.addFinishedRow(rows, row, outcome);
             ++ended;
             const bool ok = outcome != RowOutcome::Failed;
-            Print(out, QStringLiteral("[%1/%2] %3 %4%5")
-                           .arg(ended)
-                           .arg(rows.rowCount())
-                           .arg(ok ? QStringLiteral("完成") : QStringLiteral("失败"),
-                                QDir(plan.library).relativeFilePath(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source)),
-                                ok ? QString() : QStringLiteral("：") + rows.note(row)));
+            Print(out,
+                  QStringLiteral("[%1/%2] %3 %4%5")
+                      .arg(ended)
+                      .arg(rows.rowCount())
+                      .arg(ok ? QStringLiteral("完成") : QStringLiteral("失败"),
+                           QDir(plan.library)
+                               .relativeFilePath(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source)),
+                           ok ? QString() : QStringLiteral("：") + rows.note(row)));
         });
         QEventLoop loop;
         QObject::connect(&run, &ConversionRun::finished, &loop, &QEventLoop::quit);

@@ -161,7 +161,8 @@ void ApplyFileChanges(const SyncPlan &plan, SyncResult &result)
         }
         if (!ok) {
             ++result.failed;
-            result.problems << (item.kind == SyncItem::Kind::Moved ? QStringLiteral("无法移动：%1") : QStringLiteral("无法改标签：%1"))
+            result.problems << (item.kind == SyncItem::Kind::Moved ? QStringLiteral("无法移动：%1")
+                                                                   : QStringLiteral("无法改标签：%1"))
                                    .arg(Relative(plan, item.output));
             qWarning("Sync: %s: %s", qPrintable(item.output), qPrintable(detail));
             continue;
@@ -214,7 +215,8 @@ void FinishSync(const SyncPlan &plan, const SyncRows &rows, SyncResult &result)
         if (status != JobStatus::Done && status != JobStatus::Damaged) {
             ++result.failed;
             const QString note = rows.note(row);
-            result.problems << QStringLiteral("没有压缩：%1%2").arg(item.relative, note.isEmpty() ? QString() : QStringLiteral("（%1）").arg(note));
+            result.problems << QStringLiteral("没有压缩：%1%2")
+                                   .arg(item.relative, note.isEmpty() ? QString() : QStringLiteral("（%1）").arg(note));
             continue;
         }
         ++result.encoded;

@@ -32,12 +32,13 @@ constexpr qint64 FitMargin = qint64(8) << 20;
 constexpr qint64 TagAllowance = 64 * 1024;
 
 // Runs work(i) for i in [0, count) on up to threads workers and waits for all of them.
-template<typename Work>
+template <typename Work>
 void ParallelFor(qsizetype count, int threads, Work work)
 {
     if (count == 0)
         return;
-    const int workers = std::clamp<int>(threads > 0 ? threads : QThread::idealThreadCount(), 1, int(std::min<qsizetype>(count, 64)));
+    const int workers = std::clamp<int>(threads > 0 ? threads : QThread::idealThreadCount(), 1,
+                                        int(std::min<qsizetype>(count, 64)));
     if (workers == 1) {
         for (qsizetype i = 0; i < count; ++i)
             work(i);
@@ -255,9 +256,8 @@ SyncPlan PlanSync(const SyncRequest &request)
 
     // The slow reads, on every core: the sources' tags and the candidates' marks.
     QList<std::optional<SourceStamp>> stamps(candidates.size());
-    ParallelFor(candidates.size(), request.threads, [&](qsizetype i) {
-        stamps[i] = SourceStamp::parse(ReadSourceStamp(candidates[i].path));
-    });
+    ParallelFor(candidates.size(), request.threads,
+                [&](qsizetype i) { stamps[i] = SourceStamp::parse(ReadSourceStamp(candidates[i].path)); });
     ParallelFor(sources.size(), request.threads, [&](qsizetype i) { sources[i].tagsHash = SourceTagsHash(sources[i].path); });
 
     QHash<QString, qsizetype> sourceByKey;
@@ -494,7 +494,8 @@ QStringList SyncPlanLines(const SyncPlan &plan)
             lines << QStringLiteral("删除：%1").arg(player.relativeFilePath(item.output));
             break;
         case SyncItem::Kind::Moved:
-            lines << QStringLiteral("移动：%1 → %2").arg(player.relativeFilePath(item.output), player.relativeFilePath(item.target));
+            lines << QStringLiteral("移动：%1 → %2")
+                         .arg(player.relativeFilePath(item.output), player.relativeFilePath(item.target));
             break;
         case SyncItem::Kind::TooLarge:
             lines << QStringLiteral("放不下：%1（FAT32 上一个文件不能超过 4 GB）").arg(item.relative);

@@ -37,10 +37,10 @@ struct SyncItem
         TooLarge,  // its output would not fit in one file of the player's file system
     };
     Kind kind = Kind::Unchanged;
-    QString source;   // the library file (empty for Gone)
-    QString relative; // the source's path under the library, with "/"
-    QString output;   // the output as it is now (empty for New and TooLarge)
-    QString target;   // where the output is to be (empty for Gone)
+    QString source;     // the library file (empty for Gone)
+    QString relative;   // the source's path under the library, with "/"
+    QString output;     // the output as it is now (empty for New and TooLarge)
+    QString target;     // where the output is to be (empty for Gone)
     bool retag = false; // a move whose source's tags changed too, or TagsOnly
     qint64 added = 0;   // bytes it takes on the player (an estimate for an encode)
     qint64 freed = 0;   // bytes it gives back

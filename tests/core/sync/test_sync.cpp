@@ -92,7 +92,9 @@ class TestSync : public QObject
         QDir().mkpath(QFileInfo(path).path());
         const QString wav = m_dir.filePath(QStringLiteral("tone.wav"));
         return TestMedia::makeTone(wav, seconds, 44100, 2, frequency)
-            && TestMedia::convert(wav, path, {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")})
+            && TestMedia::convert(
+                   wav, path,
+                   {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")})
             && TagMp3(path, title, track);
     }
 
@@ -174,9 +176,11 @@ private slots:
                                      {QStringLiteral("2 z.mp3"), 1, 0, {}, {}, 5},
                                      {QStringLiteral("a.mp3"), 1, 3, QStringLiteral("X"), QStringLiteral("One-three"), 1}};
         const QByteArray text = PlaylistText(entries, QStringLiteral("#k"));
-        QCOMPARE(text, QByteArray("#EXTM3U\n# Sveltra #k\n"
-                                  "#EXTINF:1,X - One-three\na.mp3\n"
-                                  "#EXTINF:5,2 z\n2 z.mp3\n#EXTINF:5,10 z\n10 z.mp3\n#EXTINF:61,X - Two-one\nb.mp3\n#EXTINF:3,0 none\n0 none.mp3\n"));
+        QCOMPARE(text,
+                 QByteArray("#EXTM3U\n# Sveltra #k\n"
+                            "#EXTINF:1,X - One-three\na.mp3\n"
+                            "#EXTINF:5,2 z\n2 z.mp3\n#EXTINF:5,10 z\n10 z.mp3\n#EXTINF:61,X - Two-one\nb.mp3\n#EXTINF:3,0 "
+                            "none\n0 none.mp3\n"));
         const QString path = m_dir.filePath(QStringLiteral("list.m3u8"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
@@ -228,8 +232,9 @@ private slots:
                 files << QString::fromUtf8(line);
         }
         // The WAV has no track number: it follows the numbered tracks.
-        QCOMPARE(files, QStringList({prefix + QStringLiteral("01 a.mp3"), prefix + QStringLiteral("02 b.mp3"),
-                                     prefix + QStringLiteral("10 e.mp3"), prefix + QStringLiteral("03 c.MP3")}));
+        QCOMPARE(files,
+                 QStringList({prefix + QStringLiteral("01 a.mp3"), prefix + QStringLiteral("02 b.mp3"),
+                              prefix + QStringLiteral("10 e.mp3"), prefix + QStringLiteral("03 c.MP3")}));
         QVERIFY(list.contains("#EXTINF:1,Singer - Alpha\n"));
         const auto whole = ReadOwnPlaylist(m_player + QLatin1Char('/') + WholePlayerListName(), plan.libraryKey);
         QVERIFY(whole && whole->size() == 5);
@@ -250,7 +255,8 @@ private slots:
 
         // The library changes.
         QVERIFY(QFile::remove(lib(QStringLiteral("Artist/Album1/02 b.mp3"))));
-        QVERIFY(QFile::rename(lib(QStringLiteral("Artist/Album1/03 c.wav")), lib(QStringLiteral("Artist/Album1/03 c (live).wav"))));
+        QVERIFY(
+            QFile::rename(lib(QStringLiteral("Artist/Album1/03 c.wav")), lib(QStringLiteral("Artist/Album1/03 c (live).wav"))));
         QVERIFY(QDir().mkpath(lib(QStringLiteral("Other"))));
         QVERIFY(QDir().rename(lib(QStringLiteral("Artist/Album2")), lib(QStringLiteral("Other/Album2"))));
         const QString edited = lib(QStringLiteral("Artist/Album1/01 a.mp3"));
@@ -285,7 +291,8 @@ private slots:
         QVERIFY(find(plan, Kind::TagsOnly, QStringLiteral("01 a.mp3")));
         QVERIFY(!plan.removesMostOutputs());
         const QString planText = SyncPlanLines(plan).join(QLatin1Char('\n'));
-        QVERIFY2(planText.contains(QStringLiteral("删除：Artist/Album1/") + prefix + QStringLiteral("02 b.mp3")), qPrintable(planText));
+        QVERIFY2(planText.contains(QStringLiteral("删除：Artist/Album1/") + prefix + QStringLiteral("02 b.mp3")),
+                 qPrintable(planText));
         QVERIFY2(planText.contains(QStringLiteral("移动：Artist/Album2/") + prefix + QStringLiteral("01 d.mp3 → Other/Album2/")),
                  qPrintable(planText));
 
@@ -307,9 +314,11 @@ private slots:
         QVERIFY(info.ReadFile(album1 + prefix + QStringLiteral("01 a.mp3")));
         QCOMPARE(info.Title, QStringLiteral("Bravo"));
         QCOMPARE(QFileInfo(album1 + prefix + QStringLiteral("10 e.mp3")).lastModified(), keptTime);
-        QVERIFY(ReadAll(m_player + QStringLiteral("/Other/Album2/Album2.m3u8")).contains(QByteArray(prefix.toUtf8() + "01 d.mp3\n")));
+        QVERIFY(
+            ReadAll(m_player + QStringLiteral("/Other/Album2/Album2.m3u8")).contains(QByteArray(prefix.toUtf8() + "01 d.mp3\n")));
         const QByteArray newList = ReadAll(album1 + QStringLiteral("Album1.m3u8"));
-        QVERIFY2(newList.contains("Singer - Bravo") && newList.contains("05 f.mp3") && !newList.contains("02 b.mp3"), newList.constData());
+        QVERIFY2(newList.contains("Singer - Bravo") && newList.contains("05 f.mp3") && !newList.contains("02 b.mp3"),
+                 newList.constData());
         const auto wholeAfter = ReadOwnPlaylist(m_player + QLatin1Char('/') + WholePlayerListName(), plan.libraryKey);
         QVERIFY(wholeAfter && wholeAfter->size() == 5);
         for (const PlaylistEntry &entry : *wholeAfter)
@@ -363,7 +372,8 @@ private slots:
         const auto run = [&](const QStringList &extra, QByteArray *out) {
             QProcess program;
             program.setProcessEnvironment(env);
-            program.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"), QStringList{QStringLiteral("--sync"), m_library, m_player} + extra);
+            program.start(QStringLiteral(SVELTRA_BIN_DIR "/sveltra"),
+                          QStringList{QStringLiteral("--sync"), m_library, m_player} + extra);
             if (!program.waitForFinished(120000))
                 program.kill();
             *out = program.readAllStandardOutput() + program.readAllStandardError();
@@ -377,7 +387,8 @@ private slots:
         QCOMPARE(Snapshot(m_player), before);
         QCOMPARE(run({}, &out), 0);
         QVERIFY2(out.contains("[1/1]"), out.constData());
-        QVERIFY(QFileInfo::exists(m_player + QStringLiteral("/Artist/Album1/") + OutputPrefix(1, 1) + QStringLiteral("06 g.mp3")));
+        QVERIFY(
+            QFileInfo::exists(m_player + QStringLiteral("/Artist/Album1/") + OutputPrefix(1, 1) + QStringLiteral("06 g.mp3")));
         const auto after = Snapshot(m_player);
         QCOMPARE(run({}, &out), 0);
         QVERIFY2(!out.contains("[1/"), out.constData());
