@@ -10,12 +10,15 @@
 
 #include "core/base/appstate.h"
 #include "core/base/buildinfo.h"
+#include "core/base/encoderprogram.h"
 #include "core/base/instancechannel.h"
 #include "core/base/instanceguard.h"
 #include "core/base/startarguments.h"
 #include "core/base/version.h"
 #include "core/i18n/language.h"
+#include "core/profile/profile.h"
 #include "core/settings/settings.h"
+#include "core/sync/synccommand.h"
 #include "gui/dialogs/frmstartup.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/openrequests.h"
@@ -30,6 +33,23 @@ void print(std::FILE *stream, const QString &text)
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+}
+
+// `--sync`: the settings file's profile and levelling, the encoder beside the program; no window.
+int RunSyncFromCommandLine(const Sveltra::StartRequest &request)
+{
+    using namespace Sveltra;
+    SettingsFile(SettingsFile::DefaultPath()).LoadSettings(App());
+    SyncCommand command;
+    command.library = request.syncLibrary;
+    command.player = request.syncPlayer;
+    command.dryRun = request.dryRun;
+    command.yes = request.yes;
+    command.channelChoice = Profile::ChoiceNumber(App().ChannelChoice);
+    command.qualityChoice = Profile::ChoiceNumber(App().QualityChoice);
+    command.levelled = App().Level;
+    command.encoderPath = FindEncoderProgram();
+    return RunSyncCommand(command, stdout, stderr);
 }
 
 } // namespace
@@ -108,6 +128,8 @@ int main(int argc, char *argv[])
         case StartRequest::Action::Error:
             print(stderr, request.text);
             return 2;
+        case StartRequest::Action::Sync:
+            return RunSyncFromCommandLine(request);
         case StartRequest::Action::Run:
             break;
         }

@@ -61,6 +61,13 @@ StartRequest ParseStartArguments(const QStringList &arguments, const QString &wo
     QCommandLineOption reverse(QStringLiteral("reverse"));
     reverse.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(reverse);
+    const QCommandLineOption sync(QStringLiteral("sync"),
+                                  QStringLiteral("Bring the player folder PLAYER in step with the music library LIBRARY "
+                                                 "(the two paths follow), without a window."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("With --sync: show the plan, change nothing."));
+    const QCommandLineOption yes(
+        QStringLiteral("yes"), QStringLiteral("With --sync: go ahead even when more than half of the player's files would go."));
+    parser.addOptions({sync, dryRun, yes});
     parser.addPositionalArgument(QStringLiteral("items"), QStringLiteral("Audio files or folders to add to the job list."),
                                  QStringLiteral("[FILE|FOLDER...]"));
 
@@ -83,6 +90,26 @@ StartRequest ParseStartArguments(const QStringList &arguments, const QString &wo
     if (parser.isSet(version)) {
         request.action = StartRequest::Action::ShowVersion;
         request.text = QStringLiteral("Sveltra ") + VersionText() + QLatin1Char('\n');
+        return request;
+    }
+    if (parser.isSet(sync)) {
+        const QStringList folders = parser.positionalArguments();
+        if (folders.size() != 2 || folders[0].isEmpty() || folders[1].isEmpty()) {
+            request.action = StartRequest::Action::Error;
+            request.text = QStringLiteral(
+                "--sync takes two folders: LIBRARY PLAYER\nTry 'sveltra --help' for more information.\n");
+            return request;
+        }
+        request.action = StartRequest::Action::Sync;
+        request.syncLibrary = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(folders[0]));
+        request.syncPlayer = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(folders[1]));
+        request.dryRun = parser.isSet(dryRun);
+        request.yes = parser.isSet(yes);
+        return request;
+    }
+    if (parser.isSet(dryRun) || parser.isSet(yes)) {
+        request.action = StartRequest::Action::Error;
+        request.text = QStringLiteral("--dry-run and --yes go with --sync\nTry 'sveltra --help' for more information.\n");
         return request;
     }
     for (const QString &argument : parser.positionalArguments()) {

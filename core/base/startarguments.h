@@ -4,7 +4,8 @@
 
 namespace Sveltra {
 
-// What the command line asks of a start: `sveltra [FILE|FOLDER...]`, `--help`, `--version`.
+// What the command line asks of a start: `sveltra [FILE|FOLDER...]`, `--help`, `--version`,
+// `--sync LIBRARY PLAYER [--dry-run] [--yes]`.
 struct StartRequest
 {
     enum class Action {
@@ -12,6 +13,7 @@ struct StartRequest
         ShowHelp,    // print text on standard output, exit 0
         ShowVersion, // print text on standard output, exit 0
         Error,       // print text on standard error, exit 2
+        Sync,        // bring the player folder in step with the library, without a window
     };
     Action action = Action::Run;
     // The files and folders named, absolute and clean, in the order given. file:// addresses
@@ -19,6 +21,12 @@ struct StartRequest
     // "file:name.wav" included.
     QStringList paths;
     QString text;
+    // Sync: the library and the player folder (in paths' place), whether only to show the plan,
+    // and whether removing more than half of the player's outputs is agreed to.
+    QString syncLibrary;
+    QString syncPlayer;
+    bool dryRun = false;
+    bool yes = false;
 };
 
 // Reads the arguments (the program name first, as in argv) with the working folder that

@@ -16,10 +16,17 @@ namespace Sveltra {
 
 QString SourceStamp::text() const
 {
-    return QStringLiteral("2\t%1\t%2\t%3\t%4\t%5")
-        .arg(size)
-        .arg(modifiedMs)
-        .arg(profile, levelled ? QStringLiteral("L") : QStringLiteral("-"), sourceKey());
+    QString text = QStringLiteral("2\t%1\t%2\t%3\t%4\t%5")
+                       .arg(size)
+                       .arg(modifiedMs)
+                       .arg(profile, levelled ? QStringLiteral("L") : QStringLiteral("-"), sourceKey());
+    if (!audioHash.isEmpty())
+        text += QStringLiteral("\taudio=") + audioHash;
+    if (!tagsHash.isEmpty())
+        text += QStringLiteral("\ttags=") + tagsHash;
+    if (!libraryKey.isEmpty())
+        text += QStringLiteral("\tlib=") + libraryKey;
+    return text;
 }
 
 QString SourceStamp::sourceKey() const
@@ -47,10 +54,24 @@ std::optional<SourceStamp> SourceStamp::parse(const QString &text)
     stamp.profile = fields[3];
     if (fields[0] == QLatin1String("2")) {
         // Version 2 keeps a key of the source's path, never the path itself.
-        if (fields.size() != 6 || !fields[5].startsWith(QLatin1Char('#')))
+        if (fields.size() < 6 || !fields[5].startsWith(QLatin1Char('#')))
             return std::nullopt;
         stamp.levelled = fields[4] == QLatin1String("L");
         stamp.source = fields[5];
+        // Further fields name themselves; one this version does not know is passed over.
+        for (const QString &field : fields.mid(6)) {
+            const qsizetype equals = field.indexOf(QLatin1Char('='));
+            if (equals <= 0)
+                return std::nullopt;
+            const QStringView name = QStringView(field).left(equals);
+            const QString value = field.mid(equals + 1);
+            if (name == QLatin1String("audio"))
+                stamp.audioHash = value;
+            else if (name == QLatin1String("tags"))
+                stamp.tagsHash = value;
+            else if (name == QLatin1String("lib"))
+                stamp.libraryKey = value;
+        }
     } else {
         stamp.levelled = fields.size() > 5 && fields[4] == QLatin1String("L");
         stamp.source = fields.mid(stamp.levelled ? 5 : 4).join(QLatin1Char('\t'));

@@ -30,10 +30,16 @@ struct SourceStamp
     // Whether the audio was levelled ("音量均衡"): not part of the profile (such a file may be
     // written over), but a file levelled otherwise is not up to date.
     bool levelled = false;
+    // Written by a sync only, empty otherwise: a hash of the source's audio packets, a hash of its
+    // tags, and the key of the library folder the source lay in (SourcePathKey).
+    QString audioHash{};
+    QString tagsHash{};
+    QString libraryKey{};
 
     // "2", size, modification time, profile, "L" when levelled (else "-"), the source's key;
-    // separated by tabs. Marks of version 1 ("1", size, time, profile, "L" when levelled, the path
-    // in clear) are read too.
+    // separated by tabs; then "audio=HEX", "tags=HEX" and "lib=#KEY" for those that are set (a
+    // reader that knows none of them reads the first six fields). Marks of version 1 ("1", size, time, profile, "L" when
+    // levelled, the path in clear) are read too.
     QString text() const;
     // The source's key however the stamp holds it, for comparing two stamps.
     QString sourceKey() const;

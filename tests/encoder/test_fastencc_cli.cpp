@@ -762,10 +762,12 @@ void TestFastenccCli::copiesAnMp3NoLargerThanTheProfile()
         return;
     }
 
-    // Copied: announced once, with the source's bit rate, right before the end.
+    // Copied: announced once, with the source's bit rate, right before the loudness lines (the
+    // blocks, then the loudness) and the end.
     QCOMPARE(r.out.count("copied"), 1);
     QVERIFY(lines[lines.size() - 2].startsWith("loudness "));
-    const QList<QByteArray> copied = lines[lines.size() - 3].split(' ');
+    QVERIFY(lines[lines.size() - 3].startsWith("loudness-blocks "));
+    const QList<QByteArray> copied = lines[lines.size() - 4].split(' ');
     QCOMPARE(copied.size(), 2);
     QCOMPARE(copied[0], QByteArray("copied"));
     const int rate = copied[1].toInt();
@@ -1247,13 +1249,17 @@ void TestFastenccCli::printsOnlyProgressLines()
     QCOMPARE(r.exitCode, 0);
     QList<QByteArray> lines = r.out.split('\n');
     QVERIFY(r.out.endsWith('\n'));
-    // One loudness line, right before the last progress line.
-    QVERIFY(lines.size() > 3);
+    // The blocks and one loudness line, right before the last progress line.
+    QVERIFY(lines.size() > 4);
     QVERIFY2(QRegularExpression(QStringLiteral("^loudness -?\\d+\\.\\d\\d -?\\d+\\.\\d\\d \\d+\\.\\d\\d$"))
                  .match(QString::fromLatin1(lines[lines.size() - 3]))
                  .hasMatch(),
              lines[lines.size() - 3].constData());
-    lines.removeAt(lines.size() - 3);
+    QVERIFY2(QRegularExpression(QStringLiteral("^loudness-blocks \\d+:\\d+(,\\d+:\\d+)*$"))
+                 .match(QString::fromLatin1(lines[lines.size() - 4]))
+                 .hasMatch(),
+             lines[lines.size() - 4].constData());
+    lines.remove(lines.size() - 4, 2);
     int last = -1;
     const QRegularExpression format(QStringLiteral("^progress (\\d{1,3})$"));
     for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {

@@ -81,6 +81,11 @@ private slots:
              QStringLiteral("--style=fusion"), QStringLiteral("-reverse"), QStringLiteral("a.mp3")},
             A::Run, {QStringLiteral("/home/ann/a.mp3")});
         row("empty argument", {QString()}, A::Run);
+        row("sync",
+            {QStringLiteral("--sync"), QStringLiteral("lib"), QStringLiteral("/media/card/"), QStringLiteral("--dry-run")},
+            A::Sync);
+        row("sync needs two folders", {QStringLiteral("--sync"), QStringLiteral("lib")}, A::Error);
+        row("dry run without sync", {QStringLiteral("--dry-run"), QStringLiteral("a.mp3")}, A::Error);
     }
 
     void commandLine()
@@ -101,7 +106,12 @@ private slots:
             QCOMPARE(request.text, QStringLiteral("Sveltra ") + VersionText() + QLatin1Char('\n'));
             break;
         case StartRequest::Action::Error:
-            QVERIFY(request.text.contains(QLatin1String("frobnicate")));
+            QVERIFY(request.text.contains(QLatin1String("frobnicate")) || request.text.contains(QLatin1String("--sync")));
+            break;
+        case StartRequest::Action::Sync:
+            QCOMPARE(request.syncLibrary, QStringLiteral("/home/ann/lib"));
+            QCOMPARE(request.syncPlayer, QStringLiteral("/media/card"));
+            QVERIFY(request.dryRun && !request.yes);
             break;
         case StartRequest::Action::Run:
             QVERIFY(request.text.isEmpty());

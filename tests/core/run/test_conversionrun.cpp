@@ -744,9 +744,20 @@ private slots:
         QVERIFY(levelledBack && levelledBack->levelled && levelledBack->sourceKey() == odd.sourceKey());
         const auto old = SourceStamp::parse(QStringLiteral("1\t5\t-7\tD- -br 1\tL\t/a\tb.wav"));
         QVERIFY(old && old->levelled && old->source == odd.source && old->sourceKey() == odd.sourceKey());
+        // A sync's further fields: written only when set, read back by name; a mark with fields this
+        // version does not know still reads, one with a field that names nothing does not.
+        QCOMPARE(odd.text().count(QLatin1Char('\t')), 5);
+        SourceStamp synced = odd;
+        synced.audioHash = QStringLiteral("ab12");
+        synced.libraryKey = SourcePathKey(QStringLiteral("/lib"));
+        QVERIFY(synced.text().endsWith(QStringLiteral("\taudio=ab12\tlib=") + synced.libraryKey));
+        const auto syncedBack = SourceStamp::parse(synced.text() + QStringLiteral("\tnext=1"));
+        QVERIFY(syncedBack && syncedBack->audioHash == QLatin1String("ab12") && syncedBack->tagsHash.isEmpty()
+                && syncedBack->libraryKey == synced.libraryKey && syncedBack->sourceKey() == odd.sourceKey());
+        QCOMPARE(syncedBack->text(), synced.text());
         for (const QString &bad :
              {QString(), QStringLiteral("1\t5\t7\tD-"), QStringLiteral("3\t5\t7\tD-\t/x"), QStringLiteral("2\t5\t7\tD-\t-\t/x"),
-              QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t")})
+              QStringLiteral("1\tfive\t7\tD-\t/x"), QStringLiteral("1\t5\t7\tD-\t"), QStringLiteral("2\t5\t7\tD-\t-\t#ab\tjunk")})
             QVERIFY2(!SourceStamp::parse(bad), qPrintable(bad));
         QCOMPARE(ReadSourceStamp(path(QStringLiteral("song.wav"))), QString());
         QVERIFY(!WriteSourceStamp(path(QStringLiteral("nothing.mp3")), odd.text()));
