@@ -2,9 +2,6 @@
 
 #include <QHash>
 #include <QObject>
-#include <QPair>
-#include <QProcess>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -19,6 +16,7 @@
 #include "core/output/rowoutcome.h"
 #include "core/output/targets.h"
 #include "core/run/outputfinisher.h"
+#include "core/run/rowconversion.h"
 #include "core/run/runplan.h"
 #include "core/run/trackripper.h"
 #include "core/tags/outputtag.h"
@@ -26,6 +24,33 @@
 namespace Sveltra {
 
 class JobRows;
+
+// What a run works with: the rows, the window's choices read when it starts, the encoder, and
+// what the CD stage asks the window.
+struct RunEnvironment
+{
+    JobRows *rows = nullptr;
+    // The output folder box: read when the run starts; a missing trailing separator is added
+    // to the box itself.
+    std::function<QString()> outputFolder;
+    std::function<void(const QString &)> setOutputFolder;
+    // Profile choice numbers, read when the run starts.
+    std::function<int()> channelChoice;
+    std::function<int()> qualityChoice;
+    QString encoderPath; // the fastencc program
+    // A folder of the run's own + "~sveltratmp": ripped CD tracks go to this name followed
+    // by "-<ordinal>.wav", one name per track, so conversions never share a file.
+    QString tempBasePath;
+    int maxParallel = 1;
+    // The CD drive (device or image path) whose name is a track path's folder, or empty when
+    // no drive is; without it CD tracks fail.
+    std::function<QString(const QString &folder)> cdDriveFor;
+    // What the disc's lookup knows of a CD track (drive, track number): track and disc
+    // numbers, genre, year (the row's own wins), album artist, the disc's cover. Optional.
+    std::function<CdTrackFacts(const QString &drive, int track)> cdTrackFacts;
+    // Levelling ("音量均衡"): every output brought to one loudness, albums as one (runloudness.h).
+    bool level = false;
+};
 
 // One pass over the job list that turns every queued row into an MP3 file for the current
 // profile. Up to maxParallel encoders run at once; rows start in list order and each row's
@@ -36,30 +61,7 @@ class ConversionRun final : public QObject
     Q_OBJECT
 
 public:
-    struct Environment
-    {
-        JobRows *rows = nullptr;
-        // The output folder box: read when the run starts; a missing trailing separator is added
-        // to the box itself.
-        std::function<QString()> outputFolder;
-        std::function<void(const QString &)> setOutputFolder;
-        // Profile choice numbers, read when the run starts.
-        std::function<int()> channelChoice;
-        std::function<int()> qualityChoice;
-        QString encoderPath; // the fastencc program
-        // A folder of the run's own + "~sveltratmp": ripped CD tracks go to this name followed
-        // by "-<ordinal>.wav", one name per track, so conversions never share a file.
-        QString tempBasePath;
-        int maxParallel = 1;
-        // The CD drive (device or image path) whose name is a track path's folder, or empty when
-        // no drive is; without it CD tracks fail.
-        std::function<QString(const QString &folder)> cdDriveFor;
-        // What the disc's lookup knows of a CD track (drive, track number): track and disc
-        // numbers, genre, year (the row's own wins), album artist, the disc's cover. Optional.
-        std::function<CdTrackFacts(const QString &drive, int track)> cdTrackFacts;
-        // Levelling ("音量均衡"): every output brought to one loudness, albums as one (runloudness.h).
-        bool level = false;
-    };
+    using Environment = RunEnvironment;
 
     explicit ConversionRun(Environment environment, QObject *parent = nullptr);
     ~ConversionRun() override;
@@ -96,37 +98,22 @@ signals:
     void finished(bool cancelled);
 
 private:
-    struct Job;
-
-    // The rows loudness knows of: those to convert and the kept rows of their albums.
-    QList<RunLoudness::Row> loudnessRows();
-    // The rip that measures a levelled CD track before its album's gain is known (into wavOut).
-    std::function<bool(const std::atomic<bool> &)> measuringRip(const PlannedRow &track, QString &wavOut);
     void scheduleMore();
     void startRow(const PlannedRow &planned);
     // Ends the rows whose earlier output is up to date, from the event loop.
     void finishUpToDate();
-    // Converts one row: a CD track is ripped first (TrackRipper, one at a time), then the
-    // encoder runs on the source or the ripped WAV.
-    void MediaConvert(Job *job);
-    void ripEnded(int row, bool ok, const QString &detail);
-    void startEncoder(Job *job, const QString &input);
-    void encoderEnded(Job *job, bool ok, const QString &reason, const QString &detail);
     void updateMonitorState();
-    // Ends a job as ended says; a failed one carries the reason the user reads (Chinese) in its
+    // Ends a row as ended says; a failed one carries the reason the user reads (Chinese) in its
     // note and the detail that goes to the log.
-    void finishJob(Job *job, const FinishedOutput &ended);
-    Job *jobOf(int row) const;
-    static FinishedOutput failure(const QString &reason, const QString &detail);
-    // Ends the jobs of a cancelled run that wait for nothing that could end them.
-    void endIdleJobs();
+    void rowEnded(RowConversion *conversion, const FinishedOutput &ended);
+    // Ends the rows of a cancelled run that wait for nothing that could end them.
+    void endIdleRows();
     void checkDone();
-    void removeMeasuredRips();
 
     Environment m_env;
     RunPlan m_plan;
-    std::vector<std::unique_ptr<Job>> m_jobs;
-    int m_next = 0; // the next planned row to start
+    std::vector<RowConversion *> m_rows; // the rows under way, children of the run
+    int m_next = 0;                      // the next planned row to start
     int m_ordinal = 0;
     int m_monitorState = 0;
     bool m_started = false;
@@ -134,8 +121,8 @@ private:
     bool m_done = false;
     QString m_encoderCommand;
     std::vector<int> m_upToDate; // rows to end as up to date at the next turn of the event loop
-    // Children, one for each stage that is not the run's own: albums, levelling and ReplayGain
-    // texts; CD rips; naming and album retags.
+    // Children, the stages the rows share: albums, levelling and ReplayGain texts; CD rips;
+    // naming and album retags.
     RunLoudness *m_loudness = nullptr;
     TrackRipper *m_ripper = nullptr;
     OutputFinisher *m_finisher = nullptr;

@@ -6,10 +6,14 @@
 #include <QHash>
 #include <QPair>
 #include <QSet>
+#include <QtDebug>
+
+#include <atomic>
 
 #include <sys/stat.h>
 
 #include "core/cd/audiograbber.h"
+#include "core/cd/cddrive.h"
 #include "core/joblist/celltexts.h"
 #include "core/joblist/jobrows.h"
 #include "core/joblist/jobrules.h"
@@ -176,6 +180,47 @@ RunPlan PlanRun(const JobRows &rows, const RunSettings &settings)
     }
     planAlbums(plan);
     return plan;
+}
+
+void AddCdTrackFacts(MediaTag &tag, const CdTrackFacts &facts)
+{
+    for (auto [field, value] : {std::pair{&tag.Track, facts.Track}, std::pair{&tag.Disc, facts.Disc},
+                                std::pair{&tag.Genre, facts.Genre}, std::pair{&tag.AlbumArtist, facts.AlbumArtist}}) {
+        if (!value.isEmpty())
+            *field = value;
+    }
+    if (tag.Year.trimmed().isEmpty())
+        tag.Year = facts.Year;
+    if (!facts.Cover.isEmpty())
+        tag.Cover = facts.Cover;
+}
+
+QList<RunLoudness::Row> LoudnessRows(const RunPlan &plan, const std::function<QString(int row)> &measuredWav)
+{
+    QList<RunLoudness::Row> rows;
+    for (const PlannedRow &p : plan.rows) {
+        if (p.kind == PlannedKind::Fail || (p.kind == PlannedKind::Keep && p.album < 0))
+            continue;
+        RunLoudness::Row row{p.row, p.cdTrack > 0 ? QString() : p.source, p.encoderArguments, p.member, {}};
+        if (p.kind == PlannedKind::Keep) {
+            row.keptTarget = p.target.target;
+            row.kept = p.keptLoudness;
+        } else if (p.cdTrack > 0 && plan.level) {
+            const QString wav = measuredWav(p.row);
+            row.source = wav;
+            row.prepare = [drive = p.cdDrive, number = p.cdTrack, wav](const std::atomic<bool> &abort) {
+                const RipResult result = RipTrackToWav(drive, number, wav, [&abort](int) { return !abort.load(); });
+                if (!result.ok) {
+                    qWarning("Cannot rip track %d of %s for measuring: %s", number, qPrintable(drive),
+                             qPrintable(result.message));
+                    QFile::remove(wav);
+                }
+                return result.ok;
+            };
+        }
+        rows << row;
+    }
+    return rows;
 }
 
 } // namespace Sveltra

@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 
+#include "core/cd/audiograbber.h"
 #include "core/loudness/loudness.h"
+#include "core/loudness/runloudness.h"
 #include "core/media/mediatag.h"
 #include "core/output/targets.h"
 
@@ -72,5 +74,13 @@ struct RunPlan
 // albums (a CD; or one title, album artist or artist and number of discs), and the tags. Reads the
 // files it needs (folders, marks, album tags of rows in albums with something to convert).
 RunPlan PlanRun(const JobRows &rows, const RunSettings &settings);
+
+// What the disc's lookup knows of a CD track, put into its tag; the row's own year wins.
+void AddCdTrackFacts(MediaTag &tag, const CdTrackFacts &facts);
+
+// The rows the loudness stage knows of: those to convert and the kept rows of their albums. With
+// levelling, a CD's tracks are ripped for measuring first (an album's gain needs every track):
+// into measuredWav(row), which the row's encoder later takes instead of reading the disc again.
+QList<RunLoudness::Row> LoudnessRows(const RunPlan &plan, const std::function<QString(int row)> &measuredWav);
 
 } // namespace Sveltra
