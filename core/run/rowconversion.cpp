@@ -99,8 +99,8 @@ void RowConversion::encode(const QString &input, bool ripped)
     m_encoder = new EncoderProcess({m_stages.encoderPath, arguments, m_planned.cdTrack > 0 ? RipShare : 0}, this);
     connect(m_encoder, &EncoderProcess::progress, this, [this](int percent) { emit progress(m_row, percent); });
     connect(m_encoder, &EncoderProcess::finished, this, &RowConversion::encoderEnded);
-    emit encoderStarted(EncoderCommandLine(m_stages.encoderPath, input, m_planned.target.target,
-                                           m_stages.options.join(QLatin1Char(' '))));
+    emit encoderStarted(
+        EncoderCommandLine(m_stages.encoderPath, input, m_planned.target.target, m_stages.options.join(QLatin1Char(' '))));
     m_encoder->start();
     emit stateChanged();
 }
