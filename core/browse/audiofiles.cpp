@@ -11,9 +11,62 @@ namespace Sveltra {
 
 namespace {
 
-// Name order as a person reads it: runs of digits compare by their value ("2" before "10"), the
-// rest without regard to letter case; names that still tie compare exactly.
-bool NameBefore(const QString &a, const QString &b)
+struct Walk
+{
+    QSet<QString> foldersSeen; // canonical paths: a link back up the tree ends here
+    QSet<QString> filesTaken;  // absolute paths, so a file named twice is added once
+    QStringList files;
+    // When set, gets the files found so far after each folder, and files starts again.
+    std::function<void(const QStringList &)> found;
+
+    void take(const QString &absolutePath)
+    {
+        const QString path = QDir::toNativeSeparators(QDir::cleanPath(absolutePath));
+        if (!filesTaken.contains(path)) {
+            filesTaken.insert(path);
+            files << path;
+        }
+    }
+
+    void walkFolder(const QString &folder)
+    {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (canonical.isEmpty() || foldersSeen.contains(canonical))
+            return;
+        foldersSeen.insert(canonical);
+
+        QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable);
+        std::sort(entries.begin(), entries.end(),
+                  [](const QFileInfo &a, const QFileInfo &b) { return NaturalNameBefore(a.fileName(), b.fileName()); });
+        for (const QFileInfo &entry : std::as_const(entries)) {
+            if (entry.isDir())
+                walkFolder(entry.absoluteFilePath());
+            else if (IsAudioFileName(entry.fileName()))
+                take(entry.absoluteFilePath());
+        }
+        if (found && !files.isEmpty()) {
+            found(files);
+            files.clear();
+        }
+    }
+
+    void walk(const QStringList &paths)
+    {
+        for (const QString &path : paths) {
+            if (path.isEmpty())
+                continue;
+            const QFileInfo info(QDir::fromNativeSeparators(path));
+            if (info.isDir())
+                walkFolder(info.absoluteFilePath());
+            else if (info.exists())
+                take(info.absoluteFilePath());
+        }
+    }
+};
+
+} // namespace
+
+bool NaturalNameBefore(const QString &a, const QString &b)
 {
     qsizetype i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
@@ -47,61 +100,6 @@ bool NameBefore(const QString &a, const QString &b)
         return (a.size() - i) < (b.size() - j);
     return a < b;
 }
-
-struct Walk
-{
-    QSet<QString> foldersSeen; // canonical paths: a link back up the tree ends here
-    QSet<QString> filesTaken;  // absolute paths, so a file named twice is added once
-    QStringList files;
-    // When set, gets the files found so far after each folder, and files starts again.
-    std::function<void(const QStringList &)> found;
-
-    void take(const QString &absolutePath)
-    {
-        const QString path = QDir::toNativeSeparators(QDir::cleanPath(absolutePath));
-        if (!filesTaken.contains(path)) {
-            filesTaken.insert(path);
-            files << path;
-        }
-    }
-
-    void walkFolder(const QString &folder)
-    {
-        const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || foldersSeen.contains(canonical))
-            return;
-        foldersSeen.insert(canonical);
-
-        QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable);
-        std::sort(entries.begin(), entries.end(),
-                  [](const QFileInfo &a, const QFileInfo &b) { return NameBefore(a.fileName(), b.fileName()); });
-        for (const QFileInfo &entry : std::as_const(entries)) {
-            if (entry.isDir())
-                walkFolder(entry.absoluteFilePath());
-            else if (IsAudioFileName(entry.fileName()))
-                take(entry.absoluteFilePath());
-        }
-        if (found && !files.isEmpty()) {
-            found(files);
-            files.clear();
-        }
-    }
-
-    void walk(const QStringList &paths)
-    {
-        for (const QString &path : paths) {
-            if (path.isEmpty())
-                continue;
-            const QFileInfo info(QDir::fromNativeSeparators(path));
-            if (info.isDir())
-                walkFolder(info.absoluteFilePath());
-            else if (info.exists())
-                take(info.absoluteFilePath());
-        }
-    }
-};
-
-} // namespace
 
 const QStringList &AudioFileSuffixes()
 {

@@ -26,4 +26,8 @@ QStringList AudioFilesIn(const QStringList &paths);
 // starts on the first files while a large tree is still being walked).
 void AudioFilesIn(const QStringList &paths, const std::function<void(const QStringList &)> &found);
 
+// Name order as a person reads it: runs of digits compare by their value ("2" before "10"), the
+// rest without regard to letter case; names that still tie compare exactly.
+bool NaturalNameBefore(const QString &a, const QString &b);
+
 } // namespace Sveltra

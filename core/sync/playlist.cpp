@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/browse/audiofiles.h"
 #include "core/media/audioinformation.h"
 #include "core/media/mediaprobe.h"
 #include "core/output/outputfinish.h"
@@ -18,36 +19,6 @@
 namespace Sveltra {
 
 namespace {
-
-// Names compared as a person reads them: runs of digits by value ("2" before "10"), letters
-// without regard to case.
-int NaturalCompare(const QString &a, const QString &b)
-{
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype ei = i, ej = j;
-            while (ei < a.size() && a[ei].isDigit())
-                ++ei;
-            while (ej < b.size() && b[ej].isDigit())
-                ++ej;
-            const QString na = a.mid(i, ei - i).remove(QRegularExpression(QStringLiteral("^0+")));
-            const QString nb = b.mid(j, ej - j).remove(QRegularExpression(QStringLiteral("^0+")));
-            if (na.size() != nb.size())
-                return na.size() < nb.size() ? -1 : 1;
-            if (const int c = na.compare(nb); c != 0)
-                return c;
-            i = ei;
-            j = ej;
-            continue;
-        }
-        if (const int c = QString::compare(a.mid(i, 1), b.mid(j, 1), Qt::CaseInsensitive); c != 0)
-            return c;
-        ++i;
-        ++j;
-    }
-    return (a.size() - i > 0) - (b.size() - j > 0);
-}
 
 QByteArray MarkLine(const QString &libraryKey)
 {
@@ -141,7 +112,7 @@ QByteArray PlaylistText(QList<PlaylistEntry> entries, const QString &libraryKey)
         // A track without a number follows the numbered ones of its disc.
         if (a.track != b.track)
             return a.track == 0 ? false : b.track == 0 ? true : a.track < b.track;
-        return NaturalCompare(a.file, b.file) < 0;
+        return NaturalNameBefore(a.file, b.file);
     });
     QByteArray text = QByteArrayLiteral("#EXTM3U\n") + MarkLine(libraryKey) + '\n';
     for (const PlaylistEntry &entry : std::as_const(entries)) {
@@ -200,7 +171,7 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
     QDirIterator walk(player, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (walk.hasNext())
         folders << walk.next();
-    std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) { return NaturalCompare(a, b) < 0; });
+    std::sort(folders.begin(), folders.end(), NaturalNameBefore);
 
     // The root's own tracks come first in the list of everything, in their order.
     QList<PlaylistEntry> all = ParseOwnPlaylist(PlaylistText(OutputsIn(player, libraryKey), libraryKey), libraryKey)
