@@ -15,6 +15,7 @@
 #include "core/base/encoderprogram.h"
 #include "core/base/tempfolder.h"
 #include "core/joblist/celltexts.h"
+#include "core/joblist/jobrows.h"
 #include "core/output/naming.h"
 #include "core/profile/profile.h"
 #include "core/run/conversionrun.h"
@@ -259,10 +260,26 @@ void frmMonitor::Timer3_Timer()
 
 void frmMonitor::imgExit_Click()
 {
-    if (m_run && !m_runFinished)
+    if (m_run && !m_runFinished) {
         m_run->cancel();
-    else
-        close();
+        return;
+    }
+    close();
+}
+
+void frmMonitor::endBeforeStart()
+{
+    // Stopped before the run began (it starts a moment after the window shows): nothing was
+    // converted, and the summary says so with every row still waiting.
+    Timer1->stop();
+    m_runFinished = true;
+    if (!m_host.rows || !m_host.runEnded)
+        return;
+    int queued = 0;
+    for (int row = 0; row < m_host.rows->rowCount(); ++row)
+        queued += m_host.rows->status(row) == JobStatus::Queued ? 1 : 0;
+    m_summary.setQueuedAtStart(queued);
+    m_host.runEnded(m_summary, true);
 }
 
 void frmMonitor::closeEvent(QCloseEvent *event)
@@ -274,6 +291,8 @@ void frmMonitor::closeEvent(QCloseEvent *event)
         imgExit_Click();
         return;
     }
+    if (!m_run && !m_runFinished)
+        endBeforeStart();
     Form_Unload();
     event->accept();
 }

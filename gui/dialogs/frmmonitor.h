@@ -106,6 +106,8 @@ private:
     void Timer1_Timer();
     void Timer3_Timer();
     void Form_Unload();
+    // Ends a window stopped before its run began: the summary with every row still waiting.
+    void endBeforeStart();
     // Shows the run's share done and the time left, on the window and the launcher entry.
     void showRunProgress();
 

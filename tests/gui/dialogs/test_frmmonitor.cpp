@@ -202,6 +202,16 @@ private slots:
         QCOMPARE(messagePanel(form), QStringLiteral("完成 0 个，失败 0 个，等待 1 个，节省 0 B"));
         QTest::qWait(200);
         QVERIFY(m_notifications.received.isEmpty());
+
+        // Stopped in its first moment, before the run has begun: the summary says so all the same.
+        form.tbStatus->panel(StatusBar::SystemInformation)->setText(QString());
+        form.StartDiet();
+        frmMonitor *early = form.monitorWindow();
+        QSignalSpy earlyGone(early, &frmMonitor::unloaded);
+        early->close();
+        QTRY_COMPARE(earlyGone.count(), 1);
+        QCOMPARE(form.ListView1->status(0), int(JobStatus::Queued));
+        QCOMPARE(messagePanel(form), QStringLiteral("完成 0 个，失败 0 个，等待 1 个，节省 0 B"));
     }
 
     // Closing the main window while the progress window hides it (the session ends, a window
