@@ -951,6 +951,55 @@ private slots:
 
     // With levelling on, a CD is one album: every track is ripped and measured before any is
     // encoded, all get the same gain, the encoders take the measured rips, and none stays behind.
+    // An album is its tags, not its folder, and stays one across runs: disc 1 and disc 2 in
+    // folders of their own share one album gain, and after one track is touched and converted
+    // again, the kept tracks get the album's values in their tags (not encoded again), all equal
+    // to those of a fresh run of the whole album.
+    void anAlbumStaysOneAcrossRuns()
+    {
+        const QString lib = path(QStringLiteral("twodiscs/"));
+        QVERIFY(QDir().mkpath(lib + QStringLiteral("CD1")) && QDir().mkpath(lib + QStringLiteral("CD2")));
+        const QStringList names{QStringLiteral("CD1/1.wav"), QStringLiteral("CD1/2.wav"), QStringLiteral("CD2/1.wav")};
+        for (int i = 0; i < names.size(); ++i)
+            QVERIFY(TestMedia::makeTone(lib + names[i], 3.0, 44100, 2, 300 + 200 * i));
+        QStringList notes; // of the last run
+        const auto albumGains = [&](const QString &out) {
+            Table table;
+            for (const QString &name : names) {
+                table.add(lib + name);
+                table.rows.last().cells[JobColumn::Album] = QStringLiteral("两张碟");
+                table.rows.last().baseFolder = lib;
+            }
+            m_output = out;
+            ConversionRun run(environment(table, 2));
+            runToEnd(run);
+            QStringList gains;
+            notes.clear();
+            for (const auto &row : table.rows) {
+                gains << TestMedia::readId3(row.cells[JobColumn::Target])
+                             .frames.value(QStringLiteral("TXXX:REPLAYGAIN_ALBUM_GAIN"));
+                notes << row.note;
+            }
+            return gains;
+        };
+        const QStringList first = albumGains(path(QStringLiteral("albumrun/")));
+        QVERIFY2(!first[0].isEmpty() && first.count(first[0]) == 3, qPrintable(first.join(QLatin1Char('|'))));
+        // One track made louder and touched: converted again; the others are kept and retagged.
+        QVERIFY(
+            TestMedia::run(QStringLiteral("sox"),
+                           {lib + names[2], lib + QStringLiteral("louder.wav"), QStringLiteral("vol"), QStringLiteral("6dB")}));
+        QFile::remove(lib + names[2]);
+        QVERIFY(QFile::rename(lib + QStringLiteral("louder.wav"), lib + names[2]));
+        const QStringList again = albumGains(path(QStringLiteral("albumrun/")));
+        QVERIFY2(again.count(again[0]) == 3 && again[0] != first[0], qPrintable(again.join(QLatin1Char('|'))));
+        QCOMPARE(notes.mid(0, 2), QStringList(2, QStringLiteral("已是最新，未重新压缩")));
+        const QStringList fresh = albumGains(path(QStringLiteral("albumfresh/")));
+        QVERIFY2(
+            std::abs(fresh[0].section(QLatin1Char(' '), 0, 0).toDouble() - again[0].section(QLatin1Char(' '), 0, 0).toDouble())
+                <= 0.1,
+            qPrintable(fresh[0] + QLatin1Char('|') + again[0]));
+    }
+
     void aLevelledCdIsOneAlbum()
     {
         const QString discDir = path(QStringLiteral("leveldisc"));
