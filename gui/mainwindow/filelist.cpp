@@ -10,6 +10,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -133,6 +134,15 @@ public:
     {
         if (role == Qt::DisplayRole && index.column() == ColType)
             return typeText(mapToSource(index));
+        // Dates in the interface's language (the file system model would take the system's: a
+        // Chinese window under LC_ALL=C.UTF-8 would show English month names).
+        if (role == Qt::DisplayRole && index.column() == ColModified) {
+            if (auto *fs = qobject_cast<QFileSystemModel *>(sourceModel())) {
+                const QDateTime modified = fs->lastModified(mapToSource(index));
+                if (modified.isValid())
+                    return QLocale().toString(modified, QLocale::ShortFormat);
+            }
+        }
         if (role == Qt::DecorationRole && index.column() == ColName && isVirtualFolder(mapToSource(index)))
             return cdFolderIcon();
         return QSortFilterProxyModel::data(index, role);

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,6 +80,14 @@ private slots:
         QCOMPARE(list.model()->index(0, 2, root).data().toString(), QStringLiteral("文件夹"));
         QCOMPARE(list.model()->index(1, 2, root).data().toString(), QStringLiteral("WMA 文件"));
         QCOMPARE(list.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名称"));
+        // Dates in the interface's language, whatever the system's locale (C.UTF-8 would give
+        // English month names).
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        const QString date = list.model()->index(1, 3, root).data().toString();
+        QLocale::setDefault(before);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$")).match(date).hasMatch(),
+                 qPrintable(date));
     }
 
     void nameColumnTakesTheRoomOfAWiderList()
