@@ -347,7 +347,7 @@ bool AudioInformation::WriteTags(const QString &path)
     return true;
 }
 
-SourceTags AudioInformation::ReadSourceTags(const QString &path)
+SourceTags ReadSourceTags(const QString &path)
 {
     installTagLibDefaults();
     SourceTags out;

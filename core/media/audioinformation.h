@@ -49,13 +49,6 @@ public:
     // Empty fields are left out rather than written empty; the file's earlier tags are removed.
     bool WriteTags(const QString &path);
 
-    // Everything the tag of any audio file TagLib reads holds: its text properties whole (the
-    // format's main tag; an MP3's ID3v1 tag when it has no other) and its pictures (ID3v2 APIC,
-    // FLAC and Vorbis pictures, MP4 covr, WMA pictures). A WMA file's zero-based track number
-    // (WM/Track) is read one-based where it has no other. Nothing for a file TagLib cannot read.
-    // Safe on any thread.
-    static SourceTags ReadSourceTags(const QString &path);
-
     // Clears the writable fields (so one file's comment or cover is never stamped on another).
     void ClearTags();
 
@@ -64,6 +57,13 @@ public:
 private:
     QString m_lastError;
 };
+
+// Everything the tag of any audio file TagLib reads holds: its text properties whole (the
+// format's main tag; an MP3's ID3v1 tag when it has no other) and its pictures (ID3v2 APIC,
+// FLAC and Vorbis pictures, MP4 covr, WMA pictures). A WMA file's zero-based track number
+// (WM/Track) is read one-based where it has no other. Nothing for a file TagLib cannot read.
+// Safe on any thread.
+SourceTags ReadSourceTags(const QString &path);
 
 // The mark an output carries of what made it (a user text frame "Sveltra source" in its ID3v2
 // tag): read back, or empty when the file has none or is no MP3; written into the file's tag

@@ -40,7 +40,7 @@ bool IsOwnOutput(const QString &path, const QString &libraryKey)
 
 PlaylistEntry EntryOf(const QString &path, const QString &relative)
 {
-    const SourceTags tags = AudioInformation::ReadSourceTags(path);
+    const SourceTags tags = ReadSourceTags(path);
     PlaylistEntry entry;
     entry.file = relative;
     entry.disc = LeadingNumber(tags.properties.value(QStringLiteral("DISCNUMBER")));

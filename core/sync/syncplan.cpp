@@ -125,7 +125,7 @@ bool IsIgnoredLibraryName(const QString &name)
 
 QString SourceTagsHash(const QString &path)
 {
-    const SourceTags tags = AudioInformation::ReadSourceTags(path);
+    const SourceTags tags = ReadSourceTags(path);
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (auto it = tags.properties.cbegin(); it != tags.properties.cend(); ++it) {
         hash.addData(it.key().toUtf8());

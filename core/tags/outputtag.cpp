@@ -27,7 +27,7 @@ void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag)
 
     MediaTag run = tag;
     run.Year = writer.Year > 0 ? QString::number(writer.Year) : QString();
-    const SourceTags source = tag.SourcePath.isEmpty() ? SourceTags{} : AudioInformation::ReadSourceTags(tag.SourcePath);
+    const SourceTags source = tag.SourcePath.isEmpty() ? SourceTags{} : ReadSourceTags(tag.SourcePath);
     writer.Properties = OutputProperties(source.properties, run);
     writer.FrontCover = SmallFrontCover(tag.Cover, source.pictures, tag.SourcePath);
     if (!tag.SourceStamp.isEmpty())

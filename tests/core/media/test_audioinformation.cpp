@@ -351,7 +351,7 @@ private slots:
         QVERIFY(TestMedia::convert(m_wav, source, encoding));
         QVERIFY(TestMedia::tagSource(source, path("front.png"), path("back.png")));
 
-        const SourceTags read = AudioInformation::ReadSourceTags(source);
+        const SourceTags read = ReadSourceTags(source);
         QCOMPARE(read.pictures.size(), suffix == QLatin1String("m4a") ? 1 : 2);
         QVERIFY(FrontPicture(read.pictures));
         QCOMPARE(FrontPicture(read.pictures)->data, readAll(path("front.png")));
@@ -559,11 +559,9 @@ private slots:
                                               "if len(sys.argv) > 2: f['WM/TrackNumber'] = [sys.argv[2]]\n"
                                               "f.save()\n");
         QVERIFY(TestMedia::python(tagger, {wma}));
-        QCOMPARE(AudioInformation::ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")),
-                 QStringList{QStringLiteral("3")});
+        QCOMPARE(ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")), QStringList{QStringLiteral("3")});
         QVERIFY(TestMedia::python(tagger, {wma, QStringLiteral("7")}));
-        QCOMPARE(AudioInformation::ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")),
-                 QStringList{QStringLiteral("7")});
+        QCOMPARE(ReadSourceTags(wma).properties.value(QStringLiteral("TRACKNUMBER")), QStringList{QStringLiteral("7")});
     }
 
     void coversAreMadeSmall_data()
