@@ -49,7 +49,6 @@ private:
     QtMessageHandler m_previous = nullptr;
 };
 
-
 } // namespace
 
 class TestCoverImage : public QObject

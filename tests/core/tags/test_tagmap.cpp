@@ -262,7 +262,6 @@ private slots:
             QCOMPARE(numbers.value(QStringLiteral("DISCNUMBER")).value(0), kept);
         }
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestTagMap)
