@@ -50,4 +50,11 @@ QString FindEncoderProgram()
     return FindEncoderProgram(QCoreApplication::applicationDirPath(), qEnvironmentVariable("PATH"));
 }
 
+QProcessEnvironment EncoderEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return environment;
+}
+
 } // namespace Sveltra

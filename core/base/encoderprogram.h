@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 
 namespace Sveltra {
@@ -15,6 +16,10 @@ QString FindEncoderProgram(const QString &programFolder, const QString &pathVari
 
 // The same for this process: its own folder and its PATH.
 QString FindEncoderProgram();
+
+// The environment the encoder runs in: the user's, with its messages in English whatever the
+// user's language (LC_ALL=C.UTF-8), so the program can tell them apart.
+QProcessEnvironment EncoderEnvironment();
 
 // The encoder's file name.
 QString EncoderProgramName();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "core/cd/cddb.h"
 #include "core/cd/cddbhttp.h"
 #include "core/cd/cdtext.h"
 #include "core/cd/musicbrainz.h"
@@ -16,15 +17,13 @@ namespace Sveltra {
 
 namespace {
 
-constexpr int kLeadInFrames = 150;
-
 // The table of contents in CDDB terms: frames from the disc's very start, lead-in included.
 CddbToc CddbTocOf(const DiscToc &disc)
 {
     CddbToc toc;
     for (const int start : disc.starts)
-        toc.offsets.append(start + kLeadInFrames);
-    toc.leadout = disc.leadout + kLeadInFrames;
+        toc.offsets.append(start + CdLeadInFrames);
+    toc.leadout = disc.leadout + CdLeadInFrames;
     return toc;
 }
 

@@ -14,6 +14,9 @@
 
 namespace Sveltra {
 
+// The frames before a disc's first track (2 s): tables of contents count from the disc's very start.
+inline constexpr int CdLeadInFrames = 150;
+
 // No server reply is believed beyond these: a reply longer than CddbMaxReplyBytes is no reply at
 // all, and every text taken from one (a title, a name, a genre) is cut to CddbMaxTextLength
 // characters, between whole characters.

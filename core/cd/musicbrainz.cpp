@@ -16,8 +16,6 @@ namespace Sveltra {
 
 namespace {
 
-constexpr int kLeadInFrames = 150;
-
 QUrl BaseFrom(const char *variable, const char *built)
 {
     const QString fromEnvironment = qEnvironmentVariable(variable).trimmed();
@@ -124,9 +122,9 @@ MusicBrainzToc MusicBrainzTocOf(const DiscToc &toc)
     out.first = toc.firstTrack;
     out.last = toc.firstTrack + lastAudio;
     const int leadout = lastAudio + 1 < toc.trackCount() ? toc.starts.at(lastAudio + 1) - MusicBrainzDataSessionGap : toc.leadout;
-    out.offsets.append(leadout + kLeadInFrames);
+    out.offsets.append(leadout + CdLeadInFrames);
     for (int i = 0; i <= lastAudio; ++i)
-        out.offsets.append(toc.starts.at(i) + kLeadInFrames);
+        out.offsets.append(toc.starts.at(i) + CdLeadInFrames);
     return out;
 }
 

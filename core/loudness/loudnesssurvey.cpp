@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "core/base/encoderprogram.h"
+
 namespace Sveltra {
 
 LoudnessSurvey::LoudnessSurvey(QString encoderPath, QList<Item> items, int maxParallel, QObject *parent)
@@ -102,9 +104,7 @@ void LoudnessSurvey::startMore()
         arguments << QStringLiteral("-1t");
         process->setProgram(m_encoderPath);
         process->setArguments(arguments);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        process->setProcessEnvironment(environment);
+        process->setProcessEnvironment(EncoderEnvironment());
         process->setStandardErrorFile(QProcess::nullDevice());
         const int row = item.row;
         connect(

@@ -425,6 +425,11 @@ namespace {
 const char *const SourceStampFrame = "Sveltra source";
 }
 
+QString SourceStampFrameName()
+{
+    return QString::fromLatin1(SourceStampFrame);
+}
+
 QString ReadSourceStamp(const QString &path)
 {
     installTagLibDefaults();

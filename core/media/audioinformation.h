@@ -69,6 +69,8 @@ SourceTags ReadSourceTags(const QString &path);
 // tag): read back, or empty when the file has none or is no MP3; written into the file's tag
 // beside whatever else it holds (nothing is saved when it already says so). Safe on any thread.
 QString ReadSourceStamp(const QString &path);
+// The description of the user text frame that holds the mark.
+QString SourceStampFrameName();
 bool WriteSourceStamp(const QString &path, const QString &stamp);
 
 // The user text frames (TXXX) of an MP3's ID3v2 tag, description and value; none when it has

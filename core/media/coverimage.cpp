@@ -15,6 +15,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "core/media/mediaprobe.h"
+
 namespace Sveltra {
 
 namespace {
@@ -243,7 +245,7 @@ CoverImage::JpegFacts CoverImage::ReadJpegFacts(const QByteArray &image)
 
 QByteArray CoverImage::MakeSmall(const QByteArray &image, QString *error)
 {
-    av_log_set_level(AV_LOG_QUIET);
+    QuietFfmpegLogs();
     QString reason;
     QString *why = error ? error : &reason;
     const FramePtr frame = decode(image, why);

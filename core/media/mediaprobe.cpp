@@ -19,7 +19,7 @@ using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 
 qint64 ProbeDurationMs(const QString &path, QString *error)
 {
-    av_log_set_level(AV_LOG_QUIET);
+    QuietFfmpegLogs();
     AVFormatContext *raw = nullptr;
     if (avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr) < 0) {
         if (error)
@@ -50,7 +50,7 @@ qint64 ProbeDurationMs(const QString &path, QString *error)
 
 qint64 CountedDurationMs(const QString &path, QString *error)
 {
-    av_log_set_level(AV_LOG_QUIET);
+    QuietFfmpegLogs();
     AVFormatContext *raw = nullptr;
     if (avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr) < 0) {
         if (error)
@@ -80,6 +80,11 @@ qint64 CountedDurationMs(const QString &path, QString *error)
     }
     av_packet_free(&packet);
     return av_rescale_q(total, base, AVRational{1, 1000});
+}
+
+void QuietFfmpegLogs()
+{
+    av_log_set_level(AV_LOG_QUIET);
 }
 
 } // namespace Sveltra

@@ -13,4 +13,8 @@ qint64 ProbeDurationMs(const QString &path, QString *error = nullptr);
 // the file holds no audio FFmpeg can open. Safe on any thread.
 qint64 CountedDurationMs(const QString &path, QString *error = nullptr);
 
+// FFmpeg says nothing on the terminal: what goes wrong is returned and logged by its callers. Every
+// user of FFmpeg's libraries in the program calls it before its first use. Safe on any thread.
+void QuietFfmpegLogs();
+
 } // namespace Sveltra

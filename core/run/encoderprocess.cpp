@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 
+#include "core/base/encoderprogram.h"
 #include "core/output/failurereason.h"
 
 namespace Sveltra {
@@ -35,10 +36,7 @@ void EncoderProcess::start()
     m_process = new QProcess(this);
     m_process->setProgram(m_request.program);
     m_process->setArguments(m_request.arguments);
-    // Its messages in English whatever the user's language, so they can be told apart.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    m_process->setProcessEnvironment(environment);
+    m_process->setProcessEnvironment(EncoderEnvironment());
     connect(m_process, &QProcess::readyReadStandardOutput, this, &EncoderProcess::readOutput);
     // Queued, so the end is always told from the event loop.
     connect(

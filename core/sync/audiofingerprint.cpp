@@ -9,6 +9,8 @@ extern "C" {
 
 #include <memory>
 
+#include "core/media/mediaprobe.h"
+
 namespace Sveltra {
 
 namespace {
@@ -24,7 +26,7 @@ struct PacketFreer
 
 std::optional<AudioFingerprint> ReadAudioFingerprint(const QString &path)
 {
-    av_log_set_level(AV_LOG_QUIET);
+    QuietFfmpegLogs();
     AVFormatContext *raw = nullptr;
     if (avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr) < 0)
         return std::nullopt;

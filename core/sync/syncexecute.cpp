@@ -50,7 +50,7 @@ MediaTag TagFor(const QString &source, const SourceStamp &stamp, const QString &
     tag.SourcePath = source;
     tag.SourceStamp = stamp.text();
     for (const auto &text : ReadUserTexts(output)) {
-        if (text.first != QLatin1String("Sveltra source"))
+        if (text.first != SourceStampFrameName())
             tag.UserTexts << text;
     }
     return tag;

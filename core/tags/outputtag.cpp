@@ -31,7 +31,7 @@ void PrepareOutputTag(AudioInformation &writer, const MediaTag &tag)
     writer.Properties = OutputProperties(source.properties, run);
     writer.FrontCover = SmallFrontCover(tag.Cover, source.pictures, tag.SourcePath);
     if (!tag.SourceStamp.isEmpty())
-        writer.UserTexts << qMakePair(QStringLiteral("Sveltra source"), tag.SourceStamp);
+        writer.UserTexts << qMakePair(SourceStampFrameName(), tag.SourceStamp);
     writer.UserTexts += tag.UserTexts;
 }
 
