@@ -283,8 +283,8 @@ bool AudioInformation::WriteTags(const QString &path)
     set("ARTIST", Artist);
     set("COMMENT", Comment);
     set("GENRE", Genre);
-    if (Year > 0 && !all.value(QStringLiteral("DATE")).value(0).startsWith(QString::number(Year)))
-        all[QStringLiteral("DATE")] = QStringList{QString::number(Year)};
+    if (Year > 0)
+        SetYear(all, QString::number(Year));
     for (const auto &[description, value] : std::as_const(UserTexts))
         all.remove(description.trimmed().toUpper());
     all.remove(QStringLiteral("ENCODING")); // the software note is the only one

@@ -167,9 +167,7 @@ TagProperties OutputProperties(const TagProperties &source, const MediaTag &tag)
     setIfGiven(out, QStringLiteral("TITLE"), tag.Title);
     setIfGiven(out, QStringLiteral("ALBUM"), tag.Album);
     setIfGiven(out, QStringLiteral("ARTIST"), tag.Artist);
-    const QString year = tag.Year.trimmed();
-    if (!year.isEmpty() && !firstOf(out, QStringLiteral("DATE")).startsWith(year))
-        out[QStringLiteral("DATE")] = QStringList{year};
+    SetYear(out, tag.Year.trimmed());
     setIfGiven(out, QStringLiteral("TRACKNUMBER"), tag.Track);
     setIfGiven(out, QStringLiteral("DISCNUMBER"), tag.Disc);
     setIfGiven(out, QStringLiteral("GENRE"), tag.Genre);
@@ -211,6 +209,12 @@ int TrackByte(const QString &track)
         return 0;
     const int number = match.captured(1).toInt();
     return number >= 1 && number <= 255 ? number : 0;
+}
+
+void SetYear(TagProperties &tags, const QString &year)
+{
+    if (!year.isEmpty() && !tags.value(QStringLiteral("DATE")).value(0).startsWith(year))
+        tags[QStringLiteral("DATE")] = QStringList{year};
 }
 
 } // namespace Sveltra

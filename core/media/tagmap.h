@@ -52,6 +52,10 @@ inline constexpr int MaxTagNumber = 9999;
 // (the run's fields kept first, then the fields an ID3v2 tag has frames for, then user texts).
 TagProperties OutputProperties(const TagProperties &source, const MediaTag &tag);
 
+// Sets the year (empty: leaves DATE alone), keeping a fuller date of the same year ("1999-05-01"
+// stays for 1999).
+void SetYear(TagProperties &tags, const QString &year);
+
 // The front cover among a tag's pictures: the one marked front cover, else the first of type
 // "other" (taggers that do not ask write that); a back cover or a photo of the artist is never
 // taken. Null when there is none.
