@@ -27,6 +27,14 @@ QString Folder(const QLineEdit *box)
     return QDir::fromNativeSeparators(box->text().trimmed());
 }
 
+// A profile choice as a person reads it: "CD 音质" of "1- CD 音质".
+QString Choice(const QString &stored)
+{
+    const QString text = Profile::ChoiceText(stored);
+    const qsizetype dash = text.indexOf(QLatin1String("- "));
+    return dash > 0 && dash < 3 ? text.mid(dash + 2) : text;
+}
+
 // How many of the plan's lines are its summary (counts, bytes, free space, the warning); the
 // rest name single files.
 int SummaryLineCount(const SyncPlan &plan)
@@ -69,12 +77,14 @@ frmSync::frmSync(Host host, QWidget *parent)
     lblProfile = new QLabel(this);
     named(lblProfile, "lblProfile", tr("压缩设置"));
     lblProfile->setWordWrap(true);
-    lblProfile->setText(tr("按当前设置压缩：%1，%2；音量均衡：%3")
-                            .arg(Profile::ChoiceText(m_host.qualityChoice), Profile::ChoiceText(m_host.channelChoice),
-                                 m_host.levelled ? tr("开") : tr("关")));
+    lblProfile->setText(
+        tr("按当前设置压缩：%1，%2；音量均衡：%3")
+            .arg(Choice(m_host.qualityChoice), Choice(m_host.channelChoice), m_host.levelled ? tr("开") : tr("关")));
 
     lblCounts = new QLabel(this);
-    named(lblCounts, "lblCounts", tr("同步计划"));
+    // Read by a screen reader as its text (the plan itself); found by its description.
+    lblCounts->setObjectName(QStringLiteral("lblCounts"));
+    lblCounts->setAccessibleDescription(tr("同步计划"));
     lblCounts->setWordWrap(true);
     lblCounts->setTextFormat(Qt::PlainText);
     lblCounts->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -205,10 +215,10 @@ void frmSync::startSync()
         return;
     if (m_plan.removesMostOutputs()) {
         const int gone = m_plan.count(SyncItem::Kind::Gone);
-        QMessageBox box(QMessageBox::Warning, windowTitle(),
-                        tr("这次同步会删除播放器上 %1 个文件中的 %n 个，超过一半。确定要继续吗？", nullptr, gone)
-                            .arg(m_plan.outputsBefore),
-                        QMessageBox::Yes | QMessageBox::No, this);
+        QMessageBox box(
+            QMessageBox::Warning, windowTitle(),
+            tr("这次同步会删除播放器上 %1 个文件中的 %n 个，超过一半。确定要继续吗？", nullptr, gone).arg(m_plan.outputsBefore),
+            QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QStringLiteral("SyncRemovalQuestion"));
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)

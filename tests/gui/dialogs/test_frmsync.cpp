@@ -120,13 +120,15 @@ private slots:
         QVERIFY(w.dialog.plan().addedBytes() > 0);
         QVERIFY(w.dialog.plan().freeBytes > 0);
         const QString files = w.dialog.txtPlan->toPlainText();
-        QVERIFY2(files.contains(QStringLiteral("新增：歌手/专辑/01 一.wav")) && files.contains(QStringLiteral("新增：Other/Album/03 three.wav")),
+        QVERIFY2(files.contains(QStringLiteral("新增：歌手/专辑/01 一.wav"))
+                     && files.contains(QStringLiteral("新增：Other/Album/03 three.wav")),
                  qPrintable(files));
         QVERIFY(w.dialog.cmdStart->isEnabled());
+        QCOMPARE(w.dialog.lblProfile->text(), QStringLiteral("按当前设置压缩：CD 音质，立体声；音量均衡：关"));
 
         for (QWidget *control : std::initializer_list<QWidget *>{w.dialog.txtLibrary, w.dialog.cmdLibrary, w.dialog.txtPlayer,
-                                                                  w.dialog.cmdPlayer, w.dialog.lblCounts, w.dialog.txtPlan,
-                                                                  w.dialog.cmdReplan, w.dialog.cmdStart, w.dialog.cmdCancel}) {
+                                                                 w.dialog.cmdPlayer, w.dialog.lblCounts, w.dialog.txtPlan,
+                                                                 w.dialog.cmdReplan, w.dialog.cmdStart, w.dialog.cmdCancel}) {
             QVERIFY(!control->objectName().isEmpty());
             QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
                      qPrintable(control->objectName()));
@@ -201,8 +203,8 @@ private slots:
                  qPrintable(w.dialog.lblCounts->text()));
         QVERIFY(w.dialog.txtPlan->toPlainText().contains(QStringLiteral("删除：歌手/专辑/")));
 
-        const QStringList asked =
-            TestSupport::BoxAnswerer::answering([&] { QTest::mouseClick(w.dialog.cmdStart, Qt::LeftButton); }, QMessageBox::No);
+        const QStringList asked = TestSupport::BoxAnswerer::answering(
+            [&] { QTest::mouseClick(w.dialog.cmdStart, Qt::LeftButton); }, QMessageBox::No);
         QCOMPARE(asked.size(), 1);
         QVERIFY2(asked[0].contains(QStringLiteral("3 个文件中的 2 个")), qPrintable(asked[0]));
         QVERIFY(!w.started);
