@@ -36,9 +36,11 @@ void print(std::FILE *stream, const QString &text)
 }
 
 // `--sync`: the settings file's profile and levelling, the encoder beside the program; no window.
-int RunSyncFromCommandLine(const Sveltra::StartRequest &request)
+// Its plan and messages are in the desktop's language, as the window's are.
+int RunSyncFromCommandLine(QCoreApplication &app, const Sveltra::StartRequest &request)
 {
     using namespace Sveltra;
+    InstallInterfaceTranslations(app, SystemInterfaceLanguage());
     SettingsFile(SettingsFile::DefaultPath()).LoadSettings(App());
     SyncCommand command;
     command.library = request.syncLibrary;
@@ -113,7 +115,8 @@ int main(int argc, char *argv[])
 
     // The command line first, without a display: --help and --version work on a terminal, and
     // a second start only hands its files over. Its texts are English in either interface
-    // language, Qt's parser texts too: no translator is installed this early.
+    // language, Qt's parser texts too: no translator is installed this early (only a sync, once
+    // its arguments are read, speaks the interface language).
     StartRequest request;
     std::optional<InstanceGuard> guard;
     {
@@ -129,7 +132,7 @@ int main(int argc, char *argv[])
             print(stderr, request.text);
             return 2;
         case StartRequest::Action::Sync:
-            return RunSyncFromCommandLine(request);
+            return RunSyncFromCommandLine(early, request);
         case StartRequest::Action::Run:
             break;
         }

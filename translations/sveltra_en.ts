@@ -348,6 +348,18 @@
         <source>输出文件夹不存在</source>
         <translation>The output folder does not exist</translation>
     </message>
+    <message>
+        <source>同步到播放器…</source>
+        <translation>S&amp;ync to player…</translation>
+    </message>
+    <message>
+        <source>同步结束</source>
+        <translation>Sync ended</translation>
+    </message>
+    <message>
+        <source>同步完成</source>
+        <translation>Sync finished</translation>
+    </message>
 </context>
 <context>
     <name>Sveltra::FormatBar</name>
@@ -856,6 +868,149 @@
     </message>
 </context>
 <context>
+    <name>Sveltra::Sync</name>
+    <message>
+        <source>没有改动播放器上不是本程序写的播放列表：%1</source>
+        <translation>Left alone a playlist on the player that this program did not write: %1</translation>
+    </message>
+    <message>
+        <source>无法写入播放列表：%1</source>
+        <translation>Cannot write the playlist: %1</translation>
+    </message>
+    <message>
+        <source>播放器的空间不够，同步没有开始。</source>
+        <translation>There is not enough room on the player; the sync did not start.</translation>
+    </message>
+    <message>
+        <source>这次同步会删除播放器上一半以上的文件；确认无误请加 --yes 再运行。什么都没有改动。</source>
+        <translation>This sync would remove more than half of the files on the player; if that is right, run it again with --yes. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>（试运行：什么都没有改动）</source>
+        <translation>(Dry run: nothing was changed)</translation>
+    </message>
+    <message>
+        <source>[%1/%2] 完成 %3</source>
+        <extracomment>One encode of a sync ended: its number, how many there are, the source.</extracomment>
+        <translation>[%1/%2] done %3</translation>
+    </message>
+    <message>
+        <source>[%1/%2] 失败 %3：%4</source>
+        <translation>[%1/%2] failed %3: %4</translation>
+    </message>
+    <message>
+        <source>无法删除：%1</source>
+        <translation>Cannot remove: %1</translation>
+    </message>
+    <message>
+        <source>无法移动：%1</source>
+        <translation>Cannot move: %1</translation>
+    </message>
+    <message>
+        <source>无法改标签：%1</source>
+        <translation>Cannot rewrite the tag: %1</translation>
+    </message>
+    <message>
+        <source>没有压缩：%1</source>
+        <translation>Not converted: %1</translation>
+    </message>
+    <message>
+        <source>没有压缩：%1（%2）</source>
+        <translation>Not converted: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>无法写入同步标记：%1</source>
+        <translation>Cannot write the sync mark: %1</translation>
+    </message>
+    <message>
+        <source>同步结束：压缩 %1，移动 %2，改标签 %3，删除 %4，失败 %5</source>
+        <translation>Sync ended: %1 converted, %2 moved, %3 retagged, %4 removed, %5 failed</translation>
+    </message>
+    <message>
+        <source>同步完成：压缩 %1，移动 %2，改标签 %3，删除 %4，失败 %5</source>
+        <translation>Sync finished: %1 converted, %2 moved, %3 retagged, %4 removed, %5 failed</translation>
+    </message>
+    <message>
+        <source>音乐库文件夹不存在：%1。什么都没有改动。</source>
+        <translation>The library folder does not exist: %1. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>无法读取音乐库文件夹：%1。什么都没有改动。</source>
+        <translation>Cannot read the library folder: %1. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>播放器文件夹不存在：%1。请先插好播放器或存储卡。</source>
+        <translation>The player folder does not exist: %1. Please connect the player or memory card first.</translation>
+    </message>
+    <message>
+        <source>无法写入播放器文件夹：%1。</source>
+        <translation>Cannot write to the player folder: %1.</translation>
+    </message>
+    <message>
+        <source>音乐库不能在播放器文件夹里面。什么都没有改动。</source>
+        <translation>The library cannot be inside the player folder. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>音乐库文件夹里没有音频文件：%1。可能是硬盘没有接上或路径写错了；为了安全，播放器上的文件一个也没有删除。</source>
+        <translation>There are no audio files in the library folder: %1. The drive may not be connected or the path may be mistyped; to be safe, not a single file on the player was removed.</translation>
+    </message>
+    <message>
+        <source>新增 %1，更新 %2，移动或改名 %3，只改标签 %4，删除 %5，不变 %6</source>
+        <translation>New %1, changed %2, moved or renamed %3, tags only %4, removed %5, unchanged %6</translation>
+    </message>
+    <message>
+        <source>，放不下 %1</source>
+        <translation>, too large %1</translation>
+    </message>
+    <message>
+        <source>增加 +%1，释放 −%2，净变化 %3%4</source>
+        <translation>Added +%1, freed −%2, net %3%4</translation>
+    </message>
+    <message>
+        <source>播放器可用空间：无法得知</source>
+        <translation>Free space on the player: unknown</translation>
+    </message>
+    <message>
+        <source>播放器可用空间 %1：放得下</source>
+        <translation>Free space on the player %1: it fits</translation>
+    </message>
+    <message>
+        <source>播放器可用空间 %1：放不下，还差 %2</source>
+        <translation>Free space on the player %1: it does not fit, %2 short</translation>
+    </message>
+    <message numerus="yes">
+        <source>注意：这次同步会删除播放器上 %1 个文件中的 %n 个，超过一半。</source>
+        <translation>
+            <numerusform>Warning: this sync removes %n of the %1 files on the player, more than half.</numerusform>
+            <numerusform>Warning: this sync removes %n of the %1 files on the player, more than half.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>删除：%1</source>
+        <translation>Remove: %1</translation>
+    </message>
+    <message>
+        <source>移动：%1 → %2</source>
+        <translation>Move: %1 → %2</translation>
+    </message>
+    <message>
+        <source>放不下：%1（FAT32 上一个文件不能超过 4 GB）</source>
+        <translation>Too large: %1 (a file on FAT32 cannot exceed 4 GB)</translation>
+    </message>
+    <message>
+        <source>新增：%1</source>
+        <translation>New: %1</translation>
+    </message>
+    <message>
+        <source>重新压缩：%1</source>
+        <translation>Convert again: %1</translation>
+    </message>
+    <message>
+        <source>改标签：%1</source>
+        <translation>Retag: %1</translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::Version</name>
     <message>
         <source>Sveltra  版本 </source>
@@ -984,6 +1139,112 @@
     <message>
         <source>单击关闭选项对话框</source>
         <translation>Click to close the options dialog</translation>
+    </message>
+</context>
+<context>
+    <name>Sveltra::frmSync</name>
+    <message>
+        <source>同步到播放器</source>
+        <translation>Sync to Player</translation>
+    </message>
+    <message>
+        <source>正在比较音乐库和播放器…</source>
+        <translation>Comparing the library with the player…</translation>
+    </message>
+    <message>
+        <source>音乐库文件夹</source>
+        <translation>Library folder</translation>
+    </message>
+    <message>
+        <source>浏览(&amp;B)…</source>
+        <translation>&amp;Browse…</translation>
+    </message>
+    <message>
+        <source>选择音乐库文件夹</source>
+        <translation>Choose the library folder</translation>
+    </message>
+    <message>
+        <source>播放器文件夹</source>
+        <translation>Player folder</translation>
+    </message>
+    <message>
+        <source>浏览(&amp;R)…</source>
+        <translation>B&amp;rowse…</translation>
+    </message>
+    <message>
+        <source>选择播放器文件夹</source>
+        <translation>Choose the player folder</translation>
+    </message>
+    <message>
+        <source>音乐库(&amp;L)：</source>
+        <translation>&amp;Library:</translation>
+    </message>
+    <message>
+        <source>播放器(&amp;P)：</source>
+        <translation>&amp;Player:</translation>
+    </message>
+    <message>
+        <source>压缩设置</source>
+        <translation>Conversion settings</translation>
+    </message>
+    <message>
+        <source>按当前设置压缩：%1，%2；音量均衡：%3</source>
+        <translation>Converted with the current settings: %1, %2; volume levelling: %3</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>同步计划</source>
+        <translation>Sync plan</translation>
+    </message>
+    <message>
+        <source>要改动的文件</source>
+        <translation>Files to change</translation>
+    </message>
+    <message>
+        <source>重新比较(&amp;C)</source>
+        <translation>&amp;Compare again</translation>
+    </message>
+    <message>
+        <source>重新比较</source>
+        <translation>Compare again</translation>
+    </message>
+    <message>
+        <source>开始同步(&amp;S)</source>
+        <translation>&amp;Start sync</translation>
+    </message>
+    <message>
+        <source>开始同步</source>
+        <translation>Start sync</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请选择音乐库文件夹。</source>
+        <translation>Please choose the library folder.</translation>
+    </message>
+    <message>
+        <source>请选择播放器的文件夹。</source>
+        <translation>Please choose the player folder.</translation>
+    </message>
+    <message>
+        <source>播放器上的文件已经和音乐库一致，没有要改动的。</source>
+        <translation>The player already matches the library; there is nothing to change.</translation>
+    </message>
+    <message numerus="yes">
+        <source>这次同步会删除播放器上 %1 个文件中的 %n 个，超过一半。确定要继续吗？</source>
+        <translation>
+            <numerusform>This sync removes %n of the %1 files on the player, more than half. Do you want to go on?</numerusform>
+            <numerusform>This sync removes %n of the %1 files on the player, more than half. Do you want to go on?</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -18,6 +18,8 @@ struct ApplicationState
     QString FormatChoice;  // always "1- MP3" after loading (MFORMAT)
     QString KbpsSetting;   // stored and written back unchanged (MKBPS__)
     bool Level = false;    // levelling, "音量均衡" in the 操作 menu (MLEVEL_: "1" on, "0" off)
+    QString SyncLibrary;   // the sync window's library folder, empty until chosen (SYNCLIB)
+    QString SyncPlayer;    // the sync window's player folder (SYNCPLY)
     QString HelpFile;      // the help file path recorded at start-up
     // The encoder program; empty means fastencc in the program's own folder (tests point it
     // at the build's copy).

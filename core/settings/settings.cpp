@@ -19,7 +19,9 @@ namespace {
 const QString Section = QStringLiteral("CONFIG");
 
 // Table order is the order of reading and writing.
-enum Key { VERSION = 1, SOURCE_, TARGET_, MCHANNE, MQUALIT, MKBPS__, MDEVICE, MFORMAT, MLEVEL_, KeyCount };
+// The sync's two folders came last and stay after the others: a file of an older version
+// simply lacks them.
+enum Key { VERSION = 1, SOURCE_, TARGET_, MCHANNE, MQUALIT, MKBPS__, MDEVICE, MFORMAT, MLEVEL_, SYNCLIB, SYNCPLY, KeyCount };
 
 } // namespace
 
@@ -62,7 +64,9 @@ void SettingsFile::InitSettingsTable(ApplicationState &state)
                          QStringLiteral("MKBPS__"),
                          QStringLiteral("MDEVICE"),
                          QStringLiteral("MFORMAT"),
-                         QStringLiteral("MLEVEL_")};
+                         QStringLiteral("MLEVEL_"),
+                         QStringLiteral("SYNCLIB"),
+                         QStringLiteral("SYNCPLY")};
     state.SettingValues = {QStringLiteral(" "),
                            VersionText(),
                            home,
@@ -72,7 +76,9 @@ void SettingsFile::InitSettingsTable(ApplicationState &state)
                            QStringLiteral("96"),
                            Profile::DefaultChoice(Profile::List::Device),
                            Profile::DefaultChoice(Profile::List::Format),
-                           QStringLiteral("0")};
+                           QStringLiteral("0"),
+                           QString(),
+                           QString()};
 }
 
 void SettingsFile::LoadSettings(ApplicationState &state) const
@@ -103,6 +109,8 @@ void SettingsFile::LoadSettings(ApplicationState &state) const
     state.DeviceChoice = state.SettingValues[MDEVICE];
     state.FormatChoice = Profile::DefaultChoice(Profile::List::Format);
     state.Level = state.SettingValues[MLEVEL_] == QLatin1String("1"); // anything else is off
+    state.SyncLibrary = state.SettingValues[SYNCLIB];
+    state.SyncPlayer = state.SettingValues[SYNCPLY];
 }
 
 bool SettingsFile::SaveSettings(ApplicationState &state) const
@@ -117,6 +125,8 @@ bool SettingsFile::SaveSettings(ApplicationState &state) const
     state.SettingValues[MDEVICE] = state.DeviceChoice;
     state.SettingValues[MFORMAT] = state.FormatChoice;
     state.SettingValues[MLEVEL_] = state.Level ? QStringLiteral("1") : QStringLiteral("0");
+    state.SettingValues[SYNCLIB] = state.SyncLibrary;
+    state.SettingValues[SYNCPLY] = state.SyncPlayer;
 
     IniFile ini;
     ini.load(m_path);

@@ -1,5 +1,6 @@
 #include "core/sync/playlist.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -186,8 +187,8 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
             entries = OutputsIn(folder, libraryKey);
             if (foreign) {
                 if (!entries.isEmpty())
-                    result.problems
-                        << QStringLiteral("没有改动播放器上不是本程序写的播放列表：%1").arg(root.relativeFilePath(listPath));
+                    result.problems << QCoreApplication::translate("Sveltra::Sync", "没有改动播放器上不是本程序写的播放列表：%1")
+                                           .arg(root.relativeFilePath(listPath));
             } else if (entries.isEmpty()) {
                 if (own && QFile::remove(listPath))
                     ++result.removed;
@@ -196,7 +197,8 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
                 bool changed = false;
                 const QByteArray text = PlaylistText(entries, libraryKey);
                 if (!WriteList(listPath, text, &changed))
-                    result.problems << QStringLiteral("无法写入播放列表：%1").arg(root.relativeFilePath(listPath));
+                    result.problems << QCoreApplication::translate("Sveltra::Sync", "无法写入播放列表：%1")
+                                           .arg(root.relativeFilePath(listPath));
                 else if (changed)
                     ++result.written;
                 own = ReadOwnPlaylist(listPath, libraryKey);
@@ -213,7 +215,8 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
     const QString wholePath = ListPathOf(player, player);
     const bool wholeForeign = QFileInfo::exists(wholePath) && !ReadOwnPlaylist(wholePath, libraryKey);
     if (wholeForeign) {
-        result.problems << QStringLiteral("没有改动播放器上不是本程序写的播放列表：%1").arg(WholePlayerListName());
+        result.problems << QCoreApplication::translate("Sveltra::Sync", "没有改动播放器上不是本程序写的播放列表：%1")
+                               .arg(WholePlayerListName());
     } else if (all.isEmpty()) {
         if (QFileInfo::exists(wholePath) && QFile::remove(wholePath))
             ++result.removed;
@@ -226,7 +229,7 @@ PlaylistUpdate UpdatePlaylists(const QString &player, const QString &libraryKey,
                 + '\n';
         bool changed = false;
         if (!WriteList(wholePath, text, &changed))
-            result.problems << QStringLiteral("无法写入播放列表：%1").arg(WholePlayerListName());
+            result.problems << QCoreApplication::translate("Sveltra::Sync", "无法写入播放列表：%1").arg(WholePlayerListName());
         else if (changed)
             ++result.written;
     }

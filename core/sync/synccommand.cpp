@@ -1,5 +1,6 @@
 #include "core/sync/synccommand.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QThread>
@@ -40,15 +41,17 @@ int RunSyncCommand(const SyncCommand &command, std::FILE *out, std::FILE *err)
     for (const QString &line : SyncPlanLines(plan))
         Print(out, line);
     if (!plan.fits()) {
-        Print(err, QStringLiteral("播放器的空间不够，同步没有开始。"));
+        Print(err, QCoreApplication::translate("Sveltra::Sync", "播放器的空间不够，同步没有开始。"));
         return 1;
     }
     if (plan.removesMostOutputs() && !command.yes) {
-        Print(err, QStringLiteral("这次同步会删除播放器上一半以上的文件；确认无误请加 --yes 再运行。什么都没有改动。"));
+        Print(err,
+              QCoreApplication::translate("Sveltra::Sync",
+                                          "这次同步会删除播放器上一半以上的文件；确认无误请加 --yes 再运行。什么都没有改动。"));
         return 3;
     }
     if (command.dryRun) {
-        Print(out, QStringLiteral("（试运行：什么都没有改动）"));
+        Print(out, QCoreApplication::translate("Sveltra::Sync", "（试运行：什么都没有改动）"));
         return 0;
     }
 
@@ -74,14 +77,14 @@ int RunSyncCommand(const SyncCommand &command, std::FILE *out, std::FILE *err)
             summary.addFinishedRow(rows, row, outcome);
             ++ended;
             const bool ok = outcome != RowOutcome::Failed;
-            Print(out,
-                  QStringLiteral("[%1/%2] %3 %4%5")
-                      .arg(ended)
-                      .arg(rows.rowCount())
-                      .arg(ok ? QStringLiteral("完成") : QStringLiteral("失败"),
-                           QDir(plan.library)
-                               .relativeFilePath(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source)),
-                           ok ? QString() : QStringLiteral("：") + rows.note(row)));
+            const QString name = QDir(plan.library)
+                                     .relativeFilePath(rows.cell(row, JobColumn::SourcePath) + rows.cell(row, JobColumn::Source));
+            //: One encode of a sync ended: its number, how many there are, the source.
+            const QString line = ok ? QCoreApplication::translate("Sveltra::Sync", "[%1/%2] 完成 %3")
+                                          .arg(QString::number(ended), QString::number(rows.rowCount()), name)
+                                    : QCoreApplication::translate("Sveltra::Sync", "[%1/%2] 失败 %3：%4")
+                                          .arg(QString::number(ended), QString::number(rows.rowCount()), name, rows.note(row));
+            Print(out, line);
         });
         QEventLoop loop;
         QObject::connect(&run, &ConversionRun::finished, &loop, &QEventLoop::quit);

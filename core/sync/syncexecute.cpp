@@ -1,5 +1,6 @@
 #include "core/sync/syncexecute.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -137,7 +138,7 @@ void ApplyFileChanges(const SyncPlan &plan, SyncResult &result)
             continue;
         if (!ours(item.output) || !QFile::remove(item.output)) {
             ++result.failed;
-            result.problems << QStringLiteral("无法删除：%1").arg(Relative(plan, item.output));
+            result.problems << QCoreApplication::translate("Sveltra::Sync", "无法删除：%1").arg(Relative(plan, item.output));
             qWarning("Sync: cannot remove %s", qPrintable(item.output));
             continue;
         }
@@ -161,8 +162,9 @@ void ApplyFileChanges(const SyncPlan &plan, SyncResult &result)
         }
         if (!ok) {
             ++result.failed;
-            result.problems << (item.kind == SyncItem::Kind::Moved ? QStringLiteral("无法移动：%1")
-                                                                   : QStringLiteral("无法改标签：%1"))
+            result.problems << (item.kind == SyncItem::Kind::Moved
+                                    ? QCoreApplication::translate("Sveltra::Sync", "无法移动：%1")
+                                    : QCoreApplication::translate("Sveltra::Sync", "无法改标签：%1"))
                                    .arg(Relative(plan, item.output));
             qWarning("Sync: %s: %s", qPrintable(item.output), qPrintable(detail));
             continue;
@@ -215,8 +217,9 @@ void FinishSync(const SyncPlan &plan, const SyncRows &rows, SyncResult &result)
         if (status != JobStatus::Done && status != JobStatus::Damaged) {
             ++result.failed;
             const QString note = rows.note(row);
-            result.problems << QStringLiteral("没有压缩：%1%2")
-                                   .arg(item.relative, note.isEmpty() ? QString() : QStringLiteral("（%1）").arg(note));
+            result.problems
+                << (note.isEmpty() ? QCoreApplication::translate("Sveltra::Sync", "没有压缩：%1").arg(item.relative)
+                                   : QCoreApplication::translate("Sveltra::Sync", "没有压缩：%1（%2）").arg(item.relative, note));
             continue;
         }
         ++result.encoded;
@@ -230,7 +233,8 @@ void FinishSync(const SyncPlan &plan, const SyncRows &rows, SyncResult &result)
             stamp->libraryKey = item.stamp.libraryKey;
             QString detail;
             if (!Restamp(target, stamp->text(), &detail)) {
-                result.problems << QStringLiteral("无法写入同步标记：%1").arg(Relative(plan, target));
+                result.problems
+                    << QCoreApplication::translate("Sveltra::Sync", "无法写入同步标记：%1").arg(Relative(plan, target));
                 qWarning("Sync: cannot mark %s: %s", qPrintable(target), qPrintable(detail));
             }
         }
@@ -252,8 +256,9 @@ void FinishSync(const SyncPlan &plan, const SyncRows &rows, SyncResult &result)
 
 QString SyncResultText(const SyncResult &result)
 {
-    return QStringLiteral("同步%1：压缩 %2，移动 %3，改标签 %4，删除 %5，失败 %6")
-        .arg(result.failed > 0 ? QStringLiteral("结束") : QStringLiteral("完成"))
+    return (result.failed > 0
+                ? QCoreApplication::translate("Sveltra::Sync", "同步结束：压缩 %1，移动 %2，改标签 %3，删除 %4，失败 %5")
+                : QCoreApplication::translate("Sveltra::Sync", "同步完成：压缩 %1，移动 %2，改标签 %3，删除 %4，失败 %5"))
         .arg(result.encoded)
         .arg(result.moved)
         .arg(result.retagged)

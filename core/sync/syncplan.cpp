@@ -1,5 +1,6 @@
 #include "core/sync/syncplan.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -187,26 +188,29 @@ SyncPlan PlanSync(const SyncRequest &request)
     SyncPlan plan;
     const QFileInfo libraryInfo(request.library);
     if (request.library.trimmed().isEmpty() || !libraryInfo.isDir()) {
-        plan.refusal = QStringLiteral("音乐库文件夹不存在：%1。什么都没有改动。").arg(request.library);
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync", "音乐库文件夹不存在：%1。什么都没有改动。")
+                           .arg(request.library);
         return plan;
     }
     if (!libraryInfo.isReadable() || !libraryInfo.isExecutable()) {
-        plan.refusal = QStringLiteral("无法读取音乐库文件夹：%1。什么都没有改动。").arg(request.library);
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync", "无法读取音乐库文件夹：%1。什么都没有改动。")
+                           .arg(request.library);
         return plan;
     }
     const QFileInfo playerInfo(request.player);
     if (request.player.trimmed().isEmpty() || !playerInfo.isDir()) {
-        plan.refusal = QStringLiteral("播放器文件夹不存在：%1。请先插好播放器或存储卡。").arg(request.player);
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync", "播放器文件夹不存在：%1。请先插好播放器或存储卡。")
+                           .arg(request.player);
         return plan;
     }
     if (!playerInfo.isWritable()) {
-        plan.refusal = QStringLiteral("无法写入播放器文件夹：%1。").arg(request.player);
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync", "无法写入播放器文件夹：%1。").arg(request.player);
         return plan;
     }
     plan.library = Clean(libraryInfo.canonicalFilePath());
     plan.player = Clean(playerInfo.canonicalFilePath());
     if (IsInsideOrAt(plan.library, plan.player)) {
-        plan.refusal = QStringLiteral("音乐库不能在播放器文件夹里面。什么都没有改动。");
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync", "音乐库不能在播放器文件夹里面。什么都没有改动。");
         return plan;
     }
     plan.libraryKey = LibraryKey(plan.library);
@@ -233,8 +237,9 @@ SyncPlan PlanSync(const SyncRequest &request)
         }
     }
     if (sources.isEmpty()) {
-        plan.refusal = QStringLiteral("音乐库文件夹里没有音频文件：%1。可能是硬盘没有接上或路径写错了；为了安全，"
-                                      "播放器上的文件一个也没有删除。")
+        plan.refusal = QCoreApplication::translate("Sveltra::Sync",
+                                                   "音乐库文件夹里没有音频文件：%1。可能是硬盘没有接上或路径写错了；为了安全，"
+                                                   "播放器上的文件一个也没有删除。")
                            .arg(QDir::toNativeSeparators(plan.library));
         return plan;
     }
@@ -455,7 +460,7 @@ SyncPlan PlanSync(const SyncRequest &request)
 QString SyncCountsText(const SyncPlan &plan)
 {
     using K = SyncItem::Kind;
-    QString text = QStringLiteral("新增 %1，更新 %2，移动或改名 %3，只改标签 %4，删除 %5，不变 %6")
+    QString text = QCoreApplication::translate("Sveltra::Sync", "新增 %1，更新 %2，移动或改名 %3，只改标签 %4，删除 %5，不变 %6")
                        .arg(plan.count(K::New))
                        .arg(plan.count(K::Changed))
                        .arg(plan.count(K::Moved))
@@ -463,7 +468,7 @@ QString SyncCountsText(const SyncPlan &plan)
                        .arg(plan.count(K::Gone))
                        .arg(plan.count(K::Unchanged));
     if (plan.count(K::TooLarge) > 0)
-        text += QStringLiteral("，放不下 %1").arg(plan.count(K::TooLarge));
+        text += QCoreApplication::translate("Sveltra::Sync", "，放不下 %1").arg(plan.count(K::TooLarge));
     return text;
 }
 
@@ -474,41 +479,44 @@ QStringList SyncPlanLines(const SyncPlan &plan)
     QStringList lines;
     lines << SyncCountsText(plan);
     const qint64 net = plan.addedBytes() - plan.freedBytes();
-    lines << QStringLiteral("增加 +%1，释放 −%2，净变化 %3%4")
+    lines << QCoreApplication::translate("Sveltra::Sync", "增加 +%1，释放 −%2，净变化 %3%4")
                  .arg(ByteSizeText(plan.addedBytes()), ByteSizeText(plan.freedBytes()),
                       net < 0 ? QStringLiteral("−") : QStringLiteral("+"), ByteSizeText(std::abs(net)));
     if (plan.freeBytes < 0)
-        lines << QStringLiteral("播放器可用空间：无法得知");
+        lines << QCoreApplication::translate("Sveltra::Sync", "播放器可用空间：无法得知");
     else if (plan.fits())
-        lines << QStringLiteral("播放器可用空间 %1：放得下").arg(ByteSizeText(plan.freeBytes));
+        lines << QCoreApplication::translate("Sveltra::Sync", "播放器可用空间 %1：放得下").arg(ByteSizeText(plan.freeBytes));
     else
-        lines << QStringLiteral("播放器可用空间 %1：放不下，还差 %2")
+        lines << QCoreApplication::translate("Sveltra::Sync", "播放器可用空间 %1：放不下，还差 %2")
                      .arg(ByteSizeText(plan.freeBytes), ByteSizeText(net - plan.freeBytes));
-    if (plan.removesMostOutputs())
-        lines << QStringLiteral("注意：这次同步会删除播放器上 %1 个文件中的 %2 个，超过一半。")
-                     .arg(plan.outputsBefore)
-                     .arg(plan.count(SyncItem::Kind::Gone));
+    if (plan.removesMostOutputs()) {
+        const int gone = plan.count(SyncItem::Kind::Gone);
+        lines << QCoreApplication::translate("Sveltra::Sync", "注意：这次同步会删除播放器上 %1 个文件中的 %n 个，超过一半。",
+                                             nullptr, gone)
+                     .arg(plan.outputsBefore);
+    }
     const QDir player(plan.player);
     for (const SyncItem &item : plan.items) {
         switch (item.kind) {
         case SyncItem::Kind::Gone:
-            lines << QStringLiteral("删除：%1").arg(player.relativeFilePath(item.output));
+            lines << QCoreApplication::translate("Sveltra::Sync", "删除：%1").arg(player.relativeFilePath(item.output));
             break;
         case SyncItem::Kind::Moved:
-            lines << QStringLiteral("移动：%1 → %2")
+            lines << QCoreApplication::translate("Sveltra::Sync", "移动：%1 → %2")
                          .arg(player.relativeFilePath(item.output), player.relativeFilePath(item.target));
             break;
         case SyncItem::Kind::TooLarge:
-            lines << QStringLiteral("放不下：%1（FAT32 上一个文件不能超过 4 GB）").arg(item.relative);
+            lines
+                << QCoreApplication::translate("Sveltra::Sync", "放不下：%1（FAT32 上一个文件不能超过 4 GB）").arg(item.relative);
             break;
         case SyncItem::Kind::New:
-            lines << QStringLiteral("新增：%1").arg(item.relative);
+            lines << QCoreApplication::translate("Sveltra::Sync", "新增：%1").arg(item.relative);
             break;
         case SyncItem::Kind::Changed:
-            lines << QStringLiteral("重新压缩：%1").arg(item.relative);
+            lines << QCoreApplication::translate("Sveltra::Sync", "重新压缩：%1").arg(item.relative);
             break;
         case SyncItem::Kind::TagsOnly:
-            lines << QStringLiteral("改标签：%1").arg(item.relative);
+            lines << QCoreApplication::translate("Sveltra::Sync", "改标签：%1").arg(item.relative);
             break;
         case SyncItem::Kind::Unchanged:
             break;

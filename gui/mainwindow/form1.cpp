@@ -29,10 +29,12 @@
 #include "core/run/runpreflight.h"
 #include "core/run/runsummary.h"
 #include "core/settings/settings.h"
+#include "core/sync/syncexecute.h"
 #include "gui/dialogs/frmabout.h"
 #include "gui/dialogs/frmmonitor.h"
 #include "gui/dialogs/frmoption.h"
 #include "gui/dialogs/frmstartup.h"
+#include "gui/dialogs/frmsync.h"
 #include "gui/dialogs/frmupdate.h"
 #include "gui/mainwindow/cdtracklisting.h"
 #include "gui/mainwindow/filelist.h"
@@ -147,6 +149,7 @@ void Form1::createMenus()
     mnuAction->setObjectName(QStringLiteral("mnuAction"));
     mnuDiet = addEntry(mnuAction, QStringLiteral("mnuDiet"), tr("开始压缩"), &Form1::StartDiet);
     mnuOpenOutput = addEntry(mnuAction, QStringLiteral("mnuOpenOutput"), tr("打开输出文件夹"), &Form1::OpenOutputFolder);
+    mnuSync = addEntry(mnuAction, QStringLiteral("mnuSync"), tr("同步到播放器…"), &Form1::ShowSync);
     // Levelling is a setting: checked while on, kept in the settings file, read by each run.
     mnuLevel = mnuAction->addAction(tr("音量均衡"));
     mnuLevel->setObjectName(QStringLiteral("mnuLevel"));
@@ -438,6 +441,92 @@ void Form1::runEnded(const RunSummary &summary, bool inFront)
     m_desktop->notify(summary.failed > 0 ? tr("压缩结束") : tr("压缩完成"), text, tr("打开输出文件夹"));
     // Once the monitor has gone and this window is back.
     QTimer::singleShot(0, this, [this] { QApplication::alert(this); });
+}
+
+struct Form1::SyncSession
+{
+    explicit SyncSession(const SyncPlan &p)
+        : plan(p)
+        , rows(p)
+    {
+    }
+    SyncPlan plan;
+    SyncRows rows;
+    SyncResult result;
+};
+
+void Form1::ShowSync()
+{
+    if (m_monitor) {
+        m_monitor->show();
+        m_monitor->raise();
+        m_monitor->activateWindow();
+        return;
+    }
+    if (auto *open = findChild<frmSync *>(QString(), Qt::FindDirectChildrenOnly)) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    frmSync::Host host;
+    host.library = App().SyncLibrary;
+    host.player = App().SyncPlayer;
+    host.qualityChoice = App().QualityChoice;
+    host.channelChoice = App().ChannelChoice;
+    host.levelled = App().Level;
+    host.rememberFolders = [](const QString &library, const QString &player) {
+        App().SyncLibrary = library;
+        App().SyncPlayer = player;
+    };
+    host.start = [this](const SyncPlan &plan) { StartSync(plan); };
+    auto *window = new frmSync(std::move(host), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->open();
+}
+
+void Form1::StartSync(const SyncPlan &plan)
+{
+    if (m_monitor || !plan.refusal.isEmpty())
+        return;
+    m_sync = std::make_unique<SyncSession>(plan);
+    ApplyFileChanges(m_sync->plan, m_sync->result);
+    if (m_sync->rows.rowCount() == 0) {
+        syncEnded(nullptr, true);
+        return;
+    }
+    frmMonitor::Host host;
+    host.mainWindow = this;
+    host.rows = &m_sync->rows;
+    const QString folder = plan.player + QLatin1Char('/');
+    host.outputFolder = [folder] { return folder; };
+    host.cdDriveFor = [](const QString &) { return QString(); };
+    host.runEnded = [this](const RunSummary &summary, bool inFront) { syncEnded(&summary, inFront); };
+    m_monitor = new frmMonitor(std::move(host));
+    m_monitor->show();
+}
+
+void Form1::syncEnded(const RunSummary *summary, bool inFront)
+{
+    if (!m_sync)
+        return;
+    FinishSync(m_sync->plan, m_sync->rows, m_sync->result);
+    const QString text = SyncResultText(m_sync->result);
+    ShowStatusMessage(summary ? RunSummaryText(*summary) + QStringLiteral("  ") + text : text);
+    if (!inFront)
+        m_desktop->notify(m_sync->result.failed > 0 ? tr("同步结束") : tr("同步完成"), text);
+    const QStringList problems = m_sync->result.problems;
+    // Once the progress window has gone and this window is back.
+    QTimer::singleShot(0, this, [this, text, problems, inFront] {
+        if (!inFront)
+            QApplication::alert(this);
+        if (problems.isEmpty())
+            return;
+        QMessageBox box(QMessageBox::Warning, ApplicationTitle(), text, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("SyncProblems"));
+        box.setDetailedText(problems.join(QLatin1Char('\n')));
+        box.setInformativeText(problems.mid(0, 5).join(QLatin1Char('\n')));
+        box.exec();
+    });
 }
 
 void Form1::OpenOutputFolder()

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+
 #include "gui/mainwindow/formatbar.h"
 #include "gui/mainwindow/maintoolbar.h"
 #include "gui/mainwindow/outputbar.h"
@@ -31,6 +33,7 @@ class SettingsFile;
 class StatusBar;
 class WindowAreas;
 struct RunSummary;
+struct SyncPlan;
 class frmAbout;
 class frmMonitor;
 class frmOption;
@@ -88,6 +91,11 @@ public:
     // Shows the progress window, which hides this window and runs the conversion.
     void StartDiet();
     frmMonitor *monitorWindow() const;
+    // "同步到播放器…": the sync window; its 开始同步 carries the plan out through the progress
+    // window as StartDiet() does, into the player folder.
+    void ShowSync();
+    // Carries out a plan the sync window has shown: the file changes, then the encodes.
+    void StartSync(const SyncPlan &plan);
     // Opens the output folder in the file manager ("打开输出文件夹"); says so when it cannot.
     void OpenOutputFolder();
     void RefreshCDInfo();
@@ -140,6 +148,7 @@ public:
     QAction *mnuExit = nullptr;
     QAction *mnuDiet = nullptr;
     QAction *mnuOpenOutput = nullptr;
+    QAction *mnuSync = nullptr;
     QAction *mnuLevel = nullptr;
     QAction *mnuCheck = nullptr;
     QAction *mnuOption = nullptr;
@@ -163,11 +172,17 @@ private:
     // A run has ended: its summary goes to the status bar and, when the program was not in
     // front, to a desktop notification, and the window asks for attention.
     void runEnded(const RunSummary &summary, bool inFront);
+    // A sync's run has ended (or it had nothing to encode): the marks, removals and play lists
+    // after it, its result in the status bar, its problems in a message.
+    void syncEnded(const RunSummary *summary, bool inFront);
 
     SettingsFile &m_settings;
     InstanceGuard &m_guard;
     QPointer<frmStartUp> m_splash;
     QPointer<frmMonitor> m_monitor;
+    // The sync being carried out (or the last one): its rows stay while its progress window does.
+    struct SyncSession;
+    std::unique_ptr<SyncSession> m_sync;
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_quitAfterRun = false; // closed during a run: unload once the run has stopped

@@ -146,16 +146,18 @@ private slots:
         QVERIFY(SettingsFile(path).SaveSettings(s));
 
         const QList<QByteArray> lines = readAll(path).split('\n');
-        QCOMPARE(lines.size(), 11); // section, nine keys, and the final line end
+        QCOMPARE(lines.size(), 13); // section, eleven keys, and the final line end
         QCOMPARE(lines[0], QByteArray("[") + EncodeSetting(QStringLiteral("CONFIG")).toUtf8() + "]");
-        const char *keys[] = {"VERSION", "SOURCE_", "TARGET_", "MCHANNE", "MQUALIT", "MKBPS__", "MDEVICE", "MFORMAT", "MLEVEL_"};
-        for (int i = 0; i < 9; ++i) {
-            QVERIFY(QRegularExpression(QStringLiteral("^[0-9]+=[0-9]+$")).match(QString::fromUtf8(lines[i + 1])).hasMatch());
+        const char *keys[] = {"VERSION", "SOURCE_", "TARGET_", "MCHANNE", "MQUALIT", "MKBPS__",
+                              "MDEVICE", "MFORMAT", "MLEVEL_", "SYNCLIB", "SYNCPLY"};
+        for (int i = 0; i < 11; ++i) {
+            QVERIFY(QRegularExpression(QStringLiteral("^[0-9]+=[0-9]*$")).match(QString::fromUtf8(lines[i + 1])).hasMatch());
             QVERIFY(lines[i + 1].startsWith(QByteArray(EncodeSetting(QString::fromLatin1(keys[i])).toUtf8() + "=")));
         }
         QCOMPARE(lines[1], encodedLine(QStringLiteral("VERSION"), QStringLiteral("04.03.00")));
         QCOMPARE(lines[9], encodedLine(QStringLiteral("MLEVEL_"), QStringLiteral("0")));
-        QVERIFY(lines[10].isEmpty());
+        QCOMPARE(lines[10], encodedLine(QStringLiteral("SYNCLIB"), QString())); // none chosen yet
+        QVERIFY(lines[12].isEmpty());
     }
 
     void changedValuesSurviveASaveAndALoad()
@@ -174,6 +176,8 @@ private slots:
         s.DeviceChoice = QStringLiteral("4- 移动电话");
         s.KbpsSetting = QStringLiteral("128");
         s.FormatChoice = QStringLiteral("2- WMA");
+        s.SyncLibrary = QStringLiteral("/数据/音乐库");
+        s.SyncPlayer = QStringLiteral("/media/卡 1");
         QVERIFY(SettingsFile(path).SaveSettings(s));
 
         const ApplicationState back = loaded(path);
@@ -184,6 +188,8 @@ private slots:
         QCOMPARE(back.DeviceChoice, s.DeviceChoice);
         QCOMPARE(back.KbpsSetting, s.KbpsSetting);
         QCOMPARE(back.FormatChoice, QStringLiteral("1- MP3")); // whatever the file holds
+        QCOMPARE(back.SyncLibrary, s.SyncLibrary);
+        QCOMPARE(back.SyncPlayer, s.SyncPlayer);
     }
 
     // Levelling is "1" or "0" under MLEVEL_, encoded like every key; anything else is off.
@@ -228,9 +234,10 @@ private slots:
         QCOMPARE(lines[5], encodedLine(QStringLiteral("VERSION"), QStringLiteral("04.03.00")));
         QCOMPARE(lines[11], encodedLine(QStringLiteral("MFORMAT"), QStringLiteral("1- MP3")));
         QCOMPARE(lines[12], encodedLine(QStringLiteral("MLEVEL_"), QStringLiteral("0")));
-        QCOMPARE(lines[13], QByteArray());
-        QCOMPARE(lines[14], QByteArray("[After]"));
-        QCOMPARE(lines[15], QByteArray("x=y"));
+        QCOMPARE(lines[14], encodedLine(QStringLiteral("SYNCPLY"), QString()));
+        QCOMPARE(lines[15], QByteArray());
+        QCOMPARE(lines[16], QByteArray("[After]"));
+        QCOMPARE(lines[17], QByteArray("x=y"));
     }
 
     void damagedValuesFallBackToTheirDefaults()

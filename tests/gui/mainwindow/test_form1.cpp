@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -23,6 +25,7 @@
 #include "core/joblist/jobrows.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/frmstartup.h"
+#include "gui/dialogs/frmsync.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/mainwindow/joblist.h"
 #include "gui/mainwindow/openrequests.h"
@@ -132,8 +135,8 @@ private slots:
             {form.mnuFile,
              {QStringLiteral("添加项目"), QStringLiteral("移除项目"), QStringLiteral("清除所有项目"), QStringLiteral("退出")}},
             {form.mnuAction,
-             {QStringLiteral("开始压缩"), QStringLiteral("打开输出文件夹"), QStringLiteral("音量均衡"),
-              QStringLiteral("检查新版本")}},
+             {QStringLiteral("开始压缩"), QStringLiteral("打开输出文件夹"), QStringLiteral("同步到播放器…"),
+              QStringLiteral("音量均衡"), QStringLiteral("检查新版本")}},
             {form.mnuOptions, {QStringLiteral("程序设置"), QStringLiteral("界面转换"), QStringLiteral("输出路径")}},
             {form.mnuHlp, {QStringLiteral("帮助"), QStringLiteral("技术支持"), QStringLiteral("关于")}},
         };
@@ -148,6 +151,20 @@ private slots:
         QCOMPARE(titles,
                  (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("操作(&A)"), QStringLiteral("选项(&O)"),
                               QStringLiteral("帮助(&H)")}));
+
+        // The sync window opens on the folders the settings remember, and keeps what its boxes say.
+        App().SyncLibrary = QStringLiteral("/nowhere/音乐库");
+        App().SyncPlayer = QStringLiteral("/nowhere/卡");
+        form.mnuSync->trigger();
+        auto *sync = form.findChild<frmSync *>();
+        QVERIFY(sync);
+        QCOMPARE(sync->txtLibrary->text(), QDir::toNativeSeparators(App().SyncLibrary));
+        QCOMPARE(sync->txtPlayer->text(), QDir::toNativeSeparators(App().SyncPlayer));
+        QTRY_VERIFY(!sync->isPlanning());
+        QVERIFY(sync->lblCounts->text().startsWith(QStringLiteral("音乐库文件夹不存在：")));
+        sync->txtPlayer->setText(QStringLiteral("/elsewhere"));
+        sync->reject();
+        QCOMPARE(App().SyncPlayer, QStringLiteral("/elsewhere"));
         QVERIFY(form.findChild<QAction *>(QStringLiteral("mnuRemoveAll")));
         form.Toolbar1_ButtonClick(QStringLiteral("add")); // keys compare exactly; nothing happens
     }

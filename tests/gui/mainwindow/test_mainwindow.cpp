@@ -655,9 +655,9 @@ private slots:
             QVERIFY(form.close());
         }
         QVERIFY(QFile::exists(statePath));
-        // The settings file keeps its section and nine keys, all digits, and nothing else.
+        // The settings file keeps its section and eleven keys, all digits, and nothing else.
         const QStringList lines = QString::fromUtf8(readAll(iniPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.size(), 12);
         for (const QString &line : lines.mid(1))
             QVERIFY2(QRegularExpression(QStringLiteral("^[0-9-]+=[0-9-]*$")).match(line).hasMatch(), qPrintable(line));
 
