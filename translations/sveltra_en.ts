@@ -244,6 +244,17 @@
     </message>
 </context>
 <context>
+    <name>Sveltra::FolderTreeModel</name>
+    <message>
+        <source>驱动器</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::FolderTreeView</name>
     <message>
         <source>文件夹</source>

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLocale>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtDebug>
@@ -184,8 +185,17 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
 
 QVariant FolderTreeModel::data(const QModelIndex &index, int role) const
 {
-    if (!isFolder(index))
+    if (!isFolder(index)) {
+        // The type and the date in the interface's language: the file system model says "Drive"
+        // and "Folder" and dates in the system's locale (English month names under C.UTF-8).
+        if ((role == Qt::DisplayRole || role == Qt::AccessibleTextRole) && (index.column() == 2 || index.column() == 3)) {
+            const QFileInfo info(QAbstractProxyModel::data(index.siblingAtColumn(0), FilePathRole).toString());
+            if (index.column() == 2)
+                return info.isRoot() ? tr("驱动器") : tr("文件夹");
+            return info.lastModified().isValid() ? QLocale().toString(info.lastModified(), QLocale::ShortFormat) : QString();
+        }
         return QAbstractProxyModel::data(index, role);
+    }
     if (index.column() != 0)
         return {};
     const Folder &folder = m_folders.at(index.row());

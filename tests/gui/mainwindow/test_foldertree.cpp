@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -114,6 +116,16 @@ private slots:
         QVERIFY(!model->hasChildren(drive));
         QCOMPARE(model->index(1, 0).data(QFileSystemModel::FilePathRole).toString(), QDir::rootPath());
         QCOMPARE(tree.currentFolder(), path(QStringLiteral("sub")));
+        // The hidden columns a screen reader reads speak the interface's language: the type and
+        // the date (the file system model's would be "Drive", "Folder", the system's locale).
+        const QLocale systems;
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        QCOMPARE(model->index(1, 2).data().toString(), QStringLiteral("驱动器"));
+        QCOMPARE(tree.currentIndex().siblingAtColumn(2).data().toString(), QStringLiteral("文件夹"));
+        const QString date = tree.currentIndex().siblingAtColumn(3).data().toString();
+        QLocale::setDefault(systems);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$")).match(date).hasMatch(),
+                 qPrintable(date));
         QVERIFY(tree.visualRect(drive).top() < tree.visualRect(model->index(1, 0)).top());
 
         // Clicking the drive lists its tracks; clicking a folder goes back to the files.
