@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "core/base/buildinfo.h"
+#include "core/base/picturekind.h"
 #include "core/base/textcut.h"
 #include "core/base/website.h"
 #include "core/cd/cddb.h"
@@ -231,8 +232,8 @@ DiscNames MusicBrainzParseDiscReply(const QByteArray &reply, const QString &disc
 
 bool LooksLikeCoverImage(const QByteArray &bytes)
 {
-    return bytes.startsWith("\xff\xd8\xff") || bytes.startsWith("\x89PNG\r\n\x1a\n") || bytes.startsWith("GIF87a")
-        || bytes.startsWith("GIF89a") || (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP");
+    const PictureKind kind = PictureKindOf(bytes);
+    return kind != PictureKind::None && kind != PictureKind::Bmp;
 }
 
 } // namespace Sveltra

@@ -32,6 +32,7 @@
 #include <taglib/xingheader.h>
 #include <taglib/xiphcomment.h>
 
+#include "core/base/picturekind.h"
 #include "core/base/textcut.h"
 #include "core/media/mediaprobe.h"
 
@@ -319,7 +320,8 @@ bool AudioInformation::WriteTags(const QString &path)
     if (!FrontCover.isEmpty()) {
         auto *cover = new TagLib::ID3v2::AttachedPictureFrame;
         cover->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        cover->setMimeType(FrontCover.startsWith("\x89PNG") ? "image/png" : "image/jpeg");
+        const PictureKind kind = PictureKindOf(FrontCover);
+        cover->setMimeType(kind == PictureKind::None ? "image/jpeg" : PictureMimeType(kind));
         cover->setTextEncoding(TagLib::String::Latin1);
         cover->setPicture(TagLib::ByteVector(FrontCover.constData(), static_cast<unsigned int>(FrontCover.size())));
         v2->addFrame(cover);

@@ -15,6 +15,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "core/base/picturekind.h"
 #include "core/media/mediaprobe.h"
 
 namespace Sveltra {
@@ -56,16 +57,20 @@ int bigEndian16(const QByteArray &data, qsizetype i)
 // The decoder for a picture, by the signature it starts with.
 AVCodecID codecOf(const QByteArray &image)
 {
-    if (image.startsWith("\x89PNG\r\n\x1a\n"))
+    switch (PictureKindOf(image)) {
+    case PictureKind::Png:
         return AV_CODEC_ID_PNG;
-    if (image.startsWith("\xff\xd8\xff"))
+    case PictureKind::Jpeg:
         return AV_CODEC_ID_MJPEG;
-    if (image.startsWith("GIF8"))
+    case PictureKind::Gif:
         return AV_CODEC_ID_GIF;
-    if (image.startsWith("BM"))
+    case PictureKind::Bmp:
         return AV_CODEC_ID_BMP;
-    if (image.startsWith("RIFF") && image.mid(8, 4) == "WEBP")
+    case PictureKind::Webp:
         return AV_CODEC_ID_WEBP;
+    case PictureKind::None:
+        break;
+    }
     return AV_CODEC_ID_NONE;
 }
 

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "core/base/picturekind.h"
 #include "core/base/textcut.h"
 #include "core/media/audioinformation.h"
 #include "core/media/coverimage.h"
@@ -68,6 +69,18 @@ private slots:
         // A front cover as a tagger embeds it, and a back cover of another shape.
         QVERIFY(TestMedia::makePicture(path("front.png"), 1500, 1500));
         QVERIFY(TestMedia::makePicture(path("back.png"), 1200, 600, QStringLiteral("color=c=blue")));
+    }
+
+    // A picture is told by the signature it starts with, wherever the program asks.
+    void picturesAreToldByTheirBytes()
+    {
+        QCOMPARE(PictureKindOf(QByteArray("\xff\xd8\xff\xe0", 4)), PictureKind::Jpeg);
+        QCOMPARE(PictureKindOf(QByteArray("\x89PNG\r\n\x1a\n", 8)), PictureKind::Png);
+        QCOMPARE(PictureKindOf("GIF89a"), PictureKind::Gif);
+        QCOMPARE(PictureKindOf("RIFF1234WEBPVP8 "), PictureKind::Webp);
+        for (const char *none : {"", "\xff\xd8", "GIF8", "RIFF1234WAVE", "ID3"})
+            QCOMPARE(PictureKindOf(none), PictureKind::None);
+        QCOMPARE(QByteArray(PictureMimeType(PictureKind::Png)), QByteArray("image/png"));
     }
 
     void coversAreMadeSmall_data()
