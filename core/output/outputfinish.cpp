@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -178,35 +179,54 @@ FinishedOutput FinishOutput(const OutputToFinish &output)
     return result;
 }
 
+bool NameWithoutReplacing(const QString &from, const QString &to)
+{
+    int error = 0;
+    return TakeFreeName(from, to, false, &error);
+}
+
+QString ChangeThroughCopy(const QString &file, const QString &target, bool replace,
+                          const std::function<QString(const QString &work)> &change)
+{
+    const QString work = WorkPathFor(target);
+    const auto fail = [&work](const QString &why) {
+        QFile::remove(work);
+        return why;
+    };
+    if (!QFile::copy(file, work))
+        return fail(QStringLiteral("cannot copy the file"));
+    QFile(work).setPermissions(QFile(work).permissions() | QFileDevice::WriteOwner);
+    if (const QString error = change(work); !error.isEmpty())
+        return fail(error);
+    int error = 0;
+    if (!TakeFreeName(work, target, replace, &error))
+        return fail(QStringLiteral("cannot name the file: ") + QString::fromLocal8Bit(std::strerror(error)));
+    return {};
+}
+
 QString RetagOutput(const QString &file, const QList<QPair<QString, QString>> &texts)
 {
-    const QList<QPair<QString, QString>> present = ReadUserTexts(file);
-    if (std::all_of(texts.begin(), texts.end(), [&present](const auto &text) { return present.contains(text); }))
-        return {};
-    const QString work = WorkPathFor(file);
-    const auto fail = [&](const QString &reason, const QString &detail) {
-        QFile::remove(work);
-        qWarning("Cannot write the album's texts into %s: %s", qPrintable(file), qPrintable(detail));
-        return reason;
+    const auto saying = [&texts](const QString &path) {
+        const QList<QPair<QString, QString>> present = ReadUserTexts(path);
+        return std::all_of(texts.begin(), texts.end(), [&present](const auto &text) { return present.contains(text); });
     };
-    const qint64 size = QFileInfo(file).size();
+    if (saying(file))
+        return {};
     const qint64 before = CountedDurationMs(file);
-    if (!QFile::copy(file, work))
-        return fail(OutOfRoom(file, size) ? DiskFullReason() : AlbumTagFailedReason(), QStringLiteral("cannot copy the file"));
-    if (!WriteUserTexts(work, texts))
-        return fail(OutOfRoom(work, size) ? DiskFullReason() : AlbumTagFailedReason(), QStringLiteral("cannot write the tag"));
     MediaTag check;
     check.SourceStamp = ReadSourceStamp(file);
-    QString error = CheckOutput(work, check, before >= 0 ? static_cast<double>(before) / 1000.0 : -1.0);
-    const QList<QPair<QString, QString>> written = ReadUserTexts(work);
-    if (error.isEmpty()
-        && !std::all_of(texts.begin(), texts.end(), [&written](const auto &text) { return written.contains(text); }))
-        error = QStringLiteral("the texts do not read back");
-    if (!error.isEmpty())
-        return fail(OutOfRoom(work, size) ? DiskFullReason() : AlbumTagFailedReason(), error);
-    if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(file).constData()) != 0)
-        return fail(AlbumTagFailedReason(), QString::fromLocal8Bit(std::strerror(errno)));
-    return {};
+    const QString error = ChangeThroughCopy(file, file, true, [&](const QString &work) {
+        if (!WriteUserTexts(work, texts))
+            return QStringLiteral("cannot write the tag");
+        const QString damage = CheckOutput(work, check, before >= 0 ? static_cast<double>(before) / 1000.0 : -1.0);
+        if (!damage.isEmpty())
+            return damage;
+        return saying(work) ? QString() : QStringLiteral("the texts do not read back");
+    });
+    if (error.isEmpty())
+        return {};
+    qWarning("Cannot write the album's texts into %s: %s", qPrintable(file), qPrintable(error));
+    return OutOfRoom(file, QFileInfo(file).size()) ? DiskFullReason() : AlbumTagFailedReason();
 }
 
 } // namespace Sveltra

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include "core/media/mediatag.h"
 #include "core/output/naming.h"
 #include "core/output/rowoutcome.h"
@@ -47,6 +49,17 @@ FinishedOutput FinishOutput(const OutputToFinish &output);
 // as it was. A file that already says them is left alone. Returns an empty text when done, else
 // the reason (and the detail in the log). Blocks.
 QString RetagOutput(const QString &file, const QList<QPair<QString, QString>> &texts);
+
+// Changes a finished file through a copy: the copy is made under a working name beside target,
+// change() writes into it (an empty text when done, else why not), and it takes target's name
+// (over a file there only when replace). Returns an empty text when done; else why not, and
+// everything is as it was. Blocks.
+QString ChangeThroughCopy(const QString &file, const QString &target, bool replace,
+                          const std::function<QString(const QString &work)> &change);
+
+// Gives the file from the name to, only where nothing stands there (on any file system). True when
+// it took it.
+bool NameWithoutReplacing(const QString &from, const QString &to);
 
 // A name for an output that is not done yet, hidden in target's folder: ".sveltra-XXXXXXXX.part".
 QString WorkPathFor(const QString &target);

@@ -57,39 +57,23 @@ MediaTag TagFor(const QString &source, const SourceStamp &stamp, const QString &
     return tag;
 }
 
-// Gives work the name target: over it when replace, else only when the name is free.
-bool NameFile(const QString &work, const QString &target, bool replace)
-{
-    if (replace)
-        return std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) == 0;
-    return !QFileInfo::exists(target) && QFile::rename(work, target);
-}
-
-// Writes a tag into a copy of output beside target and gives the copy target's name; the output
-// goes once the copy has it. False, and everything as it was, when any step fails.
+// Writes a tag into a copy of output that takes target's name; the output goes once the copy has
+// it. False, and everything as it was, when any step fails.
 bool RewriteInto(const QString &output, const QString &target, const MediaTag &tag, QString *detail)
 {
     if (!QDir().mkpath(FolderOf(target))) {
         *detail = QStringLiteral("cannot make the folder");
         return false;
     }
-    const QString work = WorkPathFor(target);
-    const auto fail = [&](const QString &why) {
-        QFile::remove(work);
-        *detail = why;
-        return false;
-    };
-    if (!QFile::copy(output, work))
-        return fail(QStringLiteral("cannot copy the output"));
-    QFile(work).setPermissions(QFile(work).permissions() | QFileDevice::WriteOwner);
-    QString error;
-    if (!SetMP3Tag(work, tag, &error))
-        return fail(QStringLiteral("cannot write the tag: ") + error);
-    if (ReadSourceStamp(work) != tag.SourceStamp)
-        return fail(QStringLiteral("the mark does not read back"));
     const bool inPlace = target == output;
-    if (!NameFile(work, target, inPlace))
-        return fail(QStringLiteral("cannot name the file"));
+    *detail = ChangeThroughCopy(output, target, inPlace, [&tag](const QString &work) {
+        QString error;
+        if (!SetMP3Tag(work, tag, &error))
+            return QString(QStringLiteral("cannot write the tag: ") + error);
+        return ReadSourceStamp(work) == tag.SourceStamp ? QString() : QStringLiteral("the mark does not read back");
+    });
+    if (!detail->isEmpty())
+        return false;
     if (!inPlace && !QFile::remove(output))
         qWarning("Cannot remove %s after its copy took its place", qPrintable(output));
     return true;
@@ -98,20 +82,11 @@ bool RewriteInto(const QString &output, const QString &target, const MediaTag &t
 // Gives a finished output a new mark: a copy beside it takes the mark and replaces it.
 bool Restamp(const QString &output, const QString &stamp, QString *detail)
 {
-    const QString work = WorkPathFor(output);
-    const auto fail = [&](const QString &why) {
-        QFile::remove(work);
-        *detail = why;
-        return false;
-    };
-    if (!QFile::copy(output, work))
-        return fail(QStringLiteral("cannot copy the output"));
-    QFile(work).setPermissions(QFile(work).permissions() | QFileDevice::WriteOwner);
-    if (!WriteSourceStamp(work, stamp) || ReadSourceStamp(work) != stamp)
-        return fail(QStringLiteral("the mark does not read back"));
-    if (!NameFile(work, output, true))
-        return fail(QStringLiteral("cannot name the file"));
-    return true;
+    *detail = ChangeThroughCopy(output, output, true, [&stamp](const QString &work) {
+        return WriteSourceStamp(work, stamp) && ReadSourceStamp(work) == stamp ? QString()
+                                                                               : QStringLiteral("the mark does not read back");
+    });
+    return detail->isEmpty();
 }
 
 QString Relative(const SyncPlan &plan, const QString &path)
@@ -156,7 +131,7 @@ void ApplyFileChanges(const SyncPlan &plan, SyncResult &result)
         } else if (item.retag) {
             ok = RewriteInto(item.output, item.target, TagFor(item.source, item.stamp, item.output), &detail);
         } else {
-            ok = QDir().mkpath(FolderOf(item.target)) && NameFile(item.output, item.target, false);
+            ok = QDir().mkpath(FolderOf(item.target)) && NameWithoutReplacing(item.output, item.target);
             if (!ok)
                 detail = QStringLiteral("the name is taken or cannot be written");
         }
