@@ -23,6 +23,16 @@ public:
     };
     QList<Row> rows;
 
+    // A row of a play time and a size, as the run's progress and summary read them.
+    void addTimed(const QString &playTime, const QString &size, int status = Sveltra::JobStatus::Queued)
+    {
+        Row r;
+        r.cells[Sveltra::JobColumn::PlayTime] = playTime;
+        r.cells[Sveltra::JobColumn::Size] = size;
+        r.status = status;
+        rows << r;
+    }
+
     int rowCount() const override { return static_cast<int>(rows.size()); }
     QString cell(int row, int column) const override { return rows[row].cells[column]; }
     void setCell(int row, int column, const QString &text) override { rows[row].cells[column] = text; }

@@ -16,18 +16,7 @@ using namespace Sveltra;
 
 namespace {
 
-class Table final : public TestSupport::JobTable
-{
-public:
-    void add(const QString &playTime, const QString &size, int status = JobStatus::Queued)
-    {
-        Row r;
-        r.cells[JobColumn::PlayTime] = playTime;
-        r.cells[JobColumn::Size] = size;
-        r.status = status;
-        rows << r;
-    }
-};
+using Table = TestSupport::JobTable;
 
 // A run on a clock of its own: files of the given lengths, `parallel` encoders that each encode
 // `speed` milliseconds of audio per millisecond after a start-up of `overheadMs`, reporting
@@ -117,9 +106,9 @@ private slots:
 
         // Read from the list: only queued rows, by their play-time column.
         Table table;
-        table.add(QStringLiteral("00:10:00"), QStringLiteral("1"));
-        table.add(QStringLiteral("00:01:00"), QStringLiteral("1"), JobStatus::Done);
-        table.add(QStringLiteral("00:05:00"), QStringLiteral("1"));
+        table.addTimed(QStringLiteral("00:10:00"), QStringLiteral("1"));
+        table.addTimed(QStringLiteral("00:01:00"), QStringLiteral("1"), JobStatus::Done);
+        table.addTimed(QStringLiteral("00:05:00"), QStringLiteral("1"));
         progress.begin(table);
         QCOMPARE(progress.rowCount(), 2);
         progress.finishRow(1); // not part of the run

@@ -9,22 +9,7 @@
 
 using namespace Sveltra;
 
-namespace {
-
-class Table final : public TestSupport::JobTable
-{
-public:
-    void add(const QString &playTime, const QString &size, int status = JobStatus::Queued)
-    {
-        Row r;
-        r.cells[JobColumn::PlayTime] = playTime;
-        r.cells[JobColumn::Size] = size;
-        r.status = status;
-        rows << r;
-    }
-};
-
-} // namespace
+using Table = TestSupport::JobTable;
 
 class TestRunSummary : public QObject
 {
@@ -34,10 +19,10 @@ private slots:
     void summaryCountsAndSays()
     {
         Table table;
-        table.add(QStringLiteral("00:01:00"), QStringLiteral("10000000")); // done, saves
-        table.add(QStringLiteral("00:01:00"), QStringLiteral("5000000"));  // failed
-        table.add(QStringLiteral("00:01:00"), QStringLiteral("180224.5")); // CD track, done
-        table.add(QStringLiteral("00:01:00"), QStringLiteral("1000"));     // never reached
+        table.addTimed(QStringLiteral("00:01:00"), QStringLiteral("10000000")); // done, saves
+        table.addTimed(QStringLiteral("00:01:00"), QStringLiteral("5000000"));  // failed
+        table.addTimed(QStringLiteral("00:01:00"), QStringLiteral("180224.5")); // CD track, done
+        table.addTimed(QStringLiteral("00:01:00"), QStringLiteral("1000"));     // never reached
         table.rows[0].status = JobStatus::Done;
         table.rows[0].cells[JobColumn::TargetSize] = QStringLiteral("2000000");
         table.rows[1].status = JobStatus::Failed;
@@ -70,7 +55,7 @@ private slots:
                                 QStringLiteral("编码失败")};
         RunSummary mixed;
         for (int row = 0; row < notes.size(); ++row) {
-            kinds.add(QStringLiteral("00:01:00"), QStringLiteral("1000"), row == 0 ? JobStatus::Done : JobStatus::Failed);
+            kinds.addTimed(QStringLiteral("00:01:00"), QStringLiteral("1000"), row == 0 ? JobStatus::Done : JobStatus::Failed);
             kinds.rows[row].cells[JobColumn::TargetSize] = QStringLiteral("500");
             kinds.rows[row].note = notes[row];
             mixed.addFinishedRow(kinds, row, row == 0 ? RowOutcome::Kept : RowOutcome::Failed);
