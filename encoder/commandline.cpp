@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "encoder/gainrange.h"
+
 namespace fastencc {
 
 namespace {
@@ -12,8 +14,6 @@ namespace {
 // to the nearest one its output sample rate allows.
 constexpr long kMinBitrate = 8000;
 constexpr long kMaxBitrate = 320000;
-// A gain beyond these is no levelling but a mistake.
-constexpr double kMaxGainDb = 40.0;
 
 Status usageError(std::string text)
 {

@@ -18,10 +18,10 @@ namespace Sveltra {
 
 MediaInfo ReadMediaInfo(AudioInformation &info, const QString &path)
 {
-    info.TagMode = 1;
+    info.TagMode = AudioInformation::TagKind::Main;
     info.ReadFile(path);
     if (MediaType(path) == QLatin1String("MP3") && info.Title.isEmpty()) {
-        info.TagMode = 2;
+        info.TagMode = AudioInformation::TagKind::Id3v1;
         info.ReadFile(path);
     }
     MediaInfo result;

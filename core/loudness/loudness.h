@@ -10,6 +10,8 @@
 
 #include <optional>
 
+#include "encoder/gainrange.h"
+
 namespace Sveltra {
 
 // Loudness of the run's outputs: the ReplayGain 2.0 tags that describe them, and the levelling
@@ -28,7 +30,7 @@ constexpr double EncoderPeakDriftDb = 1.0;
 // change it by more than this.
 constexpr double CopyToleranceDb = 1.0;
 // fastencc takes gains within this.
-constexpr double MaxGainDb = 40.0;
+constexpr double MaxGainDb = fastencc::kMaxGainDb;
 
 // The 400 ms blocks of a programme above the absolute gate (-70 LUFS), counted by their loudness in
 // bins of BlockBinLu from -70 LUFS: what BS.1770's gating needs to measure several tracks as one

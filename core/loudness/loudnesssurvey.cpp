@@ -2,7 +2,6 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QThread>
 #include <QTimer>
 #include <QtDebug>
 
@@ -19,17 +18,11 @@ LoudnessSurvey::LoudnessSurvey(QString encoderPath, QList<Item> items, int maxPa
     , m_maxParallel(std::max(1, maxParallel))
 {
     for (int i = 0; i < m_items.size(); ++i)
-        (m_items[i].prepare ? m_unprepared : m_ready) << i;
+        (m_items[i].madeLater ? m_unmade : m_ready) << i;
 }
 
 LoudnessSurvey::~LoudnessSurvey()
 {
-    if (m_preparing) {
-        m_abort->store(true);
-        m_preparing->disconnect(this);
-        m_preparing->wait();
-        delete m_preparing;
-    }
     for (QProcess *process : std::as_const(m_processes)) {
         process->disconnect(this);
         if (process->state() != QProcess::NotRunning) {
@@ -41,7 +34,6 @@ LoudnessSurvey::~LoudnessSurvey()
 
 void LoudnessSurvey::start()
 {
-    startPreparing();
     startMore();
     QTimer::singleShot(0, this, &LoudnessSurvey::finishIfDone);
 }
@@ -49,47 +41,32 @@ void LoudnessSurvey::start()
 void LoudnessSurvey::cancel()
 {
     m_cancelled = true;
-    m_abort->store(true); // a rip stops within a second
     for (QProcess *process : std::as_const(m_processes))
         process->kill(); // -measure writes nothing, so nothing is left behind
 }
 
 void LoudnessSurvey::finishIfDone()
 {
-    const bool left = !m_cancelled && (!m_ready.isEmpty() || !m_unprepared.isEmpty());
-    if (m_finished || m_running > 0 || m_preparing || left)
+    const bool left = !m_cancelled && (!m_ready.isEmpty() || !m_unmade.isEmpty());
+    if (m_finished || m_running > 0 || left)
         return;
     m_finished = true;
     emit finished();
 }
 
-void LoudnessSurvey::startPreparing()
+void LoudnessSurvey::inputMade(int row, bool ok)
 {
-    if (m_cancelled || m_preparing || m_unprepared.isEmpty())
+    const auto it = std::find_if(m_unmade.begin(), m_unmade.end(), [&](int index) { return m_items[index].row == row; });
+    if (it == m_unmade.end())
         return;
-    const int index = m_unprepared.takeFirst();
-    const auto prepare = m_items[index].prepare;
-    const std::shared_ptr<std::atomic<bool>> abort = m_abort;
-    m_preparing = QThread::create([this, index, prepare, abort] {
-        const bool ok = prepare(*abort);
-        QMetaObject::invokeMethod(
-            this,
-            [this, index, ok] {
-                m_preparing->wait();
-                m_preparing->deleteLater();
-                m_preparing = nullptr;
-                if (ok && !m_cancelled)
-                    m_ready << index;
-                else if (!ok)
-                    qWarning("The input of row %d could not be made for measuring", m_items[index].row);
-                startPreparing();
-                startMore();
-                finishIfDone();
-            },
-            Qt::QueuedConnection);
-    });
-    m_preparing->setObjectName(QStringLiteral("Measuring: input"));
-    m_preparing->start();
+    const int index = *it;
+    m_unmade.erase(it);
+    if (ok && !m_cancelled)
+        m_ready << index;
+    else if (!ok)
+        qWarning("The input of row %d could not be made for measuring", row);
+    startMore();
+    finishIfDone();
 }
 
 void LoudnessSurvey::startMore()

@@ -5,14 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
-#include <functional>
-#include <memory>
-
 #include "core/loudness/loudness.h"
 
 class QProcess;
-class QThread;
 
 namespace Sveltra {
 
@@ -30,10 +25,9 @@ public:
         int row = -1;
         QString input;
         QStringList options; // the profile's encoder options, so the input is measured as encoded
-        // Makes the input first, on a worker thread, one item at a time (a CD track ripped to
-        // input); false when it cannot (the row is then not measured). Stops early, returning
-        // false, once abort is set. Empty when the input exists.
-        std::function<bool(const std::atomic<bool> &abort)> prepare;
+        // The input is still to be made (a CD track being ripped): it is measured once
+        // inputMade says it is there.
+        bool madeLater = false;
     };
 
     LoudnessSurvey(QString encoderPath, QList<Item> items, int maxParallel, QObject *parent = nullptr);
@@ -43,6 +37,8 @@ public:
     void start();
     // Stops every measurement; finished() follows once all have ended.
     void cancel();
+    // The input of a row made later is there (ok) or cannot be made (the row is not measured).
+    void inputMade(int row, bool ok);
 
 signals:
     // A source's reading; a source that cannot be measured gives none (its row gets no gain).
@@ -51,17 +47,14 @@ signals:
 
 private:
     void startMore();
-    void startPreparing();
     void ended(QProcess *process, int row);
     void finishIfDone();
 
     QString m_encoderPath;
     QList<Item> m_items;
     int m_maxParallel;
-    QList<int> m_ready;      // items whose input exists, not yet measured
-    QList<int> m_unprepared; // items whose input is still to be made
-    QThread *m_preparing = nullptr;
-    std::shared_ptr<std::atomic<bool>> m_abort = std::make_shared<std::atomic<bool>>(false);
+    QList<int> m_ready;  // items whose input exists, not yet measured
+    QList<int> m_unmade; // items whose input is still to be made
     int m_running = 0;
     bool m_cancelled = false;
     bool m_finished = false;

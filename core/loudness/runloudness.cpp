@@ -45,7 +45,7 @@ void RunLoudness::begin(const QList<Row> &rows, bool level, const QString &encod
     if (level) {
         for (const Row &r : rows) {
             if (!r.source.isEmpty() && r.keptTarget.isEmpty())
-                items << LoudnessSurvey::Item{r.row, r.source, r.options, r.prepare};
+                items << LoudnessSurvey::Item{r.row, r.source, r.options, r.madeLater};
         }
     }
     m_survey = std::make_unique<LoudnessSurvey>(encoderPath, items, maxParallel);
@@ -59,6 +59,12 @@ void RunLoudness::cancel()
 {
     if (m_survey)
         m_survey->cancel();
+}
+
+void RunLoudness::inputMade(int row, bool ok)
+{
+    if (m_survey)
+        m_survey->inputMade(row, ok);
 }
 
 QStringList RunLoudness::encoderArguments(int row) const

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,8 +30,8 @@ public:
         QString source;      // the file the encoder reads; empty for a CD track
         QStringList options; // the profile's encoder options
         AlbumMember album;
-        // Makes source before it is measured (a CD track ripped); see LoudnessSurvey::Item.
-        std::function<bool(const std::atomic<bool> &abort)> prepare;
+        // source is still to be made (a CD track being ripped): measured once inputMade says so.
+        bool madeLater = false;
         // A row whose earlier output is kept: its file and what its tag says of its loudness. It
         // is neither measured nor encoded, but belongs to its album.
         QString keptTarget{};
@@ -48,6 +46,8 @@ public:
     void begin(const QList<Row> &rows, bool level, const QString &encoderPath, int maxParallel);
     // Stops the measuring pass; ready() follows.
     void cancel();
+    // The source of a row made later is there (ok) or cannot be made (the row gets no gain).
+    void inputMade(int row, bool ok);
 
     // What the encoder of a row gets besides the profile's options: the levelling gain and,
     // when the gain is too large for the source's frames to be copied, -reencode.

@@ -234,13 +234,13 @@ bool AudioInformation::ReadFile(const QString &path)
             Duration = audio->lengthInMilliseconds();
         auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(ref.file());
         mpegFile = mpeg;
-        if (mpeg && TagMode == 2) {
+        if (mpeg && TagMode == TagKind::Id3v1) {
             if (mpeg->hasID3v1Tag())
                 tags = mpeg->ID3v1Tag()->properties();
         } else if (mpeg) {
             if (mpeg->hasID3v2Tag())
                 tags = mpeg->ID3v2Tag()->properties();
-        } else if (TagMode != 2) {
+        } else if (TagMode != TagKind::Id3v1) {
             tags = ref.file()->properties();
         }
     }
@@ -288,7 +288,10 @@ bool AudioInformation::WriteTags(const QString &path)
         SetYear(all, QString::number(Year));
     for (const auto &[description, value] : std::as_const(UserTexts))
         all.remove(description.trimmed().toUpper());
-    all.remove(QStringLiteral("ENCODING")); // the software note is the only one
+    // The software note is ours alone.
+    all.remove(QLatin1String(SoftwareNoteProperty));
+    if (!SoftwareNote.trimmed().isEmpty())
+        all[QLatin1String(SoftwareNoteProperty)] = QStringList{SoftwareNote};
 
     // The tag is written afresh: nothing of an earlier tag in the file survives.
     file.strip(TagLib::MPEG::File::AllTags);
@@ -298,11 +301,6 @@ bool AudioInformation::WriteTags(const QString &path)
         if (!description.isEmpty() && !value.isEmpty())
             v2->addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(toTag(description), TagLib::StringList(toTag(value)),
                                                                         TagLib::String::UTF16));
-    }
-    if (!SoftwareNote.isEmpty()) {
-        auto *note = new TagLib::ID3v2::TextIdentificationFrame("TSSE", TagLib::String::UTF16);
-        note->setText(toTag(SoftwareNote));
-        v2->addFrame(note);
     }
     // Every text in UTF-16, which every ID3v2.3 reader knows.
     for (TagLib::ID3v2::Frame *frame : v2->frameList()) {

@@ -16,9 +16,10 @@ namespace Sveltra {
 class AudioInformation final
 {
 public:
-    // 1: the format's main tag (ID3v2 for MP3, the INFO chunk for WAV, the ASF tag for WMA);
-    // 2: the ID3v1 tag.
-    int TagMode = 1;
+    // Which tag ReadFile reads: the format's main tag (ID3v2 for MP3, the INFO chunk for WAV,
+    // the ASF tag for WMA) or an MP3's ID3v1 tag.
+    enum class TagKind { Main = 1, Id3v1 = 2 };
+    TagKind TagMode = TagKind::Main;
 
     // Readings of the file last read (and the values WriteTags writes).
     qint64 Duration = 0; // milliseconds; 0 when the file is no audio we can read

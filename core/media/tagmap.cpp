@@ -14,10 +14,14 @@ namespace {
 bool untrueAfterReencoding(const QString &key)
 {
     static const QStringList exact = {
-        QStringLiteral("ENCODING"),  // the software that made the source (TSSE): ours is written
-        QStringLiteral("ENCODEDBY"), // who or what encoded the source (TENC)
-        QStringLiteral("ENCODED-BY"),       QStringLiteral("ENCODER"),         QStringLiteral("ENCODERSETTINGS"),
-        QStringLiteral("ENCODER_SETTINGS"), QStringLiteral("ENCODER_OPTIONS"), QStringLiteral("ENCODINGTIME"),
+        QLatin1String(SoftwareNoteProperty), // the software that made the source: ours is written
+        QStringLiteral("ENCODEDBY"),         // who or what encoded the source (TENC)
+        QStringLiteral("ENCODED-BY"),
+        QStringLiteral("ENCODER"),
+        QStringLiteral("ENCODERSETTINGS"),
+        QStringLiteral("ENCODER_SETTINGS"),
+        QStringLiteral("ENCODER_OPTIONS"),
+        QStringLiteral("ENCODINGTIME"),
         QStringLiteral("LENGTH"), // TLEN: the new file's length differs by the encoder's padding
     };
     static const QStringList prefixes = {

@@ -15,6 +15,10 @@ namespace Sveltra {
 // with its values. A name the ID3v2 tag has no frame for becomes a user text frame (TXXX).
 using TagProperties = QMap<QString, QStringList>;
 
+// The property of the software that made a file (TSSE): a source's is untrue once re-encoded, and
+// an output's is the program's own note.
+inline constexpr char SoftwareNoteProperty[] = "ENCODING";
+
 // A picture held in a source's tag.
 struct EmbeddedPicture
 {

@@ -84,7 +84,30 @@ void ConversionRun::start()
     const auto measuredWav = [this](int row) {
         return *m_ripsMeasured.insert(row, m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row));
     };
-    m_loudness->begin(LoudnessRows(m_plan, measuredWav), m_env.level, m_env.encoderPath, m_env.maxParallel);
+    const QList<RunLoudness::Row> loudnessRows = LoudnessRows(m_plan, measuredWav);
+    m_loudness->begin(loudnessRows, m_env.level, m_env.encoderPath, m_env.maxParallel);
+    // The CD tracks to measure are ripped by the same ripper as every other, in disc order.
+    connect(m_ripper, &TrackRipper::ripped, this, &ConversionRun::measuringRipEnded);
+    connect(m_ripper, &TrackRipper::progress, this, &ConversionRun::updateMonitorState);
+    for (const RunLoudness::Row &row : loudnessRows) {
+        if (const PlannedRow *planned = m_plan.find(row.row); row.madeLater && planned)
+            m_ripper->enqueue(row.row, planned->cdDrive, planned->cdTrack, row.source);
+    }
+    updateMonitorState();
+}
+
+void ConversionRun::measuringRipEnded(int row, bool ok, const QString &detail)
+{
+    // A measured rip waits here until its row starts; a row's own rip is told to the row.
+    if (!m_ripsMeasured.contains(row))
+        return;
+    if (!ok) {
+        // The row's encoder rips the track again and tells the row if that fails too.
+        qWarning("Cannot rip %s for measuring: %s", qPrintable(m_plan.find(row)->source), qPrintable(detail));
+        QFile::remove(m_ripsMeasured.take(row));
+    }
+    m_loudness->inputMade(row, ok);
+    updateMonitorState();
 }
 
 void ConversionRun::cancel()
@@ -160,11 +183,11 @@ void ConversionRun::startRow(const PlannedRow &planned)
 
 void ConversionRun::updateMonitorState()
 {
-    int state = 0;
+    MonitorPhase state = MonitorPhase::Idle;
     if (m_ripper->current() >= 0)
-        state = 2;
+        state = MonitorPhase::Ripping;
     else if (std::any_of(m_rows.begin(), m_rows.end(), [](RowConversion *row) { return row->encoding(); }))
-        state = 1;
+        state = MonitorPhase::Encoding;
     if (state != m_monitorState) {
         m_monitorState = state;
         emit monitorStateChanged(state);

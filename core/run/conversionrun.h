@@ -25,6 +25,10 @@ namespace Sveltra {
 
 class JobRows;
 
+// What the monitor window's animation shows: the run idle, a CD track being ripped, or an
+// encoder running (the values are the window's own numbers).
+enum class MonitorPhase { Idle = 0, Encoding = 1, Ripping = 2 };
+
 // What a run works with: the rows, the window's choices read when it starts, the encoder, and
 // what the CD stage asks the window.
 struct RunEnvironment
@@ -88,8 +92,8 @@ signals:
     void started(int queued);
     // A row started converting: its ordinal among the queued rows, its source and target.
     void rowStarted(int ordinal, const QString &source, const QString &target);
-    // 2 while a CD track is ripped, else 1 while any encoder runs, else 0.
-    void monitorStateChanged(int state);
+    // Ripping while a CD track is ripped, else Encoding while any encoder runs, else Idle.
+    void monitorStateChanged(Sveltra::MonitorPhase state);
     // How far a row has come, 0 to 100, growing only: the encoder's own progress, and for a CD
     // track first its rip (up to 70) and then the encoder (the rest).
     void rowProgress(int row, int percent);
@@ -103,6 +107,8 @@ private:
     // Ends the rows whose earlier output is up to date, from the event loop.
     void finishUpToDate();
     void updateMonitorState();
+    // A CD track ripped for the measuring pass (or not: detail says why).
+    void measuringRipEnded(int row, bool ok, const QString &detail);
     // Ends a row as ended says; a failed one carries the reason the user reads (Chinese) in its
     // note and the detail that goes to the log.
     void rowEnded(RowConversion *conversion, const FinishedOutput &ended);
@@ -115,7 +121,7 @@ private:
     std::vector<RowConversion *> m_rows; // the rows under way, children of the run
     int m_next = 0;                      // the next planned row to start
     int m_ordinal = 0;
-    int m_monitorState = 0;
+    MonitorPhase m_monitorState = MonitorPhase::Idle;
     bool m_started = false;
     bool m_cancelled = false;
     bool m_done = false;

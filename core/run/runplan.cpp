@@ -8,12 +8,9 @@
 #include <QSet>
 #include <QtDebug>
 
-#include <atomic>
-
 #include <sys/stat.h>
 
 #include "core/cd/audiograbber.h"
-#include "core/cd/cddrive.h"
 #include "core/joblist/celltexts.h"
 #include "core/joblist/jobrows.h"
 #include "core/joblist/jobrules.h"
@@ -201,22 +198,14 @@ QList<RunLoudness::Row> LoudnessRows(const RunPlan &plan, const std::function<QS
     for (const PlannedRow &p : plan.rows) {
         if (p.kind == PlannedKind::Fail || (p.kind == PlannedKind::Keep && p.album < 0))
             continue;
-        RunLoudness::Row row{p.row, p.cdTrack > 0 ? QString() : p.source, p.encoderArguments, p.member, {}};
+        RunLoudness::Row row{p.row, p.cdTrack > 0 ? QString() : p.source, p.encoderArguments, p.member, false};
         if (p.kind == PlannedKind::Keep) {
             row.keptTarget = p.target.target;
             row.kept = p.keptLoudness;
         } else if (p.cdTrack > 0 && plan.level) {
-            const QString wav = measuredWav(p.row);
-            row.source = wav;
-            row.prepare = [drive = p.cdDrive, number = p.cdTrack, wav](const std::atomic<bool> &abort) {
-                const RipResult result = RipTrackToWav(drive, number, wav, [&abort](int) { return !abort.load(); });
-                if (!result.ok) {
-                    qWarning("Cannot rip track %d of %s for measuring: %s", number, qPrintable(drive),
-                             qPrintable(result.message));
-                    QFile::remove(wav);
-                }
-                return result.ok;
-            };
+            // Ripped once, before any track is encoded: measured, then encoded from the same file.
+            row.source = measuredWav(p.row);
+            row.madeLater = true;
         }
         rows << row;
     }

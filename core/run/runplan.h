@@ -80,7 +80,8 @@ void AddCdTrackFacts(MediaTag &tag, const CdTrackFacts &facts);
 
 // The rows the loudness stage knows of: those to convert and the kept rows of their albums. With
 // levelling, a CD's tracks are ripped for measuring first (an album's gain needs every track):
-// into measuredWav(row), which the row's encoder later takes instead of reading the disc again.
+// such a row is made later, into measuredWav(row), which the row's encoder then takes instead of
+// reading the disc again.
 QList<RunLoudness::Row> LoudnessRows(const RunPlan &plan, const std::function<QString(int row)> &measuredWav);
 
 } // namespace Sveltra

@@ -115,7 +115,7 @@ frmMonitor::frmMonitor(Host host, QWidget *parent)
     DisplayDigital(PicFile2, QStringLiteral("000"));
     if (m_host.mainWindow)
         m_host.mainWindow->hide();
-    MonitorState = 0;
+    MonitorState = MonitorPhase::Idle;
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -210,7 +210,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
         Label1->setToolTip(source);
         Label2->setToolTip(target);
     });
-    connect(m_run, &ConversionRun::monitorStateChanged, this, [this](int state) { MonitorState = state; });
+    connect(m_run, &ConversionRun::monitorStateChanged, this, [this](MonitorPhase state) { MonitorState = state; });
     connect(m_run, &ConversionRun::finished, this, [this] {
         m_runFinished = true;
         m_summary.setQueuedAtStart(m_run->queuedAtStart());
@@ -253,7 +253,8 @@ void frmMonitor::Timer3_Timer()
     ++ArrowCount;
     if (ArrowCount > 4)
         ArrowCount = 1;
-    imgIcon->setPixmap(ImageListPixmap(QStringLiteral("monitor/icons"), MonitorState == 1 ? ArrowCount + 4 : ArrowCount));
+    imgIcon->setPixmap(
+        ImageListPixmap(QStringLiteral("monitor/icons"), MonitorState == MonitorPhase::Encoding ? ArrowCount + 4 : ArrowCount));
     // The time left goes down between the encoders' reports too.
     showRunProgress();
 }

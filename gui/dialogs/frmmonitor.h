@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/cd/audiograbber.h"
+#include "core/run/conversionrun.h"
 #include "core/run/runprogress.h"
 #include "core/run/runsummary.h"
 #include "gui/skin/skinnedwindow.h"
@@ -87,8 +88,8 @@ public:
     QTimer *Timer3 = nullptr;
     QImage Picture1; // the glyph strip
 
-    // 0 idle, 2 ripping a CD track, 1 while any encoder runs.
-    int MonitorState = 0;
+    // What the animation shows: idle, ripping a CD track, or encoding.
+    MonitorPhase MonitorState = MonitorPhase::Idle;
     QString TempBasePath;
 
     // Animation counters that go on from one run to the next.

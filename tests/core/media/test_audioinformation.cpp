@@ -58,7 +58,7 @@ private slots:
 
         AudioInformation info;
         for (const QString &file : {mp3, wma}) {
-            info.TagMode = 1;
+            info.TagMode = AudioInformation::TagKind::Main;
             QVERIFY2(info.ReadFile(file), qPrintable(file));
             QCOMPARE(info.Title, QStringLiteral("中文歌名"));
             QCOMPARE(info.Album, QStringLiteral("专辑"));
@@ -89,10 +89,10 @@ private slots:
         const QString mp3 = path("v1.mp3");
         QVERIFY(TestMedia::makeId3v1OnlyMp3(m_wav, mp3, "Old Title"));
         AudioInformation info;
-        info.TagMode = 1;
+        info.TagMode = AudioInformation::TagKind::Main;
         QVERIFY(info.ReadFile(mp3));
         QCOMPARE(info.Title, QString());
-        info.TagMode = 2;
+        info.TagMode = AudioInformation::TagKind::Id3v1;
         QVERIFY(info.ReadFile(mp3));
         QCOMPARE(info.Title, QStringLiteral("Old Title"));
     }
@@ -250,14 +250,14 @@ private slots:
         QVERIFY(!probe.tags().contains(QStringLiteral("comment"))); // the old comment is gone
 
         AudioInformation reader;
-        reader.TagMode = 1;
+        reader.TagMode = AudioInformation::TagKind::Main;
         QVERIFY(reader.ReadFile(mp3));
         QCOMPARE(reader.Title, writer.Title);
         QCOMPARE(reader.Album, writer.Album);
         QCOMPARE(reader.Year, 2001);
         QCOMPARE(reader.Comment, QString());
         QCOMPARE(reader.Genre, QString());
-        reader.TagMode = 2;
+        reader.TagMode = AudioInformation::TagKind::Id3v1;
         QVERIFY(reader.ReadFile(mp3));
         QCOMPARE(reader.Artist, QStringLiteral("歌手"));
         QCOMPARE(reader.Year, 2001);

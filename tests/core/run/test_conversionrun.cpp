@@ -236,13 +236,13 @@ private slots:
             tag.Cover = discPicture;
             return tag;
         };
-        QList<int> states;
+        QList<MonitorPhase> states;
         ConversionRun run(std::move(env));
-        connect(&run, &ConversionRun::monitorStateChanged, this, [&states](int state) { states << state; });
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&states](MonitorPhase state) { states << state; });
         const RunResult result = runToEnd(run);
         QVERIFY(!result.cancelled);
-        QVERIFY(states.contains(2));
-        QCOMPARE(states.last(), 0);
+        QVERIFY(states.contains(MonitorPhase::Ripping));
+        QCOMPARE(states.last(), MonitorPhase::Idle);
 
         const QStringList names = {QStringLiteral("D-PH-01-第一首.MP3"), QStringLiteral("D-PH-02-A／B.MP3"),
                                    QStringLiteral("D-PH-03-Third.MP3")};
@@ -291,8 +291,8 @@ private slots:
         env.cdDriveFor = [&image](const QString &folder) { return folder == image.cuePath ? image.cuePath : QString(); };
         ConversionRun run(std::move(env));
         QElapsedTimer clock;
-        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int state) {
-            if (state == 2) {
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](MonitorPhase state) {
+            if (state == MonitorPhase::Ripping) {
                 clock.start();
                 run.cancel();
             }
@@ -369,9 +369,9 @@ private slots:
             run.cancel();
         };
         // Counted from an event of the first track, so the stop lands at the same point on any machine.
-        connect(&run, &ConversionRun::monitorStateChanged, this, [&](int now) {
-            ripped = ripped || now == 2;
-            if (now != state || !ripped || clock.isValid())
+        connect(&run, &ConversionRun::monitorStateChanged, this, [&](MonitorPhase now) {
+            ripped = ripped || now == MonitorPhase::Ripping;
+            if (int(now) != state || !ripped || clock.isValid())
                 return;
             if (delayMs < 0)
                 stop();

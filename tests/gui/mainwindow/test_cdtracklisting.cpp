@@ -266,7 +266,7 @@ private slots:
         frmMonitor *monitor = form.monitorWindow();
         QVERIFY(monitor && form.isHidden());
         QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
-        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, MonitorPhase::Ripping, 10000);
         QTest::mouseClick(monitor->imgExit, Qt::LeftButton);
         QVERIFY(unloaded.count() == 1 || unloaded.wait(5000));
         QVERIFY(!form.isHidden());

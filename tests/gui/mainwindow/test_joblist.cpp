@@ -503,7 +503,7 @@ private slots:
         form.StartDiet();
         frmMonitor *monitor = form.monitorWindow();
         QSignalSpy unloaded(monitor, &frmMonitor::unloaded);
-        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->MonitorState, MonitorPhase::Encoding, 10000);
         QTest::qWait(300);
         QTest::mouseClick(monitor->imgExit, Qt::LeftButton);
         QVERIFY(unloaded.wait(5000));
