@@ -1,6 +1,5 @@
 #include "core/run/conversionrun.h"
 
-#include <QFile>
 #include <QTimer>
 #include <QtDebug>
 
@@ -11,6 +10,7 @@
 #include "core/output/failurereason.h"
 #include "core/output/naming.h"
 #include "core/profile/encoderoptions.h"
+#include "core/run/measuringrips.h"
 #include "core/run/rowrecord.h"
 
 namespace Sveltra {
@@ -28,12 +28,6 @@ RunSettings SettingsOf(const RunEnvironment &env, const QString &folderText)
     return settings;
 }
 
-void RemoveRips(QHash<int, QString> &rips)
-{
-    for (const QString &wav : std::as_const(rips))
-        QFile::remove(wav);
-    rips.clear();
-}
 } // namespace
 
 ConversionRun::ConversionRun(Environment environment, QObject *parent)
@@ -42,6 +36,7 @@ ConversionRun::ConversionRun(Environment environment, QObject *parent)
     , m_loudness(new RunLoudness(this))
     , m_ripper(new TrackRipper(this))
     , m_finisher(new OutputFinisher(this))
+    , m_measuring(new MeasuringRips(m_ripper, m_loudness, m_env.tempBasePath, this))
 {
     m_env.maxParallel = std::max(1, m_env.maxParallel);
     connect(m_finisher, &OutputFinisher::retagged, this,
@@ -59,9 +54,8 @@ ConversionRun::~ConversionRun()
         delete row;
     delete m_ripper;
     delete m_finisher;
-    // A rip of the measuring pass ends before its file is removed.
     delete m_loudness;
-    RemoveRips(m_ripsMeasured);
+    delete m_measuring; // its files go once nothing rips or measures them
 }
 
 void ConversionRun::start()
@@ -81,32 +75,8 @@ void ConversionRun::start()
         scheduleMore();
         checkDone();
     });
-    const auto measuredWav = [this](int row) {
-        return *m_ripsMeasured.insert(row, m_env.tempBasePath + QStringLiteral("-measured%1.wav").arg(row));
-    };
-    const QList<RunLoudness::Row> loudnessRows = LoudnessRows(m_plan, measuredWav);
-    m_loudness->begin(loudnessRows, m_env.level, m_env.encoderPath, m_env.maxParallel);
-    // The CD tracks to measure are ripped by the same ripper as every other, in disc order.
-    connect(m_ripper, &TrackRipper::ripped, this, &ConversionRun::measuringRipEnded);
+    m_measuring->begin(m_plan, m_env.level, m_env.encoderPath, m_env.maxParallel);
     connect(m_ripper, &TrackRipper::progress, this, &ConversionRun::updateMonitorState);
-    for (const RunLoudness::Row &row : loudnessRows) {
-        if (const PlannedRow *planned = m_plan.find(row.row); row.madeLater && planned)
-            m_ripper->enqueue(row.row, planned->cdDrive, planned->cdTrack, row.source);
-    }
-    updateMonitorState();
-}
-
-void ConversionRun::measuringRipEnded(int row, bool ok, const QString &detail)
-{
-    // A measured rip waits here until its row starts; a row's own rip is told to the row.
-    if (!m_ripsMeasured.contains(row))
-        return;
-    if (!ok) {
-        // The row's encoder rips the track again and tells the row if that fails too.
-        qWarning("Cannot rip %s for measuring: %s", qPrintable(m_plan.find(row)->source), qPrintable(detail));
-        QFile::remove(m_ripsMeasured.take(row));
-    }
-    m_loudness->inputMade(row, ok);
     updateMonitorState();
 }
 
@@ -178,7 +148,7 @@ void ConversionRun::startRow(const PlannedRow &planned)
     connect(row, &RowConversion::stateChanged, this, &ConversionRun::updateMonitorState);
     connect(row, &RowConversion::ended, this, &ConversionRun::rowEnded);
     emit rowStarted(m_ordinal, planned.source, planned.target.target);
-    row->start(m_ripsMeasured.take(planned.row), m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal));
+    row->start(m_measuring->take(planned.row), m_env.tempBasePath + QStringLiteral("-%1.wav").arg(m_ordinal));
 }
 
 void ConversionRun::updateMonitorState()
@@ -229,7 +199,7 @@ void ConversionRun::checkDone()
     if (!m_cancelled && m_next < m_plan.queued())
         return;
     m_done = true;
-    RemoveRips(m_ripsMeasured);
+    m_measuring->removeAll();
     updateMonitorState();
     emit finished(m_cancelled);
 }

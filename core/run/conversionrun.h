@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -24,6 +23,7 @@
 namespace Sveltra {
 
 class JobRows;
+class MeasuringRips;
 
 // What the monitor window's animation shows: the run idle, a CD track being ripped, or an
 // encoder running (the values are the window's own numbers).
@@ -107,8 +107,6 @@ private:
     // Ends the rows whose earlier output is up to date, from the event loop.
     void finishUpToDate();
     void updateMonitorState();
-    // A CD track ripped for the measuring pass (or not: detail says why).
-    void measuringRipEnded(int row, bool ok, const QString &detail);
     // Ends a row as ended says; a failed one carries the reason the user reads (Chinese) in its
     // note and the detail that goes to the log.
     void rowEnded(RowConversion *conversion, const FinishedOutput &ended);
@@ -132,9 +130,7 @@ private:
     RunLoudness *m_loudness = nullptr;
     TrackRipper *m_ripper = nullptr;
     OutputFinisher *m_finisher = nullptr;
-    // Levelled CD tracks, ripped by the measuring pass before any is encoded (an album's gain
-    // needs every track): row → its WAV, until its encoder takes it or the run ends.
-    QHash<int, QString> m_ripsMeasured;
+    MeasuringRips *m_measuring = nullptr;
 };
 
 } // namespace Sveltra
