@@ -1,8 +1,9 @@
 #pragma once
 
 // The CD component: audio CDs and CD images as numbered drives with their tables of contents,
-// the rip of a track to WAV and disc titles from CDDB over HTTP. The drives themselves are read
-// through core/cd/cddrive.h (libcdio and libcdio-paranoia); CDDB through core/cd/cddbhttp.h.
+// the rip of a track to WAV and disc titles from CDDB, MusicBrainz or CD-Text. The drives
+// themselves are read through core/cd/cddrive.h (libcdio and libcdio-paranoia) and kept in
+// core/cd/drivelist.h; a disc's names are looked up by core/cd/disclookup.h.
 //
 // How the pieces are meant to be used:
 //
@@ -44,26 +45,14 @@
 #include <QString>
 #include <QUrl>
 
-#include "core/cd/cddb.h"
 #include "core/cd/cddrive.h"
+#include "core/cd/disclookup.h"
 #include "core/cd/discnames.h"
+#include "core/cd/drivelist.h"
 
 class QNetworkAccessManager;
 
 namespace Sveltra {
-
-// What the lookup of a drive's disc knows of one track, as plain values for a tag: the track number
-// and the disc's track count ("3/12"), the disc's place in a set of several ("1/2"), genre, year,
-// the disc artist (the album artist) and the disc's cover. Empty where nothing is known.
-struct CdTrackFacts
-{
-    QString Track;
-    QString Disc;
-    QString Genre;
-    QString Year;
-    QString AlbumArtist;
-    QByteArray Cover;
-};
 
 // The number at the start of a path's last six characters ("Track03.cda" gives 3, "Track12.cda"
 // 12); 0 when those characters do not start with a digit.
@@ -90,10 +79,10 @@ public:
     ~AudioGrabber() override;
 
     // Drives.
-    int DriveCount() const { return int(m_drives.size()); }
+    int DriveCount() const { return m_drives.count(); }
     int CurrentDrive() const { return m_currentDrive; } // 0 when there is no drive
     void SetCurrentDrive(int drive);                    // 1..DriveCount; other values are refused
-    QString DriveName() const;                          // the device path or the .cue image's path
+    QString DriveName() const { return shown().name; }  // the device path or the .cue image's path
 
     // Opens a .cue sheet (its BINARY or MOTOROLA data file resolved against the sheet's folder) as
     // a drive and reads its table of contents. Returns the drive's index, the same index when the
@@ -102,15 +91,15 @@ public:
     int OpenImage(const QString &cuePath);
 
     // The drive whose name is the folder (e.g. "/dev/sr0" or ".../best.cue"); 0 when none is.
-    int DriveIndexFor(const QString &folder) const;
+    int DriveIndexFor(const QString &folder) const { return m_drives.indexFor(folder); }
 
     // Disc information of the current drive; 0 / false / empty while none is loaded for it.
-    int TrackCount() const;
-    int FirstTrack() const; // number of the disc's first track (1 on audio CDs)
+    int TrackCount() const { return shown().toc.trackCount(); }
+    int FirstTrack() const { return TrackCount() > 0 ? shown().toc.firstTrack : 0; } // 1 on audio CDs
     int CurrentTrack() const { return m_currentTrack; }
     void SetCurrentTrack(int track) { m_currentTrack = track; } // any number; a track the disc lacks reads as length 0
-    int TrackLength() const;                                    // of the current track, in milliseconds
-    bool TrackIsAudio() const;
+    int TrackLength() const { return shown().toc.lengthMs(m_currentTrack); } // of the current track, in milliseconds
+    bool TrackIsAudio() const { return shown().toc.isAudio(m_currentTrack); }
 
     // Re-reads the disc in the current drive. The CDDB texts are kept when the disc is the same
     // (same table of contents) and dropped otherwise. Returns false when no disc could be read;
@@ -132,7 +121,7 @@ public:
     // When set, the CGI's full address used instead of server, port and path (tests point it at a
     // peer on 127.0.0.1). An empty URL restores the settings.
     void SetCddbBaseUrl(const QUrl &url) { m_cddbBaseUrl = url; }
-    QUrl CddbUrl() const;
+    QUrl CddbUrl() const { return m_cddbBaseUrl.isEmpty() ? CddbCgiUrl(CddbServer, CddbPort, CddbPath) : m_cddbBaseUrl; }
     int CddbTimeoutMs = 10000; // for the whole exchange
 
     // MusicBrainz, asked when CDDB does not know a disc, and the Cover Art Archive, asked for the
@@ -156,17 +145,24 @@ public:
     // the cover is fetched in the background once per disc (CoverArrived). Loads the disc
     // information first when none is loaded.
     bool QueryCddb(int unused = 0);
-    QString CddbArtist() const;
-    QString CddbAlbum() const;
-    QString CddbGenre() const;
-    QString CddbTrackTitle() const; // of the current track; empty when the entry has none
-    QString CddbYear() const;
-    NamesSource NamesFrom() const; // the source of the current drive's texts; None when nothing named it
-    QByteArray DiscCover() const;  // the current drive's disc cover; empty until one has arrived
+    QString CddbArtist() const { return shown().names.artist; }
+    QString CddbAlbum() const { return shown().names.album; }
+    QString CddbGenre() const { return shown().names.genre; }
+    // Of the current track; empty when the entry has none.
+    QString CddbTrackTitle() const { return shown().names.trackTitle(m_currentTrack - shown().toc.firstTrack); }
+    QString CddbYear() const { return shown().names.year; }
+    // The source of the current drive's texts; None when nothing named it.
+    NamesSource NamesFrom() const { return shown().names.source; }
+    // The current drive's disc cover; empty until one has arrived.
+    QByteArray DiscCover() const { return shown().cover; }
 
     // What the lookup of the drive's disc knows of one track; nothing when no drive has that name
     // or its disc has no table of contents or no such track.
-    CdTrackFacts TrackFacts(const QString &driveName, int track) const;
+    CdTrackFacts TrackFacts(const QString &driveName, int track) const
+    {
+        const CdDriveList::Drive &drive = m_drives.at(m_drives.indexFor(driveName));
+        return TrackFactsOf(drive.toc, drive.names, drive.cover, track);
+    }
 
     // Rips the current track of the current drive into basePath + ".wav" on the calling thread and
     // returns when done: RipProgress is emitted meanwhile (a handler may let events run and call
@@ -183,21 +179,11 @@ signals:
     void CoverArrived(int drive);
 
 private:
-    struct Drive
-    {
-        QString name;
-        DiscToc toc;
-        DiscNames names;
-        QByteArray cover;
-        QString coverRelease; // the release whose cover was fetched or is being fetched
-    };
-
-    const Drive *current() const;
-    Drive *current();
+    const CdDriveList::Drive &shown() const { return m_drives.at(m_currentDrive); }
     void setError(const QString &message);
     void startCoverFetch(int driveIndex);
 
-    QList<Drive> m_drives;
+    CdDriveList m_drives;
     int m_currentDrive = 0;
     int m_currentTrack = 0;
     QUrl m_cddbBaseUrl;

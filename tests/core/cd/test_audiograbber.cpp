@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "core/cd/audiograbber.h"
+#include "core/cd/cddb.h"
 #include "core/cd/cdtext.h"
 #include "core/cd/musicbrainz.h"
 #include "tests/support/cdimage.h"
