@@ -194,6 +194,40 @@ void addXiphPictures(QList<EmbeddedPicture> &out, TagLib::Ogg::XiphComment *comm
         addPicture(out, picture->type(), picture->mimeType(), picture->data());
 }
 
+// Every text in UTF-16, which every ID3v2.3 reader knows.
+void UseUtf16(TagLib::ID3v2::Tag &v2)
+{
+    for (TagLib::ID3v2::Frame *frame : v2.frameList()) {
+        if (auto *text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame *>(frame))
+            text->setTextEncoding(TagLib::String::UTF16);
+        else if (auto *comment = dynamic_cast<TagLib::ID3v2::CommentsFrame *>(frame))
+            comment->setTextEncoding(TagLib::String::UTF16);
+        else if (auto *lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame *>(frame)) {
+            lyrics->setTextEncoding(TagLib::String::UTF16);
+            // TagLib names plain lyrics after their property; players expect no description.
+            if (lyrics->description() == "LYRICS")
+                lyrics->setDescription(TagLib::String());
+        }
+    }
+}
+
+// The ID3v1.1 tag of what the ID3v2 tag holds: text in GBK, the track byte, the genre's number.
+void FillId3v1(TagLib::ID3v1::Tag &v1, const TagProperties &all)
+{
+    const auto value = [&all](const char *key) { return all.value(QString::fromLatin1(key)).value(0).trimmed(); };
+    v1.setTitle(toTag(value("TITLE")));
+    v1.setAlbum(toTag(value("ALBUM")));
+    v1.setArtist(toTag(value("ARTIST")));
+    const int year = value("DATE").left(4).toInt();
+    v1.setYear(year > 0 && year <= 9999 ? static_cast<unsigned int>(year) : 0U);
+    // The ID3v1.1 comment field is 28 bytes: cut it here, between characters.
+    QStringDecoder gbk("GBK");
+    const QString shortComment = gbk.decode(GbkStringHandler::encodeCut(value("COMMENT"), 28));
+    v1.setComment(toTag(shortComment));
+    v1.setGenre(toTag(id3v1Genre(value("GENRE"))));
+    v1.setTrack(static_cast<unsigned int>(TrackByte(value("TRACKNUMBER"))));
+}
+
 } // namespace
 
 void AudioInformation::ClearTags()
@@ -302,19 +336,7 @@ bool AudioInformation::WriteTags(const QString &path)
             v2->addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(toTag(description), TagLib::StringList(toTag(value)),
                                                                         TagLib::String::UTF16));
     }
-    // Every text in UTF-16, which every ID3v2.3 reader knows.
-    for (TagLib::ID3v2::Frame *frame : v2->frameList()) {
-        if (auto *text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame *>(frame))
-            text->setTextEncoding(TagLib::String::UTF16);
-        else if (auto *comment = dynamic_cast<TagLib::ID3v2::CommentsFrame *>(frame))
-            comment->setTextEncoding(TagLib::String::UTF16);
-        else if (auto *lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame *>(frame)) {
-            lyrics->setTextEncoding(TagLib::String::UTF16);
-            // TagLib names plain lyrics after their property; players expect no description.
-            if (lyrics->description() == "LYRICS")
-                lyrics->setDescription(TagLib::String());
-        }
-    }
+    UseUtf16(*v2);
     if (!FrontCover.isEmpty()) {
         auto *cover = new TagLib::ID3v2::AttachedPictureFrame;
         cover->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
@@ -325,19 +347,7 @@ bool AudioInformation::WriteTags(const QString &path)
         v2->addFrame(cover);
     }
 
-    const auto value = [&all](const char *key) { return all.value(QString::fromLatin1(key)).value(0).trimmed(); };
-    TagLib::ID3v1::Tag *v1 = file.ID3v1Tag(true);
-    v1->setTitle(toTag(value("TITLE")));
-    v1->setAlbum(toTag(value("ALBUM")));
-    v1->setArtist(toTag(value("ARTIST")));
-    const int year = value("DATE").left(4).toInt();
-    v1->setYear(year > 0 && year <= 9999 ? static_cast<unsigned int>(year) : 0U);
-    // The ID3v1.1 comment field is 28 bytes: cut it here, between characters.
-    QStringDecoder gbk("GBK");
-    const QString shortComment = gbk.decode(GbkStringHandler::encodeCut(value("COMMENT"), 28));
-    v1->setComment(toTag(shortComment));
-    v1->setGenre(toTag(id3v1Genre(value("GENRE"))));
-    v1->setTrack(static_cast<unsigned int>(TrackByte(value("TRACKNUMBER"))));
+    FillId3v1(*file.ID3v1Tag(true), all);
 
     if (!file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
                    TagLib::File::DoNotDuplicate)) {
