@@ -14,8 +14,8 @@
 
 #include "core/media/audioinformation.h"
 #include "core/output/naming.h"
+#include "core/playlist/playlist.h"
 #include "core/sync/audiofingerprint.h"
-#include "core/sync/playlist.h"
 #include "core/sync/synccommand.h"
 #include "core/sync/syncplan.h"
 #include "tests/support/mediafixtures.h"
