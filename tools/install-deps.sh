@@ -40,6 +40,8 @@ TEST_PACKAGES=(
   ffmpeg sox libsox-fmt-all xvfb xauth dbus
   # tagged sources made and read back by the tag tests; progressive JPEG covers (imagemagick)
   python3-mutagen
+  # a FAT32 card image a synced player is copied onto and back from (no mount, no root)
+  dosfstools mtools
   # benchmarks
   lame hyperfine time imagemagick drascula-music
   # the code's formatter, man pages read back by the package check

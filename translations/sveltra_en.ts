@@ -776,6 +776,17 @@
     </message>
 </context>
 <context>
+    <name>Sveltra::RunLists</name>
+    <message>
+        <source>没有改动不是本程序写的播放列表：%1</source>
+        <translation>Left alone a playlist that this program did not write: %1</translation>
+    </message>
+    <message>
+        <source>无法写入播放列表：%1</source>
+        <translation>Cannot write the playlist: %1</translation>
+    </message>
+</context>
+<context>
     <name>Sveltra::RunPreflight</name>
     <message>
         <source>没有等待压缩的文件</source>
@@ -876,6 +887,20 @@
     <message>
         <source>有问题：</source>
         <translation>Damaged: </translation>
+    </message>
+    <message numerus="yes">
+        <source>，写入播放列表 %n 个</source>
+        <translation>
+            <numerusform>, %n playlist written</numerusform>
+            <numerusform>, %n playlists written</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>，播放列表未写入 %n 个</source>
+        <translation>
+            <numerusform>, %n playlist not written</numerusform>
+            <numerusform>, %n playlists not written</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,7 @@
 #include "core/run/outputfinisher.h"
 #include "core/run/rowconversion.h"
 #include "core/run/runplan.h"
+#include "core/run/runplaylists.h"
 #include "core/run/trackripper.h"
 #include "core/tags/outputtag.h"
 
@@ -54,6 +55,9 @@ struct RunEnvironment
     std::function<CdTrackFacts(const QString &drive, int track)> cdTrackFacts;
     // Levelling ("音量均衡"): every output brought to one loudness, albums as one (runloudness.h).
     bool level = false;
+    // Whether the run leaves play lists beside what it wrote (WriteRunPlaylists): a run of the job
+    // list does; a sync's conversions leave the lists to the sync.
+    bool playlists = false;
 };
 
 // One pass over the job list that turns every queued row into an MP3 file for the current
@@ -86,6 +90,8 @@ public:
     const RunPlan &plan() const { return m_plan; }
     // The command line of the most recently started conversion, for display.
     const QString &EncoderCommand() const { return m_encoderCommand; }
+    // The play lists written once the last row has ended (before finished()).
+    const PlaylistUpdate &playlists() const { return m_listed; }
 
 signals:
     // The number of queued rows when the run began.
@@ -131,6 +137,10 @@ private:
     TrackRipper *m_ripper = nullptr;
     OutputFinisher *m_finisher = nullptr;
     MeasuringRips *m_measuring = nullptr;
+    // What the rows wrote, for the lists; the lists asked for once, and what came of them.
+    RunLists m_lists;
+    bool m_listsAsked = false;
+    PlaylistUpdate m_listed;
 };
 
 } // namespace Sveltra

@@ -59,4 +59,19 @@ void OutputFinisher::retag(const QList<AlbumLedger::AlbumFile> &files)
     });
 }
 
+void OutputFinisher::writeLists(const RunLists &lists)
+{
+    ++m_pending;
+    m_pool.start([this, lists] {
+        const PlaylistUpdate update = WriteRunPlaylists(lists);
+        QMetaObject::invokeMethod(
+            this,
+            [this, update] {
+                --m_pending;
+                emit listsWritten(update);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 } // namespace Sveltra

@@ -8,11 +8,13 @@
 
 #include "core/loudness/loudness.h"
 #include "core/output/outputfinish.h"
+#include "core/run/runplaylists.h"
 
 namespace Sveltra {
 
-// The last stage of a row and of an album, off the user-interface thread: an output tagged,
-// checked and named (FinishOutput), an album's texts written into its files (RetagOutput). Lives
+// The last stage of a row, of an album and of the run, off the user-interface thread: an output
+// tagged, checked and named (FinishOutput), an album's texts written into its files (RetagOutput),
+// the run's play lists (WriteRunPlaylists). Lives
 // on the run's thread; results come back to it from the event loop.
 class OutputFinisher final : public QObject
 {
@@ -27,6 +29,7 @@ public:
     // note is the row's note when it ends converted (a levelling note).
     void finish(int row, const OutputToFinish &output, const QString &source, const QString &note);
     void retag(const QList<AlbumLedger::AlbumFile> &files);
+    void writeLists(const RunLists &lists);
     // Tasks whose results have not come back.
     int pending() const { return m_pending; }
 
@@ -35,6 +38,7 @@ signals:
     // The album's files were written; failed names the rows whose file kept its earlier texts,
     // with the reason.
     void retagged(const QList<AlbumLedger::AlbumFile> &files, const QList<QPair<int, QString>> &failed);
+    void listsWritten(const PlaylistUpdate &update);
 
 private:
     QThreadPool m_pool;

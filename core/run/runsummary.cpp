@@ -65,6 +65,11 @@ QString RunSummaryText(const RunSummary &summary)
         text += QCoreApplication::translate("Sveltra::RunSummary", "节省 ") + ByteSizeText(summary.savedBytes);
     else
         text += QCoreApplication::translate("Sveltra::RunSummary", "多占 ") + ByteSizeText(-summary.savedBytes);
+    if (summary.playlistsWritten > 0)
+        text += QCoreApplication::translate("Sveltra::RunSummary", "，写入播放列表 %n 个", nullptr, summary.playlistsWritten);
+    const int unwritten = static_cast<int>(summary.playlistProblems.size());
+    if (unwritten > 0)
+        text += QCoreApplication::translate("Sveltra::RunSummary", "，播放列表未写入 %n 个", nullptr, unwritten);
     return text;
 }
 

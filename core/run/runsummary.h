@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include "core/output/rowoutcome.h"
 
@@ -24,6 +25,9 @@ struct RunSummary
     // The reason most failed rows give (the first of those given most often); empty when none.
     QString commonFailure{};
     QHash<QString, int> failureCounts{};
+    // The play lists the run wrote, and why others were not (for a person, Chinese, one a list).
+    int playlistsWritten = 0;
+    QStringList playlistProblems{};
 
     // Counts a row that has just ended as outcome, reading its sizes and note from the list.
     void addFinishedRow(const JobRows &rows, int row, RowOutcome outcome);
@@ -36,7 +40,8 @@ struct RunSummary
 // "有问题 N 个" after the converted rows when sources were damaged,
 // and "多占" instead of "节省" when the outputs take more room than the sources; "跳过 N 个"
 // after the converted rows when earlier outputs were kept, and the common reason after the
-// failed ones ("失败 3 个：磁盘空间不足").
+// failed ones ("失败 3 个：磁盘空间不足"); then "写入播放列表 N 个" and "播放列表未写入 N 个" when there
+// are such.
 QString RunSummaryText(const RunSummary &summary);
 
 // A byte count for people: "512 B", "1.5 KB", "212.4 MB", "1.2 GB" (1024 to the unit).

@@ -13,7 +13,7 @@
 #include "core/media/audioinformation.h"
 #include "core/media/mediatag.h"
 #include "core/output/outputfinish.h"
-#include "core/sync/playlist.h"
+#include "core/playlist/playlist.h"
 #include "core/tags/outputtag.h"
 
 namespace Sveltra {

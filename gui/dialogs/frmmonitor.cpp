@@ -182,6 +182,7 @@ void frmMonitor::DietMediaFile(int maxParallel)
     env.cdDriveFor = m_host.cdDriveFor;
     env.cdTrackFacts = m_host.cdTrackFacts;
     env.level = App().Level;
+    env.playlists = m_host.playlists;
     env.maxParallel = maxParallel > 0 ? maxParallel : std::max(1, QThread::idealThreadCount());
 
     m_run = new ConversionRun(std::move(env), this);
@@ -214,6 +215,8 @@ void frmMonitor::DietMediaFile(int maxParallel)
     connect(m_run, &ConversionRun::finished, this, [this] {
         m_runFinished = true;
         m_summary.setQueuedAtStart(m_run->queuedAtStart());
+        m_summary.playlistsWritten = m_run->playlists().written;
+        m_summary.playlistProblems = m_run->playlists().problems;
         DesktopBus::SetLauncherProgress(m_runProgress.fraction(), false);
         m_launcherPercent = -1;
         if (m_host.runEnded) {

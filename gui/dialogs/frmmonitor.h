@@ -49,6 +49,8 @@ public:
         std::function<QString(const QString &folder)> cdDriveFor;
         // Adds what the disc's lookup knows of a CD track (drive, track number) to its tag.
         std::function<CdTrackFacts(const QString &drive, int track)> cdTrackFacts;
+        // Whether the run leaves play lists beside its outputs (not a sync's conversions).
+        bool playlists = false;
         // The run has ended (finished or stopped), before the window closes: what it did, and
         // whether one of the program's windows was the active window at that moment.
         std::function<void(const RunSummary &summary, bool inFront)> runEnded;

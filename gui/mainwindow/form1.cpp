@@ -427,6 +427,7 @@ void Form1::StartDiet()
     host.setOutputFolder = [this](const QString &text) { txtOutput->setText(text); };
     host.cdDriveFor = [this](const QString &folder) { return cdTracks->DriveFor(folder); };
     host.cdTrackFacts = [this](const QString &drive, int track) { return AudioGrabber1->TrackFacts(drive, track); };
+    host.playlists = true;
     host.runEnded = [this](const RunSummary &summary, bool inFront) { runEnded(summary, inFront); };
     m_monitor = new frmMonitor(std::move(host));
     m_monitor->show();
@@ -436,11 +437,26 @@ void Form1::runEnded(const RunSummary &summary, bool inFront)
 {
     const QString text = RunSummaryText(summary);
     ShowStatusMessage(text);
-    if (inFront)
-        return;
-    m_desktop->notify(summary.failed > 0 ? tr("压缩结束") : tr("压缩完成"), text, tr("打开输出文件夹"));
+    const QStringList problems = summary.playlistProblems;
+    if (!inFront)
+        m_desktop->notify(summary.failed > 0 ? tr("压缩结束") : tr("压缩完成"), text, tr("打开输出文件夹"));
     // Once the monitor has gone and this window is back.
-    QTimer::singleShot(0, this, [this] { QApplication::alert(this); });
+    QTimer::singleShot(0, this, [this, text, problems, inFront] {
+        if (!inFront)
+            QApplication::alert(this);
+        showProblems(QStringLiteral("RunProblems"), text, problems);
+    });
+}
+
+void Form1::showProblems(const QString &name, const QString &text, const QStringList &problems)
+{
+    if (problems.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle(), text, QMessageBox::Ok, this);
+    box.setObjectName(name);
+    box.setDetailedText(problems.join(QLatin1Char('\n')));
+    box.setInformativeText(problems.mid(0, 5).join(QLatin1Char('\n')));
+    box.exec();
 }
 
 struct Form1::SyncSession
@@ -519,13 +535,7 @@ void Form1::syncEnded(const RunSummary *summary, bool inFront)
     QTimer::singleShot(0, this, [this, text, problems, inFront] {
         if (!inFront)
             QApplication::alert(this);
-        if (problems.isEmpty())
-            return;
-        QMessageBox box(QMessageBox::Warning, ApplicationTitle(), text, QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("SyncProblems"));
-        box.setDetailedText(problems.join(QLatin1Char('\n')));
-        box.setInformativeText(problems.mid(0, 5).join(QLatin1Char('\n')));
-        box.exec();
+        showProblems(QStringLiteral("SyncProblems"), text, problems);
     });
 }
 

@@ -170,11 +170,15 @@ private:
     void Form_Unload();
     void saveSettings();
     // A run has ended: its summary goes to the status bar and, when the program was not in
-    // front, to a desktop notification, and the window asks for attention.
+    // front, to a desktop notification, and the window asks for attention; play lists it could
+    // not write in a message.
     void runEnded(const RunSummary &summary, bool inFront);
     // A sync's run has ended (or it had nothing to encode): the marks, removals and play lists
     // after it, its result in the status bar, its problems in a message.
     void syncEnded(const RunSummary *summary, bool inFront);
+    // A warning box named name: text, the first problems, all of them in its details; nothing
+    // when there are none.
+    void showProblems(const QString &name, const QString &text, const QStringList &problems);
 
     SettingsFile &m_settings;
     InstanceGuard &m_guard;

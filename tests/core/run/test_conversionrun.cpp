@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,7 +23,9 @@
 #include "core/joblist/jobrules.h"
 #include "core/media/audioinformation.h"
 #include "core/output/targets.h"
+#include "core/playlist/playlist.h"
 #include "core/run/conversionrun.h"
+#include "core/run/runplaylists.h"
 #include "core/run/runpreflight.h"
 #include "core/run/runprogress.h"
 #include "tests/support/cdimage.h"
@@ -50,6 +53,12 @@ public:
         rows << r;
     }
 };
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct RunResult
 {
@@ -216,7 +225,10 @@ private slots:
         table.add(image.cuePath + QStringLiteral("/Track02.cda"), QStringLiteral("A/B"));
         table.add(image.cuePath + QStringLiteral("/Track03.cda"), QStringLiteral("Third"));
         table.add(QStringLiteral("/dev/nodrive/Track01.cda"), QStringLiteral("lost"));
+        for (auto &row : table.rows)
+            row.cells[JobColumn::Album] = QStringLiteral("碟片专辑");
         auto env = environment(table, 2);
+        env.playlists = true;
         const QString tempDir = path(QStringLiteral("riptemp"));
         QVERIFY(QDir().mkpath(tempDir));
         env.tempBasePath = tempDir + QStringLiteral("/~sveltratmp");
@@ -271,6 +283,16 @@ private slots:
         }
         QCOMPARE(table.rows[3].status, int(JobStatus::Failed));
         QCOMPARE(QDir(tempDir).entryList(QDir::Files | QDir::Hidden), QStringList()); // no WAV left behind
+        // The disc's list, named after its album, in track order with the disc's names.
+        const auto discList = ReadOwnPlaylist(out + QStringLiteral("碟片专辑.m3u8"), RunListKey());
+        QVERIFY(discList && discList->size() == 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(discList->at(i).file, names[i]);
+            QCOMPARE(discList->at(i).title, table.rows[i].cells[JobColumn::Title]);
+            QVERIFY(discList->at(i).seconds > 0);
+        }
+        QCOMPARE(run.playlists().written, 2); // and the list of everything
+        QVERIFY(run.playlists().problems.isEmpty());
     }
 
     void cancelDuringARipStopsItAtOnce()
@@ -667,6 +689,115 @@ private slots:
         QCOMPARE(mono.targets[0], m_output + QStringLiteral("A/D-FM-a (2).MP3"));
         QCOMPARE(table.rows[0].note, QString());
         QCOMPARE(QFileInfo(targets[0]).lastModified(), written[0]);
+    }
+
+    // A run of rows added from a folder leaves a list in each album folder it wrote into, made
+    // from every output of a run there (an earlier version's mark too, a sync's never), one entry
+    // per source, and the list of everything where the output folder is one of its own. A
+    // person's own list stays as it is and a list that cannot be written is said; a rerun that
+    // adds a track rewrites its album's list only.
+    void runsLeaveTheirAlbumsLists()
+    {
+        const QString lib = path(QStringLiteral("listlib/"));
+        const QStringList sources{lib + QStringLiteral("专辑 一/02 b.wav"), lib + QStringLiteral("专辑 一/01 a.wav"),
+                                  lib + QStringLiteral("Two/x.wav"), lib + QStringLiteral("Mine/m.wav"),
+                                  lib + QStringLiteral("Blocked/k.wav")};
+        for (const QString &source : sources)
+            QVERIFY(QDir().mkpath(QFileInfo(source).path()) && QFile::copy(path(QStringLiteral("song.wav")), source));
+        m_output = path(QStringLiteral("lists/"));
+        const QString album = m_output + QStringLiteral("专辑 一/");
+        QVERIFY(QDir().mkpath(album) && QDir().mkpath(m_output + QStringLiteral("Mine")));
+        QVERIFY(QDir().mkpath(m_output + QStringLiteral("Blocked/Blocked.m3u8"))); // in the way of the list
+        QFile mine(m_output + QStringLiteral("Mine/Mine.m3u8"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("#EXTM3U\nmine.mp3\n") == 17);
+        mine.close();
+        // An output of an earlier version (its mark holds the source's path) and a sync's output.
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), album + QStringLiteral("D-Mono-FM-old.mp3")));
+        QVERIFY(
+            WriteSourceStamp(album + QStringLiteral("D-Mono-FM-old.mp3"), QStringLiteral("1\t5\t6\tD-Mono-FM- -dm\t/old/a.wav")));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.mp3")), album + QStringLiteral("D-Mono-FM-synced.mp3")));
+        SourceStamp synced{path(QStringLiteral("s.wav")), 1, 2, QStringLiteral("D-Mono-FM- -dm")};
+        synced.libraryKey = QStringLiteral("#0123");
+        QVERIFY(WriteSourceStamp(album + QStringLiteral("D-Mono-FM-synced.mp3"), synced.text()));
+
+        Table table;
+        for (const QString &source : sources) {
+            table.add(source);
+            table.rows.last().baseFolder = QDir::cleanPath(lib);
+        }
+        table.add(path(QStringLiteral("song.wav"))); // on its own, in the output folder
+        const auto run = [&](PlaylistUpdate *lists) {
+            ConversionRun::Environment env = environment(table, 2);
+            env.playlists = true;
+            ConversionRun conversion(std::move(env));
+            runToEnd(conversion);
+            *lists = conversion.playlists();
+        };
+        const auto listed = [](const QString &list) {
+            QStringList files;
+            for (const PlaylistEntry &entry : ReadOwnPlaylist(list, RunListKey()).value_or(QList<PlaylistEntry>{}))
+                files << entry.file;
+            return files;
+        };
+        PlaylistUpdate lists;
+        run(&lists);
+        const QString albumList = album + QStringLiteral("专辑 一.m3u8");
+        QCOMPARE(listed(albumList),
+                 (QStringList{QStringLiteral("D-Mono-FM-01 a.MP3"), QStringLiteral("D-Mono-FM-02 b.MP3"),
+                              QStringLiteral("D-Mono-FM-old.mp3")}));
+        QVERIFY(ReadAll(albumList).contains("#EXTINF:4,01 a\nD-Mono-FM-01 a.MP3\n"));
+        QCOMPARE(listed(m_output + QStringLiteral("Two/Two.m3u8")), QStringList{QStringLiteral("D-Mono-FM-x.MP3")});
+        QCOMPARE(ReadAll(mine.fileName()), QByteArray("#EXTM3U\nmine.mp3\n"));
+        QVERIFY(QFileInfo(m_output + QStringLiteral("Blocked/Blocked.m3u8")).isDir());
+        QCOMPARE(lists.written, 3);
+        QCOMPARE(lists.problems,
+                 (QStringList{QStringLiteral("无法写入播放列表：Blocked/Blocked.m3u8"),
+                              QStringLiteral("没有改动不是本程序写的播放列表：Mine/Mine.m3u8")}));
+        // The list of everything: the folder's own outputs, then the albums by folder name.
+        const QStringList whole = listed(m_output + WholePlayerListName());
+        QCOMPARE(whole,
+                 (QStringList{QStringLiteral("D-Mono-FM-song.MP3"), QStringLiteral("Two/D-Mono-FM-x.MP3"),
+                              QStringLiteral("专辑 一/D-Mono-FM-01 a.MP3"), QStringLiteral("专辑 一/D-Mono-FM-02 b.MP3"),
+                              QStringLiteral("专辑 一/D-Mono-FM-old.mp3")}));
+        for (const QString &file : whole)
+            QVERIFY2(QFileInfo::exists(m_output + file), qPrintable(file));
+
+        // A track added to the album: its list is written again, the other lists are not.
+        const QByteArray two = ReadAll(m_output + QStringLiteral("Two/Two.m3u8"));
+        QVERIFY(QFile::copy(path(QStringLiteral("song.wav")), lib + QStringLiteral("专辑 一/03 c.wav")));
+        for (auto &row : table.rows)
+            row.status = JobStatus::Done;
+        table.add(lib + QStringLiteral("专辑 一/03 c.wav"));
+        table.rows.last().baseFolder = QDir::cleanPath(lib);
+        run(&lists);
+        QCOMPARE(listed(albumList).size(), 4);
+        QCOMPARE(ReadAll(m_output + QStringLiteral("Two/Two.m3u8")), two);
+        QCOMPARE(lists.written, 2); // the album's and everything's
+        QCOMPARE(listed(m_output + WholePlayerListName()).size(), 6);
+
+        // Another profile's outputs beside them: each source once, in the run's profile.
+        m_channel = 1;
+        for (auto &row : table.rows)
+            row.status = row.cells[JobColumn::SourcePath].startsWith(lib + QStringLiteral("专辑")) ? JobStatus::Queued
+                                                                                                   : JobStatus::Done;
+        run(&lists);
+        QCOMPARE(listed(albumList),
+                 (QStringList{QStringLiteral("D-FM-01 a.MP3"), QStringLiteral("D-FM-02 b.MP3"), QStringLiteral("D-FM-03 c.MP3"),
+                              QStringLiteral("D-Mono-FM-old.mp3")}));
+
+        // Where the list of everything goes, and the names of a disc's lists.
+        QVERIFY(WholeListWanted(m_output));
+        QVERIFY(!WholeListWanted(QString()));
+        QVERIFY(!WholeListWanted(QDir::homePath() + QLatin1Char('/')));
+        QVERIFY(!WholeListWanted(QDir::rootPath()));
+        QVERIFY(!WholeListWanted(QFileInfo(QDir::homePath()).path()));
+        QVERIFY(!WholeListWanted(QStandardPaths::writableLocation(QStandardPaths::MusicLocation)));
+        QVERIFY(WholeListWanted(QStandardPaths::writableLocation(QStandardPaths::MusicLocation) + QStringLiteral("/手机")));
+        QCOMPARE(DiscListName(QStringLiteral(" A/B: Live ")), QStringLiteral("A／B： Live.m3u8"));
+        QCOMPARE(DiscListName(QString()), QStringLiteral("音乐光盘.m3u8"));
+        QCOMPARE(DiscListName(QStringLiteral("CON")), QStringLiteral("CON_.m3u8"));
+        const int cut = int(DiscListName(QString(200, QChar(0x4E00)), 255).toUtf8().size());
+        QVERIFY2(cut > 250 && cut <= 255, qPrintable(QString::number(cut)));
     }
 
     // Before a run: nothing queued, or an output folder that cannot be made or written, is one

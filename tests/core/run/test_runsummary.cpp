@@ -43,6 +43,13 @@ private slots:
         QCOMPARE(RunSummaryText(all), QStringLiteral("完成 40 个，失败 1 个，节省 212.4 MB"));
         QCOMPARE(RunSummaryText(RunSummary{}), QStringLiteral("完成 0 个，失败 0 个，节省 0 B"));
         QCOMPARE(RunSummaryText(RunSummary{1, 0, 0, -2048}), QStringLiteral("完成 1 个，失败 0 个，多占 2.0 KB"));
+        // The run's play lists: those written, and those that could not be.
+        RunSummary listed{3, 0, 0, 0};
+        listed.playlistsWritten = 2;
+        QCOMPARE(RunSummaryText(listed), QStringLiteral("完成 3 个，失败 0 个，节省 0 B，写入播放列表 2 个"));
+        listed.playlistProblems << QStringLiteral("无法写入播放列表：A/A.m3u8");
+        QCOMPARE(RunSummaryText(listed),
+                 QStringLiteral("完成 3 个，失败 0 个，节省 0 B，写入播放列表 2 个，播放列表未写入 1 个"));
         // Kept outputs count on their own; the reason most failed rows give is named (the first
         // of a tie), and a failure with no reason names none.
         Table kinds;

@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,8 +15,8 @@
 
 #include "core/media/audioinformation.h"
 #include "core/output/naming.h"
+#include "core/playlist/playlist.h"
 #include "core/sync/audiofingerprint.h"
-#include "core/sync/playlist.h"
 #include "core/sync/synccommand.h"
 #include "core/sync/syncplan.h"
 #include "tests/support/mediafixtures.h"
@@ -43,18 +44,45 @@ QMap<QString, QByteArray> Snapshot(const QString &folder)
     return files;
 }
 
-// Tags an MP3 with mutagen: title and track, with room in the tag for a later edit of the same size.
-bool TagMp3(const QString &path, const QString &title, const QString &track)
+// Tags an MP3 with mutagen: title, track and disc (when given), with room in the tag for a later
+// edit of the same size.
+bool TagMp3(const QString &path, const QString &title, const QString &track, const QString &disc = {})
 {
     return TestMedia::python(QStringLiteral("import sys\n"
-                                            "from mutagen.id3 import ID3, TIT2, TRCK, TPE1, TALB\n"
+                                            "from mutagen.id3 import ID3, TIT2, TRCK, TPOS, TPE1, TALB\n"
                                             "t = ID3()\n"
                                             "t.add(TIT2(encoding=3, text=sys.argv[2]))\n"
                                             "t.add(TRCK(encoding=3, text=sys.argv[3]))\n"
+                                            "if sys.argv[4]: t.add(TPOS(encoding=3, text=sys.argv[4]))\n"
                                             "t.add(TPE1(encoding=3, text='Singer'))\n"
                                             "t.add(TALB(encoding=3, text='Record'))\n"
                                             "t.save(sys.argv[1], padding=lambda info: 2048)\n"),
-                             {path, title, track});
+                             {path, title, track, disc});
+}
+
+// Runs a program of the file-system tools (mkfs.vfat, mtools) in a UTF-8 locale; its output when
+// it fails.
+QString RunTool(const QString &name, const QStringList &arguments)
+{
+    const QString program = QStandardPaths::findExecutable(name).isEmpty()
+        ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")})
+        : QStandardPaths::findExecutable(name);
+    if (program.isEmpty())
+        return name + QStringLiteral(" is missing (bash tools/install-deps.sh --test)");
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
+    tool.setProcessEnvironment(env);
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(120000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return name + QStringLiteral(" did not end");
+    }
+    const QString output = QString::fromUtf8(tool.readAll());
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0 ? QString() : name + QStringLiteral(": ") + output;
 }
 
 struct Capture
@@ -88,14 +116,19 @@ class TestSync : public QObject
 
     bool makeMp3(const QString &relative, double seconds, int frequency, const QString &title, const QString &track)
     {
-        const QString path = lib(relative);
+        return makeMp3At(lib(relative), seconds, frequency, title, track);
+    }
+
+    bool makeMp3At(const QString &path, double seconds, int frequency, const QString &title, const QString &track,
+                   const QString &disc = {})
+    {
         QDir().mkpath(QFileInfo(path).path());
         const QString wav = m_dir.filePath(QStringLiteral("tone.wav"));
         return TestMedia::makeTone(wav, seconds, 44100, 2, frequency)
             && TestMedia::convert(
                    wav, path,
                    {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")})
-            && TagMp3(path, title, track);
+            && TagMp3(path, title, track, disc);
     }
 
     SyncRequest request() const
@@ -106,11 +139,13 @@ class TestSync : public QObject
         return r;
     }
 
-    int sync(QStringList extra, QString *out = nullptr)
+    int sync(QStringList extra, QString *out = nullptr) { return syncFolders(m_library, m_player, extra, out); }
+
+    int syncFolders(const QString &library, const QString &player, QStringList extra, QString *out = nullptr)
     {
         SyncCommand command;
-        command.library = m_library;
-        command.player = m_player;
+        command.library = library;
+        command.player = player;
         command.dryRun = extra.contains(QStringLiteral("--dry-run"));
         command.yes = extra.contains(QStringLiteral("--yes"));
         command.encoderPath = QStringLiteral(SVELTRA_BIN_DIR "/fastencc");
@@ -189,6 +224,17 @@ private slots:
         QVERIFY(back && back->size() == 5 && back->at(3).file == QLatin1String("b.mp3"));
         QVERIFY(!ReadOwnPlaylist(path, QStringLiteral("#other")));
         QFile::remove(path);
+        // A folder whose name is as long as the file system takes still gets its list.
+        const QString longFolder = m_dir.filePath(QString(85, QChar(0x4E50)));
+        QVERIFY(QDir().mkpath(longFolder));
+        const QString longList = AlbumListPath(longFolder);
+        QVERIFY2(longList.endsWith(QLatin1String(".m3u8")) && QFileInfo(longList).fileName().toUtf8().size() <= 255,
+                 qPrintable(longList));
+        QCOMPARE(PutPlaylist(longList, text, QStringLiteral("#k")), ListWrite::Written);
+        QCOMPARE(PutPlaylist(longList, text, QStringLiteral("#k")), ListWrite::Unchanged);
+        QCOMPARE(PutPlaylist(longList, text, QStringLiteral("#other")), ListWrite::Foreign);
+        QCOMPARE(PutPlaylist(longList, QByteArray(), QStringLiteral("#k")), ListWrite::Removed);
+        QVERIFY(QDir(longFolder).removeRecursively());
     }
 
     // The whole story: a first sync, a second that does nothing, then a deleted, a renamed, a
@@ -394,6 +440,97 @@ private slots:
         QVERIFY2(!out.contains("[1/"), out.constData());
         QCOMPARE(Snapshot(m_player), after);
         QCOMPARE(run({QStringLiteral("--dry-run"), QStringLiteral("--yes")}, &out), 0);
+    }
+
+    // A library synced to an empty player folder, copied onto a FAT32 card and back (mtools: no
+    // mount): every file comes back byte for byte under its name (long Chinese names, names with
+    // characters FAT refuses as the program maps them), and every list entry names a file there,
+    // relative to its list, album by album in disc and track order.
+    void aPlayerComesBackWholeFromAFat32Card()
+    {
+        const QString library = m_dir.filePath(QStringLiteral("fatlibrary"));
+        const QString player = m_dir.filePath(QStringLiteral("fatplayer"));
+        QVERIFY(QDir().mkpath(player));
+        QString longAlbum;
+        while (longAlbum.size() < 70)
+            longAlbum += QStringLiteral("一张名字很长的中文专辑");
+        QString longSong = QStringLiteral("01 ");
+        while (longSong.size() < 83)
+            longSong += QStringLiteral("一首名字长得放不下的歌");
+        longSong.truncate(83); // 247 bytes and ".mp3": the output's name is cut to fit
+        struct Source
+        {
+            QString relative;
+            QString title, track, disc;
+        };
+        const QList<Source> sources{
+            {longAlbum + QLatin1Char('/') + longSong + QStringLiteral(".mp3"), QStringLiteral("长"), QStringLiteral("1"), {}},
+            {longAlbum + QStringLiteral("/02 第二首.mp3"), QStringLiteral("第二首"), QStringLiteral("2"), {}},
+            {QStringLiteral("Live: \"Best\" <Of>?/Vol. 2./01 A|B*C.mp3"), QStringLiteral("ABC"), QStringLiteral("1"), {}},
+            {QStringLiteral("双碟 专辑/01 a.mp3"), QStringLiteral("二之一"), QStringLiteral("1"), QStringLiteral("2/2")},
+            {QStringLiteral("双碟 专辑/02 b.mp3"), QStringLiteral("一之二"), QStringLiteral("2"), QStringLiteral("1/2")},
+            {QStringLiteral("双碟 专辑/03 c.mp3"), QStringLiteral("一之一"), QStringLiteral("1"), QStringLiteral("1/2")},
+        };
+        int frequency = 300;
+        for (const Source &source : sources)
+            QVERIFY(makeMp3At(library + QLatin1Char('/') + source.relative, 0.6, frequency += 100, source.title, source.track,
+                              source.disc));
+        QString out;
+        QCOMPARE(syncFolders(library, player, {}, &out), 0);
+        const auto synced = Snapshot(player);
+        QCOMPARE(synced.size(), sources.size() + 4); // three album lists and the whole player's
+        const QString prefix = OutputPrefix(1, 1);
+        QVERIFY(synced.contains(QStringLiteral("Live： ＂Best＂ ＜Of＞？/Vol. 2/") + prefix + QStringLiteral("01 A｜B＊C.mp3")));
+
+        const QString card = m_dir.filePath(QStringLiteral("card.img"));
+        const QString back = m_dir.filePath(QStringLiteral("fromcard"));
+        QVERIFY(QDir().mkpath(back));
+        QString failure = RunTool(
+            QStringLiteral("mkfs.vfat"),
+            {QStringLiteral("-F"), QStringLiteral("32"), QStringLiteral("-C"), card, QStringLiteral("65536")});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        failure = RunTool(QStringLiteral("mcopy"),
+                          {QStringLiteral("-s"), QStringLiteral("-i"), card, player, QStringLiteral("::/")});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        failure = RunTool(
+            QStringLiteral("mcopy"),
+            {QStringLiteral("-s"), QStringLiteral("-i"), card, QStringLiteral("::/fatplayer"), back + QLatin1Char('/')});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString copy = back + QStringLiteral("/fatplayer");
+        QCOMPARE(Snapshot(copy), synced);
+
+        // Every list's entries are files beside it, each album's in disc and track order.
+        const QString key = LibraryKey(library);
+        int listed = 0;
+        for (const QString &relative : synced.keys()) {
+            if (!relative.endsWith(QLatin1String(".m3u8")))
+                continue;
+            const QString folder = QFileInfo(copy + QLatin1Char('/') + relative).path();
+            const auto entries = ReadOwnPlaylist(copy + QLatin1Char('/') + relative, key);
+            QVERIFY2(entries && !entries->isEmpty(), qPrintable(relative));
+            QPair<QString, QPair<int, int>> previous;
+            for (const PlaylistEntry &entry : *entries) {
+                QVERIFY2(!entry.file.contains(QStringLiteral("..")) && !entry.file.contains(QLatin1Char('\\')),
+                         qPrintable(entry.file));
+                const QString file = folder + QLatin1Char('/') + entry.file;
+                QVERIFY2(QFileInfo(file).isFile(), qPrintable(entry.file));
+                const SourceTags tags = ReadSourceTags(file);
+                const auto number = [&tags](const char *name) {
+                    return tags.properties.value(QString::fromLatin1(name)).value(0).section(QLatin1Char('/'), 0, 0).toInt();
+                };
+                const QPair<QString, QPair<int, int>> place{QFileInfo(entry.file).path(),
+                                                            {number("DISCNUMBER"), number("TRACKNUMBER")}};
+                QVERIFY2(place.first != previous.first || place.second > previous.second,
+                         qPrintable(relative + QLatin1Char(' ') + entry.file));
+                previous = place;
+            }
+            listed += relative.contains(QLatin1Char('/')) ? int(entries->size()) : 0;
+        }
+        QCOMPARE(listed, sources.size());
+        const auto twoDiscs = ReadOwnPlaylist(copy + QStringLiteral("/双碟 专辑/双碟 专辑.m3u8"), key);
+        QVERIFY(twoDiscs && twoDiscs->size() == 3);
+        QCOMPARE(twoDiscs->at(0).file, prefix + QStringLiteral("03 c.mp3"));
+        QCOMPARE(twoDiscs->at(2).file, prefix + QStringLiteral("01 a.mp3"));
     }
 };
 

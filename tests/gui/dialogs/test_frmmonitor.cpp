@@ -119,9 +119,13 @@ private slots:
             saved += form.ListView1->cell(row, JobColumn::Size).toLongLong()
                 - form.ListView1->cell(row, JobColumn::TargetSize).toLongLong();
         QVERIFY(saved > 0);
+        // The output folder is one of its own: it gets the list of everything in it.
         const QString summary = QStringLiteral("完成 2 个，失败 1 个：") + form.ListView1->note(2) + QStringLiteral("，节省 ")
-            + ByteSizeText(saved);
+            + ByteSizeText(saved) + QStringLiteral("，写入播放列表 1 个");
         QCOMPARE(messagePanel(form), summary);
+        QFile whole(out + QStringLiteral("全部歌曲.m3u8"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QCOMPARE(whole.readAll().count(".MP3\n"), 2);
 
         // The launcher entry followed the share and was taken away at the end.
         QTRY_VERIFY(!m_launcher.updates.isEmpty()
