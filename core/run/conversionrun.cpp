@@ -44,10 +44,7 @@ ConversionRun::ConversionRun(Environment environment, QObject *parent)
                 RecordAlbumRetag(*m_env.rows, files, failed);
                 checkDone();
             });
-    connect(m_finisher, &OutputFinisher::listsWritten, this, [this](const PlaylistUpdate &update) {
-        m_listed = update;
-        checkDone();
-    });
+    connect(m_finisher, &OutputFinisher::listsWritten, this, &ConversionRun::checkDone);
 }
 
 ConversionRun::~ConversionRun()
@@ -72,8 +69,7 @@ void ConversionRun::start()
     if (settings.outputFolder != folderText && m_env.setOutputFolder)
         m_env.setOutputFolder(settings.outputFolder);
     m_plan = PlanRun(*m_env.rows, settings);
-    m_lists.outputFolder = m_plan.outputFolder;
-    m_lists.profile = StampProfile(m_plan.prefix, m_plan.options);
+    m_finisher->listOutputsIn(m_plan.outputFolder, StampProfile(m_plan.prefix, m_plan.options));
     emit started(m_plan.queued());
     // Encoders start once the loudness of what levelling needs is known (at once without it);
     // with nothing to convert the run ends then, from the event loop.
@@ -185,10 +181,8 @@ void ConversionRun::rowEnded(RowConversion *conversion, const FinishedOutput &en
     if (recorded) {
         LogRowEnd(m_plan.find(row)->source, ended.outcome, ended.detail);
         RecordRowEnd(*m_env.rows, row, ended.outcome, ended.target, ended.note);
-        if (m_env.playlists && ended.outcome != RowOutcome::Failed && !ended.target.isEmpty()) {
-            const PlannedRow *planned = m_plan.find(row);
-            m_lists.addOutput(ended.target, planned->cdTrack > 0, planned->tag.Album);
-        }
+        if (const PlannedRow *planned = m_plan.find(row); m_env.playlists && ended.outcome != RowOutcome::Failed)
+            m_finisher->listOutput(ended.target, planned->cdTrack > 0, planned->tag.Album);
         // The album's texts, once its last row is here, go into its files.
         const bool failed = ended.outcome == RowOutcome::Failed;
         m_finisher->retag(m_loudness->ended(row, failed ? QString() : ended.target, conversion->loudness()));
@@ -209,11 +203,8 @@ void ConversionRun::checkDone()
     if (!m_cancelled && m_next < m_plan.queued())
         return;
     // The lists of what the run wrote (a stopped run's too: its outputs are whole), once.
-    if (!m_lists.isEmpty() && !m_listsAsked) {
-        m_listsAsked = true;
-        m_finisher->writeLists(m_lists);
+    if (m_finisher->writeListsOnce())
         return;
-    }
     m_done = true;
     m_measuring->removeAll();
     updateMonitorState();

@@ -91,7 +91,7 @@ public:
     // The command line of the most recently started conversion, for display.
     const QString &EncoderCommand() const { return m_encoderCommand; }
     // The play lists written once the last row has ended (before finished()).
-    const PlaylistUpdate &playlists() const { return m_listed; }
+    const PlaylistUpdate &playlists() const { return m_finisher->listed(); }
 
 signals:
     // The number of queued rows when the run began.
@@ -137,10 +137,6 @@ private:
     TrackRipper *m_ripper = nullptr;
     OutputFinisher *m_finisher = nullptr;
     MeasuringRips *m_measuring = nullptr;
-    // What the rows wrote, for the lists; the lists asked for once, and what came of them.
-    RunLists m_lists;
-    bool m_listsAsked = false;
-    PlaylistUpdate m_listed;
 };
 
 } // namespace Sveltra

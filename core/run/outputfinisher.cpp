@@ -59,19 +59,30 @@ void OutputFinisher::retag(const QList<AlbumLedger::AlbumFile> &files)
     });
 }
 
-void OutputFinisher::writeLists(const RunLists &lists)
+void OutputFinisher::listOutputsIn(const QString &outputFolder, const QString &profile)
 {
+    m_lists.outputFolder = outputFolder;
+    m_lists.profile = profile;
+}
+
+bool OutputFinisher::writeListsOnce()
+{
+    if (m_lists.isEmpty() || m_listsAsked)
+        return false;
+    m_listsAsked = true;
     ++m_pending;
-    m_pool.start([this, lists] {
+    m_pool.start([this, lists = m_lists] {
         const PlaylistUpdate update = WriteRunPlaylists(lists);
         QMetaObject::invokeMethod(
             this,
             [this, update] {
                 --m_pending;
-                emit listsWritten(update);
+                m_listed = update;
+                emit listsWritten();
             },
             Qt::QueuedConnection);
     });
+    return true;
 }
 
 } // namespace Sveltra

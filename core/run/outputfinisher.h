@@ -29,7 +29,13 @@ public:
     // note is the row's note when it ends converted (a levelling note).
     void finish(int row, const OutputToFinish &output, const QString &source, const QString &note);
     void retag(const QList<AlbumLedger::AlbumFile> &files);
-    void writeLists(const RunLists &lists);
+    // The run's play lists: where its outputs go and in which profile, each whole output as its
+    // row ends, then, once, the lists written (false when there is nothing to list or they were
+    // asked for already); what came of them when listsWritten has come.
+    void listOutputsIn(const QString &outputFolder, const QString &profile);
+    void listOutput(const QString &target, bool cdTrack, const QString &album) { m_lists.addOutput(target, cdTrack, album); }
+    bool writeListsOnce();
+    const PlaylistUpdate &listed() const { return m_listed; }
     // Tasks whose results have not come back.
     int pending() const { return m_pending; }
 
@@ -38,11 +44,14 @@ signals:
     // The album's files were written; failed names the rows whose file kept its earlier texts,
     // with the reason.
     void retagged(const QList<AlbumLedger::AlbumFile> &files, const QList<QPair<int, QString>> &failed);
-    void listsWritten(const PlaylistUpdate &update);
+    void listsWritten();
 
 private:
     QThreadPool m_pool;
     int m_pending = 0;
+    RunLists m_lists;
+    bool m_listsAsked = false;
+    PlaylistUpdate m_listed;
 };
 
 } // namespace Sveltra

@@ -133,6 +133,8 @@ QString RunListKey()
 
 void RunLists::addOutput(const QString &target, bool cdTrack, const QString &album)
 {
+    if (target.isEmpty())
+        return;
     const QString folder = QDir::cleanPath(QFileInfo(target).absolutePath());
     if (cdTrack)
         discs.insert(qMakePair(folder, album.trimmed()));
