@@ -145,6 +145,7 @@ public:
     // the cover is fetched in the background once per disc (CoverArrived). Loads the disc
     // information first when none is loaded.
     bool QueryCddb(int unused = 0);
+    // The current drive's names, from whichever source named the disc (NamesFrom).
     QString CddbArtist() const { return shown().names.artist; }
     QString CddbAlbum() const { return shown().names.album; }
     QString CddbGenre() const { return shown().names.genre; }
