@@ -392,9 +392,10 @@ struct AudioDecoder::State
                 av_opt_set_double(context.get(), "rematrix_maxval", 1.0, 0);
             }
             // The SoX resampler: its stopband starts at the new Nyquist frequency and is deep,
-            // so nothing above it folds back as aliasing, yet it costs no more time than a short
-            // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
-            // applies at every bit rate, so it takes nothing away that LAME would keep.
+            // so nothing above it folds back as aliasing, at a cost that hardly grows as its
+            // transition band narrows. Its passband reaches 97% of the way, beyond the low-pass
+            // LAME applies at every bit rate, so it takes nothing away that LAME would keep. The
+            // polyphase filter, where it is short, costs less.
             av_opt_set_int(context.get(), "resampler", engine, 0);
             av_opt_set_double(context.get(), "cutoff", passband, 0);
             if (engine == SWR_ENGINE_SWR && polyphase) {
