@@ -48,7 +48,7 @@ constexpr double kPassband = 0.97;
 // The polyphase filter a fall in rate takes where it is short (see polyphaseFilter()): its
 // stopband's depth, and the most taps it may have before the SoX resampler costs less.
 constexpr double kStopbandDb = 100.0;
-constexpr double kMostPolyphaseTaps = 256.0;
+constexpr double kMostPolyphaseTaps = 128.0;
 // The most phases libswresample keeps exactly; a ratio of rates that needs more goes to the SoX
 // resampler.
 constexpr int kMostPhases = 1024;
