@@ -304,52 +304,6 @@ struct LoudnessMeter::State
         return sum;
     }
 
-    // The same for one channel, the two filters in two lanes: while the shelf takes sample i,
-    // the high pass takes the shelf's output of sample i - 1. Each lane does what weigh() does
-    // (the high pass as b0 = 1, b1 = -2, b2 = 1, each exact), so the same sums, sooner.
-    double weighOne(Memory &m, const float *samples, int count) const
-    {
-#if defined(__SSE2__)
-        if (count <= 0)
-            return 0.0;
-        const Biquad &s = shelf;
-        const Biquad &p = pass;
-        // Sample 0 through the shelf alone; then the lanes hold, at step i, [x, y] of sample i
-        // and [y, z] of sample i - 1.
-        const double x0 = samples[0];
-        const double y0 = s.b0 * x0 + s.b1 * m.x1 + s.b2 * m.x2 - s.a1 * m.y1 - s.a2 * m.y2;
-        __m128d x1 = _mm_set_pd(m.y1, x0), x2 = _mm_set_pd(m.y2, m.x1), y1 = _mm_set_pd(m.z1, y0), y2 = _mm_set_pd(m.z2, m.y1);
-        const __m128d b0 = _mm_set_pd(1.0, s.b0), b1 = _mm_set_pd(-2.0, s.b1), b2 = _mm_set_pd(1.0, s.b2),
-                      a1 = _mm_set_pd(p.a1, s.a1), a2 = _mm_set_pd(p.a2, s.a2);
-        __m128d sum = _mm_setzero_pd();
-        for (int i = 1; i < count; ++i) {
-            const __m128d x = _mm_unpacklo_pd(_mm_set_sd(static_cast<double>(samples[i])), y1);
-            const __m128d y = _mm_sub_pd(
-                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)), _mm_mul_pd(b2, x2)), _mm_mul_pd(a1, y1)),
-                _mm_mul_pd(a2, y2));
-            x2 = x1;
-            x1 = x;
-            y2 = y1;
-            y1 = y;
-            sum = _mm_add_pd(sum, _mm_mul_pd(y, y));
-        }
-        // The high pass's last sample, alone.
-        alignas(16) double last[2], before[2], older[2], total[2];
-        _mm_store_pd(last, y1);
-        _mm_store_pd(before, y2);
-        _mm_store_pd(older, x2);
-        _mm_store_pd(total, sum);
-        const double z = last[0] - 2.0 * before[0] + older[1] - p.a1 * last[1] - p.a2 * before[1];
-        alignas(16) double inputs[2], previous[2];
-        _mm_store_pd(inputs, x1);
-        _mm_store_pd(previous, x2);
-        m = {inputs[0], previous[0], last[0], before[0], z, last[1]};
-        return total[1] + z * z;
-#else
-        return weigh(m, samples, count);
-#endif
-    }
-
     // The same for two channels at once, each in a lane of its own: the same operations in the
     // same order as weigh() on each, so the same sums, in half the time. Adds the left
     // channel's sum, then the right's, to stepSum.
@@ -453,7 +407,7 @@ void LoudnessMeter::add(const float *const *planes, int frames)
         if (m_channels == 2) {
             st.weighPair(planes[0] + at, planes[1] + at, count);
         } else {
-            st.stepSum += st.weighOne(st.memory[0], planes[0] + at, count);
+            st.stepSum += st.weigh(st.memory[0], planes[0] + at, count);
         }
         at += count;
         st.inStep += count;
