@@ -168,9 +168,9 @@ Status encodeFile(const Options &options)
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
 
     // Nothing above LAME's low pass reaches the MP3: the resampler's passband ends a little
-    // above it, and what it folds back above it is gone too (it is measured as it is encoded,
-    // so -measure too). The low pass works on the filter bank's 32 bands, each a 64th of the
-    // rate wide: a band beyond its top, nothing is left.
+    // above it, and what the resampler folds back above it is gone too, so its stopband may
+    // start that far beyond the new Nyquist frequency (it is measured as it is encoded, so
+    // -measure too).
     if (format.lowpassTopHz > 0) {
         const double nyquist = format.sampleRate / 2.0;
         decoder.setPassband(1.1 * format.lowpassTopHz / nyquist, format.lowpassTopHz / nyquist);
