@@ -102,12 +102,14 @@ struct Planes
 {
     std::array<std::unique_ptr<Sample[]>, 2> plane;
 
+    long capacity = 0; // samples of each plane
+
     void allocate(int channels, long samples)
     {
         for (int c = 0; c < channels; ++c)
             plane[static_cast<std::size_t>(c)].reset(new Sample[static_cast<std::size_t>(samples)]);
+        capacity = samples;
     }
-    void release() { plane = {}; }
     // Both channels from sample at on; a mono piece's only plane twice.
     std::array<const Sample *, 2> at(long sample) const
     {
@@ -356,7 +358,12 @@ private:
         piece->out.firstFrame = std::max(0L, m_nextPiece - m_layout.leadFrames);
         piece->out.keepFrom = m_nextPiece;
         const long most = piece->inputEnd - inputStart(*piece);
-        piece->planes.allocate(m_format.channels, most);
+        // The planes of the piece joined last, if it left any: their pages are there already.
+        if (m_spare.capacity >= most)
+            piece->planes = std::move(m_spare);
+        else
+            piece->planes.allocate(m_format.channels, most);
+        m_spare = {};
         piece->filled = static_cast<long>(m_carry[0].size());
         for (int c = 0; c < m_format.channels; ++c) {
             std::vector<Sample> &carried = m_carry[static_cast<std::size_t>(c)];
@@ -430,7 +437,7 @@ private:
     Status take(std::unique_ptr<Piece<Sample>> piece)
     {
         if (!m_tail) {
-            piece->planes.release();
+            recycle(piece->planes);
             m_tail = std::move(piece);
             return Status::success();
         }
@@ -458,7 +465,7 @@ private:
             makeJoin(left.out, piece->out, at);
             if (Status s = m_writer.write(left.out, left.out.keepFrom, at); !s.ok())
                 return s;
-            piece->planes.release();
+            recycle(piece->planes);
             m_tail = std::move(piece);
             // The workers' heaps keep what a finished piece's encoder freed; give it back, so
             // a long file stays as small as a short one.
@@ -471,6 +478,14 @@ private:
         left.inputEnd = piece->inputEnd;
         left.last = piece->last;
         return s;
+    }
+
+    // Keeps the planes of a piece that no longer needs them for the next piece to fill.
+    void recycle(Planes<Sample> &planes)
+    {
+        if (planes.capacity > m_spare.capacity)
+            m_spare = std::move(planes);
+        planes = {};
     }
 
     // The frame in [from, to) where the left piece's frames are best followed by the right's,
@@ -547,6 +562,7 @@ private:
     // the last one sealed.
     Piece<Sample> *m_open = nullptr;
     std::array<std::vector<Sample>, 2> m_carry;
+    Planes<Sample> m_spare;                // a joined piece's, for the next one
     long m_inputEnd = 0;                   // samples of input so far
     long m_nextPiece = 0;                  // the frame the next piece begins with
     std::unique_ptr<Piece<Sample>> m_tail; // the last piece joined; its frames from keepFrom on are not yet written
