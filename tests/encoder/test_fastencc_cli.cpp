@@ -1481,6 +1481,9 @@ void TestFastenccCli::outputDependsOnlyOnInputAndOptions_data()
                                    << QStringList{QStringLiteral("-br"), QStringLiteral("96000")};
     QTest::newRow("24-bit to mono") << QStringLiteral("long24.flac")
                                     << QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("32000")};
+    // Mixed down, then through the polyphase filter.
+    QTest::newRow("float to mono") << QStringLiteral("long-float.wav")
+                                   << QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000")};
 }
 
 // A file converted alone (pieces on every core), in a batch (-1t: the same pieces one after
@@ -1491,13 +1494,20 @@ void TestFastenccCli::outputDependsOnlyOnInputAndOptions()
     QFETCH(QStringList, options);
     const QString in = path(input);
     if (!QFile::exists(in)) {
-        QCOMPARE(
-            tool(QStringLiteral("sox"),
-                 {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"),
-                  QStringLiteral("-b"), input.contains(QLatin1String("24")) ? QStringLiteral("24") : QStringLiteral("16"), in,
-                  QStringLiteral("synth"), QStringLiteral("25"), QStringLiteral("sine"), QStringLiteral("100-8000"),
-                  QStringLiteral("pinknoise"), QStringLiteral("gain"), QStringLiteral("-9")}),
-            QString());
+        const bool floats = input.contains(QLatin1String("float"));
+        QStringList format{QStringLiteral("-b"),
+                           input.contains(QLatin1String("24")) ? QStringLiteral("24") : QStringLiteral("16")};
+        if (floats)
+            format = QStringList{QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-b"),
+                                 QStringLiteral("32")};
+        QCOMPARE(tool(QStringLiteral("sox"),
+                      QStringList{QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                                  QStringLiteral("2")}
+                          + format
+                          + QStringList{in, QStringLiteral("synth"), QStringLiteral("25"), QStringLiteral("sine"),
+                                        QStringLiteral("100-8000"), QStringLiteral("pinknoise"), QStringLiteral("gain"),
+                                        QStringLiteral("-9")}),
+                 QString());
     }
     QList<QByteArray> outputs;
     const QString out = path(QStringLiteral("same.mp3"));
