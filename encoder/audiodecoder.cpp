@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <numeric>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,17 @@ constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 
 // The resampler's widest passband, as a fraction of the new Nyquist frequency.
 constexpr double kPassband = 0.97;
+
+// The polyphase filter a fall in rate takes where it is short (see polyphaseFilter()): its
+// stopband's depth, and the most taps it may have before the SoX resampler costs less.
+constexpr double kStopbandDb = 100.0;
+constexpr double kMostPolyphaseTaps = 128.0;
+// The most phases libswresample keeps exactly; a ratio of rates that needs more goes to the SoX
+// resampler.
+constexpr int kMostPhases = 1024;
+
+// What FFmpeg reads of a 16-bit PCM WAV to tell whether it holds a compressed stream.
+constexpr int64_t kWavProbeBytes = 32 * 1024;
 
 // The most channels a source may have: beyond this the resampler takes none, and a header that
 // claims more is damaged rather than a recording.
@@ -227,6 +240,36 @@ bool makeFrameSafe(AVFrame &frame)
     return true;
 }
 
+// libswresample's polyphase filter (a Kaiser-windowed sinc, every phase precomputed, its inner
+// product vectorised) for a fall in rate from `from` to `to` Hz, when its passband ends at
+// passband and its stopband may begin at stopband (both fractions of the new Nyquist
+// frequency), and when that filter is short: where the band between them is wide, it costs a
+// fraction of the SoX resampler, whose stopband always begins at the new Nyquist frequency.
+struct PolyphaseFilter
+{
+    double cutoff = 0.0; // the middle of the transition band, as libswresample's "cutoff" takes it
+    int size = 0;        // libswresample's "filter_size": taps at the new rate
+    double beta = 0.0;   // the Kaiser window's
+};
+
+std::optional<PolyphaseFilter> polyphaseFilter(int from, int to, double passband, double stopband)
+{
+    if (to <= 0 || from <= to || to / std::gcd(from, to) > kMostPhases)
+        return std::nullopt;
+    // Above the old Nyquist frequency there is nothing to stop.
+    const double stop = std::min(stopband, static_cast<double>(from) / to);
+    const double widthHz = (stop - passband) * to / 2.0;
+    if (widthHz <= 0.0)
+        return std::nullopt;
+    // Kaiser's estimate of the taps (at the old rate) for this depth over this band.
+    const double taps = (kStopbandDb - 7.95) * from / (14.36 * widthHz);
+    if (taps > kMostPolyphaseTaps)
+        return std::nullopt;
+    const double cutoff = (passband + stop) / 2.0;
+    const double factor = std::min(1.0, cutoff * to / from);
+    return PolyphaseFilter{cutoff, static_cast<int>(std::ceil(taps * factor)), 0.1102 * (kStopbandDb - 8.7)};
+}
+
 std::string errorText(int code)
 {
     std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
@@ -248,6 +291,11 @@ struct AudioDecoder::State
 
     // Conversion to the output format, rebuilt when the decoded format changes mid-stream.
     SwrPtr swr;
+    // Where the output has fewer channels than the source and another rate, the channels are
+    // mixed down first, at the source's rate, into mixed (so the filter runs on the channels
+    // kept, not on every source channel as one context would), and swr only resamples.
+    SwrPtr mix;
+    std::array<std::vector<float>, 2> mixed;
     int inFormat = -1;
     int inRate = 0;
     ChannelLayout inLayout;
@@ -260,6 +308,7 @@ struct AudioDecoder::State
     int filled = 0;
     float gain = 1.0f;
     double passband = kPassband;
+    double stopband = 1.0;
 
     int lastPercent = -1;
     int64_t badPackets = 0;
@@ -311,43 +360,79 @@ struct AudioDecoder::State
         }
     }
 
-    // A new resampler from inLayout to outChannels, into swr: the SoX resampler, else
-    // libswresample's own (a library built without libsoxr), each on a context of its own.
-    // matrix, when given, is the downmix to use. Returns FFmpeg's error code; swr stays empty
-    // on failure.
-    int makeResampler(const std::vector<double> *matrix)
+    // A new context from (layout, format, rate) to outChannels planar floats at outRate, into
+    // context: where the rate changes, with the polyphase filter where it is short, else the
+    // SoX resampler, else libswresample's own with its default filter (a library built without
+    // libsoxr), each on a context of its own. matrix, when given, is the downmix to use.
+    // Returns FFmpeg's error code; context stays empty on failure.
+    int makeContext(SwrPtr &context, AVChannelLayout &layout, int sampleFormat, int rate, int toRate,
+                    const std::vector<double> *matrix)
     {
         ChannelLayout outLayout;
         av_channel_layout_default(&outLayout.layout, outChannels);
+        const std::optional<PolyphaseFilter> polyphase = polyphaseFilter(rate, toRate, passband, stopband);
+        const std::array engines = polyphase ? std::array{SWR_ENGINE_SWR, SWR_ENGINE_SOXR}
+                                             : std::array{SWR_ENGINE_SOXR, SWR_ENGINE_SWR};
         int rc = 0;
-        for (const int engine : {SWR_ENGINE_SOXR, SWR_ENGINE_SWR}) {
-            swr.reset();
+        for (const SwrEngine engine : engines) {
+            context.reset();
             SwrContext *raw = nullptr;
-            rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, outRate, &inLayout.layout,
-                                     static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
-            swr.reset(raw);
+            rc = swr_alloc_set_opts2(&raw, &outLayout.layout, AV_SAMPLE_FMT_FLTP, toRate, &layout,
+                                     static_cast<AVSampleFormat>(sampleFormat), rate, 0, nullptr);
+            context.reset(raw);
             if (rc < 0)
                 continue;
             if (matrix) {
-                rc = swr_set_matrix(swr.get(), matrix->data(), inLayout.layout.nb_channels);
+                rc = swr_set_matrix(context.get(), matrix->data(), layout.nb_channels);
                 if (rc < 0)
                     continue;
             } else {
                 // Scale the downmix so that full-scale channels summed never exceed full scale;
                 // the default matrix adds stereo at -3 dB per side and clips loud material.
-                av_opt_set_double(swr.get(), "rematrix_maxval", 1.0, 0);
+                av_opt_set_double(context.get(), "rematrix_maxval", 1.0, 0);
             }
             // The SoX resampler: its stopband starts at the new Nyquist frequency and is deep,
-            // so nothing above it folds back as aliasing, yet it costs no more time than a short
-            // polyphase filter. Its passband reaches 97% of the way, beyond the low-pass LAME
-            // applies at every bit rate, so it takes nothing away that LAME would keep.
-            av_opt_set_int(swr.get(), "resampler", engine, 0);
-            av_opt_set_double(swr.get(), "cutoff", passband, 0);
-            rc = swr_init(swr.get());
+            // so nothing above it folds back as aliasing, at a cost that hardly grows as its
+            // transition band narrows. Its passband reaches 97% of the way, beyond the low-pass
+            // LAME applies at every bit rate, so it takes nothing away that LAME would keep. The
+            // polyphase filter, where it is short, costs less.
+            av_opt_set_int(context.get(), "resampler", engine, 0);
+            av_opt_set_double(context.get(), "cutoff", passband, 0);
+            if (engine == SWR_ENGINE_SWR && polyphase) {
+                av_opt_set_double(context.get(), "cutoff", polyphase->cutoff, 0);
+                av_opt_set_int(context.get(), "filter_size", polyphase->size, 0);
+                av_opt_set_int(context.get(), "filter_type", SWR_FILTER_TYPE_KAISER, 0);
+                av_opt_set_double(context.get(), "kaiser_beta", polyphase->beta, 0);
+                av_opt_set_int(context.get(), "exact_rational", 1, 0);
+                av_opt_set_int(context.get(), "linear_interp", 0, 0);
+            }
+            rc = swr_init(context.get());
             if (rc >= 0)
                 return rc;
         }
+        context.reset();
+        return rc;
+    }
+
+    // The conversion from inLayout to outChannels: one context, or a downmix at the source's
+    // rate (mix) and a resampler of the channels kept (swr). matrix, when given, is the downmix
+    // to use. Returns FFmpeg's error code; both stay empty on failure.
+    int makeResampler(const std::vector<double> *matrix)
+    {
+        mix.reset();
         swr.reset();
+        if (outChannels >= inLayout.layout.nb_channels || inRate == outRate)
+            return makeContext(swr, inLayout.layout, inFormat, inRate, outRate, matrix);
+        int rc = makeContext(mix, inLayout.layout, inFormat, inRate, inRate, matrix);
+        if (rc >= 0) {
+            ChannelLayout mixedLayout;
+            av_channel_layout_default(&mixedLayout.layout, outChannels);
+            rc = makeContext(swr, mixedLayout.layout, AV_SAMPLE_FMT_FLTP, inRate, outRate, nullptr);
+        }
+        if (rc < 0) {
+            mix.reset();
+            swr.reset();
+        }
         return rc;
     }
 
@@ -385,6 +470,10 @@ struct AudioDecoder::State
                               + std::to_string(inRate) + " Hz: " + errorText(rc));
 
         pieceFrames = std::max<int64_t>(1, int64_t{kBatchFrames / 2} * inRate / outRate);
+        if (mix) {
+            for (auto &plane : mixed)
+                plane.resize(static_cast<std::size_t>(pieceFrames));
+        }
         inPointers.assign(av_sample_fmt_is_planar(static_cast<AVSampleFormat>(inFormat)) ? inLayout.layout.nb_channels : 1,
                           nullptr);
         return Status::success();
@@ -403,12 +492,24 @@ struct AudioDecoder::State
             const int count = std::min(frame.nb_samples - offset, pieceFrames);
             for (std::size_t c = 0; c < inPointers.size(); ++c)
                 inPointers[c] = frame.extended_data[c] + std::ptrdiff_t{offset} * bytesPerFrame;
-            if (filled + swr_get_out_samples(swr.get(), count) > kBatchFrames) {
+            const uint8_t **in = inPointers.data();
+            int inCount = count;
+            std::array<const uint8_t *, 2> mixedPointers{};
+            if (mix) {
+                std::array<uint8_t *, 2> to{reinterpret_cast<uint8_t *>(mixed[0].data()),
+                                            reinterpret_cast<uint8_t *>(mixed[1].data())};
+                inCount = swr_convert(mix.get(), to.data(), pieceFrames, in, count);
+                if (inCount < 0)
+                    return Status::fail(ExitCode::Failure, "mixing down failed: " + errorText(inCount));
+                mixedPointers = {to[0], to[1]};
+                in = mixedPointers.data();
+            }
+            if (filled + swr_get_out_samples(swr.get(), inCount) > kBatchFrames) {
                 if (Status s = deliver(listener); !s.ok())
                     return s;
             }
             auto out = outPointers();
-            const int got = swr_convert(swr.get(), out.data(), kBatchFrames - filled, inPointers.data(), count);
+            const int got = swr_convert(swr.get(), out.data(), kBatchFrames - filled, in, inCount);
             if (got < 0)
                 return Status::fail(ExitCode::Failure, "resampling failed: " + errorText(got));
             filled += got;
@@ -505,6 +606,15 @@ Status AudioDecoder::open(const std::string &path)
         return st.inputError("not an audio file FFmpeg can read (" + errorText(rc) + ")");
     st.format.reset(rawFormat);
 
+    // A 16-bit PCM WAV may really hold a compressed stream (DTS or AC-3 in S/PDIF frames, as
+    // DTS discs are ripped): reading the stream's facts, FFmpeg tries every format's probe on
+    // its first packets, on ever more of them. 32 KiB hold several frames of any such stream,
+    // and cost a quarter of what the default 128 KiB cost (the probe is a fifth of encoding a
+    // short file at a low bit rate).
+    if (std::string_view(st.format->iformat->name) == "wav" && st.format->nb_streams > 0
+        && std::all_of(st.format->streams, st.format->streams + st.format->nb_streams,
+                       [](const AVStream *s) { return s->codecpar->codec_id == AV_CODEC_ID_PCM_S16LE; }))
+        st.format->probesize = kWavProbeBytes;
     rc = avformat_find_stream_info(st.format.get(), nullptr);
     if (rc < 0)
         return st.inputError("cannot read the stream information: " + errorText(rc));
@@ -553,9 +663,12 @@ Status AudioDecoder::open(const std::string &path)
     return Status::success();
 }
 
-void AudioDecoder::setPassband(double fraction)
+void AudioDecoder::setPassband(double fraction, double removedAbove)
 {
     m_state->passband = std::clamp(fraction, 0.5, kPassband);
+    // What lies above 2 - removedAbove folds back below removedAbove and is heard; what lies
+    // between the Nyquist frequency and that folds back into the band the encoder removes.
+    m_state->stopband = std::max(1.0, 2.0 - removedAbove);
 }
 
 void AudioDecoder::setGain(float gain)

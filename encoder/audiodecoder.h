@@ -52,8 +52,11 @@ public:
 
     // Where the resampler's passband ends, as a fraction of the new Nyquist frequency (0.5 to
     // 0.97, the default): just above the encoder's own low pass, the filter is shorter and as
-    // deep, its stopband still starting at the new Nyquist frequency.
-    void setPassband(double fraction);
+    // deep, its stopband still starting at the new Nyquist frequency. Where the encoder removes
+    // everything above removedAbove (a fraction of the new Nyquist frequency too), what folds
+    // back above it is removed as well: the stopband may then start as far above the Nyquist
+    // frequency as removedAbove lies below it, and a short polyphase filter does the work.
+    void setPassband(double fraction, double removedAbove = 1.0);
 
     // Decodes to the end, handing the audio on in batches of several thousand samples.
     Status run(int sampleRate, int channels, DecodeListener &listener);

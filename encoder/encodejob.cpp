@@ -168,9 +168,13 @@ Status encodeFile(const Options &options)
                                 + std::to_string(options.bitrateKbps) + " kbit/s");
 
     // Nothing above LAME's low pass reaches the MP3: the resampler's passband ends a little
-    // above it (it is measured as it is encoded, so -measure too).
-    if (format.lowpassTopHz > 0)
-        decoder.setPassband(1.1 * format.lowpassTopHz / (format.sampleRate / 2.0));
+    // above it, and what the resampler folds back above it is gone too, so its stopband may
+    // start that far beyond the new Nyquist frequency (it is measured as it is encoded, so
+    // -measure too).
+    if (format.lowpassTopHz > 0) {
+        const double nyquist = format.sampleRate / 2.0;
+        decoder.setPassband(1.1 * format.lowpassTopHz / nyquist, format.lowpassTopHz / nyquist);
+    }
 
     if (options.measure) {
         MeasureListener measured(format.channels, format.sampleRate);

@@ -142,7 +142,17 @@ constexpr int kStretch = 64;
 float largestMagnitude(const float *samples, int count)
 {
     float most = 0.0f;
-    for (int i = 0; i < count; ++i)
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    __m128 best = _mm_setzero_ps();
+    for (; i + 4 <= count; i += 4)
+        best = _mm_max_ps(best, _mm_andnot_ps(signBits, _mm_loadu_ps(samples + i)));
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, best);
+    most = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; i < count; ++i)
         most = std::max(most, std::abs(samples[i]));
     return most;
 }
@@ -293,6 +303,55 @@ struct LoudnessMeter::State
         m = {x1, x2, y1, y2, z1, z2};
         return sum;
     }
+
+    // The same for two channels at once, each in a lane of its own: the same operations in the
+    // same order as weigh() on each, so the same sums, in half the time. Adds the left
+    // channel's sum, then the right's, to stepSum.
+    void weighPair(const float *left, const float *right, int count)
+    {
+#if defined(__SSE2__)
+        const Biquad &s = shelf;
+        const Biquad &p = pass;
+        Memory &l = memory[0];
+        Memory &r = memory[1];
+        __m128d x1 = _mm_set_pd(r.x1, l.x1), x2 = _mm_set_pd(r.x2, l.x2), y1 = _mm_set_pd(r.y1, l.y1),
+                y2 = _mm_set_pd(r.y2, l.y2), z1 = _mm_set_pd(r.z1, l.z1), z2 = _mm_set_pd(r.z2, l.z2);
+        const __m128d b0 = _mm_set1_pd(s.b0), b1 = _mm_set1_pd(s.b1), b2 = _mm_set1_pd(s.b2), a1 = _mm_set1_pd(s.a1),
+                      a2 = _mm_set1_pd(s.a2), pa1 = _mm_set1_pd(p.a1), pa2 = _mm_set1_pd(p.a2), two = _mm_set1_pd(2.0);
+        __m128d sum = _mm_setzero_pd();
+        for (int i = 0; i < count; ++i) {
+            const __m128d x = _mm_set_pd(static_cast<double>(right[i]), static_cast<double>(left[i]));
+            const __m128d y = _mm_sub_pd(
+                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)), _mm_mul_pd(b2, x2)), _mm_mul_pd(a1, y1)),
+                _mm_mul_pd(a2, y2));
+            const __m128d z = _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_sub_pd(y, _mm_mul_pd(two, y1)), y2), _mm_mul_pd(pa1, z1)),
+                                         _mm_mul_pd(pa2, z2));
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            z2 = z1;
+            z1 = z;
+            sum = _mm_add_pd(sum, _mm_mul_pd(z, z));
+        }
+        alignas(16) double lanes[2][6];
+        _mm_store_pd(lanes[0], x1);
+        _mm_store_pd(lanes[0] + 2, x2);
+        _mm_store_pd(lanes[0] + 4, y1);
+        _mm_store_pd(lanes[1], y2);
+        _mm_store_pd(lanes[1] + 2, z1);
+        _mm_store_pd(lanes[1] + 4, z2);
+        l = {lanes[0][0], lanes[0][2], lanes[0][4], lanes[1][0], lanes[1][2], lanes[1][4]};
+        r = {lanes[0][1], lanes[0][3], lanes[0][5], lanes[1][1], lanes[1][3], lanes[1][5]};
+        alignas(16) double sums[2];
+        _mm_store_pd(sums, sum);
+        stepSum += sums[0];
+        stepSum += sums[1];
+#else
+        stepSum += weigh(memory[0], left, count);
+        stepSum += weigh(memory[1], right, count);
+#endif
+    }
 };
 
 LoudnessMeter::LoudnessMeter(int channels, int sampleRate)
@@ -345,8 +404,11 @@ void LoudnessMeter::add(const float *const *planes, int frames)
     State &st = *m_state;
     for (int at = 0; at < frames;) {
         const int count = static_cast<int>(std::min<long>(frames - at, st.stepFrames - st.inStep));
-        for (int c = 0; c < m_channels; ++c)
-            st.stepSum += st.weigh(st.memory[static_cast<std::size_t>(c)], planes[c] + at, count);
+        if (m_channels == 2) {
+            st.weighPair(planes[0] + at, planes[1] + at, count);
+        } else {
+            st.stepSum += st.weigh(st.memory[0], planes[0] + at, count);
+        }
         at += count;
         st.inStep += count;
         if (st.inStep == st.stepFrames) {

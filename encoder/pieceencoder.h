@@ -19,10 +19,11 @@ struct Mp3Format;
 // next piece, where the join is sought again; only where none fits there either does it go on
 // through the whole piece, so the output is always one valid stream, at worst encoded in one go.
 //
-// Decoding and joining run on the calling thread. At most as many pieces as workers are held at
-// a time (fewer where their input would pass a budget of bytes), and the input of the next one,
-// so memory stays the same whatever the input's length. With no workers, the calling thread
-// encodes every piece itself as it is cut. The pieces and their joins depend on the input
+// Decoding and joining run on the calling thread. The input goes straight into the piece it
+// belongs to, which a worker encodes as it comes. At most as many pieces as workers are held at
+// a time, the one being filled among them (fewer where their input would pass a budget of
+// bytes), so memory stays the same whatever the input's length. With no workers, the calling
+// thread encodes every piece itself once its input is all there. The pieces and their joins depend on the input
 // alone, never on the number of workers or the budget, so neither do the bytes of the output.
 // Sources deeper than 16 bits are held at full precision. On success the stream is complete in
 // file, which the caller commits; progress gets the percentage of input read.

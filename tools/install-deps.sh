@@ -36,8 +36,9 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
 )
 TEST_PACKAGES=(
-  # audio made and checked by the tests, a display for trying the windows
-  ffmpeg sox libsox-fmt-all xvfb xauth dbus
+  # audio made and checked by the tests (mpg123: a second decoder's reading of the outputs'
+  # length), a display for trying the windows
+  ffmpeg sox libsox-fmt-all mpg123 xvfb xauth dbus
   # tagged sources made and read back by the tag tests; progressive JPEG covers (imagemagick)
   python3-mutagen
   # a FAT32 card image a synced player is copied onto and back from (no mount, no root)

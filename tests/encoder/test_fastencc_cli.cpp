@@ -113,6 +113,16 @@ QVector<float> decode(const QString &file, int rate = 0)
     return samples;
 }
 
+// The samples per channel mpg123 plays of an MP3 file (it drops what the info frame tells it
+// to, as ffmpeg does, by its own reading of the frame), or -1 when it fails.
+qsizetype mpg123Samples(const QString &file, int channels)
+{
+    const Run r = run(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), file});
+    if (!r.finished || r.exitCode != 0 || channels <= 0)
+        return -1;
+    return r.out.size() / (2 * channels);
+}
+
 // ffmpeg's EBU R128 reading of a file: integrated loudness and true peak, or NaN for both.
 QPair<double, double> ffmpegLoudness(const QString &file)
 {
@@ -419,6 +429,10 @@ private slots:
     void copiesAnMp3NoLargerThanTheProfile();
 
     void downmixKeepsBothChannelsWithoutClipping();
+    void nothingAboveTheNewNyquistFrequencyFoldsBack_data();
+    void nothingAboveTheNewNyquistFrequencyFoldsBack();
+    void readsACompressedStreamInAWavAsWhatItIs_data();
+    void readsACompressedStreamInAWavAsWhatItIs();
     void ignoresCoverArtAndTakesFirstAudioStream();
     void encodesWhatIsLeftOfATruncatedFile();
     void encodesFloatFilesWithNaNAndInfinity_data();
@@ -580,8 +594,9 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile_data()
 // The output has the bit rate asked for, in its first frame too (players that read nothing else
 // take the length from it), the channel count of the profile (a mono source stays mono), the
 // sample rate the lame command picks for the same source, and the input's length to a sample or
-// two (resampling rounds): the info frame lets decoders drop LAME's delay and padding, at every
-// bit rate (where a frame at the bit rate cannot hold it, it is a frame of a higher one).
+// two (resampling rounds) in ffmpeg and in mpg123 alike: the info frame lets decoders drop
+// LAME's delay and padding, at every bit rate (where a frame at the bit rate cannot hold it, it
+// is a frame of a higher one).
 void TestFastenccCli::encodesEveryInputAtEveryProfile()
 {
     QFETCH(QString, input);
@@ -606,6 +621,9 @@ void TestFastenccCli::encodesEveryInputAtEveryProfile()
     const qsizetype expected = decode(kind.channels > 8 ? kind.reference : kind.file, mp3.sampleRate).size();
     const qsizetype got = decode(out).size();
     QVERIFY2(asLongAs(out, got, expected), qPrintable(QStringLiteral("decoded %1 samples, input has %2").arg(got).arg(expected)));
+    const qsizetype played = mpg123Samples(out, mp3.channels);
+    QVERIFY2(asLongAs(out, played, expected),
+             qPrintable(QStringLiteral("mpg123 played %1 samples, input has %2").arg(played).arg(expected)));
     QVERIFY(startsWithInfoFrame(out));
     QVERIFY(peak(decode(out)) > 0.1f);
 }
@@ -806,6 +824,84 @@ void TestFastenccCli::copiesAnMp3NoLargerThanTheProfile()
         QCOMPARE(decode(out).size(), decode(in).size());
     else
         QVERIFY(!bytes.left(200).contains("Info"));
+}
+
+void TestFastenccCli::nothingAboveTheNewNyquistFrequencyFoldsBack_data()
+{
+    QTest::addColumn<int>("profile");
+    for (int p = 0; p < 4; ++p)
+        QTest::addRow("%s", kProfiles[p].name) << p;
+}
+
+// Tones above the output's Nyquist frequency (faded in and out, so no click spreads into the
+// band kept) leave nothing a listener could hear: one just above it, which the resampler's
+// transition band folds back above the band LAME keeps, and one far above it, which its
+// stopband takes. A filter put in the wrong place lets either through at tens of dB.
+void TestFastenccCli::nothingAboveTheNewNyquistFrequencyFoldsBack()
+{
+    QFETCH(int, profile);
+    const Profile &p = kProfiles[profile];
+    const QString probeMp3 = path(QStringLiteral("rate.mp3"));
+    QVERIFY(fastencc(QStringList{m_inputs.value(QStringLiteral("base.wav")).file, probeMp3} + profileArgs(p)).exitCode == 0);
+    const int nyquist = probe(probeMp3).sampleRate / 2;
+    QVERIFY(nyquist > 0);
+
+    const QString in = path(QStringLiteral("above.wav"));
+    const QString out = path(QStringLiteral("above.mp3"));
+    QCOMPARE(
+        tool(QStringLiteral("sox"),
+             {QStringLiteral("-n"),    QStringLiteral("-r"),    QStringLiteral("44100"), QStringLiteral("-c"),
+              QStringLiteral("2"),     QStringLiteral("-b"),    QStringLiteral("16"),    in,
+              QStringLiteral("synth"), QStringLiteral("3"),     QStringLiteral("sine"),  QString::number(nyquist * 102 / 100),
+              QStringLiteral("sine"),  QStringLiteral("21000"), QStringLiteral("gain"),  QStringLiteral("-3"),
+              QStringLiteral("fade"),  QStringLiteral("0.1"),   QStringLiteral("3"),     QStringLiteral("0.1")}),
+        QString());
+    const Run r = fastencc(QStringList{in, out} + profileArgs(p));
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    const QVector<float> decoded = decode(out);
+    QVERIFY(!decoded.isEmpty());
+    double sum = 0;
+    for (float v : decoded)
+        sum += static_cast<double>(v) * v;
+    const double rmsDb = 10 * std::log10(sum / decoded.size() + 1e-30);
+    QVERIFY2(rmsDb < -80, qPrintable(QStringLiteral("%1 dBFS").arg(rmsDb)));
+}
+
+void TestFastenccCli::readsACompressedStreamInAWavAsWhatItIs_data()
+{
+    QTest::addColumn<QStringList>("codec");
+    QTest::newRow("DTS") << QStringList{QStringLiteral("dca"), QStringLiteral("-strict"), QStringLiteral("-2")};
+    QTest::newRow("AC-3") << QStringList{QStringLiteral("ac3")};
+}
+
+// A 16-bit WAV that holds DTS or AC-3 in S/PDIF frames (as DTS discs are ripped) is decoded as
+// that stream, as a player does, not encoded as the noise its bytes would be as samples.
+void TestFastenccCli::readsACompressedStreamInAWavAsWhatItIs()
+{
+    QFETCH(QStringList, codec);
+    const QString tone = path(QStringLiteral("tone48.wav"));
+    const QString spdif = path(QStringLiteral("tone.spdif"));
+    const QString wav = path(QStringLiteral("spdif.wav"));
+    QCOMPARE(tool(QStringLiteral("sox"),
+                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("2"),
+                   QStringLiteral("-b"), QStringLiteral("16"), tone, QStringLiteral("synth"), QStringLiteral("4"),
+                   QStringLiteral("sine"), QStringLiteral("440"), QStringLiteral("gain"), QStringLiteral("-12")}),
+             QString());
+    QCOMPARE(ffmpeg(QStringList{QStringLiteral("-i"), tone, QStringLiteral("-c:a")} + codec
+                    + QStringList{QStringLiteral("-f"), QStringLiteral("spdif"), spdif}),
+             QString());
+    QCOMPARE(tool(QStringLiteral("sox"),
+                  {QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"), QStringLiteral("48000"),
+                   QStringLiteral("-e"), QStringLiteral("signed"), QStringLiteral("-b"), QStringLiteral("16"),
+                   QStringLiteral("-c"), QStringLiteral("2"), spdif, wav}),
+             QString());
+    const QString out = path(QStringLiteral("spdif.mp3"));
+    const Run r = fastencc({wav, out});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    // The tone at its level, not the bitstream's noise at full scale: a sine at -12 dBFS peaks
+    // at 0.25, 0.35 once decode() has added its two channels at -3 dB each.
+    const float level = peak(decode(out));
+    QVERIFY2(level > 0.3f && level < 0.42f, qPrintable(QString::number(level)));
 }
 
 void TestFastenccCli::downmixKeepsBothChannelsWithoutClipping()
@@ -1385,6 +1481,9 @@ void TestFastenccCli::outputDependsOnlyOnInputAndOptions_data()
                                    << QStringList{QStringLiteral("-br"), QStringLiteral("96000")};
     QTest::newRow("24-bit to mono") << QStringLiteral("long24.flac")
                                     << QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("32000")};
+    // Mixed down, then through the polyphase filter.
+    QTest::newRow("float to mono") << QStringLiteral("long-float.wav")
+                                   << QStringList{QStringLiteral("-dm"), QStringLiteral("-br"), QStringLiteral("16000")};
 }
 
 // A file converted alone (pieces on every core), in a batch (-1t: the same pieces one after
@@ -1395,13 +1494,20 @@ void TestFastenccCli::outputDependsOnlyOnInputAndOptions()
     QFETCH(QStringList, options);
     const QString in = path(input);
     if (!QFile::exists(in)) {
-        QCOMPARE(
-            tool(QStringLiteral("sox"),
-                 {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"), QStringLiteral("2"),
-                  QStringLiteral("-b"), input.contains(QLatin1String("24")) ? QStringLiteral("24") : QStringLiteral("16"), in,
-                  QStringLiteral("synth"), QStringLiteral("25"), QStringLiteral("sine"), QStringLiteral("100-8000"),
-                  QStringLiteral("pinknoise"), QStringLiteral("gain"), QStringLiteral("-9")}),
-            QString());
+        const bool floats = input.contains(QLatin1String("float"));
+        QStringList format{QStringLiteral("-b"),
+                           input.contains(QLatin1String("24")) ? QStringLiteral("24") : QStringLiteral("16")};
+        if (floats)
+            format = QStringList{QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-b"),
+                                 QStringLiteral("32")};
+        QCOMPARE(tool(QStringLiteral("sox"),
+                      QStringList{QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                                  QStringLiteral("2")}
+                          + format
+                          + QStringList{in, QStringLiteral("synth"), QStringLiteral("25"), QStringLiteral("sine"),
+                                        QStringLiteral("100-8000"), QStringLiteral("pinknoise"), QStringLiteral("gain"),
+                                        QStringLiteral("-9")}),
+                 QString());
     }
     QList<QByteArray> outputs;
     const QString out = path(QStringLiteral("same.mp3"));
