@@ -4,15 +4,10 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <numeric>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -22,7 +17,10 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "encoder/channelmix.h"
 #include "encoder/mp3copy.h"
+#include "encoder/resamplerfilter.h"
+#include "encoder/safesamples.h"
 
 namespace fastencc {
 
@@ -44,14 +42,6 @@ constexpr int kBatchFrames = AudioDecoder::kMaxBatchFrames;
 
 // The resampler's widest passband, as a fraction of the new Nyquist frequency.
 constexpr double kPassband = 0.97;
-
-// The polyphase filter a fall in rate takes where it is short (see polyphaseFilter()): its
-// stopband's depth, and the most taps it may have before the SoX resampler costs less.
-constexpr double kStopbandDb = 100.0;
-constexpr double kMostPolyphaseTaps = 128.0;
-// The most phases libswresample keeps exactly; a ratio of rates that needs more goes to the SoX
-// resampler.
-constexpr int kMostPhases = 1024;
 
 // What FFmpeg reads of a 16-bit PCM WAV to tell whether it holds a compressed stream.
 constexpr int64_t kWavProbeBytes = 32 * 1024;
@@ -116,159 +106,6 @@ struct ChannelLayout
             av_channel_layout_copy(&layout, &source);
     }
 };
-
-// Which side of a stereo downmix a channel belongs to: -1 left, 1 right, 0 both (the centre, the
-// low frequencies, a channel whose place is not known).
-int sideOf(AVChannel channel)
-{
-    switch (channel) {
-    case AV_CHAN_FRONT_LEFT:
-    case AV_CHAN_BACK_LEFT:
-    case AV_CHAN_FRONT_LEFT_OF_CENTER:
-    case AV_CHAN_SIDE_LEFT:
-    case AV_CHAN_TOP_FRONT_LEFT:
-    case AV_CHAN_TOP_BACK_LEFT:
-    case AV_CHAN_STEREO_LEFT:
-    case AV_CHAN_WIDE_LEFT:
-    case AV_CHAN_SURROUND_DIRECT_LEFT:
-    case AV_CHAN_TOP_SIDE_LEFT:
-    case AV_CHAN_BOTTOM_FRONT_LEFT:
-        return -1;
-    case AV_CHAN_FRONT_RIGHT:
-    case AV_CHAN_BACK_RIGHT:
-    case AV_CHAN_FRONT_RIGHT_OF_CENTER:
-    case AV_CHAN_SIDE_RIGHT:
-    case AV_CHAN_TOP_FRONT_RIGHT:
-    case AV_CHAN_TOP_BACK_RIGHT:
-    case AV_CHAN_STEREO_RIGHT:
-    case AV_CHAN_WIDE_RIGHT:
-    case AV_CHAN_SURROUND_DIRECT_RIGHT:
-    case AV_CHAN_TOP_SIDE_RIGHT:
-    case AV_CHAN_BOTTOM_FRONT_RIGHT:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-// A downmix of any number of channels to one or two, for layouts the resampler has no matrix
-// for (many channels, or channels whose places are not known): row o holds the gain of every
-// input channel in output channel o. In stereo, a channel goes to its side; where the places are
-// not known, channels pair up left and right in order, as WAV files list them. A channel of
-// neither side goes into both at half the gain. Every row adds up to one, so channels at full
-// scale never sum beyond it.
-std::vector<double> downmixMatrix(const AVChannelLayout &in, int outChannels)
-{
-    const int n = in.nb_channels;
-    std::vector<double> matrix(static_cast<std::size_t>(n * outChannels), 0.0);
-    const bool known = in.order == AV_CHANNEL_ORDER_NATIVE || in.order == AV_CHANNEL_ORDER_CUSTOM;
-    for (int c = 0; c < n; ++c) {
-        if (outChannels == 1) {
-            matrix[static_cast<std::size_t>(c)] = 1.0;
-            continue;
-        }
-        int side = 0;
-        if (known)
-            side = sideOf(av_channel_layout_channel_from_index(&in, static_cast<unsigned>(c)));
-        else if (c + 1 < n || c % 2 == 1)
-            side = c % 2 == 0 ? -1 : 1;
-        matrix[static_cast<std::size_t>(c)] = side <= 0 ? (side == 0 ? 0.5 : 1.0) : 0.0;
-        matrix[static_cast<std::size_t>(n + c)] = side >= 0 ? (side == 0 ? 0.5 : 1.0) : 0.0;
-    }
-    for (int o = 0; o < outChannels; ++o) {
-        const auto row = matrix.begin() + o * n;
-        const double sum = std::accumulate(row, row + n, 0.0);
-        for (auto g = row; g != row + n; ++g)
-            *g = sum > 0 ? *g / sum : 0.0;
-    }
-    return matrix;
-}
-
-// Makes samples safe for LAME, whose psychoacoustic model aborts on a value that is not
-// finite: NaN becomes silence, and everything beyond full scale, infinities included, is
-// clipped to it. Damaged float files hold such values (broken recorders, bad conversions).
-template <typename Sample>
-void makeSafe(Sample *samples, std::size_t count)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        const Sample x = samples[i];
-        const Sample number = x == x ? x : Sample(0); // false for NaN only
-        samples[i] = std::min(std::max(number, Sample(-1)), Sample(1));
-    }
-}
-
-// The same for float, four samples at a time without a branch: every batch passes here.
-template <>
-void makeSafe(float *samples, std::size_t count)
-{
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128 low = _mm_set1_ps(-1.0f);
-    const __m128 high = _mm_set1_ps(1.0f);
-    for (; i + 4 <= count; i += 4) {
-        __m128 x = _mm_loadu_ps(samples + i);
-        x = _mm_and_ps(x, _mm_cmpord_ps(x, x)); // NaN lanes become +0
-        _mm_storeu_ps(samples + i, _mm_min_ps(_mm_max_ps(x, low), high));
-    }
-#endif
-    for (; i < count; ++i) {
-        const float x = samples[i];
-        samples[i] = std::min(std::max(x == x ? x : 0.0f, -1.0f), 1.0f);
-    }
-}
-
-// The decoded samples of a floating-point frame made safe in place, before the resampler
-// smears a NaN or an infinity over its neighbours. Integer samples are always in range.
-bool makeFrameSafe(AVFrame &frame)
-{
-    const auto format = static_cast<AVSampleFormat>(frame.format);
-    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
-    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL)
-        return true;
-    if (av_frame_make_writable(&frame) < 0)
-        return false;
-    const bool planar = av_sample_fmt_is_planar(format);
-    const int channels = frame.ch_layout.nb_channels;
-    const auto perPlane = static_cast<std::size_t>(frame.nb_samples) * (planar ? 1 : channels);
-    for (int p = 0; p < (planar ? channels : 1); ++p) {
-        uint8_t *data = frame.extended_data[p];
-        if (packed == AV_SAMPLE_FMT_FLT)
-            makeSafe(reinterpret_cast<float *>(data), perPlane);
-        else
-            makeSafe(reinterpret_cast<double *>(data), perPlane);
-    }
-    return true;
-}
-
-// libswresample's polyphase filter (a Kaiser-windowed sinc, every phase precomputed, its inner
-// product vectorised) for a fall in rate from `from` to `to` Hz, when its passband ends at
-// passband and its stopband may begin at stopband (both fractions of the new Nyquist
-// frequency), and when that filter is short: where the band between them is wide, it costs a
-// fraction of the SoX resampler, whose stopband always begins at the new Nyquist frequency.
-struct PolyphaseFilter
-{
-    double cutoff = 0.0; // the middle of the transition band, as libswresample's "cutoff" takes it
-    int size = 0;        // libswresample's "filter_size": taps at the new rate
-    double beta = 0.0;   // the Kaiser window's
-};
-
-std::optional<PolyphaseFilter> polyphaseFilter(int from, int to, double passband, double stopband)
-{
-    if (to <= 0 || from <= to || to / std::gcd(from, to) > kMostPhases)
-        return std::nullopt;
-    // Above the old Nyquist frequency there is nothing to stop.
-    const double stop = std::min(stopband, static_cast<double>(from) / to);
-    const double widthHz = (stop - passband) * to / 2.0;
-    if (widthHz <= 0.0)
-        return std::nullopt;
-    // Kaiser's estimate of the taps (at the old rate) for this depth over this band.
-    const double taps = (kStopbandDb - 7.95) * from / (14.36 * widthHz);
-    if (taps > kMostPolyphaseTaps)
-        return std::nullopt;
-    const double cutoff = (passband + stop) / 2.0;
-    const double factor = std::min(1.0, cutoff * to / from);
-    return PolyphaseFilter{cutoff, static_cast<int>(std::ceil(taps * factor)), 0.1102 * (kStopbandDb - 8.7)};
-}
 
 std::string errorText(int code)
 {
