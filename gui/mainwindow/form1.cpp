@@ -437,26 +437,25 @@ void Form1::runEnded(const RunSummary &summary, bool inFront)
 {
     const QString text = RunSummaryText(summary);
     ShowStatusMessage(text);
-    const QStringList problems = summary.playlistProblems;
     if (!inFront)
         m_desktop->notify(summary.failed > 0 ? tr("压缩结束") : tr("压缩完成"), text, tr("打开输出文件夹"));
-    // Once the monitor has gone and this window is back.
-    QTimer::singleShot(0, this, [this, text, problems, inFront] {
-        if (!inFront)
-            QApplication::alert(this);
-        showProblems(QStringLiteral("RunProblems"), text, problems);
-    });
+    showProblems(QStringLiteral("RunProblems"), text, summary.playlistProblems, inFront);
 }
 
-void Form1::showProblems(const QString &name, const QString &text, const QStringList &problems)
+void Form1::showProblems(const QString &name, const QString &text, const QStringList &problems, bool inFront)
 {
-    if (problems.isEmpty())
-        return;
-    QMessageBox box(QMessageBox::Warning, ApplicationTitle(), text, QMessageBox::Ok, this);
-    box.setObjectName(name);
-    box.setDetailedText(problems.join(QLatin1Char('\n')));
-    box.setInformativeText(problems.mid(0, 5).join(QLatin1Char('\n')));
-    box.exec();
+    // Once the progress window has gone and this window is back.
+    QTimer::singleShot(0, this, [this, name, text, problems, inFront] {
+        if (!inFront)
+            QApplication::alert(this);
+        if (problems.isEmpty())
+            return;
+        QMessageBox box(QMessageBox::Warning, ApplicationTitle(), text, QMessageBox::Ok, this);
+        box.setObjectName(name);
+        box.setDetailedText(problems.join(QLatin1Char('\n')));
+        box.setInformativeText(problems.mid(0, 5).join(QLatin1Char('\n')));
+        box.exec();
+    });
 }
 
 struct Form1::SyncSession
@@ -530,13 +529,7 @@ void Form1::syncEnded(const RunSummary *summary, bool inFront)
     ShowStatusMessage(summary ? RunSummaryText(*summary) + QStringLiteral("  ") + text : text);
     if (!inFront)
         m_desktop->notify(m_sync->result.failed > 0 ? tr("同步结束") : tr("同步完成"), text);
-    const QStringList problems = m_sync->result.problems;
-    // Once the progress window has gone and this window is back.
-    QTimer::singleShot(0, this, [this, text, problems, inFront] {
-        if (!inFront)
-            QApplication::alert(this);
-        showProblems(QStringLiteral("SyncProblems"), text, problems);
-    });
+    showProblems(QStringLiteral("SyncProblems"), text, m_sync->result.problems, inFront);
 }
 
 void Form1::OpenOutputFolder()

@@ -176,9 +176,10 @@ private:
     // A sync's run has ended (or it had nothing to encode): the marks, removals and play lists
     // after it, its result in the status bar, its problems in a message.
     void syncEnded(const RunSummary *summary, bool inFront);
-    // A warning box named name: text, the first problems, all of them in its details; nothing
-    // when there are none.
-    void showProblems(const QString &name, const QString &text, const QStringList &problems);
+    // Once the progress window has gone: this window asks for attention when it was not in
+    // front, then a warning box named name shows text, the first problems and all of them in its
+    // details (nothing when there are none).
+    void showProblems(const QString &name, const QString &text, const QStringList &problems, bool inFront);
 
     SettingsFile &m_settings;
     InstanceGuard &m_guard;
